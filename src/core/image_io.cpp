@@ -119,7 +119,7 @@ bool ReadCommentLines(std::FILE* file, std::int64_t limit, std::string& comments
 
 void SwapSampleBytes(std::uint16_t* samples, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
-        samples[i] = static_cast<std::uint16_t>((samples[i] >> 8) | (samples[i] << 8));
+        samples[i] = __builtin_bswap16(samples[i]);
     }
 }
 
