@@ -1,0 +1,131 @@
+#pragma once
+// The process-wide state: open documents and their numbering, the current
+// window, LUTs and presets, the file options, recent files and the settings
+// kept under QSettings("Korvel", "Vistrel").
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/display.h"
+#include "core/image.h"
+#include "core/lut.h"
+#include "core/presets.h"
+#include "workspace/notifier.h"
+#include "workspace/workspace_ui.h"
+
+namespace vistrel {
+
+class CVistrelDoc;
+
+// Original image given to documents made by operations.
+enum OriginalImagePolicy : int {
+    kOriginalCurrent = 0,   // "Current as Original Image"
+    kOriginalPrevious = 1,  // "Previous image"
+    kOriginalEmpty = 2,     // "Empty"
+};
+
+// The last paths of the file dialogs (settings group "Files").
+struct CLastPaths {
+    std::string open;
+    std::string features;
+    std::string neuralNetwork;
+    std::string curve;
+    std::string waveletTransform;
+};
+
+class CVistrelApp {
+  public:
+    explicit CVistrelApp(IWorkspaceUi* ui = nullptr);
+    ~CVistrelApp();
+    CVistrelApp(const CVistrelApp&) = delete;
+    CVistrelApp& operator=(const CVistrelApp&) = delete;
+
+    void SetUi(IWorkspaceUi* ui) { ui_ = ui; }
+    IWorkspaceUi* Ui() const { return ui_; }
+    CNotifier& Notifier() { return notifier_; }
+
+    // ---- start and stop
+    // The folder of the run-time data: the executable's folder when it holds
+    // presets.txt or Luts, else ../share/vistrel beside it when that exists.
+    static std::string FindDataFolder();
+    // LUT list (palette "black/white linear") and presets from dataFolder.
+    void LoadToolData(const std::string& dataFolder);
+    // Groups "Files", "Settings" and the recent-file list.
+    void LoadSettings();
+    void SaveSettings() const;
+
+    // ---- documents
+    // Opens path as a new document with its window; null (and a message) on failure.
+    CVistrelDoc* OpenDocumentFile(const std::string& path);
+    // "&Open...": asks for files, then opens each with the window reset to 1000..4095.
+    void OnFileOpen();
+    void OpenFiles(const std::vector<std::string>& paths);
+    // Closes a document: broadcasts, renumbers when it was the last one.
+    void CloseDocument(CVistrelDoc* doc);
+    void CloseAllDocuments();
+    const std::vector<std::unique_ptr<CVistrelDoc>>& Documents() const { return documents_; }
+    int DocumentCounter() const { return documentCounter_; }
+    CVistrelDoc* ActiveDocument() const { return activeDocument_; }
+    // The shell reports which document's window is active (null for none).
+    void SetActiveDocument(CVistrelDoc* doc);
+
+    // ---- display
+    CWindowRange currentWindow;  // given to newly opened documents
+    void ResetCurrentWindow() { currentWindow = CWindowRange{}; }
+    const CLutList& Luts() const { return luts_; }
+    int CurrentLut() const { return currentLut_; }
+    const CPalette& Palette() const { return palette_; }
+    // Builds the palette of a LUT and makes every view re-render; 0 or -1.
+    int SelectLut(int index);
+    // The value window renderer is used while the value bar is visible.
+    bool ValueWindowMode() const { return valueWindowMode_; }
+    void SetValueWindowMode(bool on);
+
+    const std::vector<CPreset>& Presets() const { return presets_; }
+    const std::string& PresetsPath() const { return presetsPath_; }
+    // Preset i becomes the current window and the active document's window.
+    void ApplyPreset(int index);
+    // True when the current window has the preset's width and level.
+    bool PresetMatchesCurrentWindow(int index) const;
+    // "&Get Current Preset...": stores the active document's window as a named preset.
+    bool GetCurrentPreset();
+
+    // ---- file options
+    bool pgxByteOrderLM = true;
+    int colourMode = 0;
+    int originalPolicy = kOriginalEmpty;
+    CRawParams lastRawParams{512, 512, 8, false};
+    void OnPgxSavingOptions();
+    void OnColouredImagesOptions();
+    void OnOriginalImageOptions();
+    // The RAW dialog opened on the last parameters; OK stores them.
+    bool AskRawParams(const std::string& path, CRawParams& params);
+
+    // ---- recent files and settings
+    const std::vector<std::string>& RecentFiles() const { return recentFiles_; }
+    void AddToRecentFileList(const std::string& path);
+    // Drops entries whose file is gone and returns the first remaining one.
+    std::string MostRecentExistingFile();
+    CLastPaths lastPaths;
+    int mode = 0;
+    int fitMode = 0;
+    int childWidth = 0;
+    int childHeight = 0;
+
+  private:
+    IWorkspaceUi* ui_;
+    CNotifier notifier_;
+    std::vector<std::unique_ptr<CVistrelDoc>> documents_;
+    int documentCounter_ = 0;
+    CVistrelDoc* activeDocument_ = nullptr;
+    CLutList luts_;
+    int currentLut_ = 0;
+    CPalette palette_;
+    bool valueWindowMode_ = false;
+    std::vector<CPreset> presets_;
+    std::string presetsPath_;
+    std::vector<std::string> recentFiles_;
+};
+
+}  // namespace vistrel

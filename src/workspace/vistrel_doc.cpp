@@ -1,0 +1,274 @@
+#include "workspace/vistrel_doc.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+
+#include "core/messages.h"
+#include "workspace/file_filters.h"
+#include "workspace/vistrel_app.h"
+
+namespace vistrel {
+
+namespace {
+
+const char* const kNoImageToSave = "There is no image to save.";
+const char* const kRawSaveWarning =
+    "Some of the document data (IMAGE SIZE and DESCRIPTION) will not be saved using RAW "
+    "format. Save anyway? ";
+const char* const kDescriptionSaveWarning =
+    "Some of the document data (DESCRIPTION) will not be saved using %1 format. Save anyway?";
+const char* const kAlreadyExists = " already exists.\nDo you want to replace it?";
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+std::string FileNameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file name's extension as written (no dot); empty when there is none.
+std::string ExtensionOf(const std::string& path) {
+    const std::string name = FileNameOf(path);
+    const auto dot = name.find_last_of('.');
+    return dot == std::string::npos ? std::string{} : name.substr(dot + 1);
+}
+
+// Title and lower-case extension (at most three characters) of a companion name.
+void CompanionParts(const std::string& path, std::string& title, std::string& ext) {
+    const std::string name = FileNameOf(path);
+    const auto dot = name.find_last_of('.');
+    title = dot == std::string::npos ? name : name.substr(0, dot);
+    ext = dot == std::string::npos ? std::string{} : Lower(name.substr(dot + 1)).substr(0, 3);
+}
+
+std::filesystem::path FolderOf(const std::string& path) {
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error);
+}
+
+}  // namespace
+
+std::string MakeDocumentTitle(const std::string& fileName, float zoom, int number) {
+    char zoomText[64];
+    std::snprintf(zoomText, sizeof zoomText, "%.1f", static_cast<double>(zoom) * 100.0);
+    return fileName + " @ " + zoomText + " %" + " : " + std::to_string(number);
+}
+
+std::string ProcessedCompanionPath(const std::string& path) {
+    std::string title, ext;
+    CompanionParts(path, title, ext);
+    return (FolderOf(path) / "processed_kontrast6" / (title + ".kontrast6." + ext)).string();
+}
+
+std::string ProcessedCompanionParentPath(const std::string& path) {
+    std::string title, ext;
+    CompanionParts(path, title, ext);
+    std::filesystem::path folder = FolderOf(path);
+    std::filesystem::path parent =
+        folder == "." ? std::filesystem::path("..") : folder.parent_path();
+    if (parent.empty()) parent = "..";
+    return (parent / (title + ".kontrast6." + ext)).string();
+}
+
+CVistrelDoc::CVistrelDoc(CVistrelApp& app, int number) : number(number), app_(app) {}
+
+CVistrelDoc::~CVistrelDoc() = default;
+
+bool CVistrelDoc::OnOpenDocument(const std::string& path) {
+    resolution = kDefaultResolution;
+    const RawParamsFn rawParams = [this](const std::string& file, CRawParams& params) {
+        return app_.AskRawParams(file, params);
+    };
+    {
+        CWaitCursor wait(app_.Ui());
+        // Only existing companions are read: a RAW companion would otherwise ask
+        // for its parameters even when there is no such file.
+        originalImage.Free();
+        for (const std::string& companion :
+             {ProcessedCompanionPath(path), ProcessedCompanionParentPath(path)}) {
+            if (FileExists(companion) &&
+                originalImage.Open(companion, description, app_.colourMode, rawParams) == 1)
+                break;
+        }
+        description.clear();
+        if (image.Open(path, description, app_.colourMode, rawParams) != 1 || !image.IsValid()) {
+            image.Free();
+            originalImage.Free();
+            return false;
+        }
+    }
+    pathName = path;
+
+    CWindowRange window = app_.currentWindow;
+    int32_t minV = 0, maxV = 0;
+    TrueValueRange(image, minV, maxV);
+    ClampWindowOnLoad(window, minV, maxV);
+    windowLow = window.low;
+    windowHigh = window.high;
+
+    DeriveDisplayBits(image.depth, displayShift, displayDepth);
+
+    if (app_.originalPolicy == kOriginalCurrent) originalImage = image;
+    return true;
+}
+
+bool CVistrelDoc::OnFileSave() {
+    if (!image.IsValid()) {
+        messages().show(kNoImageToSave);
+        return false;
+    }
+    const bool saved = DoSave(pathName, true);
+    UpdateTitle(titleZoom_);
+    return saved;
+}
+
+bool CVistrelDoc::OnFileSaveAs() {
+    if (!image.IsValid()) {
+        messages().show(kNoImageToSave);
+        return false;
+    }
+    const bool saved = DoSave({}, true);
+    UpdateTitle(titleZoom_);
+    return saved;
+}
+
+bool CVistrelDoc::DoSave(const std::string& path, bool replace) {
+    std::string target = path;
+    std::string ext;
+    if (target.empty()) {
+        IWorkspaceUi* ui = app_.Ui();
+        if (!ui) return false;
+        const std::vector<CFileFilter> filters =
+            ParseFilterList(image.depth > 8 ? kSaveFilterListDeep : kSaveFilterList8);
+        std::string chosen;
+        int filterIndex = 0;
+        if (!ui->PickSaveFile(pathName, filters, chosen, filterIndex) || chosen.empty())
+            return false;
+        if (filterIndex >= 0 && filterIndex < static_cast<int>(filters.size()))
+            ext = filters[filterIndex].Extension();
+        if (ext.empty()) ext = ExtensionOf(pathName);
+        target = ReplaceExtension(chosen, ext);
+        if (FileExists(target) && messages().ask(target + kAlreadyExists, {"Yes", "No"}) != 0)
+            return false;
+    } else {
+        ext = ExtensionOf(target);
+    }
+
+    switch (SaveFormatLossFor(ext)) {
+        case SaveFormatLoss::SizeAndDescription:
+            if (messages().ask(kRawSaveWarning, {"OK", "Cancel"}) != 0) return false;
+            break;
+        case SaveFormatLoss::Description:
+            if (!description.empty()) {
+                std::string question = kDescriptionSaveWarning;
+                question.replace(question.find("%1"), 2, Upper(ext));
+                if (messages().ask(question, {"OK", "Cancel"}) != 0) return false;
+            }
+            break;
+        case SaveFormatLoss::None:
+            break;
+    }
+
+    bool saved = false;
+    {
+        CWaitCursor wait(app_.Ui());
+        saved = SaveImage(target);
+    }
+    // The document takes the new name only once the file is really there, so a
+    // failed write never leaves it pointing at a file that does not exist.
+    if (saved && replace) SetPathName(target, true);
+    return saved;
+}
+
+bool CVistrelDoc::SaveImage(const std::string& path) {
+    if (!image.IsValid()) return false;
+    return image.Save(app_.pgxByteOrderLM, path) == 1;
+}
+
+std::string CVistrelDoc::GetFileName(bool full) const {
+    return full ? pathName : FileNameOf(pathName);
+}
+
+void CVistrelDoc::UpdateTitle(float zoom) {
+    titleZoom_ = zoom;
+    title_ = QString::fromStdString(MakeDocumentTitle(GetFileName(false), zoom, number));
+    emit titleChanged(title_);
+}
+
+void CVistrelDoc::SetPathName(const std::string& path, bool addToRecent) {
+    pathName = path;
+    if (addToRecent) app_.AddToRecentFileList(path);
+}
+
+int CVistrelDoc::SetWindowBits(int shift, int bits) {
+    if (shift == displayShift && bits == displayDepth) return 0;
+    if (shift < 0 || bits < 1 || bits > 8 || shift + bits > image.depth) return 0;
+    displayShift = static_cast<uint8_t>(shift);
+    displayDepth = static_cast<uint8_t>(bits);
+    UpdateAllViews(kUpdateDisplay);
+    return 1;
+}
+
+int CVistrelDoc::SetWindowValues(int32_t low, int32_t high) {
+    int32_t minV = 0, maxV = 0;
+    TrueValueRange(image, minV, maxV);
+    windowLow = std::clamp(low, minV, maxV);
+    windowHigh = std::clamp(high, windowLow, maxV);
+    return 1;
+}
+
+void CVistrelDoc::GetWindowValues(int32_t& low, int32_t& high, int32_t& minV, int32_t& maxV) const {
+    TrueValueRange(image, minV, maxV);
+    low = (windowLow < minV || windowLow > maxV) ? minV : windowLow;
+    high = (windowHigh < minV || windowHigh > maxV) ? maxV : windowHigh;
+}
+
+void CVistrelDoc::SetDisplayEnhancement(int32_t newContrast, int32_t newBrightness, float newGamma,
+                                        bool repaint) {
+    contrast = newContrast;
+    brightness = newBrightness;
+    gamma = newGamma;
+    displayLut.contrast = newContrast;
+    displayLut.brightness = newBrightness;
+    displayLut.SetGamma(newGamma);
+    if (repaint) UpdateAllViews(kUpdateDisplay);
+}
+
+std::unique_ptr<CDisplayBitmap> CVistrelDoc::Render(CRenderRequest& request, bool valueWindow,
+                                                    const CPalette& palette,
+                                                    bool showOriginal) const {
+    const CMImage* source = &image;
+    request.overlay = nullptr;
+    if (showOriginal && originalImage.IsValid()) {
+        source = &originalImage;
+        request.overlay = &image;
+    }
+    if (!source->IsValid() || palette.empty()) return nullptr;
+    if (valueWindow)
+        return RenderValueWindow(*source, windowLow + image.valueOffset,
+                                 windowHigh + image.valueOffset, displayLut, palette, request);
+    return RenderBitWindow(*source, displayShift, displayDepth, displayLut, palette, request);
+}
+
+void CVistrelDoc::NotifyImageChanged() {
+    emit app_.Notifier().imageChanged(this);
+}
+
+}  // namespace vistrel

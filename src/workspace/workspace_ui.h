@@ -1,0 +1,64 @@
+#pragma once
+// What the workspace needs from the screen. The shell implements it with
+// windows and dialogs; tests implement it with scripted answers. Questions
+// and plain messages go through the message sink of core/messages.h.
+
+#include <string>
+#include <vector>
+
+#include "core/image.h"
+#include "workspace/file_filters.h"
+
+namespace vistrel {
+
+class CVistrelDoc;
+
+class IWorkspaceUi {
+  public:
+    virtual ~IWorkspaceUi() = default;
+
+    // Creates the window that shows a newly opened document; false when it cannot.
+    virtual bool OpenDocumentWindow(CVistrelDoc& doc) = 0;
+    // Closes the window of a document (the document itself is closed by the caller).
+    virtual void CloseDocumentWindow(CVistrelDoc& doc) = 0;
+
+    // Multiple-selection open dialog starting at startPath; false on Cancel.
+    virtual bool PickOpenFiles(const std::string& startPath,
+                               const std::vector<CFileFilter>& filters,
+                               std::vector<std::string>& paths) = 0;
+    // Save dialog; filterIndex is the chosen entry of filters. False on Cancel.
+    virtual bool PickSaveFile(const std::string& initialPath,
+                              const std::vector<CFileFilter>& filters, std::string& path,
+                              int& filterIndex) = 0;
+
+    // The RAW parameters dialog, opened on params; false on Cancel.
+    virtual bool AskRawParams(const std::string& path, CRawParams& params) = 0;
+    // A radio-group dialog opened on `selected`; false on Cancel (selected is
+    // then whatever the user left selected).
+    virtual bool AskRadioGroup(const std::string& title, const std::vector<std::string>& options,
+                               int& selected) = 0;
+    // A one-line text dialog; false on Cancel.
+    virtual bool AskText(const std::string& title, const std::string& prompt,
+                         const std::string& label, std::string& text) = 0;
+
+    // Wait cursor on or off around long work.
+    virtual void SetBusy(bool busy) = 0;
+};
+
+// Shows the wait cursor for the lifetime of the guard (nothing without a UI).
+class CWaitCursor {
+  public:
+    explicit CWaitCursor(IWorkspaceUi* ui) : ui_(ui) {
+        if (ui_) ui_->SetBusy(true);
+    }
+    ~CWaitCursor() {
+        if (ui_) ui_->SetBusy(false);
+    }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+
+  private:
+    IWorkspaceUi* ui_;
+};
+
+}  // namespace vistrel

@@ -1,0 +1,262 @@
+#include "workspace/vistrel_app.h"
+
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+
+#include "workspace/vistrel_doc.h"
+#include "workspace_fakes.h"
+
+namespace vistrel {
+namespace {
+
+using testing::CFakeUi;
+using testing::CRecordingSink;
+using testing::WritePgxFile;
+
+// Every test of this program reads and writes settings in a temporary folder,
+// never in the user's real configuration.
+class IsolatedSettings : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
+    }
+
+  private:
+    QTemporaryDir dir_;
+};
+const auto* const kIsolatedSettings = ::testing::AddGlobalTestEnvironment(new IsolatedSettings);
+
+class AppTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        QSettings("Korvel", "Vistrel").clear();
+    }
+    std::string Path(const std::string& name) const {
+        return (dir.path() + "/").toStdString() + name;
+    }
+    void Touch(const std::string& path) { std::ofstream(path) << "x"; }
+
+    QTemporaryDir dir;
+    CFakeUi ui;
+    CRecordingSink sink;
+    CScopedMessageSink scopedSink{&sink};
+    CVistrelApp app{&ui};
+};
+
+TEST_F(AppTest, PgxByteOrderBecomesMlOnlyOnOkWithMl) {
+    struct Case {
+        bool ok;
+        int pick;
+        bool lm;
+    } cases[] = {{true, 1, false}, {true, 0, true}, {false, 1, true}, {false, 0, true}};
+    for (const Case& c : cases) {
+        app.pgxByteOrderLM = !c.lm;  // the previous state must not matter
+        ui.radioOk = c.ok;
+        ui.radioPick = c.pick;
+        app.OnPgxSavingOptions();
+        EXPECT_EQ(app.pgxByteOrderLM, c.lm) << "ok " << c.ok << " pick " << c.pick;
+    }
+    // The dialog always opens on "LM (Windows)", whatever was chosen before.
+    for (int initial : ui.radioInitial) EXPECT_EQ(initial, 0);
+    EXPECT_EQ(ui.radioTitles.front(), "Pgx saving options (byte order)");
+    EXPECT_EQ(ui.radioOptions.front(), (std::vector<std::string>{"LM (Windows)", "ML"}));
+}
+
+TEST_F(AppTest, ColourAndOriginalOptionsOpenOnTheCurrentChoiceAndKeepItOnCancel) {
+    app.colourMode = 2;
+    ui.radioOk = false;
+    ui.radioPick = 0;
+    app.OnColouredImagesOptions();
+    EXPECT_EQ(app.colourMode, 2);
+    EXPECT_EQ(ui.radioInitial.back(), 2);
+    EXPECT_EQ(ui.radioOptions.back(),
+              (std::vector<std::string>{"1/3  R + 1/3  G + 1/3  B", "30% R + 59% G + 11% B", "G"}));
+    ui.radioOk = true;
+    ui.radioPick = 1;
+    app.OnColouredImagesOptions();
+    EXPECT_EQ(app.colourMode, 1);
+
+    EXPECT_EQ(app.originalPolicy, kOriginalEmpty);
+    app.OnOriginalImageOptions();
+    EXPECT_EQ(ui.radioTitles.back(), "Set original image after operations");
+    EXPECT_EQ(ui.radioInitial.back(), kOriginalEmpty);
+    EXPECT_EQ(app.originalPolicy, kOriginalPrevious);
+}
+
+TEST_F(AppTest, RawDialogOpensOnTheLastAcceptedParameters) {
+    ui.rawAnswer = {640, 480, 14, true};
+    CRawParams params;
+    ASSERT_TRUE(app.AskRawParams("x.raw", params));
+    EXPECT_EQ(params.width, 640);
+    EXPECT_TRUE(params.msbAligned);
+    ui.rawOk = false;
+    EXPECT_FALSE(app.AskRawParams("y.raw", params));
+    ASSERT_EQ(ui.rawShown.size(), 2u);
+    EXPECT_EQ(ui.rawShown[1].width, 640);
+    EXPECT_EQ(ui.rawShown[1].height, 480);
+    EXPECT_EQ(ui.rawShown[1].depth, 14);
+    EXPECT_TRUE(ui.rawShown[1].msbAligned);
+    EXPECT_EQ(app.lastRawParams.width, 640);  // Cancel keeps the accepted values
+}
+
+TEST_F(AppTest, RawFileOpensWithTheDialogParameters) {
+    const std::string path = Path("plain.raw");
+    {
+        std::ofstream out(path, std::ios::binary);
+        const unsigned char bytes[] = {0x10, 0x00, 0xf0, 0xff};  // two MSB-aligned 12-bit words
+        out.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+    }
+    ui.rawAnswer = {2, 1, 12, true};
+    CVistrelDoc* doc = app.OpenDocumentFile(path);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->image.depth, 12);
+    EXPECT_EQ(doc->image.GetPixel(0, 0), 0x001);
+    EXPECT_EQ(doc->image.GetPixel(1, 0), 0xfff);
+    EXPECT_EQ(ui.rawShown.size(), 1u);  // no dialog for the missing companion files
+}
+
+TEST_F(AppTest, SettingsSurviveARoundTrip) {
+    const std::string opened = Path("last.pgx");
+    Touch(opened);
+    app.lastPaths = {opened, "/f/features.ftr", "/n/net.nn", "/c/curve.crv", "/w/set.wtp"};
+    app.mode = 1;
+    app.fitMode = 3;
+    app.childWidth = 640;
+    app.childHeight = 480;
+    for (int i = 0; i < 8; ++i) app.AddToRecentFileList(Path("r" + std::to_string(i) + ".pgx"));
+    app.SaveSettings();
+
+    CVistrelApp again;
+    again.LoadSettings();
+    EXPECT_EQ(again.lastPaths.open, opened);
+    EXPECT_EQ(again.lastPaths.features, "/f/features.ftr");
+    EXPECT_EQ(again.lastPaths.neuralNetwork, "/n/net.nn");
+    EXPECT_EQ(again.lastPaths.curve, "/c/curve.crv");
+    EXPECT_EQ(again.lastPaths.waveletTransform, "/w/set.wtp");
+    EXPECT_EQ(again.mode, 1);
+    EXPECT_EQ(again.fitMode, 3);
+    EXPECT_EQ(again.childWidth, 640);
+    EXPECT_EQ(again.childHeight, 480);
+    ASSERT_EQ(again.RecentFiles().size(), 6u);
+    EXPECT_EQ(again.RecentFiles().front(), Path("r7.pgx"));
+    EXPECT_EQ(again.RecentFiles().back(), Path("r2.pgx"));
+
+    QSettings stored("Korvel", "Vistrel");
+    EXPECT_EQ(stored.value("Settings/fitmode").toInt(), 3);
+    EXPECT_EQ(stored.value("Files/neural network").toString().toStdString(), "/n/net.nn");
+}
+
+TEST_F(AppTest, MissingValuesReadAsZeroAndAVanishedOpenPathIsCleared) {
+    {
+        QSettings stored("Korvel", "Vistrel");
+        stored.setValue("Files/open", QString::fromStdString(Path("gone.pgx")));
+    }
+    app.mode = 7;
+    app.LoadSettings();
+    EXPECT_TRUE(app.lastPaths.open.empty());
+    EXPECT_EQ(app.mode, 0);
+    EXPECT_EQ(app.childHeight, 0);
+    EXPECT_TRUE(app.RecentFiles().empty());
+}
+
+TEST_F(AppTest, RecentFilesMoveToTheTopAndVanishedOnesAreDropped) {
+    const std::string a = Path("a.pgx"), b = Path("b.pgx"), c = Path("c.pgx");
+    Touch(a);
+    Touch(c);
+    app.AddToRecentFileList(a);
+    app.AddToRecentFileList(b);
+    app.AddToRecentFileList(c);
+    app.AddToRecentFileList(a);
+    EXPECT_EQ(app.RecentFiles(), (std::vector<std::string>{a, c, b}));
+    std::filesystem::remove(a);
+    EXPECT_EQ(app.MostRecentExistingFile(), c);
+    EXPECT_EQ(app.RecentFiles(), (std::vector<std::string>{c}));
+}
+
+TEST_F(AppTest, PresetsSetTheCurrentWindowAndTheActiveDocument) {
+    {
+        std::ofstream out(Path("presets.txt"));
+        out << "name width level\nSoft tissue 400 40\nBone\t2000\t500\n";
+    }
+    app.LoadToolData(dir.path().toStdString());
+    ASSERT_EQ(app.Presets().size(), 2u);
+    const std::string image = Path("p.pgx");
+    WritePgxFile(image, 2, 1, {1, 2});
+    CVistrelDoc* doc = app.OpenDocumentFile(image);
+    ASSERT_NE(doc, nullptr);
+    app.SetActiveDocument(doc);
+
+    int told = 0;
+    QObject::connect(&app.Notifier(), &CNotifier::newWindow, [&](int low, int high) {
+        ++told;
+        EXPECT_EQ(low, -500);
+        EXPECT_EQ(high, 1500);
+    });
+    app.ApplyPreset(1);  // Bone: level 500, width 2000 -> -500 .. 1500
+    EXPECT_EQ(app.currentWindow.low, -500);
+    EXPECT_EQ(app.currentWindow.high, 1500);
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(doc->windowLow, 0);  // clamped into the 12-bit range
+    EXPECT_EQ(doc->windowHigh, 1500);
+    EXPECT_TRUE(app.PresetMatchesCurrentWindow(1));
+    EXPECT_FALSE(app.PresetMatchesCurrentWindow(0));
+}
+
+TEST_F(AppTest, GetCurrentPresetStoresTheDocumentWindowInListAndFile) {
+    {
+        std::ofstream out(Path("presets.txt"));
+        out << "heading\n";
+    }
+    app.LoadToolData(dir.path().toStdString());
+    const std::string image = Path("g.pgx");
+    WritePgxFile(image, 2, 1, {1, 2});
+    CVistrelDoc* doc = app.OpenDocumentFile(image);
+    ASSERT_NE(doc, nullptr);
+    app.SetActiveDocument(doc);
+    doc->SetWindowValues(100, 301);
+    ui.textAnswer = "Dense";
+    ASSERT_TRUE(app.GetCurrentPreset());
+    EXPECT_EQ(ui.textPrompts.back(), "Preset name (100/301)");
+    EXPECT_EQ(app.currentWindow.low, 100);
+    EXPECT_EQ(app.currentWindow.high, 301);
+    ASSERT_EQ(app.Presets().size(), 1u);
+    EXPECT_EQ(app.Presets()[0].width, 201);
+    EXPECT_EQ(app.Presets()[0].level, 200);
+    EXPECT_TRUE(app.PresetMatchesCurrentWindow(0));
+    const auto reloaded = LoadPresets(Path("presets.txt"));
+    ASSERT_EQ(reloaded.size(), 1u);
+    EXPECT_EQ(reloaded[0].name, "Dense");
+
+    ui.textOk = false;  // Cancel adds nothing
+    EXPECT_FALSE(app.GetCurrentPreset());
+    EXPECT_EQ(app.Presets().size(), 1u);
+}
+
+TEST_F(AppTest, UnreadableLutLeavesNoPaletteUntilAnotherIsChosen) {
+    std::filesystem::create_directories(Path("Luts"));
+    {
+        std::ofstream out(Path("Luts/short.lut"), std::ios::binary);
+        out << "too short";
+    }
+    app.LoadToolData(dir.path().toStdString());
+    ASSERT_EQ(app.Luts().Names().size(), 3u);
+    EXPECT_EQ(app.SelectLut(2), -1);
+    EXPECT_TRUE(app.Palette().empty());
+    EXPECT_EQ(app.SelectLut(1), 0);
+    ASSERT_EQ(app.Palette().size(), 256u);
+    EXPECT_EQ(app.Palette()[0].red, 255);  // white/black linear
+    EXPECT_EQ(app.SelectLut(99), 0);       // out of range selects the first
+    EXPECT_EQ(app.CurrentLut(), 0);
+    EXPECT_EQ(app.Palette()[0].red, 0);
+}
+
+}  // namespace
+}  // namespace vistrel

@@ -1,0 +1,120 @@
+#pragma once
+// Scripted stand-ins for the screen: a UI that answers dialogs from fields
+// and a message sink that records texts and answers from a queue.
+
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/messages.h"
+#include "workspace/vistrel_doc.h"
+#include "workspace/workspace_ui.h"
+
+namespace vistrel::testing {
+
+class CRecordingSink : public IMessageSink {
+  public:
+    void show(const std::string& text) override { shown.push_back(text); }
+    int ask(const std::string& text, const std::vector<std::string>& choices) override {
+        asked.push_back(text);
+        choicesAsked.push_back(choices);
+        if (answers.empty()) return 0;
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::vector<std::string> shown;
+    std::vector<std::string> asked;
+    std::vector<std::vector<std::string>> choicesAsked;
+    std::deque<int> answers;  // button index per question; 0 when empty
+};
+
+class CFakeUi : public IWorkspaceUi {
+  public:
+    bool OpenDocumentWindow(CVistrelDoc& doc) override {
+        opened.push_back(&doc);
+        return openWindows;
+    }
+    void CloseDocumentWindow(CVistrelDoc& doc) override { closed.push_back(&doc); }
+    bool PickOpenFiles(const std::string&, const std::vector<CFileFilter>&,
+                       std::vector<std::string>& paths) override {
+        paths = openPaths;
+        return !openPaths.empty();
+    }
+    bool PickSaveFile(const std::string& initialPath, const std::vector<CFileFilter>& filters,
+                      std::string& path, int& filterIndex) override {
+        saveInitialPath = initialPath;
+        saveFilters = filters;
+        path = savePath;
+        filterIndex = saveFilter;
+        return saveOk;
+    }
+    bool AskRawParams(const std::string&, CRawParams& params) override {
+        rawShown.push_back(params);
+        params = rawAnswer;
+        return rawOk;
+    }
+    bool AskRadioGroup(const std::string& title, const std::vector<std::string>& options,
+                       int& selected) override {
+        radioTitles.push_back(title);
+        radioOptions.push_back(options);
+        radioInitial.push_back(selected);
+        selected = radioPick;
+        return radioOk;
+    }
+    bool AskText(const std::string&, const std::string& prompt, const std::string&,
+                 std::string& text) override {
+        textPrompts.push_back(prompt);
+        text = textAnswer;
+        return textOk;
+    }
+    void SetBusy(bool busy) override { busyDepth += busy ? 1 : -1; }
+
+    bool openWindows = true;
+    std::vector<CVistrelDoc*> opened, closed;
+    std::vector<std::string> openPaths;
+    std::string savePath;
+    int saveFilter = 0;
+    bool saveOk = true;
+    std::string saveInitialPath;
+    std::vector<CFileFilter> saveFilters;
+    CRawParams rawAnswer;
+    bool rawOk = true;
+    std::vector<CRawParams> rawShown;
+    int radioPick = 0;
+    bool radioOk = true;
+    std::vector<std::string> radioTitles;
+    std::vector<std::vector<std::string>> radioOptions;
+    std::vector<int> radioInitial;
+    std::string textAnswer;
+    bool textOk = true;
+    std::vector<std::string> textPrompts;
+    int busyDepth = 0;
+};
+
+// Writes a little-endian 12-bit PGX file with optional comment lines.
+inline void WritePgxFile(const std::string& path, int width, int height,
+                         const std::vector<uint16_t>& samples,
+                         const std::vector<std::string>& comments = {}, int depth = 12) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary);
+    out << "PG LM " << depth << " " << width << " " << height << "\n";
+    for (const auto& comment : comments) out << "#" << comment << "\n";
+    for (uint16_t s : samples) {
+        out.put(static_cast<char>(s & 0xFF));
+        out.put(static_cast<char>(s >> 8));
+    }
+}
+
+inline std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace vistrel::testing
