@@ -1,2 +1,95 @@
-// Placeholder until the command-line front end lands.
-int main() { return 0; }
+// vistrel-cli: the scriptable command-line front end over the Vistrel libraries.
+// Results go to stdout as one JSON document, messages to stderr; exit status
+// 0 on success, 1 when the input cannot be read or nothing was produced, 2
+// for bad usage.
+
+#include <cstdio>
+#include <exception>
+#include <new>
+#include <string>
+
+#include "cli_args.h"
+#include "commands.h"
+#include "core/messages.h"
+
+namespace vistrel::cli {
+
+const std::vector<CCommand>& Commands() {
+    static const std::vector<CCommand> commands = {
+        {"info", "image facts and histogram statistics", kInfoHelp, RunInfo},
+        {"convert", "read and write an image through the file dispatchers", kConvertHelp,
+         RunConvert},
+        {"render", "the display mapping (window, LUT, contrast, zoom ...) written as a PNG",
+         kRenderHelp, RunRender},
+        {"phantom", "write a synthetic mammogram", kPhantomHelp, RunPhantom},
+    };
+    return commands;
+}
+
+namespace {
+
+void PrintGlobalHelp(std::FILE* out) {
+    std::fputs(
+        "usage: vistrel-cli SUBCOMMAND [options] ARGS...\n"
+        "       vistrel-cli SUBCOMMAND --help\n"
+        "\n"
+        "Runs Vistrel's image library from scripts. Each subcommand prints one JSON\n"
+        "document on stdout; messages go to stderr. Exit status: 0 success, 1 input\n"
+        "unreadable or no result, 2 bad usage. Grey values are true values (stored\n"
+        "sample minus value offset); coordinates are pixels, x right, y down.\n"
+        "\n"
+        "subcommands:\n",
+        out);
+    for (const CCommand& command : Commands())
+        std::fprintf(out, "  %-9s %s\n", command.name, command.summary);
+}
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+    // Core code reports to the user through the message sink; here that is stderr,
+    // and questions take their default answer.
+    CStderrMessageSink sink;
+    CScopedMessageSink sinkGuard(&sink);
+
+    if (argc < 2) {
+        std::fputs("vistrel-cli: missing subcommand\n", stderr);
+        PrintGlobalHelp(stderr);
+        return 2;
+    }
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        PrintGlobalHelp(stdout);
+        return 0;
+    }
+    const CCommand* command = nullptr;
+    for (const CCommand& candidate : Commands())
+        if (name == candidate.name) command = &candidate;
+    if (!command) {
+        std::fprintf(stderr, "vistrel-cli: unknown subcommand \"%s\" (see vistrel-cli --help)\n",
+                     name.c_str());
+        return 2;
+    }
+    try {
+        return command->run(CommandArgs(argv + 2, argv + argc));
+    } catch (const CUsageError& error) {
+        std::fprintf(stderr, "vistrel-cli %s: %s (see vistrel-cli %s --help)\n", command->name,
+                     error.what(), command->name);
+        return 2;
+    } catch (const CFailure& error) {
+        std::fprintf(stderr, "vistrel-cli %s: %s\n", command->name, error.what());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "vistrel-cli %s: not enough memory\n", command->name);
+        return 1;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "vistrel-cli %s: %s\n", command->name, error.what());
+        return 1;
+    }
+}
+
+}  // namespace vistrel::cli
+
+int main(int argc, char** argv) {
+    return vistrel::cli::Main(argc, argv);
+}

@@ -1,0 +1,36 @@
+#pragma once
+// What several subcommands share: reading and writing images through the
+// library's dispatchers with clear failure reasons, the --raw and
+// --byte-order options, the result document and the program's folder.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli_args.h"
+#include "core/image.h"
+#include "json_writer.h"
+
+namespace vistrel::cli {
+
+// "W,H,DEPTH[,msb|lsb]" -> RAW parameters; CUsageError when malformed.
+CRawParams ParseRawOption(const std::string& text);
+// The --raw option of a parsed command line, when given.
+std::optional<CRawParams> RawOptionOf(const CParsedArgs& args);
+// "LM" (the default when absent) -> true, "ML" -> false; CUsageError otherwise.
+bool ByteOrderLMOf(const CParsedArgs& args);
+
+// Reads an image through CMImage::Open. Throws CFailure naming the file and
+// the reason when it cannot be read (including RAW input without --raw).
+std::unique_ptr<CMImage> LoadImage(const std::string& path, const std::optional<CRawParams>& raw,
+                                   std::string& description);
+// Writes through CMImage::Save; throws CFailure when nothing was written.
+void SaveImage(const CMImage& image, bool byteOrderLM, const std::string& path);
+
+// Prints the finished result document on stdout.
+void PrintJson(const CJsonWriter& json);
+
+// Folder of the running executable (from /proc/self/exe), without a trailing slash.
+std::string ExecutableFolder();
+
+}  // namespace vistrel::cli

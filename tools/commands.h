@@ -1,0 +1,33 @@
+#pragma once
+// The subcommands of vistrel-cli. Each takes the words after its name, prints
+// its result document on stdout and returns 0, or throws CUsageError (exit
+// status 2) or CFailure (exit status 1).
+
+#include <string>
+#include <vector>
+
+namespace vistrel::cli {
+
+using CommandArgs = std::vector<std::string>;
+
+struct CCommand {
+    const char* name;
+    const char* summary;  // one line for the global help
+    const char* help;     // the full text of "SUBCOMMAND --help"
+    int (*run)(const CommandArgs& args);
+};
+
+// Every subcommand, in the order the global help lists them.
+const std::vector<CCommand>& Commands();
+
+int RunInfo(const CommandArgs& args);
+int RunConvert(const CommandArgs& args);
+int RunRender(const CommandArgs& args);
+int RunPhantom(const CommandArgs& args);
+
+extern const char* const kInfoHelp;
+extern const char* const kConvertHelp;
+extern const char* const kRenderHelp;
+extern const char* const kPhantomHelp;
+
+}  // namespace vistrel::cli
