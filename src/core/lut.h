@@ -12,7 +12,9 @@ namespace vistrel {
 class CLutList {
 public:
     // Rebuilds the list: "black/white linear", "white/black linear", then the
-    // lower-case stem of every "*.lut" file in folder (directory order).
+    // lower-case stem of every "*.lut" file in folder (extension matched in
+    // any case), sorted by lower-case file name so that the order does not
+    // depend on the file system.
     void ScanLuts(const std::string& folder);
     const std::vector<std::string>& Names() const { return names_; }
     const std::string& Folder() const { return folder_; }
@@ -23,6 +25,9 @@ public:
 private:
     std::string folder_;
     std::vector<std::string> names_{"black/white linear", "white/black linear"};
+    // Full path of each file entry (empty for the built-ins): names are lower
+    // case, files on disk need not be.
+    std::vector<std::string> paths_{"", ""};
 };
 
 // Binary LUT (at least 768 bytes: 256 red, 256 green, 256 blue) or a text LUT
