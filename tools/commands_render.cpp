@@ -161,15 +161,21 @@ int RunRender(const CommandArgs& words) {
                               std::to_string(shift + count - 1) + " do not exist in a " +
                               std::to_string(image->depth) + "-bit image");
     }
-    if (!fit) {
-        const double outWidth = std::trunc(zoom * image->width);
-        const double outHeight = std::trunc(zoom * image->height);
-        if (outWidth < 1 || outHeight < 1)
-            throw CUsageError("--zoom: the picture would be empty at this zoom");
-        if (outWidth > kMaxOutputSide || outHeight > kMaxOutputSide ||
-            outWidth * outHeight > kMaxOutputPixels)
-            throw CUsageError("--zoom: the picture would be too large at this zoom");
+    // The size the zoom tables will ask for, checked before anything is allocated.
+    const char* sizeOption = fit ? "--fit" : "--zoom";
+    if (fit) {
+        const double scale =
+            std::max(double(image->width) / fit->first, double(image->height) / fit->second);
+        zoom = 1.0 / scale;
     }
+    const double outWidth = std::trunc(zoom * image->width);
+    const double outHeight = std::trunc(zoom * image->height);
+    // A fit may round an axis to nothing; the renderer's own refusal reports that.
+    if (!fit && (outWidth < 1 || outHeight < 1))
+        throw CUsageError(std::string(sizeOption) + ": the picture would be empty");
+    if (outWidth > kMaxOutputSide || outHeight > kMaxOutputSide ||
+        outWidth * outHeight > kMaxOutputPixels)
+        throw CUsageError(std::string(sizeOption) + ": the picture would be too large");
 
     CPalette palette;
     if (luts.SelectLut(lutIndex, palette) != 0 || palette.empty())

@@ -49,7 +49,8 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 }
 
 // Runs the program with stdout and stderr captured in files of `scratch`.
-CRun RunCli(const std::vector<std::string>& args, const fs::path& scratch) {
+CRun RunCli(const std::vector<std::string>& args, const fs::path& scratch,
+            const std::string& program = VISTREL_CLI) {
     const fs::path outPath = scratch / "stdout.txt";
     const fs::path errPath = scratch / "stderr.txt";
     posix_spawn_file_actions_t actions;
@@ -58,7 +59,7 @@ CRun RunCli(const std::vector<std::string>& args, const fs::path& scratch) {
                                      0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
-    std::vector<std::string> words{VISTREL_CLI};
+    std::vector<std::string> words{program};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
@@ -66,10 +67,10 @@ CRun RunCli(const std::vector<std::string>& args, const fs::path& scratch) {
 
     CRun run;
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, VISTREL_CLI, &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << VISTREL_CLI;
+        ADD_FAILURE() << "cannot start " << program;
         return run;
     }
     int status = 0;
@@ -234,6 +235,7 @@ TEST_F(CliTest, BadUsageExitsWithTwoAndWritesNothing) {
         {"render", in, png, "--window", "10"},
         {"render", in, png, "--window", "1,99999999999"},
         {"render", in, png, "--fit", "0,10"},
+        {"render", in, png, "--fit", "65535,65535"},  // 2 x 2 blown up to 4 G pixels
         {"render", in, png, "--lut", "99"},
         {"render", in, png, "--lut", "-1"},
         {"render", in, png, "--bits", "0,9"},
@@ -588,6 +590,43 @@ TEST_F(CliTest, RenderAppliesCorrectionAndLut) {
     }
 }
 
+TEST_F(CliTest, RenderTakesLutFilesFromTheFolderBesideTheProgram) {
+    // A copy of the program in a folder of our own, with its own Luts folder.
+    fs::create_directories(dir_ / "bin" / "Luts");
+    const fs::path program = dir_ / "bin" / "vistrel-cli";
+    fs::copy_file(VISTREL_CLI, program);
+    std::string ramp;
+    for (int i = 0; i < 256; ++i) ramp += static_cast<char>(i);        // red
+    ramp += std::string(256, '\0');                                    // green
+    for (int i = 0; i < 256; ++i) ramp += static_cast<char>(255 - i);  // blue
+    WriteFile(dir_ / "bin" / "Luts" / "Ramp.LUT", ramp);
+    WriteFile(dir_ / "bin" / "Luts" / "bad.lut", std::string(100, '\1'));  // too short
+    const std::vector<uint8_t> samples{0, 100, 255};
+    WriteFile(Path("a.pgm"), PgmBytes(3, 1, samples));
+
+    // The list is the two built-in ramps, then the files by name: bad, ramp.
+    const CRun run = RunCli({"render", Path("a.pgm"), Path("a.png"), "--bits", "0,8", "--lut", "3"},
+                            dir_, program.string());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(JsonOf(run)["lut"].toString(), "ramp");
+    const QImage png = ReadPng(Path("a.png"));
+    for (int x = 0; x < 3; ++x) {
+        const QRgb colour = png.pixel(x, 0);
+        EXPECT_EQ(qRed(colour), samples[x]) << x;
+        EXPECT_EQ(qGreen(colour), 0) << x;
+        EXPECT_EQ(qBlue(colour), 255 - samples[x]) << x;
+    }
+
+    const CRun unreadable =
+        RunCli({"render", Path("a.pgm"), Path("b.png"), "--lut", "2"}, dir_, program.string());
+    EXPECT_EQ(unreadable.exitCode, 1);
+    EXPECT_NE(LastLine(unreadable.err).find("bad.lut"), std::string::npos) << unreadable.err;
+    EXPECT_FALSE(fs::exists(Path("b.png")));
+    EXPECT_EQ(RunCli({"render", Path("a.pgm"), Path("b.png"), "--lut", "4"}, dir_, program.string())
+                  .exitCode,
+              2);
+}
+
 TEST_F(CliTest, RenderZoomsAndFits) {
     std::vector<uint8_t> samples(8);
     for (int i = 0; i < 8; ++i) samples[i] = static_cast<uint8_t>(30 * i);
@@ -616,6 +655,13 @@ TEST_F(CliTest, RenderZoomsAndFits) {
     ASSERT_EQ(small.size(), QSize(2, 1));
     EXPECT_EQ(qGray(small.pixel(0, 0)), samples[0]);
     EXPECT_EQ(qGray(small.pixel(1, 0)), samples[2]);
+
+    // A wide strip fitted into a square keeps no row at all: no picture.
+    WriteFile(Path("strip.pgm"), PgmBytes(200, 1, std::vector<uint8_t>(200, 9)));
+    const CRun empty = Run({"render", Path("strip.pgm"), Path("s.png"), "--fit", "10,10"});
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_NE(LastLine(empty.err).find(Path("strip.pgm")), std::string::npos) << empty.err;
+    EXPECT_FALSE(fs::exists(Path("s.png")));
 }
 
 TEST_F(CliTest, RenderReplacesAnExistingPictureCompletely) {
