@@ -120,6 +120,8 @@ int RunRender(const CommandArgs& words) {
     if (const auto v = args.Value("bits")) bits = ParsePair("bits", *v, 0, 16);
     if (const auto v = args.Value("window")) window = ParsePair("window", *v, INT32_MIN, INT32_MAX);
     if (const auto v = args.Value("fit")) fit = ParsePair("fit", *v, 1, 65535);
+    if (bits && (bits->second < 1 || bits->second > 8))
+        throw CUsageError("--bits: BITS must be 1..8, not " + std::to_string(bits->second));
     if (window && window->first > window->second)
         throw CUsageError("--window: LOW must not exceed HIGH");
     CDisplayCorrection correction;
@@ -154,8 +156,6 @@ int RunRender(const CommandArgs& words) {
 
     if (bits) {
         const auto [shift, count] = *bits;
-        if (count < 1 || count > 8)
-            throw CUsageError("--bits: BITS must be 1..8, not " + std::to_string(count));
         if (shift + count > image->depth)
             throw CUsageError("--bits: bits " + std::to_string(shift) + ".." +
                               std::to_string(shift + count - 1) + " do not exist in a " +
