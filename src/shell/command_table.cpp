@@ -1,0 +1,35 @@
+#include "shell/command_table.h"
+
+namespace vistrel {
+
+const std::vector<CCommandEntry>& CommandTable() {
+    static const std::vector<CCommandEntry> table = {
+        {CommandId::FileOpen, "&Open...\tCtrl+O"},
+        {CommandId::FileClose, "&Close"},
+        {CommandId::FileSave, "&Save"},
+        {CommandId::FileSaveAs, "Save &As...\tCtrl+S"},
+        {CommandId::PgxSavingOptions, "P&GX Saving Options..."},
+        {CommandId::ColouredImagesOptions, "&Coloured Images Options..."},
+        {CommandId::OriginalImageOptions, "&Document Original Image Options..."},
+        {CommandId::AppExit, "E&xit"},
+        {CommandId::ZoomIn, "Zoom &In\tAlt++"},
+        {CommandId::ZoomOut, "Zoom &Out\tAlt+-"},
+        {CommandId::ActualPixels, "&Actual Pixels (100%)\tCtrl+A"},
+        {CommandId::ZoomToFit, "Zoom To &Fit\tCtrl+Z"},
+        {CommandId::WindowBits, "Window &Bits"},
+        {CommandId::WindowValues, "Window &Values"},
+        {CommandId::GetCurrentPreset, "&Get Current Preset..."},
+        {CommandId::WindowCascade, "&Cascade"},
+        {CommandId::WindowTile, "&Tile"},
+        {CommandId::AppAbout, "&About Vistrel..."},
+    };
+    return table;
+}
+
+void SplitMenuText(const std::string& text, std::string& label, std::string& accelerator) {
+    const auto tab = text.find('\t');
+    label = text.substr(0, tab);
+    accelerator = tab == std::string::npos ? std::string{} : text.substr(tab + 1);
+}
+
+}  // namespace vistrel
