@@ -30,6 +30,12 @@ CWindowWidthBits::CWindowWidthBits(CVistrelApp& app, QWidget* parent)
     layout->addWidget(bitsText_, 2, 0, Qt::AlignHCenter);
     layout->addWidget(rangeText_, 2, 1, Qt::AlignHCenter);
     layout->setRowStretch(3, 1);
+    // Room for the widest texts, so that "15 - 15" is never cut.
+    const int textWidth = fontMetrics().horizontalAdvance(QStringLiteral("15 - 15")) + 8;
+    bitsText_->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("88")) + 4);
+    rangeText_->setMinimumWidth(textWidth);
+    bitsText_->setAlignment(Qt::AlignCenter);
+    rangeText_->setAlignment(Qt::AlignCenter);
 
     connect(bits_, &QSlider::valueChanged, this, &CWindowWidthBits::OnBitsMoved);
     connect(shift_, &QSlider::valueChanged, this, &CWindowWidthBits::OnShiftMoved);

@@ -4,67 +4,15 @@
 
 #include <QMenuBar>
 #include <QScrollBar>
-#include <QTemporaryDir>
-#include <QTest>
-#include <filesystem>
-#include <fstream>
 
-#include "core/messages.h"
-#include "shell/splitter_frame.h"
-#include "shell/vistrel_view.h"
 #include "shell/window_width_bits.h"
 #include "shell/window_width_values.h"
-#include "shell_environment.h"
-#include "workspace/vistrel_app.h"
-#include "workspace/vistrel_doc.h"
+#include "shell_fixture.h"
 
 namespace vistrel {
 namespace {
 
-const auto* const kEnvironment =
-    ::testing::AddGlobalTestEnvironment(new testing::CShellEnvironment);
-
-class SilentSink : public IMessageSink {
-  public:
-    void show(const std::string& text) override { shown.push_back(text); }
-    int ask(const std::string&, const std::vector<std::string>&) override { return 0; }
-    std::vector<std::string> shown;
-};
-
-// A main frame on screen (offscreen) with the shipped LUTs and presets.
-class MainFrameTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        app.LoadToolData(VISTREL_BIN_DIR);
-        frame = std::make_unique<CMainFrame>(app);
-        frame->resize(1200, 900);
-        frame->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
-    }
-    void TearDown() override {
-        frame->close();
-        frame.reset();
-    }
-    std::string Path(const std::string& name) const {
-        return (dir.path() + "/").toStdString() + name;
-    }
-    // A 12-bit ramp: sample = (x * 4095) / (width - 1) on every row.
-    std::string WriteRamp(const std::string& name, int width, int height) {
-        CMImage ramp(width, height, 12);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) ramp.SetPixel(x, y, x * 4095 / (width - 1));
-        const std::string path = Path(name);
-        EXPECT_EQ(ramp.Save(true, path), 1);
-        return path;
-    }
-
-    QTemporaryDir dir;
-    SilentSink sink;
-    CScopedMessageSink scopedSink{&sink};
-    CVistrelApp app;
-    std::unique_ptr<CMainFrame> frame;
-};
+using testing::MainFrameTest;
 
 TEST_F(MainFrameTest, OpenedFileGetsAWindowTitledByItsDocument) {
     const std::string path = WriteRamp("ramp.pgx", 300, 200);
@@ -77,11 +25,78 @@ TEST_F(MainFrameTest, OpenedFileGetsAWindowTitledByItsDocument) {
     EXPECT_EQ(child->windowTitle().toStdString(), doc->Title().toStdString());
     EXPECT_TRUE(child->windowTitle().startsWith("ramp.pgx @ "));
     EXPECT_TRUE(child->windowTitle().endsWith(" % : 1"));
-    // A small image is fitted into the client area and the frame hugs it.
+    // The image is fitted into the client area and the frame hugs it.
     CVistrelView* view = child->View();
     EXPECT_EQ(view->horizontalScrollBar()->maximum(), 0);
     EXPECT_EQ(view->verticalScrollBar()->maximum(), 0);
     EXPECT_EQ(view->viewport()->size(), view->PictureSize());
+    // The bars follow the new active document.
+    EXPECT_EQ(frame->BitsBar()->RangeLabel()->text(), "4 - 11");
+}
+
+TEST_F(MainFrameTest, ClosingTheLastWindowClosesItsDocumentAndEmptiesTheBars) {
+    CVistrelDoc* doc = OpenRamp();
+    ASSERT_NE(doc, nullptr);
+    frame->Action(CommandId::FileClose)->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(app.Documents().empty());
+    EXPECT_EQ(app.ActiveDocument(), nullptr);
+    EXPECT_EQ(app.DocumentCounter(), 0);
+    EXPECT_EQ(frame->BitsBar()->BitsLabel()->text(), "1");
+    EXPECT_EQ(frame->BitsBar()->RangeLabel()->text(), "0 - 0");
+    EXPECT_FALSE(frame->Action(CommandId::FileSave)->isEnabled());
+
+    CVistrelDoc* again = OpenRamp();
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(frame->FrameOf(again)->windowTitle().endsWith(" : 1"));
+}
+
+TEST_F(MainFrameTest, MenusCarryTheCommandsWithTheirAccelerators) {
+    struct Case {
+        CommandId id;
+        const char* text;
+        const char* keys;
+    } cases[] = {
+        {CommandId::ZoomIn, "Zoom &In", "Alt++"},
+        {CommandId::ZoomOut, "Zoom &Out", "Alt+-"},
+        {CommandId::ActualPixels, "&Actual Pixels (100%)", "Ctrl+A"},
+        {CommandId::ZoomToFit, "Zoom To &Fit", "Ctrl+Z"},
+        {CommandId::FileSaveAs, "Save &As...", "Ctrl+S"},
+        {CommandId::WindowValues, "Window &Values", ""},
+    };
+    for (const Case& c : cases) {
+        QAction* action = frame->Action(c.id);
+        ASSERT_NE(action, nullptr) << c.text;
+        EXPECT_EQ(action->text().toStdString(), c.text);
+        EXPECT_EQ(action->shortcut(), QKeySequence(QString(c.keys))) << c.text;
+    }
+    // The presets popup sits two places before the end of the menu bar.
+    const QList<QAction*> top = frame->menuBar()->actions();
+    ASSERT_GE(top.size(), 3);
+    EXPECT_EQ(top.at(top.size() - 3)->menu(), frame->PresetsMenu());
+    EXPECT_EQ(frame->PresetsMenu()->title(), "Window\\Level &Presets");
+}
+
+TEST_F(MainFrameTest, PresetsApplyOnlyWhileTheValueBarIsShownAndCheckTheMatch) {
+    ASSERT_FALSE(app.Presets().empty()) << "presets.txt beside the program";
+    CVistrelDoc* doc = OpenRamp();
+    ASSERT_NE(doc, nullptr);
+    QAction* first = frame->PresetAction(0);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->text().toStdString(), app.Presets()[0].MenuText());
+    frame->UpdateCommandStates();
+    EXPECT_FALSE(first->isEnabled());
+
+    frame->Action(CommandId::WindowValues)->trigger();
+    EXPECT_TRUE(first->isEnabled());
+    first->trigger();
+    int32_t low = 0, high = 0;
+    app.Presets()[0].Window(low, high);
+    EXPECT_EQ(app.currentWindow.low, low);
+    EXPECT_EQ(app.currentWindow.high, high);
+    EXPECT_TRUE(first->isChecked());
+    EXPECT_EQ(frame->ValuesBar()->Model().Low(), doc->windowLow);
+    EXPECT_EQ(frame->ValuesBar()->Model().High(), doc->windowHigh);
 }
 
 }  // namespace

@@ -1,0 +1,74 @@
+#pragma once
+// A main frame on screen (offscreen) with the shipped LUTs and presets, a
+// silent message sink and a folder for the files a test writes.
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/image.h"
+#include "core/messages.h"
+#include "shell/main_frame.h"
+#include "shell/splitter_frame.h"
+#include "shell/vistrel_view.h"
+#include "workspace/vistrel_app.h"
+#include "workspace/vistrel_doc.h"
+
+namespace vistrel::testing {
+
+class CSilentSink : public IMessageSink {
+  public:
+    void show(const std::string& text) override { shown.push_back(text); }
+    int ask(const std::string&, const std::vector<std::string>&) override { return 0; }
+    std::vector<std::string> shown;
+};
+
+class MainFrameTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        app.LoadToolData(VISTREL_BIN_DIR);
+        frame = std::make_unique<CMainFrame>(app);
+        frame->resize(1200, 900);
+        frame->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    }
+    void TearDown() override {
+        frame->close();
+        frame.reset();
+    }
+    std::string Path(const std::string& name) const {
+        return (dir.path() + "/").toStdString() + name;
+    }
+    // A 12-bit ramp: sample = x * 4095 / (width - 1) on every row.
+    std::string WriteRamp(const std::string& name, int width, int height) {
+        CMImage ramp(width, height, 12);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) ramp.SetPixel(x, y, x * 4095 / (width - 1));
+        const std::string path = Path(name);
+        EXPECT_EQ(ramp.Save(true, path), 1);
+        return path;
+    }
+    // Opens a ramp and shows it at 100 %.
+    CVistrelDoc* OpenRamp(int width = 400, int height = 300) {
+        CVistrelDoc* doc = app.OpenDocumentFile(WriteRamp("ramp.pgx", width, height));
+        if (doc) View(doc)->OnActualPixels();
+        return doc;
+    }
+    CVistrelView* View(const CVistrelDoc* doc) const {
+        CSplitterFrame* child = frame->FrameOf(doc);
+        return child ? child->View() : nullptr;
+    }
+
+    QTemporaryDir dir;
+    CSilentSink sink;
+    CScopedMessageSink scopedSink{&sink};
+    CVistrelApp app;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+}  // namespace vistrel::testing
