@@ -367,6 +367,11 @@ std::unique_ptr<CDisplayBitmap> RenderValueWindow(const CMImage& image, int32_t 
         }
         const std::vector<uint8_t> corrected = CorrectionTable(M, correction, outDepth > 1);
         const std::size_t size = image.depth > 8 ? kWordTableSize : kSmallTableSize;
+        // A full-range window on an image whose samples already are output levels
+        // shows every sample as itself, exactly as the raw copy above does; the
+        // stretch formula would darken all but the ends by one level, so the
+        // picture would change with the zoom or the image width.
+        const bool samplesAreLevels = high == image.maxValue && low == 0 && image.depth == outDepth;
         std::vector<uint8_t> table(size);
         for (std::size_t i = 0; i < size; ++i) {
             const int64_t s = static_cast<int64_t>(i);
@@ -375,6 +380,8 @@ std::unique_ptr<CDisplayBitmap> RenderValueWindow(const CMImage& image, int32_t 
                 level = M;
             } else if (s < low) {
                 level = 0;
+            } else if (samplesAreLevels) {
+                level = s;
             } else {
                 level = M * (s - low) / n;
             }

@@ -150,7 +150,12 @@ std::optional<RefBitmap> RefValueWindow(const CMImage& image, int32_t low, int32
             if (rawCopy) {
                 level = int(s);
             } else {
-                level = s >= high ? M : (s < low ? 0 : int(M * (s - low) / n));
+                // A full-range window on samples that already are levels keeps them.
+                const bool samplesAreLevels =
+                    high == image.maxValue && low == 0 && image.depth == out.depth;
+                level = s >= high
+                            ? M
+                            : (s < low ? 0 : (samplesAreLevels ? int(s) : int(M * (s - low) / n)));
                 if (out.depth > 1) level = RefCorrect(level, M, corr);
                 if (OverlayHit(req.overlay, x, y)) level = M;
             }
@@ -577,10 +582,23 @@ TEST(DisplayValueWindow, FullRangeAtZoomOneCopiesTheRaster) {
     EXPECT_EQ(copy->bits, std::vector<uint8_t>(image.data, image.data + image.ByteCount()));
     EXPECT_EQ(copy->palette, palette);
 
-    // Any correction takes the level path.
+    // Any correction takes the level path, which starts from the same levels.
     auto mapped = RenderValueWindow(image, 0, 255, Correction(0, 1, 1.0f), palette, req);
     ASSERT_TRUE(mapped);
-    EXPECT_EQ(mapped->IndexAt(0, 0), 128);  // trunc(255 * 128 / 256) + 1
+    EXPECT_EQ(mapped->IndexAt(0, 0), 129);  // 128 + brightness 1
+
+    // Neither the zoom nor a width whose rows need padding changes the levels.
+    CMImage odd(7, 2, 8);
+    for (int32_t x = 0; x < 7; ++x) odd.SetPixel(x, 0, 10 * x + 1);
+    for (float zoom : {1.0f, 2.0f, 0.5f}) {
+        CRenderRequest zoomed;
+        zoomed.zoom = zoom;
+        auto bitmap = RenderValueWindow(odd, 0, 255, {}, palette, zoomed);
+        ASSERT_TRUE(bitmap);
+        for (int32_t x = 0; x < bitmap->width; ++x)
+            EXPECT_EQ(bitmap->IndexAt(x, 0), odd.GetPixel(std::min(6, int(x / zoom)), 0))
+                << "zoom " << zoom << " x " << x;
+    }
 }
 
 TEST(DisplayValueWindow, DeepImageWithFourByteRowsIsMappedNotCopied) {

@@ -573,10 +573,10 @@ TEST_F(CliTest, RenderAppliesCorrectionAndLut) {
         // f -> trunc(255 sqrt(f / 255) + 0.5)
         {{"--bits", "0,8", "--gamma", "2"}, {0, 50, 128, 181, 221, 255}},
         {{"--bits", "0,8", "--lut", "1"}, {255, 245, 191, 127, 64, 0}},
-        // The default value window 0..255 spreads 256 values over 256 levels
-        // as trunc(255 s / 256), the top value saturating.
-        {{}, {0, 9, 63, 127, 190, 255}},
-        {{"--contrast", "64"}, {0, 0, 0, 126, 252, 255}},
+        // The default value window is the full range 0..255: an 8-bit image's
+        // samples already are levels and are shown as themselves.
+        {{}, {0, 10, 64, 128, 191, 255}},
+        {{"--contrast", "64"}, {0, 0, 0, 128, 255, 255}},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args{"render", Path("a.pgm"), Path("a.png")};
