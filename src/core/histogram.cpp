@@ -207,8 +207,14 @@ void CHistogram::ComputeStatistics() {
         median = minValue;
     } else {
         median = firstValue + added - 1;
-        if (added >= 2 && sum - half > half - (sum - counts[added - 1]))
-            median = firstValue + added - 2;
+        if (added >= 2 && sum - half > half - (sum - counts[added - 1])) {
+            // The boundary below the crossing bin is nearer; it belongs to the
+            // highest occupied value under that bin, never to an empty one
+            // (a flat image must have its own value as median).
+            int32_t below = added - 2;
+            while (below > first && counts[below] == 0) --below;
+            if (counts[below] != 0) median = firstValue + below;
+        }
     }
 
     double sum1 = 0.0;

@@ -82,6 +82,9 @@ TEST(HistogramStatistics, MedianPicksTheNearerBoundary) {
         {{1, 8, 1}, 1},        // half 5 inside value 1's run
         {{2, 0, 0, 0, 2}, 0},  // half 2 reached at value 0
         {{0, 0, 0, 1}, 3},     // a single pixel is its own median
+        {{0, 0, 0, 3}, 3},     // a flat image: the nearer boundary lies below empty values
+        {{5, 0, 0, 10}, 0},    // moving down skips empty values
+        {{5, 0, 0, 1, 10}, 3},
     };
     for (const Case& c : cases) {
         CHistogram h = Make(0, c.counts);
@@ -97,9 +100,14 @@ TEST(HistogramStatistics, MedianPicksTheNearerBoundary) {
         int i = 0;
         while (s < half) s += c.counts[i++];
         int32_t expected = i == 0 ? h.minValue : i - 1;
-        if (i >= 2 && s - half > half - (s - c.counts[i - 1])) expected = i - 2;
+        if (i >= 2 && s - half > half - (s - c.counts[i - 1])) {
+            int below = i - 2;
+            while (below > 0 && c.counts[below] == 0) --below;
+            if (c.counts[below] != 0) expected = below;
+        }
         EXPECT_EQ(h.median, expected);
         EXPECT_EQ(h.median, c.median);
+        EXPECT_GT(c.counts[size_t(h.median)], 0) << "the median is a value some pixel has";
     }
 }
 
