@@ -51,6 +51,16 @@ TEST_F(MainFrameTest, ClosingTheLastWindowClosesItsDocumentAndEmptiesTheBars) {
     EXPECT_TRUE(frame->FrameOf(again)->windowTitle().endsWith(" : 1"));
 }
 
+TEST_F(MainFrameTest, OpenedFilesAreListedAsRecentFiles) {
+    ASSERT_NE(OpenRamp(), nullptr);
+    QMenu* file = frame->menuBar()->actions().front()->menu();
+    ASSERT_NE(file, nullptr);
+    QStringList texts;
+    for (QAction* action : file->actions()) texts << action->text();
+    EXPECT_TRUE(texts.contains(QString("&1 %1").arg(QString::fromStdString(Path("ramp.pgx")))))
+        << texts.join("|").toStdString();
+}
+
 TEST_F(MainFrameTest, MenusCarryTheCommandsWithTheirAccelerators) {
     struct Case {
         CommandId id;
