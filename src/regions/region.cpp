@@ -298,30 +298,41 @@ bool CRegion::SetMaskFromPixels(const std::vector<CPoint>& points) {
     return true;
 }
 
-// Removes one-pixel spurs: a pixel whose only 8-neighbour has at least two
-// other neighbours sticks out of a body and would make the outline walk out
-// and back. Decided on the whole mask before removing anything, so the result
-// does not depend on the scan direction (rotated regions clean up alike).
-// Solid blobs and plain lines have no such pixel and stay unchanged.
+// Removes one-pixel spurs: a pixel whose only 8-neighbour belongs to a 2 x 2
+// block of the mask sticks out of a body and would make the outline walk out
+// and back. Tips of thin arms and plain lines (whose neighbour is in no block)
+// are kept, and solid blobs have no pixel with a single neighbour. Decided on
+// the whole mask before removing anything, so the result does not depend on
+// the scan direction (rotated regions clean up alike).
 bool CRegion::CleanupPass() {
-    const int64_t stride = maskWidth_ + 2;
+    const std::ptrdiff_t stride = maskWidth_ + 2;
     std::ptrdiff_t off[8];
     NeighbourOffsets(stride, off);
-    auto neighbours = [&](size_t i) {
-        int n = 0;
-        for (int d = 0; d < 8; ++d) n += mask_[i + off[d]] != 0;
-        return n;
+    auto inBlock = [&](size_t i) {
+        const uint8_t* m = mask_.data() + i;
+        // The four 2 x 2 blocks with this pixel as a corner; the border keeps
+        // every access inside the mask.
+        for (int by = -1; by <= 0; ++by)
+            for (int bx = -1; bx <= 0; ++bx) {
+                const uint8_t* c = m + by * stride + bx;
+                if (c[0] && c[1] && c[stride] && c[stride + 1]) return true;
+            }
+        return false;
     };
     std::vector<size_t> spurs;
     for (int32_t y = 0; y < maskHeight_; ++y) {
         size_t i = static_cast<size_t>((y + 1) * stride + 1);
         for (int32_t x = 0; x < maskWidth_; ++x, ++i) {
-            if (!mask_[i] || neighbours(i) != 1) continue;
+            if (!mask_[i]) continue;
+            int count = 0, only = -1;
             for (int d = 0; d < 8; ++d)
                 if (mask_[i + off[d]]) {
-                    if (neighbours(i + off[d]) >= 3) spurs.push_back(i);
-                    break;
+                    ++count;
+                    only = d;
                 }
+            if (count == 1 &&
+                inBlock(static_cast<size_t>(static_cast<std::ptrdiff_t>(i) + off[only])))
+                spurs.push_back(i);
         }
     }
     for (size_t i : spurs) mask_[i] = 0;

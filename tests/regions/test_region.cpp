@@ -348,6 +348,12 @@ TEST(RegionTrace, CleanupRemovesOnePixelSpursAndKeepsSolidBlobs) {
     bumped.push_back({14, 11});
     EXPECT_EQ(CRegion(bumped, CRegion::PointsMode::PixelSet, true).Pixels(), SortedRaster(bumped));
 
+    // A thin arm two pixels long is not a spur, even where it meets the body.
+    std::vector<CPoint> armed = blob;
+    armed.push_back({11, 9});
+    armed.push_back({11, 8});
+    EXPECT_EQ(CRegion(armed, CRegion::PointsMode::PixelSet, true).Pixels(), SortedRaster(armed));
+
     // Discs and plain lines have nothing to clean.
     std::vector<CPoint> disc;
     for (int y = -4; y <= 4; ++y)
