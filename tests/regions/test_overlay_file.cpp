@@ -1,0 +1,595 @@
+#include "regions/overlay_file.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cfloat>
+#include <climits>
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/messages.h"
+
+using namespace vistrel;
+
+namespace {
+
+class RecordingSink : public IMessageSink {
+  public:
+    void show(const std::string& text) override { shown.push_back(text); }
+    int ask(const std::string& text, const std::vector<std::string>& choices) override {
+        asked.push_back(text);
+        askedChoices.push_back(choices);
+        return answers.empty() ? 0 : answers[(asked.size() - 1) % answers.size()];
+    }
+    std::vector<std::string> shown, asked;
+    std::vector<std::vector<std::string>> askedChoices;
+    std::vector<int> answers;
+};
+
+class OverlayFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/vistrel_overlay_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        for (const std::string& f : files_) std::remove(f.c_str());
+        rmdir(dir_.c_str());
+    }
+    std::string Path(const std::string& name) {
+        files_.push_back(dir_ + "/" + name);
+        return files_.back();
+    }
+    std::string WriteText(const std::string& name, const std::string& text) {
+        const std::string p = Path(name);
+        std::ofstream(p, std::ios::binary) << text;
+        return p;
+    }
+    static std::string ReadText(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    std::string dir_;
+    std::vector<std::string> files_;
+};
+
+std::vector<CPoint> Rectangle(int x0, int y0, int w, int h) {
+    std::vector<CPoint> points;
+    for (int y = y0; y < y0 + h; ++y)
+        for (int x = x0; x < x0 + w; ++x) points.push_back({x, y});
+    return points;
+}
+
+CRegion Shape(int x0, int y0, int w, int h) {
+    return CRegion(Rectangle(x0, y0, w, h), CRegion::PointsMode::PixelSet);
+}
+
+// An irregular traced outline, so that mirroring changes its chain.
+CRegion Irregular(int x0, int y0) {
+    CRegion r({{x0, y0}, {x0 + 9, y0 + 2}, {x0 + 5, y0 + 6}, {x0 + 11, y0 + 12}, {x0 + 1, y0 + 9}},
+              CRegion::PointsMode::Polygon);
+    r.Retrace(false);
+    return r;
+}
+
+std::set<std::pair<int, int>> PixelSet(const CRegion& r) {
+    std::set<std::pair<int, int>> s;
+    for (CPoint p : r.Pixels()) s.insert({p.x, p.y});
+    return s;
+}
+
+COverlayPlacement Plain(int w, int h) {
+    COverlayPlacement p;
+    p.imageWidth = w;
+    p.imageHeight = h;
+    return p;
+}
+
+}  // namespace
+
+TEST_F(OverlayFile, WritesTheDocumentedLayoutWithCrLf) {
+    CRegions ros, regions;
+    CRegion lesion("120 45 224660");
+    lesion.diagnosis = 0;
+    ros.Add(lesion);
+    CRegion calc("30 40 2460");
+    calc.type = 'm';
+    calc.diagnosis = 0;
+    calc.clusterNumber = 3;
+    calc.scale = 2;
+    calc.response = 1.5;
+    calc.energy = 0.25;
+    calc.mean = 10.0;
+    calc.spotX = 31;
+    calc.spotY = 41;
+    regions.Add(calc);
+    CRegion outline("20 20 22224444666600000");
+    outline.type = 'c';
+    outline.clusterNumber = 1003;
+    regions.Add(outline);
+    CRegion tumour("60 60 2222446666");
+    tumour.type = 't';
+    tumour.diagnosis = 1;
+    regions.Add(tumour);
+
+    const std::string path = Path("layout.OVERLAY");
+    ASSERT_EQ(
+        WriteOverlay(path, "first line\r\nsecond line", regions, ros, Plain(500, 500), true, false),
+        COverlayWriteResult::Written);
+    const std::string spot0 = " scale=0 response=0.0000 energy=0.0000 mean=0.0000 x=0 y=0 \r\n";
+    EXPECT_EQ(ReadText(path),
+              "first line\r\nsecond line\r\n"
+              "PATHOLOGY BENIGN\r\nBOUNDARY\r\n120 45 224660#\r\n"
+              "REGION MICROCALCIFICATION BENIGN IN CLUSTER 3 scale=2 response=1.5000 "
+              "energy=0.2500 mean=10.0000 x=31 y=41 \r\n30 40 2460#\r\n"
+              "REGION MICROCALCIFICATION  CLUSTER 3" +
+                  spot0 + "20 20 22224444666600000#\r\n" + "TUMOR MALIGNANT " + spot0 +
+                  "60 60 2222446666#\r\n");
+}
+
+TEST_F(OverlayFile, HeaderLinePieces) {
+    struct Case {
+        char type;
+        int16_t diagnosis;
+        int32_t cluster;
+        const char* start;
+    } cases[] = {
+        {'o', 0, 0, "REGION BENIGN  scale="},
+        {'o', 2, 0, "REGION   scale="},
+        {'m', 1, 12, "REGION MICROCALCIFICATION MALIGNANT IN CLUSTER 12 scale="},
+        {'c', 2, 1005, "REGION MICROCALCIFICATION  CLUSTER 5 scale="},
+        {'f', 0, 0, "REGION FIBRE BENIGN  scale="},
+        {'w', 1, 0, "REGION FIBRE MALIGNANT  scale="},
+        {'p', 2, 0, "REGION POINT   scale="},
+        {'t', 0, 0, "TUMOR BENIGN  scale="},
+        {'d', 2, 0, "DISTORTION   scale="},
+        {'x', 1, 1000, "REGION MALIGNANT IN CLUSTER 1000 scale="},
+    };
+    for (const Case& c : cases) {
+        CRegion r("5 5 2460");
+        r.type = c.type;
+        r.diagnosis = c.diagnosis;
+        r.clusterNumber = c.cluster;
+        const std::string header = OverlayRegionHeader(r);
+        EXPECT_EQ(header.substr(0, std::string(c.start).size()), c.start) << c.type;
+        EXPECT_EQ(header.substr(header.size() - 2), " \n") << c.type;
+    }
+}
+
+TEST_F(OverlayFile, RoundTripKeepsOutlinesDiagnosesTypesClustersAndAttributes) {
+    CRegions ros, regions;
+    const int16_t pathologies[] = {0, 1, 2};
+    for (int i = 0; i < 3; ++i) {
+        CRegion r = Irregular(10 + 40 * i, 200);
+        r.diagnosis = pathologies[i];
+        ros.Add(r);
+    }
+    struct Kind {
+        char type, readType;
+        int16_t diagnosis;
+        int32_t cluster;
+    } kinds[] = {{'o', 'o', 0, 0},    {'o', 'o', 2, 0},    {'m', 'm', 1, 3}, {'m', 'm', 0, 0},
+                 {'c', 'c', 2, 1003}, {'c', 'c', 1, 1017}, {'f', 'f', 0, 0}, {'w', 'f', 1, 0},
+                 {'p', 'p', 2, 0},    {'t', 't', 1, 0},    {'d', 'd', 0, 0}, {'f', 'f', 2, 4}};
+    const int n = static_cast<int>(std::size(kinds));
+    for (int i = 0; i < n; ++i) {
+        CRegion r = Shape(10 + 15 * i, 20 + (i % 3) * 30, 3 + i % 4, 4 + i % 3);
+        r.type = kinds[i].type;
+        r.diagnosis = kinds[i].diagnosis;
+        r.clusterNumber = kinds[i].cluster;
+        r.scale = i + 1;
+        r.response = 0.5 + i;
+        r.energy = -1.25 * i;
+        r.mean = 1000.0625 + i;
+        r.spotX = 11 + 15 * i;
+        r.spotY = 21 + i;
+        regions.Add(r);
+    }
+    const std::string path = Path("trip.OVERLAY");
+    ASSERT_EQ(
+        WriteOverlay(path, "Case A\r\nSUBTLETY 4\r\n", regions, ros, Plain(400, 300), true, false),
+        COverlayWriteResult::Written);
+
+    CRegions readRegions, readRos;
+    std::string description;
+    int16_t subtlety = 0;
+    ASSERT_TRUE(ReadOverlay(path, Plain(400, 300), description, subtlety, readRegions, readRos));
+    EXPECT_EQ(subtlety, 4);
+    EXPECT_EQ(description,
+              "Case A\r\nSUBTLETY 4\r\nPATHOLOGY BENIGN\r\nPATHOLOGY MALIGNANT\r\nPATHOLOGY -\r\n");
+    ASSERT_EQ(readRos.Count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(readRos.At(i)->IsEqual(*ros.At(i))) << "ROS " << i;
+        EXPECT_EQ(readRos.At(i)->diagnosis, pathologies[i]) << "ROS " << i;
+    }
+    ASSERT_EQ(readRegions.Count(), n);
+    for (int i = 0; i < n; ++i) {
+        const CRegion& a = *regions.At(i);
+        const CRegion& b = *readRegions.At(i);
+        EXPECT_TRUE(b.IsEqual(a)) << "region " << i;
+        EXPECT_EQ(b.type, kinds[i].readType) << "region " << i;
+        EXPECT_EQ(b.diagnosis, a.diagnosis) << "region " << i;
+        EXPECT_EQ(b.clusterNumber, a.clusterNumber) << "region " << i;
+        EXPECT_EQ(b.scale, a.scale) << "region " << i;
+        EXPECT_DOUBLE_EQ(b.response, a.response) << "region " << i;
+        EXPECT_DOUBLE_EQ(b.energy, a.energy) << "region " << i;
+        EXPECT_DOUBLE_EQ(b.mean, a.mean) << "region " << i;
+        EXPECT_EQ(b.spotX, a.spotX) << "region " << i;
+        EXPECT_EQ(b.spotY, a.spotY) << "region " << i;
+    }
+
+    // Reading the same file again adds nothing: equal outlines are skipped.
+    ASSERT_TRUE(ReadOverlay(path, Plain(400, 300), description, subtlety, readRegions, readRos));
+    EXPECT_EQ(readRegions.Count(), n);
+    EXPECT_EQ(readRos.Count(), 3);
+}
+
+TEST_F(OverlayFile, PathologyBoundaryAndCoreRules) {
+    const std::string path = WriteText("rules.OVERLAY",
+                                       "BOUNDARY\r\n10 10 2460#\r\n"  // no PATHOLOGY: malignant
+                                       "PATHOLOGY -\r\nCORE\r\n20 10 2460#\r\n"  // CORE = BOUNDARY
+                                       "PATHOLOGY BENIGN\r\nBOUNDARY\r\n30 10 2460#\r\n"
+                                       "BOUNDARY\r\n40 10 2460#\r\n");  // pathology back to 1
+    CRegions regions, ros;
+    std::string description;
+    int16_t subtlety = -5;
+    ASSERT_TRUE(ReadOverlay(path, Plain(100, 100), description, subtlety, regions, ros));
+    ASSERT_EQ(ros.Count(), 4);
+    const int16_t expected[] = {1, 2, 0, 1};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(ros.At(i)->StartX(), 10 + 10 * i);
+        EXPECT_EQ(ros.At(i)->diagnosis, expected[i]) << "ROS " << i;
+    }
+    EXPECT_EQ(regions.Count(), 0);
+    EXPECT_EQ(subtlety, -5) << "no SUBTLETY line";
+    EXPECT_EQ(description, "PATHOLOGY -\r\nPATHOLOGY BENIGN\r\n");
+}
+
+TEST_F(OverlayFile, LaterHeaderWinsAndHeadersWithoutOutlineStayDescription) {
+    const std::string path =
+        WriteText("headers.OVERLAY",
+                  "REGION BENIGN IN CLUSTER 2 scale=1 response=1 energy=1 mean=1 x=1 y=1\n"
+                  "TUMOR MALIGNANT scale=7 response=2.5 energy=3 mean=4 x=5 y=6\n"
+                  "40 40 2460#\n"
+                  "REGION FIBRE BENIGN\n"
+                  "not an outline\n"
+                  "REGION POINT\n");
+    CRegions regions, ros;
+    std::string description;
+    int16_t subtlety = 0;
+    ASSERT_TRUE(ReadOverlay(path, Plain(100, 100), description, subtlety, regions, ros));
+    ASSERT_EQ(regions.Count(), 1);
+    const CRegion& r = *regions.At(0);
+    EXPECT_EQ(r.type, 't');
+    EXPECT_EQ(r.diagnosis, 1);
+    EXPECT_EQ(r.clusterNumber, 0);
+    EXPECT_EQ(r.scale, 7);
+    EXPECT_DOUBLE_EQ(r.response, 2.5);
+    EXPECT_EQ(r.spotY, 6);
+    EXPECT_EQ(description,
+              "REGION BENIGN IN CLUSTER 2 scale=1 response=1 energy=1 mean=1 x=1 y=1\r\n"
+              "REGION FIBRE BENIGN\r\nnot an outline\r\nREGION POINT\r\n");
+}
+
+TEST_F(OverlayFile, SpotValuesWithMissingParts) {
+    struct Case {
+        const char* header;
+        int scale;
+        double response, energy, mean;
+        int x, y;
+    } cases[] = {
+        {"REGION BENIGN", INT_MIN, -DBL_MAX, -DBL_MAX, -DBL_MAX, 0, 0},
+        // An older layout ending at the mean: x and y are not read.
+        {"REGION scale=2 response=1.5 energy=0.5 mean=7.25", 2, 1.5, 0.5, 7.25, 0, 0},
+        {"REGION scale=2 response=1.5 energy=0.5 mean=7.25 x=9", 2, 1.5, 0.5, 7.25, 9, INT_MIN},
+        {"REGION scale=2 response=1.5 energy=0.5 mean=7.25 x=9 y=", 2, 1.5, 0.5, 7.25, 9, INT_MIN},
+        {"REGION scale=x response= energy=0.5 mean=7.25 x=9 y=3", INT_MIN, -DBL_MAX, 0.5, 7.25, 9,
+         3},
+        // The names before '=' are not checked.
+        {"REGION a=3 b=4 c=5 d=6 e=7 f=8", 3, 4, 5, 6, 7, 8},
+    };
+    for (const Case& c : cases) {
+        const std::string path = WriteText("spot.OVERLAY", std::string(c.header) + "\n5 5 2460#\n");
+        CRegions regions, ros;
+        std::string description;
+        int16_t subtlety = 0;
+        ASSERT_TRUE(ReadOverlay(path, Plain(50, 50), description, subtlety, regions, ros));
+        ASSERT_EQ(regions.Count(), 1) << c.header;
+        const CRegion& r = *regions.At(0);
+        EXPECT_EQ(r.scale, c.scale) << c.header;
+        EXPECT_EQ(r.response, c.response) << c.header;
+        EXPECT_EQ(r.energy, c.energy) << c.header;
+        EXPECT_EQ(r.mean, c.mean) << c.header;
+        EXPECT_EQ(r.spotX, c.x) << c.header;
+        EXPECT_EQ(r.spotY, c.y) << c.header;
+        files_.pop_back();
+        std::remove(path.c_str());
+    }
+}
+
+TEST_F(OverlayFile, MissingValuesSurviveAnotherRoundTrip) {
+    const std::string in = WriteText("missing.OVERLAY", "REGION BENIGN\n5 5 2460#\n");
+    CRegions regions, ros;
+    std::string description;
+    int16_t subtlety = 0;
+    ASSERT_TRUE(ReadOverlay(in, Plain(50, 50), description, subtlety, regions, ros));
+    const std::string out = Path("missing2.OVERLAY");
+    ASSERT_EQ(WriteOverlay(out, description, regions, ros, Plain(50, 50), true, false),
+              COverlayWriteResult::Written);
+    CRegions again, againRos;
+    ASSERT_TRUE(ReadOverlay(out, Plain(50, 50), description, subtlety, again, againRos));
+    ASSERT_EQ(again.Count(), 1);
+    EXPECT_EQ(again.At(0)->scale, INT_MIN);
+    EXPECT_EQ(again.At(0)->response, -DBL_MAX);
+    EXPECT_EQ(again.At(0)->mean, -DBL_MAX);
+}
+
+TEST_F(OverlayFile, UnparsableOutlinesAreNotAdded) {
+    const std::string path = WriteText("bad.OVERLAY",
+                                       "PATHOLOGY BENIGN\nBOUNDARY\n0 10 2460#\n"
+                                       "BOUNDARY\n12 10 2460#\n"
+                                       "REGION BENIGN\n10 0 2460#\n"
+                                       "REGION BENIGN\n10 10 29#\n"
+                                       "  \t  \n"
+                                       "REGION MALIGNANT\n\t 20 20 2460  #\r\n");
+    CRegions regions, ros;
+    std::string description;
+    int16_t subtlety = 0;
+    ASSERT_TRUE(ReadOverlay(path, Plain(100, 100), description, subtlety, regions, ros));
+    ASSERT_EQ(ros.Count(), 1);
+    EXPECT_EQ(ros.At(0)->StartX(), 12);
+    EXPECT_EQ(ros.At(0)->diagnosis, 1) << "the bad outline consumed the benign pathology";
+    ASSERT_EQ(regions.Count(), 1) << "surrounding blanks are trimmed";
+    EXPECT_EQ(regions.At(0)->StartX(), 20);
+    EXPECT_EQ(regions.At(0)->diagnosis, 1);
+}
+
+TEST_F(OverlayFile, OutlineWithoutClosingHashKeepsItsLastCode) {
+    const std::string path = WriteText("nohash.OVERLAY", "BOUNDARY\n10 10 22446600\n");
+    CRegions regions, ros;
+    std::string description;
+    int16_t subtlety = 0;
+    ASSERT_TRUE(ReadOverlay(path, Plain(100, 100), description, subtlety, regions, ros));
+    ASSERT_EQ(ros.Count(), 1);
+    EXPECT_EQ(ros.At(0)->ToText(), "10 10 22446600");
+}
+
+TEST_F(OverlayFile, DdsmStyleFile) {
+    // Laid out like the truth files of the screening database: abnormality
+    // blocks with lesion descriptions, outlines with separated codes, a CORE
+    // outline after its BOUNDARY, tabs and blank lines.
+    const std::string path =
+        WriteText("A_1234_1.LEFT_CC.OVERLAY",
+                  "TOTAL_ABNORMALITIES 2\r\n"
+                  "ABNORMALITY 1\r\n"
+                  "LESION_TYPE CALCIFICATION TYPE PLEOMORPHIC DISTRIBUTION REGIONAL\r\n"
+                  "ASSESSMENT 4\r\n"
+                  "SUBTLETY 3\r\n"
+                  "PATHOLOGY MALIGNANT\r\n"
+                  "TOTAL_OUTLINES 1\r\n"
+                  "BOUNDARY\r\n"
+                  "1500 2000 2 2 2 3 4 5 6 6 6 7 0 1 #\r\n"
+                  "ABNORMALITY 2\r\n"
+                  "LESION_TYPE MASS SHAPE ARCHITECTURAL_DISTORTION MARGINS SPICULATED\r\n"
+                  "ASSESSMENT 3\r\n"
+                  "SUBTLETY 2\t\r\n"
+                  "PATHOLOGY BENIGN_WITHOUT_CALLBACK\r\n"
+                  "TOTAL_OUTLINES 2\r\n"
+                  "\tBOUNDARY\r\n"
+                  "800 900 2 2 2 2 4 4 4 4 6 6 6 6 0 0 0 0 #\r\n"
+                  "CORE\r\n"
+                  "801 901 2 2 4 4 6 6 0 0 #\r\n"
+                  "\r\n");
+    CRegions regions, ros;
+    std::string description;
+    int16_t subtlety = 0;
+    ASSERT_TRUE(ReadOverlay(path, Plain(3000, 4000), description, subtlety, regions, ros));
+    EXPECT_EQ(subtlety, 2);
+    EXPECT_EQ(regions.Count(), 0);
+    ASSERT_EQ(ros.Count(), 3);
+    EXPECT_EQ(ros.At(0)->ToText(), "1500 2000 222345666701");
+    EXPECT_TRUE(ros.At(0)->IsClosed());
+    EXPECT_EQ(ros.At(0)->diagnosis, 1);
+    EXPECT_EQ(ros.At(1)->StartX(), 800);
+    EXPECT_EQ(ros.At(1)->diagnosis, 0);
+    // The core outline of the benign lesion is benign too.
+    EXPECT_EQ(ros.At(2)->StartX(), 801);
+    EXPECT_EQ(ros.At(2)->diagnosis, 0);
+    EXPECT_TRUE(ros.At(2)->LiesInside(*ros.At(1)));
+    EXPECT_EQ(description,
+              "TOTAL_ABNORMALITIES 2\r\nABNORMALITY 1\r\n"
+              "LESION_TYPE CALCIFICATION TYPE PLEOMORPHIC DISTRIBUTION REGIONAL\r\n"
+              "ASSESSMENT 4\r\nSUBTLETY 3\r\nPATHOLOGY MALIGNANT\r\nTOTAL_OUTLINES 1\r\n"
+              "ABNORMALITY 2\r\n"
+              "LESION_TYPE MASS SHAPE ARCHITECTURAL_DISTORTION MARGINS SPICULATED\r\n"
+              "ASSESSMENT 3\r\nSUBTLETY 2\r\nPATHOLOGY BENIGN_WITHOUT_CALLBACK\r\n"
+              "TOTAL_OUTLINES 2\r\n");
+}
+
+TEST_F(OverlayFile, OutlinesOutsideTheImageAreDropped) {
+    const std::string path = WriteText("crop.OVERLAY",
+                                       "BOUNDARY\n10 10 2460#\nBOUNDARY\n99 10 2460#\n"
+                                       "REGION\n98 98 2460#\nREGION\n98 99 2460#\n");
+    CRegions regions, ros;
+    std::string description;
+    int16_t subtlety = 0;
+    ASSERT_TRUE(ReadOverlay(path, Plain(100, 100), description, subtlety, regions, ros));
+    ASSERT_EQ(ros.Count(), 1);
+    EXPECT_EQ(ros.At(0)->StartX(), 10);
+    ASSERT_EQ(regions.Count(), 1);
+    EXPECT_EQ(regions.At(0)->StartY(), 98);
+}
+
+TEST_F(OverlayFile, CutOutDocumentCoordinates) {
+    // A 200 x 150 cut-out at (100, 50) of a 1000 x 800 image.
+    COverlayPlacement cut = Plain(200, 150);
+    cut.originX = 100;
+    cut.originY = 50;
+    cut.originalWidth = 1000;
+    CRegions ros, regions;
+    CRegion near = Irregular(150, 100);
+    near.diagnosis = 0;
+    ros.Add(near);
+    // Read as source coordinates this one falls outside the cut-out.
+    CRegion far = Shape(20, 10, 5, 5);
+    far.spotX = 22;
+    far.spotY = 12;
+    regions.Add(far);
+    regions.Add(Shape(120, 70, 4, 4));
+
+    struct Case {
+        const char* name;
+        bool currentCoordinates, interactive;
+        int answer;  // 0 = "Yes" keeps current coordinates, 1 = "No" shifts
+        bool asked;
+        int shiftX, shiftY;  // where outlines land when read back into the cut-out
+        int regionsBack;
+    } cases[] = {
+        {"answer no: source coordinates", false, true, 1, true, 0, 0, 2},
+        {"answer yes: current coordinates", false, true, 0, true, -100, -50, 1},
+        {"forced current coordinates", true, true, 1, false, -100, -50, 1},
+        {"not interactive: source coordinates", false, false, 0, false, 0, 0, 2},
+    };
+    for (const Case& c : cases) {
+        RecordingSink sink;
+        sink.answers = {c.answer};
+        CScopedMessageSink scope(&sink);
+        const std::string path = Path("cut.OVERLAY");
+        ASSERT_EQ(WriteOverlay(path, "", regions, ros, cut, c.currentCoordinates, c.interactive),
+                  COverlayWriteResult::Written)
+            << c.name;
+        ASSERT_EQ(sink.asked.size(), c.asked ? 1u : 0u) << c.name;
+        if (c.asked) {
+            EXPECT_EQ(sink.asked[0],
+                      "Save according to the current image coordinate system (yes) or the "
+                      "original image one (no)?");
+            EXPECT_EQ(sink.askedChoices[0], (std::vector<std::string>{"Yes", "No"}));
+        }
+        CRegions readRegions, readRos;
+        std::string description;
+        int16_t subtlety = 0;
+        ASSERT_TRUE(ReadOverlay(path, cut, description, subtlety, readRegions, readRos));
+        ASSERT_EQ(readRos.Count(), 1) << c.name;
+        CRegion expected(near);
+        expected.Translate(-c.shiftX, -c.shiftY);
+        EXPECT_TRUE(readRos.At(0)->IsEqual(expected)) << c.name;
+        EXPECT_EQ(readRos.At(0)->diagnosis, 0) << c.name;
+        ASSERT_EQ(readRegions.Count(), c.regionsBack) << c.name;
+        if (c.regionsBack == 2) {
+            EXPECT_TRUE(readRegions.At(0)->IsEqual(far)) << c.name;
+            EXPECT_EQ(readRegions.At(0)->spotX, 22) << c.name;
+        }
+        files_.pop_back();
+        std::remove(path.c_str());
+    }
+}
+
+TEST_F(OverlayFile, MirroredImageWritesAndReadsUnmirroredCoordinates) {
+    const int W = 300;
+    COverlayPlacement flipped = Plain(W, 200);
+    flipped.autoFlipped = true;
+    CRegions regions, ros;
+    CRegion shown = Irregular(30, 40);
+    shown.spotX = 35;
+    regions.Add(shown);
+    const std::string path = Path("flip.OVERLAY");
+    ASSERT_EQ(WriteOverlay(path, "", regions, ros, flipped, true, false),
+              COverlayWriteResult::Written);
+
+    // The file holds the outline of the unmirrored image.
+    CRegions inFile, none;
+    std::string description;
+    int16_t subtlety = 0;
+    ASSERT_TRUE(ReadOverlay(path, Plain(W, 200), description, subtlety, inFile, none));
+    ASSERT_EQ(inFile.Count(), 1);
+    std::set<std::pair<int, int>> mirrored;
+    for (CPoint p : shown.Pixels()) mirrored.insert({W - 1 - p.x, p.y});
+    EXPECT_EQ(PixelSet(*inFile.At(0)), mirrored);
+    EXPECT_EQ(inFile.At(0)->spotX, W - 1 - 35);
+
+    // Read into the mirrored image it lands where it was drawn.
+    CRegions back;
+    ASSERT_TRUE(ReadOverlay(path, flipped, description, subtlety, back, none));
+    ASSERT_EQ(back.Count(), 1);
+    EXPECT_TRUE(back.At(0)->IsEqual(shown));
+    EXPECT_EQ(back.At(0)->spotX, 35);
+}
+
+TEST_F(OverlayFile, MirroredCutOutRoundTrip) {
+    // A cut-out of a mirrored 1000-wide image, saved in source coordinates.
+    COverlayPlacement cut = Plain(200, 150);
+    cut.originX = 700;
+    cut.originY = 20;
+    cut.originalWidth = 1000;
+    cut.autoFlipped = true;
+    CRegions regions, ros;
+    const CRegion shown = Irregular(20, 30);
+    regions.Add(shown);
+    const std::string path = Path("flipcut.OVERLAY");
+    ASSERT_EQ(WriteOverlay(path, "", regions, ros, cut, false, false),
+              COverlayWriteResult::Written);
+    CRegions source, none;
+    std::string description;
+    int16_t subtlety = 0;
+    ASSERT_TRUE(ReadOverlay(path, Plain(1000, 800), description, subtlety, source, none));
+    ASSERT_EQ(source.Count(), 1);
+    std::set<std::pair<int, int>> expected;
+    for (CPoint p : shown.Pixels()) expected.insert({1000 - 1 - (p.x + 700), p.y + 20});
+    EXPECT_EQ(PixelSet(*source.At(0)), expected);
+
+    CRegions back;
+    ASSERT_TRUE(ReadOverlay(path, cut, description, subtlety, back, none));
+    ASSERT_EQ(back.Count(), 1);
+    EXPECT_TRUE(back.At(0)->IsEqual(shown));
+}
+
+TEST_F(OverlayFile, NothingToWriteLeavesAnExistingFileAlone) {
+    const std::string path = WriteText("keep.OVERLAY", "old content\n");
+    CRegions empty;
+    EXPECT_EQ(WriteOverlay(path, "", empty, empty, Plain(10, 10), false, true),
+              COverlayWriteResult::NothingToWrite);
+    EXPECT_EQ(ReadText(path), "old content\n");
+}
+
+TEST_F(OverlayFile, InvalidRegionsAreSkippedAndDescriptionAloneIsWritten) {
+    CRegions regions;
+    regions.Add(Shape(3, 3, 3, 3));
+    regions.At(0)->Translate(4, 0);  // start on x = -1: an empty outline
+    const std::string path = Path("desc.OVERLAY");
+    ASSERT_EQ(WriteOverlay(path, "only text\n", regions, CRegions(), Plain(10, 10), true, false),
+              COverlayWriteResult::Written);
+    EXPECT_EQ(ReadText(path), "only text\r\n");
+}
+
+TEST_F(OverlayFile, FailuresAreReported) {
+    RecordingSink sink;
+    CScopedMessageSink scope(&sink);
+    CRegions regions;
+    regions.Add(Shape(3, 3, 3, 3));
+    EXPECT_EQ(WriteOverlay(dir_ + "/no/such/dir/x.OVERLAY", "", regions, CRegions(), Plain(10, 10),
+                           true, false),
+              COverlayWriteResult::Failed);
+    EXPECT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(WriteOverlay("", "", regions, CRegions(), Plain(10, 10), true, false),
+              COverlayWriteResult::Failed);
+
+    CRegions ros;
+    std::string description = "kept";
+    int16_t subtlety = 7;
+    EXPECT_FALSE(
+        ReadOverlay(dir_ + "/missing.OVERLAY", Plain(10, 10), description, subtlety, regions, ros));
+    EXPECT_FALSE(ReadOverlay("", Plain(10, 10), description, subtlety, regions, ros));
+    EXPECT_EQ(description, "kept");
+    EXPECT_EQ(subtlety, 7);
+    EXPECT_EQ(regions.Count(), 1);
+}
