@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -274,4 +275,82 @@ TEST(Extract, RefusesBadInput) {
     const CMImageBase image = FromText({"##", "##"}, 8, 255);
     EXPECT_EQ(ExtractRegions(image, 255, 6), nullptr);
     EXPECT_EQ(ExtractRegions(image, 255, 0), nullptr);
+}
+
+// Thresholded real mammograms give thousands of irregular objects: thin
+// strands, pinches, holes, objects on the border. Every component of two or
+// more pixels gives one region, in order; the region encloses the component
+// with its holes, less only pixels hanging on by a single neighbour.
+TEST(Extract, ThresholdedMammogramsAgainstFloodFill) {
+#ifndef VISTREL_SHARED_DATA
+    GTEST_SKIP() << "no shared data";
+#else
+    struct Case {
+        const char* file;
+        int low, high;  // object: low <= value < high
+        int connectivity;
+    } cases[] = {{"mdb209.pgm", 200, 210, 8},
+                 {"mdb209.pgm", 150, 165, 4},
+                 {"mdb209.pgm", 120, 123, 8},
+                 {"mdb219.pgm", 150, 153, 8},
+                 {"mdb001.pgm", 150, 152, 4}};
+    for (const Case& c : cases) {
+        const std::string path = std::string(VISTREL_SHARED_DATA) + "/mammograms/mias/" + c.file;
+        if (!std::filesystem::exists(path)) GTEST_SKIP() << "missing " << path;
+        CMImage mammogram;
+        std::string description;
+        ASSERT_EQ(mammogram.ReadPgm(path, description), 1) << path;
+        CMImageBase binary;
+        ASSERT_TRUE(binary.Create(mammogram.width, mammogram.height, 1, 1));
+        for (int y = 0; y < mammogram.height; ++y)
+            for (int x = 0; x < mammogram.width; ++x) {
+                const int v = static_cast<uint16_t>(mammogram.GetPixel(x, y));
+                binary.SetPixel(x, y, v >= c.low && v < c.high ? 1 : 0);
+            }
+        const auto components = FloodComponents(binary, 1, c.connectivity);
+        const auto regions = ExtractRegions(binary, 1, c.connectivity);
+        ASSERT_NE(regions, nullptr);
+        std::vector<const std::vector<CPoint>*> expected;
+        for (const auto& comp : components)
+            if (comp.size() > 1) expected.push_back(&comp);
+        ASSERT_GT(expected.size(), 100u) << c.file << " " << c.low;
+        ASSERT_EQ(regions->Count(), static_cast<int>(expected.size())) << c.file << " " << c.low;
+
+        const int w = binary.width;
+        std::vector<int> owner(static_cast<size_t>(w * binary.height), -1);
+        for (int i = 0; i < regions->Count(); ++i) {
+            const std::vector<CPoint>& comp = *expected[static_cast<size_t>(i)];
+            for (CPoint p : comp) owner[static_cast<size_t>(p.y * w + p.x)] = i;
+            auto neighbours = [&](CPoint p) {
+                int n = 0;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const int x = p.x + dx, y = p.y + dy;
+                        if ((dx || dy) && x >= 0 && y >= 0 && x < w && y < binary.height &&
+                            owner[static_cast<size_t>(y * w + x)] == i)
+                            ++n;
+                    }
+                return n;
+            };
+            const std::vector<CPoint> pixels = regions->At(i)->Pixels();
+            const std::vector<CPoint> filled = SortedRaster(Filled(comp));
+            std::vector<CPoint> extra, missing;
+            std::set_difference(pixels.begin(), pixels.end(), filled.begin(), filled.end(),
+                                std::back_inserter(extra), [](CPoint a, CPoint b) {
+                                    return a.y != b.y ? a.y < b.y : a.x < b.x;
+                                });
+            std::set_difference(filled.begin(), filled.end(), pixels.begin(), pixels.end(),
+                                std::back_inserter(missing), [](CPoint a, CPoint b) {
+                                    return a.y != b.y ? a.y < b.y : a.x < b.x;
+                                });
+            ASSERT_TRUE(extra.empty()) << c.file << " region " << i;
+            for (CPoint p : missing) {
+                ASSERT_EQ(owner[static_cast<size_t>(p.y * w + p.x)], i)
+                    << c.file << " region " << i << " lost a hole pixel";
+                ASSERT_EQ(neighbours(p), 1)
+                    << c.file << " region " << i << " lost " << p.x << "," << p.y;
+            }
+        }
+    }
+#endif
 }
