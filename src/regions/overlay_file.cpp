@@ -267,15 +267,19 @@ bool ReadOverlay(const std::string& path, const COverlayPlacement& placement,
 
     // File coordinates are those of the unmirrored source image: mirror them
     // into the mirrored source first (about the source width), then cut out the
-    // document's part.
+    // document's part. Outlines that will be cut away anyway are dropped before
+    // mirroring, so that no pixel set of a stray outline is ever built.
+    const CRect rect{placement.originX, placement.originY, placement.originX + placement.imageWidth,
+                     placement.originY + placement.imageHeight};
     if (placement.autoFlipped) {
         const int32_t width =
             placement.originalWidth != 0 ? placement.originalWidth : placement.imageWidth;
+        const CRect unmirrored{width - rect.right, rect.top, width - rect.left, rect.bottom};
+        readRegions.RemoveOutside(unmirrored);
+        readRos.RemoveOutside(unmirrored);
         readRegions.MirrorHorizontally(width);
         readRos.MirrorHorizontally(width);
     }
-    const CRect rect{placement.originX, placement.originY, placement.originX + placement.imageWidth,
-                     placement.originY + placement.imageHeight};
     readRegions.CropTo(rect);
     readRos.CropTo(rect);
     for (int32_t i = 0; i < readRegions.Count(); ++i) regions.Add(*readRegions.At(i));

@@ -5,14 +5,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <unordered_set>
 
 namespace vistrel {
 
 namespace {
 
-// Starts and chain lengths are kept far from the 32-bit limits so that walking
-// a chain can never overflow.
+// Starts read from text and chain lengths are kept far from the 32-bit limits
+// so that walking a chain (and the exclusive right/bottom of its bounds) can
+// never overflow.
 constexpr int64_t kMaxCoordinate = int64_t{1} << 30;
+constexpr int64_t kMaxChainLength = int64_t{1} << 29;
 
 int Sign(int64_t v) {
     return (v > 0) - (v < 0);
@@ -66,7 +69,7 @@ bool ParseText(std::string_view text, int32_t& x, int32_t& y, std::vector<uint8_
         if (!IsChainCode(code)) return false;
         chain.push_back(static_cast<uint8_t>(code));
     }
-    return !chain.empty() && static_cast<int64_t>(chain.size()) <= kMaxCoordinate;
+    return !chain.empty() && static_cast<int64_t>(chain.size()) <= kMaxChainLength;
 }
 
 // Mask neighbour offsets in chain-code order for a mask row of `stride` bytes.
@@ -211,7 +214,7 @@ void CRegion::SetStart(int32_t x, int32_t y) {
 bool CRegion::AddStep(int dx, int dy) {
     const int code = ChainCodeOf(dx, dy);
     if (code < 0 || startX_ == -1) return false;
-    if (static_cast<int64_t>(chain_.size()) >= kMaxCoordinate) return false;
+    if (static_cast<int64_t>(chain_.size()) >= kMaxChainLength) return false;
     AppendCode(code);
     return true;
 }
@@ -223,7 +226,7 @@ void CRegion::AddLine(CPoint from, CPoint to) {
         AddStep(static_cast<int>(dx), static_cast<int>(dy));
         return;
     }
-    if (std::llabs(dx) + std::llabs(dy) > kMaxCoordinate) return;
+    if (std::llabs(dx) + std::llabs(dy) > kMaxChainLength) return;
     if (dx == 0) {
         for (int64_t i = 0; i < std::llabs(dy); ++i) AddStep(0, Sign(dy));
         return;
@@ -510,25 +513,32 @@ std::vector<CPoint> CRegion::Pixels() const {
         pixels.push_back({startX_, startY_});
         return pixels;
     }
-    const RowIndex& idx = Index();
-    const bool open = !(boundary_.back() == boundary_.front());
-    for (int32_t y = bounds_.top; y < bounds_.bottom; ++y) {
-        const size_t r = static_cast<size_t>(y - bounds_.top);
-        int32_t bi = idx.boundaryStart[r];
-        const int32_t bEnd = idx.boundaryStart[r + 1];
-        int32_t ci = idx.crossingStart[r];
-        const int32_t cEnd = idx.crossingStart[r + 1];
-        for (int32_t x = bounds_.left; x < bounds_.right; ++x) {
-            while (ci < cEnd && idx.crossingX[static_cast<size_t>(ci)] <= x) ++ci;
-            while (bi < bEnd && idx.boundaryX[static_cast<size_t>(bi)] < x) ++bi;
-            bool inside = bi < bEnd && idx.boundaryX[static_cast<size_t>(bi)] == x;
-            if (!inside) {
-                int64_t crossings = cEnd - ci;
-                if (open && ClosingSegmentCrosses(x, y)) ++crossings;
-                inside = (crossings & 1) != 0;
+    try {
+        const RowIndex& idx = Index();
+        const bool open = !(boundary_.back() == boundary_.front());
+        for (int32_t y = bounds_.top; y < bounds_.bottom; ++y) {
+            const size_t r = static_cast<size_t>(y - bounds_.top);
+            int32_t bi = idx.boundaryStart[r];
+            const int32_t bEnd = idx.boundaryStart[r + 1];
+            int32_t ci = idx.crossingStart[r];
+            const int32_t cEnd = idx.crossingStart[r + 1];
+            for (int32_t x = bounds_.left; x < bounds_.right; ++x) {
+                while (ci < cEnd && idx.crossingX[static_cast<size_t>(ci)] <= x) ++ci;
+                while (bi < bEnd && idx.boundaryX[static_cast<size_t>(bi)] < x) ++bi;
+                bool inside = bi < bEnd && idx.boundaryX[static_cast<size_t>(bi)] == x;
+                if (!inside) {
+                    int64_t crossings = cEnd - ci;
+                    if (open && ClosingSegmentCrosses(x, y)) ++crossings;
+                    inside = (crossings & 1) != 0;
+                }
+                if (inside) pixels.push_back({x, y});
             }
-            if (inside) pixels.push_back({x, y});
         }
+    } catch (const std::bad_alloc&) {
+        // An outline enclosing more pixels than memory holds (only a corrupt
+        // one can) has no usable pixel set.
+        pixels.clear();
+        pixels.shrink_to_fit();
     }
     return pixels;
 }
@@ -551,17 +561,24 @@ std::vector<CPoint> CRegion::OuterNeighbours(int neighbourhood) const {
     }
     std::vector<CPoint> result;
     if (startX_ == -1) return result;
-    // Every candidate lies within two pixels of the bounds.
+    // Every candidate lies within two pixels of the bounds: a bitmap over them
+    // remembers what was collected, unless the bounds are huge (a long thin
+    // diagonal outline), where a hash set of the few candidates is smaller.
     const int64_t w = int64_t{bounds_.Width()} + 4;
     const int64_t h = int64_t{bounds_.Height()} + 4;
-    std::vector<uint8_t> seen(static_cast<size_t>(w * h), 0);
+    const bool useBitmap = w * h <= (int64_t{1} << 26);
+    std::vector<uint8_t> seenMap(useBitmap ? static_cast<size_t>(w * h) : 0, 0);
+    std::unordered_set<int64_t> seenSet;
     for (const CPoint& b : boundary_)
         for (int k = 0; k < count; ++k) {
             const CPoint p{b.x + offsets[k].x, b.y + offsets[k].y};
-            const size_t i =
-                static_cast<size_t>((p.y - bounds_.top + 2) * w + (p.x - bounds_.left + 2));
-            if (seen[i]) continue;
-            seen[i] = 1;
+            const int64_t i = (p.y - bounds_.top + 2) * w + (p.x - bounds_.left + 2);
+            if (useBitmap) {
+                if (seenMap[static_cast<size_t>(i)]) continue;
+                seenMap[static_cast<size_t>(i)] = 1;
+            } else if (!seenSet.insert(i).second) {
+                continue;
+            }
             if (!Contains(p.x, p.y)) result.push_back(p);
         }
     return result;

@@ -178,9 +178,12 @@ int32_t CRegions::SetDiagnosisInsideRect(const CRect& rect, int16_t diagnosis) {
     return changed;
 }
 
+int32_t CRegions::RemoveOutside(const CRect& rect) {
+    return RemoveIf([&rect](const CRegion* r) { return !r || !r->BoundsInside(rect); });
+}
+
 int32_t CRegions::CropTo(const CRect& rect) {
-    const int32_t dropped =
-        RemoveIf([&rect](const CRegion* r) { return !r || !r->BoundsInside(rect); });
+    const int32_t dropped = RemoveOutside(rect);
     Translate(rect.left, rect.top);
     return dropped;
 }

@@ -61,6 +61,8 @@ class CRegions {
     int32_t RemoveClusterAndInside();
     // Every region whose bounds lie in the rectangle; returns how many.
     int32_t RemoveInsideRect(const CRect& rect);
+    // Every region whose bounds do not lie in the rectangle; returns how many.
+    int32_t RemoveOutside(const CRect& rect);
     // Every cluster outline (cluster number >= 1001); returns how many.
     int32_t RemoveClusterOutlines();
 

@@ -354,6 +354,22 @@ TEST_F(OverlayFile, UnparsableOutlinesAreNotAdded) {
     EXPECT_EQ(regions.At(0)->diagnosis, 1);
 }
 
+TEST_F(OverlayFile, StrayHugeOutlinesAreDroppedWithoutFillingThem) {
+    // An outline far larger than the image, in a mirrored document: it must be
+    // dropped by its bounds, never turned into a pixel set of 1e10 pixels.
+    const std::string path =
+        WriteText("huge.OVERLAY", "BOUNDARY\n1 1 " + std::string(100000, '3') +
+                                      std::string(100000, '7') + "#\nBOUNDARY\n10 10 2460#\n");
+    COverlayPlacement flipped = Plain(100, 100);
+    flipped.autoFlipped = true;
+    CRegions regions, ros;
+    std::string description;
+    int16_t subtlety = 0;
+    ASSERT_TRUE(ReadOverlay(path, flipped, description, subtlety, regions, ros));
+    ASSERT_EQ(ros.Count(), 1);
+    EXPECT_EQ(ros.At(0)->Bounds(), (CRect{88, 10, 90, 12}));
+}
+
 TEST_F(OverlayFile, OutlineWithoutClosingHashKeepsItsLastCode) {
     const std::string path = WriteText("nohash.OVERLAY", "BOUNDARY\n10 10 22446600\n");
     CRegions regions, ros;

@@ -499,6 +499,21 @@ TEST(RegionNeighbours, OuterNeighboursOfASquare) {
     EXPECT_EQ(square.OuterNeighbours(0).front(), (CPoint{4, 5}));
 }
 
+TEST(RegionNeighbours, LongThinOutlineWithHugeBounds) {
+    // A diagonal stroke 20 000 pixels long: its bounds cover 4e8 pixels, its
+    // outer 4-neighbours are the two diagonals beside it.
+    const int n = 20000;
+    CRegion r(std::string("5 5 ") + std::string(n, '3'));
+    ASSERT_TRUE(r.IsValid());
+    const std::vector<CPoint> got = r.OuterNeighbours(0);
+    EXPECT_EQ(got.size(), static_cast<size_t>(2 * (n + 2)));
+    EXPECT_EQ(SortedRaster(got).size(), got.size());
+    for (CPoint p : got) {
+        ASSERT_EQ(std::abs(p.x - p.y), 1) << p.x << "," << p.y;
+        ASSERT_FALSE(r.Contains(p.x, p.y));
+    }
+}
+
 TEST(RegionNeighbours, AddPixelsGrowsTheOutline) {
     CRegion r(Rectangle(5, 5, 3, 3), CRegion::PointsMode::PixelSet);
     r.diagnosis = 1;
