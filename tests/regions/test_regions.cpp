@@ -7,6 +7,8 @@
 #include <set>
 #include <vector>
 
+#include "core/image_operations.h"
+
 using namespace vistrel;
 
 namespace {
@@ -330,6 +332,14 @@ TEST(Regions, TransformedRegionsCoverTheTransformedImageObjects) {
     } cases[] = {{"180", 180}, {"-90", -90}, {"90", 90}, {"flip h", 1}, {"flip v", 2}};
     for (const Case& c : cases) {
         const CMImageBase moved = Transformed(image, c.code);
+        // The workstation turns the image with the image operations; the
+        // regions must land on the same pixels as with the mapping above.
+        CMImageBase turned(image);
+        ASSERT_TRUE(c.code == 1   ? FlipHorizontal(turned)
+                    : c.code == 2 ? FlipVertical(turned)
+                                  : Rotate(turned, c.code))
+            << c.name;
+        ASSERT_EQ(ObjectPixels(turned), ObjectPixels(moved)) << c.name;
         CRegions movedRegions(regions);
         if (c.code == 1)
             movedRegions.MirrorHorizontally(moved.width);
