@@ -24,10 +24,12 @@ int RunInfo(const CommandArgs& args);
 int RunConvert(const CommandArgs& args);
 int RunRender(const CommandArgs& args);
 int RunPhantom(const CommandArgs& args);
+int RunApply(const CommandArgs& args);
 
 extern const char* const kInfoHelp;
 extern const char* const kConvertHelp;
 extern const char* const kRenderHelp;
 extern const char* const kPhantomHelp;
+extern const char* const kApplyHelp;
 
 }  // namespace vistrel::cli

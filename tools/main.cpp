@@ -22,6 +22,8 @@ const std::vector<CCommand>& Commands() {
         {"render", "the display mapping (window, LUT, contrast, zoom ...) written as a PNG",
          kRenderHelp, RunRender},
         {"phantom", "write a synthetic mammogram", kPhantomHelp, RunPhantom},
+        {"apply", "a basic image operation (rotate, flip, equalize, two images ...)", kApplyHelp,
+         RunApply},
     };
     return commands;
 }
