@@ -1,0 +1,4 @@
+// Keeps the library non-empty until its first sources land.
+namespace vistrel {
+int filtersLibraryAnchor = 0;
+}
