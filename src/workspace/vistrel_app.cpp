@@ -269,6 +269,23 @@ bool CVistrelApp::AskRawParams(const std::string& path, CRawParams& params) {
     return true;
 }
 
+// ---------------------------------------------------------------- annotations
+
+void CVistrelApp::OnShowRegions() {
+    showRegions = !showRegions;
+    emit notifier_.diagnosisDisplayChanged();
+}
+
+void CVistrelApp::OnShowRos() {
+    showRos = !showRos;
+    emit notifier_.diagnosisDisplayChanged();
+}
+
+void CVistrelApp::OnUserDiagnoses() {
+    showUserDiagnoses = !showUserDiagnoses;
+    emit notifier_.diagnosisDisplayChanged();
+}
+
 // ---------------------------------------------------------------- recent files
 
 void CVistrelApp::AddToRecentFileList(const std::string& path) {

@@ -11,6 +11,7 @@
 #include "core/image.h"
 #include "core/lut.h"
 #include "core/presets.h"
+#include "regions/contour_correction.h"
 #include "workspace/notifier.h"
 #include "workspace/workspace_ui.h"
 
@@ -108,6 +109,22 @@ class CVistrelApp {
     // Drops entries whose file is gone and returns the first remaining one.
     std::string MostRecentExistingFile();
     CLastPaths lastPaths;
+
+    // ---- annotations
+    bool showRegions = true;         // "Show &Lesion Regions"
+    bool showRos = true;             // "&Show ROS"
+    bool showUserDiagnoses = false;  // "&User Diagnoses": letters B/M/F beside regions
+    int connectivity = 8;            // of region extraction: 4 or 8
+    // Contour correction parameters, kept for the next use until the program ends.
+    CRegionGrowingParams regionGrowing;
+    CDilationParams dilation;
+    // "Show &Lesion Regions": toggles the region display and tells the windows.
+    void OnShowRegions();
+    // "&Show ROS": toggles the ROS display and tells the windows.
+    void OnShowRos();
+    // "&User Diagnoses": toggles the diagnosis letters and tells the windows.
+    void OnUserDiagnoses();
+
     int mode = 0;
     int fitMode = 0;
     int childWidth = 0;

@@ -5,8 +5,13 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "core/image_operations.h"
 #include "core/messages.h"
+#include "regions/companion_path.h"
+#include "regions/contour_correction.h"
+#include "regions/extract_regions.h"
 #include "workspace/file_filters.h"
+#include "workspace/region_growing_model.h"
 #include "workspace/vistrel_app.h"
 
 namespace vistrel {
@@ -20,6 +25,7 @@ const char* const kRawSaveWarning =
 const char* const kDescriptionSaveWarning =
     "Some of the document data (DESCRIPTION) will not be saved using %1 format. Save anyway?";
 const char* const kAlreadyExists = " already exists.\nDo you want to replace it?";
+const char* const kOverlayExtension = "OVERLAY";
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -108,6 +114,8 @@ bool CVistrelDoc::OnOpenDocument(const std::string& path) {
                 break;
         }
         description.clear();
+        regions.RemoveAll();
+        rosRegions.RemoveAll();
         if (image.Open(path, description, app_.colourMode, rawParams) != 1 || !image.IsValid()) {
             image.Free();
             originalImage.Free();
@@ -115,6 +123,8 @@ bool CVistrelDoc::OnOpenDocument(const std::string& path) {
         }
     }
     pathName = path;
+    regions.RemoveInvalid();
+    rosRegions.RemoveInvalid();
 
     CWindowRange window = app_.currentWindow;
     int32_t minV = 0, maxV = 0;
@@ -124,6 +134,8 @@ bool CVistrelDoc::OnOpenDocument(const std::string& path) {
     windowHigh = window.high;
 
     DeriveDisplayBits(image.depth, displayShift, displayDepth);
+
+    ReadOverlay(2);
 
     if (app_.originalPolicy == kOriginalCurrent) originalImage = image;
     return true;
@@ -197,9 +209,254 @@ bool CVistrelDoc::DoSave(const std::string& path, bool replace) {
     return saved;
 }
 
-bool CVistrelDoc::SaveImage(const std::string& path) {
+bool CVistrelDoc::SaveImage(const std::string& path, bool companionBesidePath, bool writeCompanions,
+                            bool currentCoordinates) {
     if (!image.IsValid()) return false;
-    return image.Save(app_.pgxByteOrderLM, path) == 1;
+    regions.RemoveInvalid();
+    rosRegions.RemoveInvalid();
+    int written = 0;
+    if (autoFlipped) {
+        // The file keeps the orientation it had before opening mirrored it.
+        CMImage mirrored(image);
+        if (!mirrored.IsValid() || !FlipHorizontal(mirrored)) return false;
+        written = mirrored.Save(app_.pgxByteOrderLM, path);
+    } else {
+        written = image.Save(app_.pgxByteOrderLM, path);
+    }
+    if (written != 1) return false;
+    if (writeCompanions) {
+        const std::string overlayPath = MakeCompanionPath(
+            path, kOverlayExtension, companionBesidePath ? 1 : 0, GetFileName(false));
+        // The image is saved either way; the annotations must not be lost silently.
+        if (WriteOverlay(overlayPath, currentCoordinates, false) == COverlayWriteResult::Failed)
+            messages().show("The annotations could not be written to " + overlayPath + ".");
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- annotations
+
+COverlayPlacement CVistrelDoc::OverlayPlacement() const {
+    COverlayPlacement placement;
+    placement.imageWidth = image.width;
+    placement.imageHeight = image.height;
+    placement.originX = originX;
+    placement.originY = originY;
+    placement.originalWidth = originalWidth;
+    placement.autoFlipped = autoFlipped;
+    return placement;
+}
+
+bool CVistrelDoc::ReadOverlay(int mode) {
+    std::string file;
+    if (mode == 1) {
+        IWorkspaceUi* ui = app_.Ui();
+        if (!ui) return false;
+        const std::string proposed = MakeCompanionPath(pathName, kOverlayExtension, 1);
+        if (!ui->PickOpenFile(proposed, ParseFilterList(kOverlayOpenFilters), file)) return false;
+    } else {
+        file = MakeCompanionPath(pathName, kOverlayExtension, 2);
+    }
+    if (file.empty() || !image.IsValid()) return false;
+    return vistrel::ReadOverlay(file, OverlayPlacement(), description, subtlety, regions,
+                                rosRegions);
+}
+
+COverlayWriteResult CVistrelDoc::WriteOverlay(const std::string& path, bool currentCoordinates,
+                                              bool interactive) {
+    if (description.empty() && regions.IsEmpty() && rosRegions.IsEmpty())
+        return COverlayWriteResult::NothingToWrite;
+    std::string target = path;
+    if (interactive) {
+        IWorkspaceUi* ui = app_.Ui();
+        if (!ui) return COverlayWriteResult::NothingToWrite;
+        const std::vector<CFileFilter> filters = ParseFilterList(kOverlaySaveFilters);
+        const std::string proposed = path.empty() ? DefaultOverlayPath(pathName) : path;
+        std::string chosen;
+        int filterIndex = 0;
+        if (!ui->PickSaveFile(proposed, filters, chosen, filterIndex) || chosen.empty())
+            return COverlayWriteResult::NothingToWrite;
+        const auto endsWith = [&chosen](const std::string& tail) {
+            return chosen.size() >= tail.size() &&
+                   chosen.compare(chosen.size() - tail.size(), tail.size(), tail) == 0;
+        };
+        if (!endsWith(".OVERLAY") && !endsWith(".txt"))
+            chosen += filterIndex == 1 ? ".txt" : ".OVERLAY";
+        if (FileExists(chosen) && messages().ask(chosen + kAlreadyExists, {"Yes", "No"}) != 0)
+            return COverlayWriteResult::NothingToWrite;
+        target = chosen;
+    }
+    return vistrel::WriteOverlay(target, description, regions, rosRegions, OverlayPlacement(),
+                                 currentCoordinates, interactive);
+}
+
+bool CVistrelDoc::OnOpenOverlay() {
+    if (!image.IsValid()) return false;
+    IWorkspaceUi* ui = app_.Ui();
+    if (!ui) return false;
+    std::string file;
+    const std::string proposed = MakeCompanionPath(pathName, kOverlayExtension, 1);
+    // The annotations are only replaced once a file has been chosen: a
+    // cancelled dialog must not wipe them.
+    if (!ui->PickOpenFile(proposed, ParseFilterList(kOverlayOpenFilters), file) || file.empty())
+        return false;
+    regions.RemoveAll();
+    rosRegions.RemoveAll();
+    const bool read =
+        vistrel::ReadOverlay(file, OverlayPlacement(), description, subtlety, regions, rosRegions);
+    UpdateAllViews(kUpdateAnnotations);
+    UpdateAllViews(kUpdateDescription);
+    return read;
+}
+
+COverlayWriteResult CVistrelDoc::OnSaveOverlay() {
+    return WriteOverlay(DefaultOverlayPath(pathName), false, true);
+}
+
+bool CVistrelDoc::OnExtractRegions() {
+    if (!image.IsValid()) return false;
+    std::unique_ptr<CRegions> extracted;
+    {
+        CWaitCursor wait(app_.Ui());
+        extracted = ExtractRegions(image, image.maxValue, app_.connectivity);
+    }
+    if (!extracted) return false;
+    regions = std::move(*extracted);
+    if (!app_.showRegions) app_.OnShowRegions();
+    UpdateAllViews(kUpdateAnnotations);
+    return true;
+}
+
+void CVistrelDoc::OnRemoveAllRegions() {
+    regions.RemoveAll();
+    UpdateAllViews(kUpdateAnnotations);
+}
+
+void CVistrelDoc::OnSetAllDiagnosis(int16_t diagnosis) {
+    regions.SetDiagnosisOfAll(diagnosis);
+    if (app_.showUserDiagnoses) UpdateAllViews(kUpdateAnnotations);
+}
+
+bool CVistrelDoc::OnRegionDiagnosis(int32_t index, int16_t diagnosis) {
+    if (!regions.At(index)) return false;
+    regions.Select(index);
+    regions.SetDiagnosisOfSelected(diagnosis);
+    UpdateAllViews(kUpdateAnnotations);
+    return true;
+}
+
+bool CVistrelDoc::OnRemoveRegion(int32_t index) {
+    if (!regions.At(index)) return false;
+    regions.Select(index);
+    regions.RemoveSelected();
+    UpdateAllViews(kUpdateAnnotations);
+    return true;
+}
+
+bool CVistrelDoc::OnRosDiagnosis(int32_t index, int16_t diagnosis) {
+    if (!rosRegions.At(index)) return false;
+    rosRegions.Select(index);
+    rosRegions.SetDiagnosisOfSelected(diagnosis);
+    UpdateAllViews(kUpdateAnnotations);
+    return true;
+}
+
+bool CVistrelDoc::OnRemoveRos(int32_t index) {
+    if (!rosRegions.At(index)) return false;
+    rosRegions.Select(index);
+    rosRegions.RemoveSelected();
+    UpdateAllViews(kUpdateAnnotations);
+    return true;
+}
+
+void CVistrelDoc::OnRemoveAllRos() {
+    rosRegions.RemoveAll();
+    UpdateAllViews(kUpdateAnnotations);
+}
+
+int32_t CVistrelDoc::OnRemoveRegionsInsideRoi(const CRect& roi) {
+    if (roi.IsEmpty()) return 0;
+    const int32_t removed = regions.RemoveInsideRect(roi);
+    UpdateAllViews(kUpdateAnnotations);
+    return removed;
+}
+
+int32_t CVistrelDoc::ClusterOfRegion(int32_t index) const {
+    const CRegion* region = regions.At(index);
+    if (!region) return 0;
+    if (region->clusterNumber >= 1001) return region->clusterNumber;
+    if (region->clusterNumber >= 1) return region->clusterNumber + 1000;
+    return 0;
+}
+
+namespace {
+
+// How many members cluster `cluster` (1000 + k) has.
+int32_t CountClusterMembers(const CRegions& regions, int32_t cluster) {
+    int32_t count = 0;
+    for (int32_t i = 0; i < regions.Count(); ++i) {
+        const CRegion* r = regions.At(i);
+        if (r && r->IsValid() && r->clusterNumber + 1000 == cluster) ++count;
+    }
+    return count;
+}
+
+}  // namespace
+
+int32_t CVistrelDoc::OnGrowContours(ContourScope scope, int32_t index) {
+    if (!image.IsValid() || regions.IsEmpty()) return 0;
+    CRegion* selected = regions.At(index);
+    const int32_t cluster = scope == ContourScope::SelectedCluster ? ClusterOfRegion(index) : 0;
+    if ((scope == ContourScope::Selected && !selected) ||
+        (scope == ContourScope::SelectedCluster && cluster == 0))
+        return 0;
+    IWorkspaceUi* ui = app_.Ui();
+    if (!ui) return 0;
+    CRegionGrowingModel model;
+    model.Load(app_.regionGrowing);
+    if (!ui->AskRegionGrowing(model) || !model.Commit(app_.regionGrowing)) return 0;
+
+    int32_t corrected = 0;
+    {
+        CWaitCursor wait(ui);
+        if (scope == ContourScope::Selected) {
+            GrowRegion(*selected, image, app_.regionGrowing);
+            corrected = 1;
+        } else {
+            corrected = GrowRegions(regions, image, app_.regionGrowing, cluster);
+        }
+    }
+    UpdateAllViews(kUpdateAnnotations);
+    return corrected;
+}
+
+int32_t CVistrelDoc::OnSmoothContours(ContourScope scope, int32_t index) {
+    if (!image.IsValid() || regions.IsEmpty()) return 0;
+    CRegion* selected = regions.At(index);
+    const int32_t cluster = scope == ContourScope::SelectedCluster ? ClusterOfRegion(index) : 0;
+    if ((scope == ContourScope::Selected && !selected) ||
+        (scope == ContourScope::SelectedCluster && cluster == 0))
+        return 0;
+    IWorkspaceUi* ui = app_.Ui();
+    if (!ui) return 0;
+    int element = app_.dilation.element;
+    if (!ui->AskRadioGroup(kStructuringElementTitle, {"cross", "square"}, element) ||
+        (element != 0 && element != 1))
+        return 0;
+    app_.dilation.element = element;
+
+    const CRect imageRect{0, 0, image.width, image.height};
+    int32_t smoothed = 0;
+    if (scope == ContourScope::Selected) {
+        DilateRegion(*selected, imageRect, element);
+        smoothed = 1;
+    } else {
+        smoothed =
+            scope == ContourScope::All ? regions.Count() : CountClusterMembers(regions, cluster);
+        regions.SmoothByDilation(imageRect, element, cluster);
+    }
+    UpdateAllViews(kUpdateAnnotations);
+    return smoothed;
 }
 
 std::string CVistrelDoc::GetFileName(bool full) const {

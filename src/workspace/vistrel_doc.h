@@ -10,6 +10,8 @@
 
 #include "core/display.h"
 #include "core/image.h"
+#include "regions/overlay_file.h"
+#include "regions/regions.h"
 
 namespace vistrel {
 
@@ -26,6 +28,20 @@ enum UpdateCode : int {
 };
 
 inline constexpr float kDefaultResolution = 583.92f;
+
+// Which regions a contour correction works on.
+enum class ContourScope {
+    Selected,         // the region at the given index
+    All,              // every region
+    SelectedCluster,  // the members and the outline of the cluster of the given region
+};
+
+// Dialog texts of the OVERLAY commands and of contour smoothing.
+inline constexpr const char* kOverlaySaveFilters = "OVERLAY Files |*.OVERLAY|TXT Files |*.txt||";
+inline constexpr const char* kOverlayOpenFilters =
+    "All Supported text Files|*.txt;*.OVERLAY|OVERLAY Files |*.OVERLAY|TXT Files |*.txt|All Files "
+    "(*.*)|*.*||";
+inline constexpr const char* kStructuringElementTitle = "Stucturing Element 3x3";
 
 // The window title: name, " @ ", zoom in percent "%.1f", " %", " : %d" number.
 std::string MakeDocumentTitle(const std::string& fileName, float zoom, int number);
@@ -51,8 +67,55 @@ class CVistrelDoc : public QObject {
     // Saves to path, or asks for a name when path is empty; with replace the
     // document takes the new name. False when cancelled or failed.
     bool DoSave(const std::string& path, bool replace);
-    // Writes the image to path with the application's PGX byte order.
-    bool SaveImage(const std::string& path);
+    // Writes the image to path with the application's PGX byte order (the
+    // unmirrored pixels when the image was mirrored at opening) and, with
+    // writeCompanions, the OVERLAY file beside it: named after path when
+    // companionBesidePath, else after the document's own file name; in the
+    // document's coordinates when currentCoordinates, else in those of the
+    // image it was cut from.
+    bool SaveImage(const std::string& path, bool companionBesidePath = true,
+                   bool writeCompanions = true, bool currentCoordinates = false);
+
+    // ---- annotations
+    // Where the image sits in the coordinates of its OVERLAY file.
+    COverlayPlacement OverlayPlacement() const;
+    // Reads the OVERLAY file into regions, ROS, description and subtlety:
+    // mode 1 asks for the file, mode 2 looks for the companion of pathName.
+    // False when no file was read (cancelled, none found, unreadable).
+    bool ReadOverlay(int mode);
+    // Writes regions, ROS and description as an OVERLAY file at path, or
+    // (interactive) under a name the user picks, proposing path or the
+    // default companion name; interactive saves of a cut-out document ask
+    // which coordinates to use.
+    COverlayWriteResult WriteOverlay(const std::string& path, bool currentCoordinates,
+                                     bool interactive);
+    // "Open OVER&LAY": replaces the annotations by those of a file the user picks.
+    bool OnOpenOverlay();
+    // "Save OV&ERLAY".
+    COverlayWriteResult OnSaveOverlay();
+
+    // "&Extract Regions": the connected components of the image's maximum
+    // value replace the regions; the region display is switched on.
+    bool OnExtractRegions();
+    // "&Remove All Regions".
+    void OnRemoveAllRegions();
+    // "Set All &Benign" / "&Malignant" / "&False".
+    void OnSetAllDiagnosis(int16_t diagnosis);
+    // Diagnosis / removal of the region or ROS at index (the view's selection).
+    bool OnRegionDiagnosis(int32_t index, int16_t diagnosis);
+    bool OnRemoveRegion(int32_t index);
+    bool OnRosDiagnosis(int32_t index, int16_t diagnosis);
+    bool OnRemoveRos(int32_t index);
+    // "Remove &All ROSes".
+    void OnRemoveAllRos();
+    // "&Remove Regions Inside ROI": roi in image coordinates; returns how many.
+    int32_t OnRemoveRegionsInsideRoi(const CRect& roi);
+    // Contour correction by region growing after the "Region Growing" dialog;
+    // index is the selected region for the scopes that need one. Returns how
+    // many regions were corrected (0 when cancelled or nothing qualified).
+    int32_t OnGrowContours(ContourScope scope, int32_t index);
+    // Contour smoothing by a 3x3 dilation after the structuring-element choice.
+    int32_t OnSmoothContours(ContourScope scope, int32_t index);
 
     // pathName when full, else the part after the last '/'.
     std::string GetFileName(bool full) const;
@@ -83,13 +146,15 @@ class CVistrelDoc : public QObject {
 
     CVistrelApp& App() const { return app_; }
 
-    // Fields, in the documented order (annotations arrive with their own types).
+    // Fields, in the documented order.
+    CRegions regions;
     CMImage image;
     CMImage originalImage;
     int32_t originX = 0;
     int32_t originY = 0;
     int32_t originalWidth = 0;
     int32_t originalHeight = 0;
+    CRegions rosRegions;
     int16_t subtlety = 0;
     std::string pathName;
     std::string description;
@@ -110,6 +175,10 @@ class CVistrelDoc : public QObject {
     void titleChanged(const QString& title);
 
   private:
+    // The cluster number whose members and outline a cluster-scoped
+    // correction works on (1000 + k), or 0 when the region belongs to none.
+    int32_t ClusterOfRegion(int32_t index) const;
+
     CVistrelApp& app_;
     QString title_;
     float titleZoom_ = 1.0f;

@@ -12,6 +12,7 @@
 namespace vistrel {
 
 class CVistrelDoc;
+class CRegionGrowingModel;
 
 class IWorkspaceUi {
   public:
@@ -26,6 +27,9 @@ class IWorkspaceUi {
     virtual bool PickOpenFiles(const std::string& startPath,
                                const std::vector<CFileFilter>& filters,
                                std::vector<std::string>& paths) = 0;
+    // Single-file open dialog with initialPath as proposed name; false on Cancel.
+    virtual bool PickOpenFile(const std::string& initialPath,
+                              const std::vector<CFileFilter>& filters, std::string& path) = 0;
     // Save dialog; filterIndex is the chosen entry of filters. False on Cancel.
     virtual bool PickSaveFile(const std::string& initialPath,
                               const std::vector<CFileFilter>& filters, std::string& path,
@@ -40,6 +44,9 @@ class IWorkspaceUi {
     // A one-line text dialog; false on Cancel.
     virtual bool AskText(const std::string& title, const std::string& prompt,
                          const std::string& label, std::string& text) = 0;
+
+    // The "Region Growing" parameters dialog opened on the model; false on Cancel.
+    virtual bool AskRegionGrowing(CRegionGrowingModel& model) = 0;
 
     // Wait cursor on or off around long work.
     virtual void SetBusy(bool busy) = 0;

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <deque>
 #include <filesystem>
+#include <fstream>
 
+#include "core/image_operations.h"
+#include "workspace/region_growing_model.h"
 #include "workspace/vistrel_app.h"
 #include "workspace_fakes.h"
 
@@ -403,6 +407,470 @@ TEST_F(SaveTest, SavingDeepImagesFollowsThePgxByteOrderOption) {
         EXPECT_EQ(ReadFileBytes(Path(c.name)), c.expected) << c.name;
     }
     EXPECT_EQ(doc->image.GetPixel(0, 0), 0x0abc);  // saving does not change the image
+}
+
+// ---------------------------------------------------------------- annotations
+
+CRegion Square(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    return CRegion({{left, top}, {right, top}, {right, bottom}, {left, bottom}},
+                   CRegion::PointsMode::Polygon);
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+// The update codes a document sends, in order.
+struct CUpdateLog {
+    explicit CUpdateLog(CVistrelDoc& doc)
+        : connection(QObject::connect(&doc, &CVistrelDoc::updated,
+                                      [this](int code) { codes.push_back(code); })) {}
+    ~CUpdateLog() { QObject::disconnect(connection); }
+    CUpdateLog(const CUpdateLog&) = delete;
+    CUpdateLog& operator=(const CUpdateLog&) = delete;
+    QMetaObject::Connection connection;
+    std::vector<int> codes;
+};
+
+class DocAnnotationTest : public DocTest {
+  protected:
+    // A 12-bit 40x30 PGX whose pixel (x, y) is x (distinguishes left from right).
+    std::string WriteImage(const std::string& name) {
+        std::vector<uint16_t> samples;
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) samples.push_back(static_cast<uint16_t>(x));
+        const std::string path = Path(name);
+        WritePgxFile(path, 40, 30, samples);
+        return path;
+    }
+    // A document with an image of the given depth and size and no file.
+    std::unique_ptr<CVistrelDoc> MakeDoc(int width, int height, int depth) {
+        auto doc = std::make_unique<CVistrelDoc>(app, 1);
+        doc->image.Create(width, height, depth, 1);
+        return doc;
+    }
+};
+
+TEST_F(DocAnnotationTest, OpeningReadsTheOverlayBesideTheImage) {
+    const std::string path = WriteImage("case.pgx");
+    WriteText(Path("case.OVERLAY"),
+              "SUBTLETY 4\r\n"
+              "PATHOLOGY BENIGN\r\nBOUNDARY\r\n5 6 22224444666600#\r\n"
+              "REGION MICROCALCIFICATION BENIGN IN CLUSTER 2 scale=3 response=0.5000 "
+              "energy=1.0000 mean=2.0000 x=7 y=8 \r\n"
+              "20 10 2244660#\r\n");
+    CVistrelDoc* doc = app.OpenDocumentFile(path);
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(doc->rosRegions.Count(), 1);
+    EXPECT_EQ(doc->rosRegions.At(0)->diagnosis, 0);
+    EXPECT_EQ(doc->rosRegions.At(0)->ToText(), "5 6 22224444666600");
+    ASSERT_EQ(doc->regions.Count(), 1);
+    const CRegion& region = *doc->regions.At(0);
+    EXPECT_EQ(region.type, 'm');
+    EXPECT_EQ(region.clusterNumber, 2);
+    EXPECT_EQ(region.scale, 3);
+    EXPECT_EQ(region.spotX, 7);
+    EXPECT_EQ(doc->subtlety, 4);
+    EXPECT_NE(doc->description.find("SUBTLETY 4"), std::string::npos);
+}
+
+TEST_F(DocAnnotationTest, OpeningWithoutOverlayLeavesNoAnnotations) {
+    CVistrelDoc* doc = app.OpenDocumentFile(WriteImage("plain.pgx"));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(doc->regions.IsEmpty());
+    EXPECT_TRUE(doc->rosRegions.IsEmpty());
+}
+
+TEST_F(DocAnnotationTest, SavingWritesTheOverlayAndReopeningRestoresIt) {
+    CVistrelDoc* doc = app.OpenDocumentFile(WriteImage("saved.pgx"));
+    ASSERT_NE(doc, nullptr);
+    CRegion ros = Square(2, 3, 9, 8);
+    ros.diagnosis = 1;
+    doc->rosRegions.Add(ros);
+    CRegion tumour = Square(20, 10, 25, 14);
+    tumour.type = 't';
+    tumour.diagnosis = 0;
+    doc->regions.Add(tumour);
+    ASSERT_TRUE(doc->OnFileSave());
+    ASSERT_TRUE(std::filesystem::exists(Path("saved.OVERLAY")));
+
+    CVistrelDoc* again = app.OpenDocumentFile(Path("saved.pgx"));
+    ASSERT_NE(again, nullptr);
+    ASSERT_EQ(again->rosRegions.Count(), 1);
+    EXPECT_TRUE(again->rosRegions.At(0)->IsEqual(ros));
+    EXPECT_EQ(again->rosRegions.At(0)->diagnosis, 1);
+    ASSERT_EQ(again->regions.Count(), 1);
+    EXPECT_TRUE(again->regions.At(0)->IsEqual(tumour));
+    EXPECT_EQ(again->regions.At(0)->type, 't');
+    EXPECT_EQ(again->regions.At(0)->diagnosis, 0);
+}
+
+TEST_F(DocAnnotationTest, SavingAMirroredImageWritesOriginalPixelsAndCoordinates) {
+    CVistrelDoc* doc = app.OpenDocumentFile(WriteImage("left.pgx"));
+    ASSERT_NE(doc, nullptr);
+    // As if the orientation rule had mirrored the image at opening.
+    ASSERT_TRUE(FlipHorizontal(doc->image));
+    doc->autoFlipped = true;
+    const CRegion shown = Square(2, 3, 9, 8);  // x 2..9 on screen = x 30..37 in the file
+    doc->regions.Add(shown);
+    ASSERT_TRUE(doc->SaveImage(Path("left.pgx")));
+    EXPECT_EQ(doc->image.GetPixel(0, 0), 39);  // the document keeps showing the mirror
+
+    CMImage written;
+    std::string description;
+    ASSERT_EQ(written.Open(Path("left.pgx"), description, 0, {}), 1);
+    EXPECT_EQ(written.GetPixel(0, 0), 0);
+    EXPECT_EQ(written.GetPixel(39, 0), 39);
+
+    CRegions regions, ros;
+    int16_t subtlety = 0;
+    COverlayPlacement plain;
+    plain.imageWidth = 40;
+    plain.imageHeight = 30;
+    ASSERT_TRUE(ReadOverlay(Path("left.OVERLAY"), plain, description, subtlety, regions, ros));
+    ASSERT_EQ(regions.Count(), 1);
+    EXPECT_EQ(regions.At(0)->Bounds(), (CRect{30, 3, 38, 9}));
+
+    // Opened again and mirrored back the same way, the outline lands where it was drawn.
+    CRegions mirrored = regions;
+    mirrored.MirrorHorizontally(40);
+    EXPECT_EQ(mirrored.At(0)->Bounds(), shown.Bounds());
+}
+
+// A document cut out of a 100x80 image at (10, 5).
+class CutOutOverlayTest : public DocAnnotationTest {
+  protected:
+    void SetUp() override {
+        DocAnnotationTest::SetUp();
+        doc = MakeDoc(40, 30, 12);
+        doc->pathName = Path("cut.pgx");
+        doc->originX = 10;
+        doc->originY = 5;
+        doc->originalWidth = 100;
+        doc->originalHeight = 80;
+        doc->regions.Add(Square(3, 4, 8, 9));
+    }
+    std::string FirstOutlineLine(const std::string& path) {
+        std::ifstream in(path);
+        std::string line;
+        while (std::getline(in, line))
+            if (line.find('#') != std::string::npos) return line;
+        return {};
+    }
+    std::unique_ptr<CVistrelDoc> doc;
+};
+
+TEST_F(CutOutOverlayTest, SaveOverlayAsksForTheCoordinateSystem) {
+    struct Case {
+        int answer;  // 0 yes: current coordinates, 1 no: the source image's
+        const char* outlineStart;
+        CRect boundsReadBack;  // in the cut-out after reading the file again
+    } cases[] = {
+        {0, "3 4 ", {0, 0, 0, 0}},  // read as source coordinates: outside the cut-out
+        {1, "13 9 ", {3, 4, 9, 10}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        sink.asked.clear();
+        sink.answers = {c.answer};
+        ui.savePath = Path("answer" + std::to_string(c.answer));
+        ui.saveFilter = 0;
+        EXPECT_EQ(doc->OnSaveOverlay(), COverlayWriteResult::Written);
+        ASSERT_EQ(sink.asked.size(), 1u);
+        EXPECT_EQ(sink.asked[0], kOverlayCoordinateQuestion);
+        EXPECT_EQ(ui.saveInitialPath, Path("cut.OVERLAY"));
+        const std::string file = ui.savePath + ".OVERLAY";
+        EXPECT_EQ(FirstOutlineLine(file).rfind(c.outlineStart, 0), 0u) << FirstOutlineLine(file);
+
+        // Read back into the same cut-out through "Open OVER&LAY".
+        auto reader = MakeDoc(40, 30, 12);
+        reader->originX = 10;
+        reader->originY = 5;
+        reader->originalWidth = 100;
+        reader->regions.Add(Square(30, 20, 33, 23));  // replaced by the file's
+        ui.openFilePath = file;
+        reader->OnOpenOverlay();
+        if (c.boundsReadBack.IsEmpty()) {
+            EXPECT_TRUE(reader->regions.IsEmpty());
+        } else {
+            ASSERT_EQ(reader->regions.Count(), 1);
+            EXPECT_EQ(reader->regions.At(0)->Bounds(), doc->regions.At(0)->Bounds());
+        }
+    }
+}
+
+TEST_F(CutOutOverlayTest, SavingTheImageWritesSourceCoordinatesWithoutAsking) {
+    ASSERT_TRUE(doc->SaveImage(Path("cut.pgx")));
+    EXPECT_TRUE(sink.asked.empty());
+    EXPECT_EQ(FirstOutlineLine(Path("cut.OVERLAY")).rfind("13 9 ", 0), 0u);
+}
+
+TEST_F(DocAnnotationTest, SaveOverlayDialogOutcomes) {
+    auto doc = MakeDoc(20, 20, 8);
+    doc->pathName = Path("img.pgx");
+    doc->regions.Add(Square(2, 2, 6, 6));
+    WriteText(Path("taken.OVERLAY"), "keep me\r\n");
+    struct Case {
+        const char* name;
+        bool dialogOk;
+        const char* typed;
+        int filter;
+        std::deque<int> answers;
+        const char* expectedFile;  // nullptr: nothing is written
+    } cases[] = {
+        {"overlay filter appends its extension", true, "a", 0, {}, "a.OVERLAY"},
+        {"txt filter appends its extension", true, "b", 1, {}, "b.txt"},
+        {"a typed extension is kept", true, "c.txt", 0, {}, "c.txt"},
+        {"cancel", false, "d", 0, {}, nullptr},
+        {"refused replacement", true, "taken", 0, {1}, nullptr},
+        {"accepted replacement", true, "taken", 0, {0}, "taken.OVERLAY"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ui.saveOk = c.dialogOk;
+        ui.savePath = Path(c.typed);
+        ui.saveFilter = c.filter;
+        sink.answers = c.answers;
+        const COverlayWriteResult result = doc->OnSaveOverlay();
+        if (c.expectedFile) {
+            EXPECT_EQ(result, COverlayWriteResult::Written);
+            EXPECT_NE(ReadFileBytes(Path(c.expectedFile)).find("2 2 "), std::string::npos);
+        } else {
+            EXPECT_EQ(result, COverlayWriteResult::NothingToWrite);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(Path("d.OVERLAY")));
+    ASSERT_EQ(ui.saveFilters.size(), 2u);
+    EXPECT_EQ(ui.saveFilters[0].Extension(), "OVERLAY");
+    EXPECT_EQ(ui.saveFilters[1].Extension(), "txt");
+}
+
+TEST_F(DocAnnotationTest, OpenOverlayCancelledKeepsTheAnnotations) {
+    auto doc = MakeDoc(20, 20, 8);
+    doc->pathName = Path("img.pgx");
+    doc->regions.Add(Square(2, 2, 6, 6));
+    doc->rosRegions.Add(Square(8, 8, 12, 12));
+    ui.openFilePath.clear();
+    EXPECT_FALSE(doc->OnOpenOverlay());
+    EXPECT_EQ(ui.openFileInitialPath, Path("img.OVERLAY"));
+    EXPECT_EQ(doc->regions.Count(), 1);
+    EXPECT_EQ(doc->rosRegions.Count(), 1);
+}
+
+TEST_F(DocAnnotationTest, ExtractRegionsReplacesRegionsAndShowsThem) {
+    // Two 2x2 blocks touching only at a corner, and a separate 3x2 block.
+    auto doc = MakeDoc(12, 8, 1);
+    for (auto [x, y] : std::vector<std::pair<int, int>>{{1, 1},
+                                                        {2, 1},
+                                                        {1, 2},
+                                                        {2, 2},
+                                                        {3, 3},
+                                                        {4, 3},
+                                                        {3, 4},
+                                                        {4, 4},
+                                                        {8, 5},
+                                                        {9, 5},
+                                                        {10, 5},
+                                                        {8, 6},
+                                                        {9, 6},
+                                                        {10, 6}})
+        doc->image.SetPixel(x, y, 1);
+    doc->regions.Add(Square(0, 0, 5, 5));  // replaced
+    struct Case {
+        int connectivity;
+        std::vector<CRect> bounds;
+    } cases[] = {
+        {8, {{1, 1, 5, 5}, {8, 5, 11, 7}}},
+        {4, {{1, 1, 3, 3}, {3, 3, 5, 5}, {8, 5, 11, 7}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.connectivity);
+        app.connectivity = c.connectivity;
+        app.showRegions = false;
+        CUpdateLog log(*doc);
+        ASSERT_TRUE(doc->OnExtractRegions());
+        ASSERT_EQ(doc->regions.Count(), static_cast<int32_t>(c.bounds.size()));
+        for (std::size_t i = 0; i < c.bounds.size(); ++i)
+            EXPECT_EQ(doc->regions.At(static_cast<int32_t>(i))->Bounds(), c.bounds[i]) << i;
+        EXPECT_TRUE(app.showRegions);
+        EXPECT_EQ(log.codes, std::vector<int>{kUpdateAnnotations});
+    }
+}
+
+TEST_F(DocAnnotationTest, ExtractRegionsTakesTheMaximumValueAsObject) {
+    auto doc = MakeDoc(10, 10, 12);
+    for (int y = 2; y < 5; ++y)
+        for (int x = 2; x < 6; ++x) doc->image.SetPixel(x, y, 4095);
+    for (int y = 6; y < 9; ++y)
+        for (int x = 2; x < 6; ++x) doc->image.SetPixel(x, y, 4094);  // not an object
+    ASSERT_TRUE(doc->OnExtractRegions());
+    ASSERT_EQ(doc->regions.Count(), 1);
+    EXPECT_EQ(doc->regions.At(0)->Bounds(), (CRect{2, 2, 6, 5}));
+
+    CVistrelDoc empty(app, 2);
+    EXPECT_FALSE(empty.OnExtractRegions());
+}
+
+TEST_F(DocAnnotationTest, DiagnosisAndRemovalCommands) {
+    auto doc = MakeDoc(40, 40, 8);
+    const CRegion a = Square(2, 2, 6, 6), b = Square(10, 10, 14, 14), c = Square(20, 2, 30, 8);
+    for (const CRegion* r : {&a, &b, &c}) {
+        doc->regions.Add(*r);
+        doc->rosRegions.Add(*r);
+    }
+    CUpdateLog log(*doc);
+
+    EXPECT_TRUE(doc->OnRegionDiagnosis(1, 1));
+    EXPECT_EQ(doc->regions.At(0)->diagnosis, 2);
+    EXPECT_EQ(doc->regions.At(1)->diagnosis, 1);
+    EXPECT_EQ(doc->regions.GetDiagnosisOfSelected(), 1);  // radio check follows
+    EXPECT_EQ(doc->rosRegions.At(1)->diagnosis, 2);       // ROS are separate
+    EXPECT_FALSE(doc->OnRegionDiagnosis(3, 0));
+    EXPECT_FALSE(doc->OnRegionDiagnosis(-1, 0));
+
+    EXPECT_TRUE(doc->OnRosDiagnosis(2, 0));
+    EXPECT_EQ(doc->rosRegions.At(2)->diagnosis, 0);
+    EXPECT_EQ(doc->regions.At(2)->diagnosis, 2);
+
+    EXPECT_TRUE(doc->OnRemoveRegion(0));
+    ASSERT_EQ(doc->regions.Count(), 2);
+    EXPECT_TRUE(doc->regions.At(0)->IsEqual(b));
+    EXPECT_FALSE(doc->OnRemoveRegion(5));
+
+    EXPECT_TRUE(doc->OnRemoveRos(1));
+    ASSERT_EQ(doc->rosRegions.Count(), 2);
+    EXPECT_TRUE(doc->rosRegions.At(1)->IsEqual(c));
+
+    EXPECT_EQ(doc->OnRemoveRegionsInsideRoi({0, 0, 0, 0}), 0);
+    EXPECT_EQ(doc->OnRemoveRegionsInsideRoi({8, 8, 16, 16}), 1);  // b only
+    ASSERT_EQ(doc->regions.Count(), 1);
+    EXPECT_TRUE(doc->regions.At(0)->IsEqual(c));
+
+    doc->OnRemoveAllRos();
+    EXPECT_TRUE(doc->rosRegions.IsEmpty());
+    EXPECT_EQ(doc->regions.Count(), 1);
+    doc->OnRemoveAllRegions();
+    EXPECT_TRUE(doc->regions.IsEmpty());
+    // Every change that happened redrew the overlay; refused ones did not.
+    EXPECT_EQ(log.codes, std::vector<int>(7, kUpdateAnnotations));
+}
+
+TEST_F(DocAnnotationTest, SetAllDiagnosisRedrawsOnlyWhenLettersAreShown) {
+    auto doc = MakeDoc(40, 40, 8);
+    doc->regions.Add(Square(2, 2, 6, 6));
+    doc->regions.Add(Square(10, 10, 14, 14));
+    for (int16_t d : {0, 1, 2}) {
+        for (bool letters : {false, true}) {
+            SCOPED_TRACE(std::to_string(d) + (letters ? " letters" : ""));
+            app.showUserDiagnoses = letters;
+            CUpdateLog log(*doc);
+            doc->OnSetAllDiagnosis(d);
+            EXPECT_EQ(doc->regions.At(0)->diagnosis, d);
+            EXPECT_EQ(doc->regions.At(1)->diagnosis, d);
+            EXPECT_EQ(log.codes.size(), letters ? 1u : 0u);
+        }
+    }
+}
+
+// A 40x40 8-bit image with a bright 10x10 square at (5, 5) and a dim one at (25, 25).
+class ContourCorrectionTest : public DocAnnotationTest {
+  protected:
+    void SetUp() override {
+        DocAnnotationTest::SetUp();
+        doc = MakeDoc(40, 40, 8);
+        for (int y = 5; y < 15; ++y)
+            for (int x = 5; x < 15; ++x) doc->image.SetPixel(x, y, 200);
+        for (int y = 25; y < 35; ++y)
+            for (int x = 25; x < 35; ++x) doc->image.SetPixel(x, y, 100);
+    }
+    std::unique_ptr<CVistrelDoc> doc;
+};
+
+TEST_F(ContourCorrectionTest, RegionGrowingUsesAndRemembersTheDialogValues) {
+    doc->regions.Add(Square(8, 8, 11, 11));    // inside the bright square
+    doc->regions.Add(Square(28, 28, 31, 31));  // inside the dim one
+    EXPECT_EQ(doc->OnGrowContours(ContourScope::Selected, 0), 1);
+    ASSERT_EQ(ui.growingShown.size(), 1u);
+    EXPECT_EQ(ui.growingShown[0].maxAddedBounds, 5);
+    EXPECT_DOUBLE_EQ(ui.growingShown[0].percent, 1.0);
+    EXPECT_EQ(doc->regions.At(0)->Bounds(), (CRect{5, 5, 15, 15}));  // stopped at the edge
+    EXPECT_EQ(doc->regions.At(1)->Bounds(), (CRect{28, 28, 32, 32}));
+
+    CRegionGrowingModel oneRing;
+    oneRing.maxAddedBounds = 1;
+    oneRing.percent = 2.0;
+    ui.growingAnswer = oneRing;
+    EXPECT_EQ(doc->OnGrowContours(ContourScope::All, -1), 2);
+    EXPECT_EQ(doc->regions.At(1)->Bounds(), (CRect{27, 27, 33, 33}));
+    EXPECT_EQ(app.regionGrowing.maxAddedBounds, 1);
+    EXPECT_DOUBLE_EQ(app.regionGrowing.fraction, 0.02);
+
+    // The next dialog opens on the remembered values; Cancel changes nothing.
+    ui.growingOk = false;
+    EXPECT_EQ(doc->OnGrowContours(ContourScope::All, -1), 0);
+    ASSERT_EQ(ui.growingShown.size(), 3u);
+    EXPECT_EQ(ui.growingShown[2].maxAddedBounds, 1);
+    EXPECT_DOUBLE_EQ(ui.growingShown[2].percent, 2.0);
+    EXPECT_EQ(doc->regions.At(1)->Bounds(), (CRect{27, 27, 33, 33}));
+}
+
+TEST_F(ContourCorrectionTest, ScopesWithoutTheirSelectionAskNothing) {
+    doc->regions.Add(Square(8, 8, 11, 11));  // cluster 0
+    for (ContourScope scope : {ContourScope::Selected, ContourScope::SelectedCluster}) {
+        EXPECT_EQ(doc->OnGrowContours(scope, scope == ContourScope::Selected ? 4 : 0), 0);
+        EXPECT_EQ(doc->OnSmoothContours(scope, scope == ContourScope::Selected ? -1 : 0), 0);
+    }
+    EXPECT_TRUE(ui.growingShown.empty());
+    EXPECT_TRUE(ui.radioTitles.empty());
+    EXPECT_EQ(doc->regions.At(0)->Bounds(), (CRect{8, 8, 12, 12}));
+}
+
+TEST_F(ContourCorrectionTest, ClusterScopeTouchesOnlyThatCluster) {
+    CRegion member = Square(8, 8, 11, 11);
+    member.clusterNumber = 1;
+    CRegion outline = Square(6, 6, 13, 13);
+    outline.clusterNumber = 1001;
+    CRegion other = Square(28, 28, 31, 31);
+    other.clusterNumber = 2;
+    for (const CRegion* r : {&member, &outline, &other}) doc->regions.Add(*r);
+    ui.radioPick = 1;
+    EXPECT_EQ(doc->OnSmoothContours(ContourScope::SelectedCluster, 1), 1);
+    EXPECT_EQ(doc->regions.At(0)->Bounds(), (CRect{7, 7, 13, 13}));
+    EXPECT_EQ(doc->regions.At(1)->Bounds(), (CRect{6, 6, 14, 14}));  // outline not dilated
+    EXPECT_EQ(doc->regions.At(2)->Bounds(), (CRect{28, 28, 32, 32}));
+
+    EXPECT_EQ(doc->OnGrowContours(ContourScope::SelectedCluster, 0), 2);  // via a member
+    EXPECT_EQ(doc->regions.At(0)->Bounds(), (CRect{5, 5, 15, 15}));
+    EXPECT_EQ(doc->regions.At(2)->Bounds(), (CRect{28, 28, 32, 32}));
+}
+
+TEST_F(ContourCorrectionTest, SmoothingChoosesTheElementAndStaysInTheImage) {
+    doc->regions.Add(Square(0, 0, 3, 3));  // at the image corner
+    doc->regions.Add(Square(20, 20, 23, 23));
+    struct Case {
+        int pick;
+        bool cornerPixelAdded;  // (19, 19): only the square element reaches it
+    } cases[] = {{0, false}, {1, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pick);
+        auto fresh = MakeDoc(40, 40, 8);
+        fresh->regions = doc->regions;
+        ui.radioPick = c.pick;
+        EXPECT_EQ(fresh->OnSmoothContours(ContourScope::All, -1), 2);
+        EXPECT_EQ(fresh->regions.At(0)->Bounds(), (CRect{0, 0, 5, 5}));
+        EXPECT_EQ(fresh->regions.At(1)->Bounds(), (CRect{19, 19, 25, 25}));
+        EXPECT_EQ(fresh->regions.At(1)->Contains(19, 19), c.cornerPixelAdded);
+        EXPECT_EQ(app.dilation.element, c.pick);
+    }
+    ASSERT_EQ(ui.radioTitles.size(), 2u);
+    EXPECT_EQ(ui.radioTitles[0], kStructuringElementTitle);
+    EXPECT_EQ(ui.radioOptions[0], (std::vector<std::string>{"cross", "square"}));
+    EXPECT_EQ(ui.radioInitial[1], 0);  // the first choice, cross, opened the second dialog
+
+    ui.radioOk = false;
+    EXPECT_EQ(doc->OnSmoothContours(ContourScope::All, -1), 0);
+    EXPECT_EQ(doc->regions.At(1)->Bounds(), (CRect{20, 20, 24, 24}));
 }
 
 }  // namespace

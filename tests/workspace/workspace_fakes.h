@@ -9,10 +9,12 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/messages.h"
+#include "workspace/region_growing_model.h"
 #include "workspace/vistrel_doc.h"
 #include "workspace/workspace_ui.h"
 
@@ -47,6 +49,18 @@ class CFakeUi : public IWorkspaceUi {
         paths = openPaths;
         return !openPaths.empty();
     }
+    bool PickOpenFile(const std::string& initialPath, const std::vector<CFileFilter>& filters,
+                      std::string& path) override {
+        openFileInitialPath = initialPath;
+        openFileFilters = filters;
+        path = openFilePath;
+        return !openFilePath.empty();
+    }
+    bool AskRegionGrowing(CRegionGrowingModel& model) override {
+        growingShown.push_back(model);
+        if (growingAnswer) model = *growingAnswer;
+        return growingOk;
+    }
     bool PickSaveFile(const std::string& initialPath, const std::vector<CFileFilter>& filters,
                       std::string& path, int& filterIndex) override {
         saveInitialPath = initialPath;
@@ -79,6 +93,12 @@ class CFakeUi : public IWorkspaceUi {
     bool openWindows = true;
     std::vector<CVistrelDoc*> opened, closed;
     std::vector<std::string> openPaths;
+    std::string openFilePath;  // empty: the single-file dialog is cancelled
+    std::string openFileInitialPath;
+    std::vector<CFileFilter> openFileFilters;
+    std::vector<CRegionGrowingModel> growingShown;
+    std::optional<CRegionGrowingModel> growingAnswer;  // the fields as the user leaves them
+    bool growingOk = true;
     std::string savePath;
     int saveFilter = 0;
     bool saveOk = true;
