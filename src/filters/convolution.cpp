@@ -1,0 +1,486 @@
+#include "filters/convolution.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <new>
+
+namespace vistrel {
+
+namespace {
+
+// Row access to the samples of any depth as one integer type: 8- and 16-bit
+// rasters are read in place, 1- and 4-bit ones through an unpacked copy.
+struct CSampleRows {
+    const uint8_t* bytes = nullptr;
+    const uint16_t* words = nullptr;
+    std::ptrdiff_t stride = 0;  // in elements
+    std::vector<uint8_t> unpacked;
+
+    explicit CSampleRows(const CMImageBase& image) {
+        if (image.depth == 8) {
+            bytes = image.data;
+            stride = image.bytesPerRow;
+        } else if (image.depth > 8) {
+            words = reinterpret_cast<const uint16_t*>(image.data);
+            stride = image.bytesPerRow / 2;
+        } else {
+            unpacked.resize(std::size_t(image.width) * std::size_t(image.height));
+            for (int32_t y = 0; y < image.height; ++y)
+                for (int32_t x = 0; x < image.width; ++x)
+                    unpacked[std::size_t(y) * image.width + x] = static_cast<uint8_t>(
+                        CMImageBase::GetPixelIn(image.data, image.bytesPerRow, image.depth, x, y));
+            bytes = unpacked.data();
+            stride = image.width;
+        }
+    }
+};
+
+bool SymmetricValues(const std::vector<double>& v) {
+    for (std::size_t i = 0, n = v.size(); i < n / 2; ++i)
+        if (v[i] != v[n - 1 - i]) return false;
+    return true;
+}
+
+// One output row of the direct correlation; the additions run in the order of
+// the definition (kernel rows, then columns) for every pixel.
+template <typename T, typename Out>
+void DirectRow(const T* base, std::ptrdiff_t stride, const CFilter& f, int32_t width, int32_t y,
+               double divisor, double* acc, Out* out) {
+    const int32_t hw = f.width / 2, hh = f.height / 2;
+    const int32_t x0 = hw, x1 = width - hw;
+    std::fill(acc + x0, acc + x1, 0.0);
+    for (int32_t i = 0; i < f.height; ++i) {
+        const T* src = base + std::ptrdiff_t(y - hh + i) * stride - hw;
+        const float* w = f.Row(i);
+        for (int32_t j = 0; j < f.width; ++j) {
+            const double c = w[j];
+            const T* s = src + j;
+            for (int32_t x = x0; x < x1; ++x) acc[x] += c * double(s[x]);
+        }
+    }
+    for (int32_t x = x0; x < x1; ++x) out[x] = static_cast<Out>(acc[x] / divisor);
+}
+
+// One output row as a sum of separable terms: a vertical pass per term over the
+// whole row, then the horizontal pass. Symmetric factors fold mirrored samples
+// first (an exact integer sum), halving the multiplications.
+template <typename T, typename Out>
+void SeparableRow(const T* base, std::ptrdiff_t stride, const CFilter& f,
+                  const CSeparableTerms& terms, int32_t width, int32_t y, double divisor,
+                  std::vector<std::vector<double>>& vbuf, double* acc, Out* out) {
+    const int32_t hw = f.width / 2, hh = f.height / 2;
+    const int32_t kh = f.height, kw = f.width;
+    const std::size_t nTerms = terms.columns.size();
+    for (std::size_t t = 0; t < nTerms; ++t) {
+        double* v = vbuf[t].data();
+        const std::vector<double>& col = terms.columns[t];
+        std::fill(v, v + width, 0.0);
+        const T* top = base + std::ptrdiff_t(y - hh) * stride;
+        if (SymmetricValues(col)) {
+            for (int32_t i = 0; i < kh / 2; ++i) {
+                const double c = col[std::size_t(i)];
+                if (c == 0.0) continue;
+                const T* a = top + std::ptrdiff_t(i) * stride;
+                const T* b = top + std::ptrdiff_t(kh - 1 - i) * stride;
+                for (int32_t x = 0; x < width; ++x)
+                    v[x] += c * double(int32_t(a[x]) + int32_t(b[x]));
+            }
+            const double c = col[std::size_t(kh / 2)];
+            const T* a = top + std::ptrdiff_t(kh / 2) * stride;
+            if (kh % 2 == 1 && c != 0.0)
+                for (int32_t x = 0; x < width; ++x) v[x] += c * double(a[x]);
+        } else {
+            for (int32_t i = 0; i < kh; ++i) {
+                const double c = col[std::size_t(i)];
+                if (c == 0.0) continue;
+                const T* a = top + std::ptrdiff_t(i) * stride;
+                for (int32_t x = 0; x < width; ++x) v[x] += c * double(a[x]);
+            }
+        }
+    }
+    const int32_t x0 = hw, x1 = width - hw;
+    std::fill(acc + x0, acc + x1, 0.0);
+    for (std::size_t t = 0; t < nTerms; ++t) {
+        const double* v = vbuf[t].data() - hw;
+        const std::vector<double>& row = terms.rows[t];
+        if (SymmetricValues(row)) {
+            for (int32_t j = 0; j < kw / 2; ++j) {
+                const double c = row[std::size_t(j)];
+                if (c == 0.0) continue;
+                const double* a = v + j;
+                const double* b = v + (kw - 1 - j);
+                for (int32_t x = x0; x < x1; ++x) acc[x] += c * (a[x] + b[x]);
+            }
+            const double c = row[std::size_t(kw / 2)];
+            if (kw % 2 == 1 && c != 0.0) {
+                const double* a = v + kw / 2;
+                for (int32_t x = x0; x < x1; ++x) acc[x] += c * a[x];
+            }
+        } else {
+            for (int32_t j = 0; j < kw; ++j) {
+                const double c = row[std::size_t(j)];
+                if (c == 0.0) continue;
+                const double* a = v + j;
+                for (int32_t x = x0; x < x1; ++x) acc[x] += c * a[x];
+            }
+        }
+    }
+    for (int32_t x = x0; x < x1; ++x) out[x] = static_cast<Out>(acc[x] / divisor);
+}
+
+template <typename T, typename Out>
+void CorrelateRows(const T* base, std::ptrdiff_t stride, const CFilter& f,
+                   const CSeparableTerms& terms, int32_t width, int32_t height, Out* out) {
+    const int32_t hh = f.height / 2;
+    const int32_t y0 = hh, y1 = height - hh;
+    const double divisor = f.Divisor();
+    const bool separable = !terms.columns.empty();
+#pragma omp parallel
+    {
+        std::vector<double> acc(std::size_t(width), 0.0);
+        std::vector<std::vector<double>> vbuf(terms.columns.size(),
+                                              std::vector<double>(std::size_t(width)));
+#pragma omp for schedule(static)
+        for (int32_t y = y0; y < y1; ++y) {
+            Out* row = out + std::ptrdiff_t(y) * width;
+            if (separable)
+                SeparableRow(base, stride, f, terms, width, y, divisor, vbuf, acc.data(), row);
+            else
+                DirectRow(base, stride, f, width, y, divisor, acc.data(), row);
+        }
+    }
+}
+
+template <typename Out>
+bool CorrelateInteriorImpl(const CMImageBase& image, const CFilter& filter, Out* out,
+                           bool useDirect) {
+    if (!image.IsValid() || !out) return false;
+    const int32_t w = image.width, h = image.height;
+    if (filter.width <= 0 || filter.height <= 0) return true;
+    if (filter.width / 2 * 2 >= w || filter.height / 2 * 2 >= h) return true;  // nowhere fits
+    if (!filter.HasRows()) {
+        for (int32_t y = filter.height / 2; y < h - filter.height / 2; ++y)
+            for (int32_t x = filter.width / 2; x < w - filter.width / 2; ++x)
+                out[std::ptrdiff_t(y) * w + x] = 0;
+        return true;
+    }
+    CSeparableTerms terms;
+    if (!useDirect) terms = DecomposeKernel(filter);
+    CSampleRows rows(image);
+    if (rows.words)
+        CorrelateRows(rows.words, rows.stride, filter, terms, w, h, out);
+    else
+        CorrelateRows(rows.bytes, rows.stride, filter, terms, w, h, out);
+    return true;
+}
+
+bool KernelFits(const CFilter& f, int32_t w, int32_t h, int32_t x, int32_t y) {
+    return x - f.width / 2 >= 0 && x + f.width / 2 < w && y - f.height / 2 >= 0 &&
+           y + f.height / 2 < h;
+}
+
+// The image raster replaced by a row-major result, with the depth chosen and
+// the values shifted and truncated exactly as FromRealMatrix does.
+std::unique_ptr<CMImage> ImageFromRows(std::vector<float>& m, int32_t w, int32_t h, float max,
+                                       float min) {
+    if (!std::isfinite(max) || !std::isfinite(min)) return nullptr;
+    const double c = min < 0 ? min : 0.0;
+    const double span = std::max(0.0, double(max) - c);
+    const int64_t range = static_cast<int64_t>(std::min(span, 9.0e18));
+    const int wanted = DepthForRange(range);
+    const int d = std::min(wanted, 16);
+    const double scale = std::ldexp(1.0, -(wanted > 16 ? wanted - 16 : 0));
+    auto image = std::make_unique<CMImage>();
+    if (!image->Create(w, h, d, 0)) return nullptr;
+    const double top = image->maxValue;
+#pragma omp parallel for schedule(static)
+    for (int32_t y = 0; y < h; ++y) {
+        const float* src = m.data() + std::ptrdiff_t(y) * w;
+        uint8_t* row = image->Row(y);
+        for (int32_t x = 0; x < w; ++x) {
+            double s = std::trunc((double(src[x]) - c) * scale);
+            if (!(s >= 0.0)) s = 0.0;
+            if (s > top) s = top;
+            if (d > 8)
+                reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(s);
+            else if (d == 8)
+                row[x] = static_cast<uint8_t>(s);
+            else
+                CMImageBase::SetPixelIn(image->data, image->bytesPerRow, d, x, y,
+                                        static_cast<int32_t>(s));
+        }
+    }
+    return image;
+}
+
+void TakeRaster(CMImage& image, const CMImage& result) {
+    static_cast<CMImageBase&>(image) = static_cast<const CMImageBase&>(result);
+    image.InvalidateHistogram();
+}
+
+}  // namespace
+
+std::vector<std::pair<double, double>> OutlineSpans(const COutline& outline, double y) {
+    std::vector<double> xs;
+    const std::size_t n = outline.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        const COutlinePoint& a = outline[k];
+        const COutlinePoint& b = outline[(k + 1) % n];
+        // Half-open in y so that a vertex shared by two edges counts once.
+        if ((a.y <= y && b.y > y) || (b.y <= y && a.y > y))
+            xs.push_back(a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y));
+    }
+    std::sort(xs.begin(), xs.end());
+    std::vector<std::pair<double, double>> spans;
+    for (std::size_t k = 0; k + 1 < xs.size(); k += 2) spans.emplace_back(xs[k], xs[k + 1]);
+    return spans;
+}
+
+CSeparableTerms DecomposeKernel(const CFilter& filter, int maxTerms) {
+    CSeparableTerms terms;
+    const int32_t kh = filter.height, kw = filter.width;
+    if (!filter.HasRows() || kh <= 0 || kw <= 0) return terms;
+    std::vector<double> r(std::size_t(kh) * kw);
+    double peak = 0.0;
+    for (int32_t i = 0; i < kh; ++i)
+        for (int32_t j = 0; j < kw; ++j) {
+            r[std::size_t(i) * kw + j] = filter.Row(i)[j];
+            peak = std::max(peak, std::abs(double(filter.Row(i)[j])));
+        }
+    if (peak == 0.0) return terms;
+    // Cross approximation with full pivoting: an exactly rank-k kernel is
+    // recovered in k steps; the tolerance covers the float rounding of the
+    // stored coefficients.
+    const double tolerance = 1e-6 * peak;
+    for (int t = 0; t < maxTerms; ++t) {
+        std::size_t pivot = 0;
+        for (std::size_t k = 1; k < r.size(); ++k)
+            if (std::abs(r[k]) > std::abs(r[pivot])) pivot = k;
+        if (std::abs(r[pivot]) <= tolerance) return terms;
+        const int32_t p = int32_t(pivot / kw), q = int32_t(pivot % kw);
+        const double d = r[pivot];
+        std::vector<double> col(static_cast<std::size_t>(kh)), row(static_cast<std::size_t>(kw));
+        for (int32_t i = 0; i < kh; ++i) col[std::size_t(i)] = r[std::size_t(i) * kw + q] / d;
+        for (int32_t j = 0; j < kw; ++j) row[std::size_t(j)] = r[std::size_t(p) * kw + j];
+        for (int32_t i = 0; i < kh; ++i)
+            for (int32_t j = 0; j < kw; ++j)
+                r[std::size_t(i) * kw + j] -= col[std::size_t(i)] * row[std::size_t(j)];
+        terms.columns.push_back(std::move(col));
+        terms.rows.push_back(std::move(row));
+    }
+    for (double v : r)
+        if (std::abs(v) > tolerance) return {};
+    return terms;
+}
+
+bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, float* out,
+                       bool useDirect) {
+    return CorrelateInteriorImpl(image, filter, out, useDirect);
+}
+
+bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, double* out,
+                       bool useDirect) {
+    return CorrelateInteriorImpl(image, filter, out, useDirect);
+}
+
+double CorrelateAt(const CMImageBase& image, const CFilter& filter, int32_t x, int32_t y,
+                   int32_t* count) {
+    long double sum = 0;
+    int32_t n = 0;
+    const int32_t hw = filter.width / 2, hh = filter.height / 2;
+    for (int32_t i = 0; i < filter.height; ++i) {
+        const int32_t yy = y - hh + i;
+        if (yy < 0 || yy >= image.height) continue;
+        for (int32_t j = 0; j < filter.width; ++j) {
+            const int32_t xx = x - hw + j;
+            if (xx < 0 || xx >= image.width) continue;
+            ++n;
+            if (filter.HasRows())
+                sum += static_cast<long double>(filter.Row(i)[j]) *
+                       static_cast<uint16_t>(image.GetPixel(xx, yy));
+        }
+    }
+    if (count) *count = n;
+    return static_cast<double>(sum);
+}
+
+bool CorrelateClipped(const CMImageBase& image, const CFilter& filter, double* out) {
+    if (!CorrelateInterior(image, filter, out)) return false;
+    const int32_t w = image.width, h = image.height;
+    const double divisor = filter.Divisor();
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            if (KernelFits(filter, w, h, x, y)) {
+                if (x == filter.width / 2) x = std::max(x, w - filter.width / 2 - 1);
+                continue;
+            }
+            out[std::ptrdiff_t(y) * w + x] = CorrelateAt(image, filter, x, y) / divisor;
+        }
+    return true;
+}
+
+int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
+                bool normalisePartial, bool useDirect) {
+    if (!image.IsValid()) return -1;
+    const int32_t w = image.width, h = image.height;
+    const bool restricted = outline && !outline->empty();
+    if (restricted) {
+        for (const COutlinePoint& p : *outline)
+            if (!(p.x >= 0 && p.x < w && p.y >= 0 && p.y < h)) return -1;
+    }
+    std::vector<float> m;
+    try {
+        m.assign(std::size_t(w) * std::size_t(h), 0.0f);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    image.InvalidateHistogram();
+    if (!CorrelateInterior(image, filter, m.data(), useDirect)) return -1;
+    const double cells = double(filter.width) * filter.height;
+    auto border = [&](int32_t x, int32_t y) -> float {
+        if (!normalisePartial) return 0.0f;
+        int32_t n = 0;
+        const double sum = CorrelateAt(image, filter, x, y, &n);
+        const double d = filter.scale * n / cells;
+        return static_cast<float>(d != 0.0 ? sum / d : sum);
+    };
+    float max = -FLT_MAX, min = FLT_MAX;
+    if (!restricted) {
+        for (int32_t y = 0; y < h; ++y) {
+            float* row = m.data() + std::ptrdiff_t(y) * w;
+            for (int32_t x = 0; x < w; ++x) {
+                if (!KernelFits(filter, w, h, x, y)) row[x] = border(x, y);
+                max = std::max(max, row[x]);
+                min = std::min(min, row[x]);
+            }
+        }
+    } else {
+        double top = (*outline)[0].y, bottom = top;
+        for (const COutlinePoint& p : *outline) {
+            top = std::min(top, p.y);
+            bottom = std::max(bottom, p.y);
+        }
+        std::vector<float> kept(m.size(), 0.0f);
+        for (int32_t y = int32_t(top); y < int32_t(bottom); ++y) {
+            for (const auto& [xa, xb] : OutlineSpans(*outline, y)) {
+                const int32_t last = std::min(int32_t(xb), w - 1);
+                for (int32_t x = int32_t(xa) + 1; x <= last; ++x) {
+                    const std::size_t k = std::size_t(y) * w + x;
+                    const float v = KernelFits(filter, w, h, x, y) ? m[k] : border(x, y);
+                    kept[k] = v;
+                    max = std::max(max, v);
+                    min = std::min(min, v);
+                }
+            }
+        }
+        m.swap(kept);
+        if (max < min) max = min = 0.0f;  // nothing inside the outline
+    }
+    auto result = ImageFromRows(m, w, h, max, min);
+    if (!result) return -1;
+    TakeRaster(image, *result);
+    return 0;
+}
+
+int ApplyWeightedMedian(CMImage& image, const CFilter& filter) {
+    if (!image.IsValid()) return -1;
+    const CMImage source(image);
+    const int32_t w = image.width, h = image.height;
+    const int32_t hw = filter.width / 2, hh = filter.height / 2;
+    std::vector<double> products;
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < w; ++x) {
+            products.clear();
+            for (int32_t i = 0; i < filter.height; ++i) {
+                const int32_t yy = y - hh + i;
+                if (yy < 0 || yy >= h) continue;
+                for (int32_t j = 0; j < filter.width; ++j) {
+                    const int32_t xx = x - hw + j;
+                    if (xx < 0 || xx >= w) continue;
+                    const double c = filter.HasRows() ? filter.Row(i)[j] : 0.0;
+                    products.push_back(c * static_cast<uint16_t>(source.GetPixel(xx, yy)));
+                }
+            }
+            if (products.empty()) continue;
+            auto mid = products.begin() + std::ptrdiff_t(products.size() / 2);
+            std::nth_element(products.begin(), mid, products.end());
+            const double v = std::clamp(*mid, 0.0, double(image.maxValue));
+            image.SetPixel(x, y, static_cast<int32_t>(v));
+        }
+    }
+    image.InvalidateHistogram();
+    return 0;
+}
+
+std::unique_ptr<CMImage> EdgeMap(const CMImage& image, const CFilter& filter, double threshold) {
+    if (!image.IsValid()) return nullptr;
+    const int32_t w = image.width, h = image.height;
+    std::vector<double> sums(std::size_t(w) * std::size_t(h), 0.0);
+    if (!CorrelateClipped(image, filter, sums.data())) return nullptr;
+    auto map = std::make_unique<CMImage>();
+    if (!map->Create(w, h, image.depth, 1)) return nullptr;
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            if (sums[std::size_t(y) * w + x] > threshold) map->SetPixel(x, y, map->maxValue);
+    return map;
+}
+
+std::unique_ptr<CMImage> EdgeMaps(const CMImage& image, const CFilter* const* filters, int count,
+                                  double threshold) {
+    if (!image.IsValid()) return nullptr;
+    auto result = std::make_unique<CMImage>();
+    if (!result->Create(image.width, image.height, image.depth, 1)) return nullptr;
+    for (int k = 0; k < count && filters; ++k) {
+        if (!filters[k]) continue;
+        auto map = EdgeMap(image, *filters[k], threshold);
+        if (!map) return nullptr;
+        for (std::size_t b = 0; b < result->ByteCount(); ++b) result->data[b] |= map->data[b];
+    }
+    return result;
+}
+
+namespace {
+
+std::unique_ptr<CMImage> RescaledDifference(const CMImage& image, std::vector<double>& v) {
+    const int32_t w = image.width, h = image.height;
+    const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
+    const double min = *lo, max = *hi;
+    auto result = std::make_unique<CMImage>();
+    if (!result->Create(w, h, image.depth, 0)) return nullptr;
+    // A constant difference has no range to stretch; it maps to 0 rather than
+    // dividing by zero.
+    const double factor = max > min ? double(image.maxValue) / (max - min) : 0.0;
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            result->SetPixel(
+                x, y, static_cast<int32_t>(std::trunc((v[std::size_t(y) * w + x] - min) * factor)));
+    return result;
+}
+
+}  // namespace
+
+std::unique_ptr<CMImage> DifferenceOfGaussians(const CMImage& image, double weight,
+                                               const CFilter& filter1, const CFilter& filter2) {
+    if (!image.IsValid()) return nullptr;
+    const std::size_t n = std::size_t(image.width) * std::size_t(image.height);
+    std::vector<double> s1(n, 0.0), s2(n, 0.0);
+    if (!CorrelateClipped(image, filter1, s1.data()) ||
+        !CorrelateClipped(image, filter2, s2.data()))
+        return nullptr;
+    for (std::size_t k = 0; k < n; ++k) s1[k] = weight * s1[k] - s2[k];
+    return RescaledDifference(image, s1);
+}
+
+std::unique_ptr<CMImage> SubtractGaussian(const CMImage& image, const CFilter& filter) {
+    if (!image.IsValid()) return nullptr;
+    const int32_t w = image.width;
+    const std::size_t n = std::size_t(w) * std::size_t(image.height);
+    std::vector<double> s(n, 0.0);
+    if (!CorrelateClipped(image, filter, s.data())) return nullptr;
+    for (std::size_t k = 0; k < n; ++k)
+        s[k] = static_cast<uint16_t>(image.GetPixel(int32_t(k % w), int32_t(k / w))) - s[k];
+    return RescaledDifference(image, s);
+}
+
+}  // namespace vistrel

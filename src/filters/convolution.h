@@ -1,0 +1,74 @@
+#pragma once
+// Image operations that apply a CFilter: convolution (optionally inside the
+// breast outline), weighted median, thresholded edge maps, difference of
+// Gaussians and image minus Gaussian, plus the correlation engine they and
+// the spot detector share.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/image.h"
+#include "filters/filter.h"
+
+namespace vistrel {
+
+// A closed polygon (the breast outline) in pixel coordinates.
+struct COutlinePoint {
+    double x = 0;
+    double y = 0;
+};
+using COutline = std::vector<COutlinePoint>;
+
+// Interior spans of a polygon on scan line y by the even-odd rule: pairs
+// (xa, xb) of successive sorted crossings of the edges with the line.
+std::vector<std::pair<double, double>> OutlineSpans(const COutline& outline, double y);
+
+// Correlation of every pixel where the whole kernel fits: out[y * W + x] =
+// (float)(sum / divisor), divisor = scale unless it is 0 or 1. Pixels the kernel
+// does not fit are left as they are. Kernels that are sums of up to three
+// separable terms (Gauss, LoG, box ...) are applied term by term; others
+// directly. useDirect forces the direct sum. False for an invalid image.
+bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, float* out,
+                       bool useDirect = false);
+bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, double* out,
+                       bool useDirect = false);
+// The whole image: interior as above, border pixels by the direct sum over the
+// positions inside the image (divided, not renormalised).
+bool CorrelateClipped(const CMImageBase& image, const CFilter& filter, double* out);
+// The direct sum at (x, y) over the kernel positions inside the image (no
+// division); count receives how many positions were inside.
+double CorrelateAt(const CMImageBase& image, const CFilter& filter, int32_t x, int32_t y,
+                   int32_t* count = nullptr);
+
+// Separable decomposition of a kernel: sum over terms of column[i] * row[j]
+// reproduces the coefficients to float rounding. Empty when more than
+// maxTerms terms would be needed.
+struct CSeparableTerms {
+    std::vector<std::vector<double>> columns;  // height values each
+    std::vector<std::vector<double>> rows;     // width values each
+};
+CSeparableTerms DecomposeKernel(const CFilter& filter, int maxTerms = 3);
+
+// In place: the kernel's correlation rescaled into an image by FromRealMatrix.
+// With an outline of at least one vertex only its interior is filtered (its
+// bounding box must lie inside the image, else -1). normalisePartial rescales
+// sums near the border by the share of the kernel inside the image; without it
+// those pixels get 0. 0 on success, -1 on failure (image unchanged).
+int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
+                bool normalisePartial, bool useDirect = false);
+// In place: the weighted median (upper middle of the sorted products) clamped
+// to 0..maxValue.
+int ApplyWeightedMedian(CMImage& image, const CFilter& filter);
+// maxValue where the (in-image) sum / divisor exceeds threshold, else 0.
+std::unique_ptr<CMImage> EdgeMap(const CMImage& image, const CFilter& filter, double threshold);
+// Pixelwise OR of the edge maps of the non-null filters.
+std::unique_ptr<CMImage> EdgeMaps(const CMImage& image, const CFilter* const* filters, int count,
+                                  double threshold);
+// weight * s1 - s2 rescaled linearly onto 0..maxValue.
+std::unique_ptr<CMImage> DifferenceOfGaussians(const CMImage& image, double weight,
+                                               const CFilter& filter1, const CFilter& filter2);
+// pixel - s rescaled linearly onto 0..maxValue.
+std::unique_ptr<CMImage> SubtractGaussian(const CMImage& image, const CFilter& filter);
+
+}  // namespace vistrel
