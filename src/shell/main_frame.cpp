@@ -13,10 +13,12 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "shell/command_table.h"
 #include "shell/radio_group_dlg.h"
 #include "shell/raw_param_dlg.h"
+#include "shell/region_growing_dlg.h"
 #include "shell/splitter_frame.h"
 #include "shell/vistrel_view.h"
 #include "shell/window_width_bits.h"
@@ -75,6 +77,11 @@ void CMainFrame::CreateActions() {
     }
     Action(CommandId::WindowBits)->setCheckable(true);
     Action(CommandId::WindowValues)->setCheckable(true);
+    for (CommandId id :
+         {CommandId::ShowRos, CommandId::ShowRegions, CommandId::UserDiagnoses,
+          CommandId::RegionBenign, CommandId::RegionMalignant, CommandId::RegionFalse,
+          CommandId::RosBenign, CommandId::RosMalignant, CommandId::RosFalse})
+        Action(id)->setCheckable(true);
 }
 
 QAction* CMainFrame::Action(CommandId id) const {
@@ -93,6 +100,9 @@ void CMainFrame::CreateMenus() {
          {CommandId::FileOpen, CommandId::FileClose, CommandId::FileSave, CommandId::FileSaveAs})
         fileMenu_->addAction(Action(id));
     fileMenu_->addSeparator();
+    fileMenu_->addAction(Action(CommandId::OpenOverlay));
+    fileMenu_->addAction(Action(CommandId::SaveOverlay));
+    fileMenu_->addSeparator();
     for (CommandId id : {CommandId::PgxSavingOptions, CommandId::ColouredImagesOptions,
                          CommandId::OriginalImageOptions})
         fileMenu_->addAction(Action(id));
@@ -107,6 +117,11 @@ void CMainFrame::CreateMenus() {
     view->addSeparator();
     view->addAction(Action(CommandId::WindowBits));
     view->addAction(Action(CommandId::WindowValues));
+    view->addSeparator();
+    for (CommandId id : {CommandId::ShowRos, CommandId::ShowRegions, CommandId::UserDiagnoses})
+        view->addAction(Action(id));
+
+    CreateRegionsMenu();
 
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
     window->addAction(Action(CommandId::WindowCascade));
@@ -124,6 +139,33 @@ void CMainFrame::CreateMenus() {
     connect(presetsMenu_, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
     BuildPresetMenu();
     RebuildRecentFiles();
+}
+
+void CMainFrame::CreateRegionsMenu() {
+    QMenu* regions = menuBar()->addMenu(QStringLiteral("&Regions"));
+    connect(regions, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    for (CommandId id : {CommandId::ExtractRegions, CommandId::RemoveAllRegions,
+                         CommandId::RemoveRegionsInsideRoi})
+        regions->addAction(Action(id));
+    regions->addSeparator();
+    for (CommandId id :
+         {CommandId::SetAllBenign, CommandId::SetAllMalignant, CommandId::SetAllFalse})
+        regions->addAction(Action(id));
+    regions->addSeparator();
+    for (CommandId id : {CommandId::GrowAllContours, CommandId::SmoothAllContours,
+                         CommandId::GrowClusterContours, CommandId::SmoothClusterContours})
+        regions->addAction(Action(id));
+    // The selected region and ROS; selection by clicking arrives with the
+    // view's context menus, which reuse these actions.
+    QMenu* region = regions->addMenu(QStringLiteral("Selected Re&gion"));
+    for (CommandId id : {CommandId::RegionBenign, CommandId::RegionMalignant,
+                         CommandId::RegionFalse, CommandId::RemoveRegion,
+                         CommandId::GrowSelectedContour, CommandId::SmoothSelectedContour})
+        region->addAction(Action(id));
+    QMenu* ros = regions->addMenu(QStringLiteral("Selected R&OS"));
+    for (CommandId id : {CommandId::RosBenign, CommandId::RosMalignant, CommandId::RosFalse,
+                         CommandId::RemoveRos, CommandId::RemoveAllRos})
+        ros->addAction(Action(id));
 }
 
 void CMainFrame::BuildPresetMenu() {
@@ -171,6 +213,7 @@ void CMainFrame::UpdateCommandStates() {
          {CommandId::ZoomIn, CommandId::ZoomOut, CommandId::ActualPixels, CommandId::ZoomToFit})
         Action(id)->setEnabled(hasView);
     Action(CommandId::GetCurrentPreset)->setEnabled(doc != nullptr);
+    UpdateAnnotationStates(doc, ActiveView());
     const bool valuesShown = Action(CommandId::WindowValues)->isChecked();
     for (int i = 0; i < static_cast<int>(presetActions_.size()); ++i) {
         presetActions_[i]->setEnabled(valuesShown);
@@ -189,6 +232,10 @@ void CMainFrame::OnCommand(int id) {
     if (id >= Id(CommandId::FileMru1) && id < Id(CommandId::FileMru1) + kRecentFileCount) {
         const std::size_t index = static_cast<std::size_t>(id - Id(CommandId::FileMru1));
         if (index < app_.RecentFiles().size()) app_.OpenFiles({app_.RecentFiles()[index]});
+        return;
+    }
+    if (OnAnnotationCommand(id, doc, view)) {
+        UpdateCommandStates();
         return;
     }
     switch (static_cast<CommandId>(id)) {
@@ -253,6 +300,150 @@ void CMainFrame::OnCommand(int id) {
             break;
     }
     UpdateCommandStates();
+}
+
+void CMainFrame::UpdateAnnotationStates(CVistrelDoc* doc, CVistrelView* view) {
+    const bool valid = doc && doc->image.IsValid();
+    const bool hasRegions = valid && !doc->regions.IsEmpty();
+    const bool hasRos = valid && !doc->rosRegions.IsEmpty();
+    const int regionDiagnosis = valid ? doc->regions.GetDiagnosisOfSelected() : -1;
+    const int rosDiagnosis = valid ? doc->rosRegions.GetDiagnosisOfSelected() : -1;
+    for (CommandId id : {CommandId::OpenOverlay, CommandId::SaveOverlay, CommandId::ExtractRegions})
+        Action(id)->setEnabled(valid);
+    for (CommandId id :
+         {CommandId::RemoveAllRegions, CommandId::SetAllBenign, CommandId::SetAllMalignant,
+          CommandId::SetAllFalse, CommandId::GrowAllContours, CommandId::SmoothAllContours})
+        Action(id)->setEnabled(hasRegions);
+    Action(CommandId::RemoveRegionsInsideRoi)
+        ->setEnabled(hasRegions && view && !view->Roi().IsEmpty());
+    const bool regionSelected = regionDiagnosis >= 0;
+    for (CommandId id :
+         {CommandId::RemoveRegion, CommandId::GrowSelectedContour, CommandId::SmoothSelectedContour,
+          CommandId::GrowClusterContours, CommandId::SmoothClusterContours})
+        Action(id)->setEnabled(regionSelected);
+    const CommandId regionIds[] = {CommandId::RegionBenign, CommandId::RegionMalignant,
+                                   CommandId::RegionFalse};
+    const CommandId rosIds[] = {CommandId::RosBenign, CommandId::RosMalignant, CommandId::RosFalse};
+    for (int d = 0; d < 3; ++d) {
+        Action(regionIds[d])->setEnabled(regionSelected);
+        Action(regionIds[d])->setChecked(regionDiagnosis == d);
+        Action(rosIds[d])->setEnabled(rosDiagnosis >= 0);
+        Action(rosIds[d])->setChecked(rosDiagnosis == d);
+    }
+    Action(CommandId::RemoveRos)->setEnabled(rosDiagnosis >= 0);
+    Action(CommandId::RemoveAllRos)->setEnabled(hasRos);
+    Action(CommandId::ShowRos)->setChecked(app_.showRos);
+    Action(CommandId::ShowRegions)->setChecked(app_.showRegions);
+    Action(CommandId::UserDiagnoses)->setChecked(app_.showUserDiagnoses);
+}
+
+bool CMainFrame::OnAnnotationCommand(int id, CVistrelDoc* doc, CVistrelView* view) {
+    const CommandId command = static_cast<CommandId>(id);
+    switch (command) {
+        case CommandId::ShowRos:
+            app_.OnShowRos();
+            return true;
+        case CommandId::ShowRegions:
+            app_.OnShowRegions();
+            return true;
+        case CommandId::UserDiagnoses:
+            app_.OnUserDiagnoses();
+            return true;
+        default:
+            break;
+    }
+    if (!doc) {
+        // Every other annotation command needs a document: without one it is
+        // taken here and does nothing.
+        static const CommandId documentCommands[] = {CommandId::OpenOverlay,
+                                                     CommandId::SaveOverlay,
+                                                     CommandId::RemoveAllRegions,
+                                                     CommandId::ExtractRegions,
+                                                     CommandId::SetAllBenign,
+                                                     CommandId::SetAllMalignant,
+                                                     CommandId::SetAllFalse,
+                                                     CommandId::RegionBenign,
+                                                     CommandId::RegionMalignant,
+                                                     CommandId::RegionFalse,
+                                                     CommandId::RemoveRegion,
+                                                     CommandId::RemoveRos,
+                                                     CommandId::RemoveAllRos,
+                                                     CommandId::RemoveRegionsInsideRoi,
+                                                     CommandId::RosBenign,
+                                                     CommandId::RosMalignant,
+                                                     CommandId::RosFalse,
+                                                     CommandId::GrowSelectedContour,
+                                                     CommandId::SmoothSelectedContour,
+                                                     CommandId::GrowAllContours,
+                                                     CommandId::SmoothAllContours,
+                                                     CommandId::GrowClusterContours,
+                                                     CommandId::SmoothClusterContours};
+        return std::find(std::begin(documentCommands), std::end(documentCommands), command) !=
+               std::end(documentCommands);
+    }
+    const int32_t region = doc->regions.Selected();
+    const int32_t ros = doc->rosRegions.Selected();
+    switch (command) {
+        case CommandId::OpenOverlay:
+            doc->OnOpenOverlay();
+            return true;
+        case CommandId::SaveOverlay:
+            doc->OnSaveOverlay();
+            return true;
+        case CommandId::RemoveAllRegions:
+            doc->OnRemoveAllRegions();
+            return true;
+        case CommandId::ExtractRegions:
+            doc->OnExtractRegions();
+            return true;
+        case CommandId::SetAllBenign:
+        case CommandId::SetAllMalignant:
+        case CommandId::SetAllFalse:
+            doc->OnSetAllDiagnosis(static_cast<int16_t>(id - Id(CommandId::SetAllBenign)));
+            return true;
+        case CommandId::RegionBenign:
+        case CommandId::RegionMalignant:
+        case CommandId::RegionFalse:
+            doc->OnRegionDiagnosis(region, static_cast<int16_t>(id - Id(CommandId::RegionBenign)));
+            return true;
+        case CommandId::RemoveRegion:
+            doc->OnRemoveRegion(region);
+            return true;
+        case CommandId::RosBenign:
+        case CommandId::RosMalignant:
+        case CommandId::RosFalse:
+            doc->OnRosDiagnosis(ros, static_cast<int16_t>(id - Id(CommandId::RosBenign)));
+            return true;
+        case CommandId::RemoveRos:
+            doc->OnRemoveRos(ros);
+            return true;
+        case CommandId::RemoveAllRos:
+            doc->OnRemoveAllRos();
+            return true;
+        case CommandId::RemoveRegionsInsideRoi:
+            if (view) doc->OnRemoveRegionsInsideRoi(view->Roi());
+            return true;
+        case CommandId::GrowSelectedContour:
+            doc->OnGrowContours(ContourScope::Selected, region);
+            return true;
+        case CommandId::GrowAllContours:
+            doc->OnGrowContours(ContourScope::All, region);
+            return true;
+        case CommandId::GrowClusterContours:
+            doc->OnGrowContours(ContourScope::SelectedCluster, region);
+            return true;
+        case CommandId::SmoothSelectedContour:
+            doc->OnSmoothContours(ContourScope::Selected, region);
+            return true;
+        case CommandId::SmoothAllContours:
+            doc->OnSmoothContours(ContourScope::All, region);
+            return true;
+        case CommandId::SmoothClusterContours:
+            doc->OnSmoothContours(ContourScope::SelectedCluster, region);
+            return true;
+        default:
+            return false;
+    }
 }
 
 // ---------------------------------------------------------------- bars
@@ -364,6 +555,22 @@ bool CMainFrame::PickOpenFiles(const std::string& startPath,
     paths.clear();
     for (const QString& file : files) paths.push_back(file.toStdString());
     return !paths.empty();
+}
+
+bool CMainFrame::PickOpenFile(const std::string& initialPath,
+                              const std::vector<CFileFilter>& filters, std::string& path) {
+    const QString file = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Open"), ToQ(initialPath), ToQ(ToQtFilterString(filters)));
+    if (file.isEmpty()) return false;
+    path = file.toStdString();
+    return true;
+}
+
+bool CMainFrame::AskRegionGrowing(CRegionGrowingModel& model) {
+    CRegionGrowingDlg dialog(model, this);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    model = dialog.Model();
+    return true;
 }
 
 bool CMainFrame::PickSaveFile(const std::string& initialPath,

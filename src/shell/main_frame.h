@@ -50,8 +50,11 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
     void CloseDocumentWindow(CVistrelDoc& doc) override;
     bool PickOpenFiles(const std::string& startPath, const std::vector<CFileFilter>& filters,
                        std::vector<std::string>& paths) override;
+    bool PickOpenFile(const std::string& initialPath, const std::vector<CFileFilter>& filters,
+                      std::string& path) override;
     bool PickSaveFile(const std::string& initialPath, const std::vector<CFileFilter>& filters,
                       std::string& path, int& filterIndex) override;
+    bool AskRegionGrowing(CRegionGrowingModel& model) override;
     bool AskRawParams(const std::string& path, CRawParams& params) override;
     bool AskRadioGroup(const std::string& title, const std::vector<std::string>& options,
                        int& selected) override;
@@ -65,6 +68,10 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
   private:
     void CreateActions();
     void CreateMenus();
+    void CreateRegionsMenu();
+    // Annotation commands; false when id is not one of them.
+    bool OnAnnotationCommand(int id, CVistrelDoc* doc, CVistrelView* view);
+    void UpdateAnnotationStates(CVistrelDoc* doc, CVistrelView* view);
     void CreateBars();
     void RebuildRecentFiles();
     void OnSubWindowActivated(QMdiSubWindow* window);

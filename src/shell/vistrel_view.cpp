@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QStyle>
 
+#include "regions/region.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
@@ -12,6 +13,28 @@ namespace vistrel {
 
 namespace {
 constexpr float kZoomStep = 0.25f;
+}
+
+QColor DiagnosisColour(int diagnosis) {
+    switch (diagnosis) {
+        case 0:
+            return {249, 255, 0};
+        case 1:
+            return {254, 0, 89};
+        default:
+            return {38, 0, 255};
+    }
+}
+
+QString DiagnosisLetter(int diagnosis) {
+    switch (diagnosis) {
+        case 0:
+            return QStringLiteral("B");
+        case 1:
+            return QStringLiteral("M");
+        default:
+            return QStringLiteral("F");
+    }
 }
 
 CVistrelView::CVistrelView(CVistrelDoc& doc, CVistrelApp& app, QWidget* parent)
@@ -24,11 +47,13 @@ CVistrelView::CVistrelView(CVistrelDoc& doc, CVistrelApp& app, QWidget* parent)
     CNotifier& notifier = app.Notifier();
     connect(&notifier, &CNotifier::lutChanged, this, [this] { RenderDisplay(); });
     connect(&notifier, &CNotifier::displayModeChanged, this, [this] { RenderDisplay(); });
+    connect(&notifier, &CNotifier::diagnosisDisplayChanged, this, [this] { BuildOverlay(); });
     connect(&notifier, &CNotifier::documentClosing, this, [this](CVistrelDoc* closing) {
         if (closing != doc_) return;
         doc_ = nullptr;
         bitmap_.reset();
         picture_ = QImage();
+        overlay_.clear();
     });
     RenderDisplay();
 }
@@ -91,8 +116,70 @@ void CVistrelView::Render(float zoom, QSize fitTo) {
         zoom_ = zoom;
     WrapBitmap();
     UpdateScrollBars();
-    viewport()->update();
+    BuildOverlay();
     doc_->UpdateTitle(zoom_);
+}
+
+void CVistrelView::SetRoi(const CRect& roi) {
+    roi_ = roi;
+    viewport()->update();
+}
+
+void CVistrelView::AddOutline(const CRegion& region, const QColor& colour, bool letter) {
+    const std::vector<CPoint>& points = region.Boundary();
+    if (!region.IsValid() || points.empty()) return;
+    // Lines join pixel centres, so an outline pixel is covered at every zoom.
+    const double z = zoom_;
+    const auto at = [z](const CPoint& p) { return QPointF((p.x + 0.5) * z, (p.y + 0.5) * z); };
+    COverlayShape shape;
+    shape.path.moveTo(at(points.front()));
+    for (std::size_t i = 1; i < points.size(); ++i) shape.path.lineTo(at(points[i]));
+    shape.path.closeSubpath();
+    shape.colour = colour;
+    if (letter) {
+        shape.letter = DiagnosisLetter(region.diagnosis);
+        const CRect& bounds = region.Bounds();
+        shape.letterAt = QPointF(bounds.right * z + 2.0, bounds.top * z);
+    }
+    overlay_.push_back(std::move(shape));
+}
+
+void CVistrelView::BuildOverlay() {
+    overlay_.clear();
+    if (doc_) {
+        const bool letters = app_.showUserDiagnoses;
+        if (app_.showRos) {
+            for (int32_t i = 0; i < doc_->rosRegions.Count(); ++i)
+                if (const CRegion* ros = doc_->rosRegions.At(i))
+                    AddOutline(*ros, letters ? DiagnosisColour(ros->diagnosis) : kRosOutlineColour,
+                               letters);
+        }
+        if (app_.showRegions) {
+            for (int32_t i = 0; i < doc_->regions.Count(); ++i)
+                if (const CRegion* region = doc_->regions.At(i))
+                    AddOutline(*region,
+                               letters ? DiagnosisColour(region->diagnosis) : kRegionOutlineColour,
+                               letters);
+        }
+    }
+    viewport()->update();
+}
+
+void CVistrelView::PaintOverlay(QPainter& painter, const QPoint& origin) {
+    if (overlay_.empty()) return;
+    painter.save();
+    painter.translate(origin);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (const COverlayShape& shape : overlay_) {
+        QPen pen(shape.colour);
+        pen.setWidth(0);  // cosmetic: one screen pixel whatever the zoom
+        painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(shape.path);
+        if (!shape.letter.isEmpty())
+            painter.drawText(shape.letterAt + QPointF(0, 10), shape.letter);
+    }
+    painter.restore();
 }
 
 void CVistrelView::WrapBitmap() {
@@ -163,6 +250,9 @@ void CVistrelView::OnDocumentUpdated(int code) {
         case kUpdateDisplay:
             RenderDisplay();
             break;
+        case kUpdateAnnotations:
+            BuildOverlay();
+            break;
         case kUpdateGeometry:
         case kUpdateGeometryRoi:
             UpdateScrollBars();
@@ -183,6 +273,8 @@ void CVistrelView::paintEvent(QPaintEvent* event) {
     const QRect target = QRect(origin, picture_.size()).intersected(area);
     if (target.isEmpty()) return;
     painter.drawImage(target, picture_, target.translated(-origin));
+    painter.setClipRect(target);
+    PaintOverlay(painter, origin);
 }
 
 void CVistrelView::resizeEvent(QResizeEvent* event) {

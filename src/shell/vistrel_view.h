@@ -3,16 +3,28 @@
 // document's rendered palette bitmap, wrapped in a QImage.
 
 #include <QAbstractScrollArea>
+#include <QColor>
 #include <QImage>
+#include <QPainterPath>
+#include <QString>
 #include <memory>
 #include <vector>
 
 #include "core/display.h"
+#include "core/image.h"
 
 namespace vistrel {
 
 class CVistrelApp;
 class CVistrelDoc;
+class CRegion;
+
+// Outline colours of the overlay. Diagnosis colours are those of the legend.
+QColor DiagnosisColour(int diagnosis);
+// "B", "M" or "F" for diagnoses 0, 1 and anything else.
+QString DiagnosisLetter(int diagnosis);
+inline const QColor kRegionOutlineColour{0, 255, 0};
+inline const QColor kRosOutlineColour{255, 160, 0};
 
 class CVistrelView : public QAbstractScrollArea {
     Q_OBJECT
@@ -41,6 +53,15 @@ class CVistrelView : public QAbstractScrollArea {
     QSize PictureSize() const { return picture_.size(); }
     QSize sizeHint() const override;
 
+    // The ROI selection in image coordinates (empty = none).
+    const CRect& Roi() const { return roi_; }
+    void SetRoi(const CRect& roi);
+    // Rebuilds the annotation overlay (regions, ROS, diagnosis letters) at the
+    // current zoom and repaints.
+    void BuildOverlay();
+    // Number of outlines the overlay currently draws.
+    int OverlayShapeCount() const { return static_cast<int>(overlay_.size()); }
+
   signals:
     // The frame should shrink or grow around the picture.
     void hugRequested();
@@ -57,6 +78,16 @@ class CVistrelView : public QAbstractScrollArea {
     void Render(float zoom, QSize fitTo);
     void WrapBitmap();
     void UpdateScrollBars();
+    void AddOutline(const CRegion& region, const QColor& colour, bool letter);
+    void PaintOverlay(QPainter& painter, const QPoint& origin);
+
+    // One outline of the overlay in picture coordinates (pixel centres at zoom).
+    struct COverlayShape {
+        QPainterPath path;
+        QColor colour;
+        QString letter;  // diagnosis letter, empty when not shown
+        QPointF letterAt;
+    };
 
     CVistrelDoc* doc_;
     CVistrelApp& app_;
@@ -65,6 +96,8 @@ class CVistrelView : public QAbstractScrollArea {
     std::unique_ptr<CDisplayBitmap> bitmap_;
     std::vector<uint8_t> unpacked_;  // 4-bit bitmaps spread to one byte per pixel
     QImage picture_;
+    CRect roi_;
+    std::vector<COverlayShape> overlay_;
 };
 
 }  // namespace vistrel

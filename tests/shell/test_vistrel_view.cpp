@@ -4,6 +4,7 @@
 
 #include <QScrollBar>
 
+#include "regions/region.h"
 #include "shell_fixture.h"
 
 namespace vistrel {
@@ -82,6 +83,103 @@ TEST_F(MainFrameTest, NarrowValueWindowsPaintOneAndFourBitPictures) {
         EXPECT_EQ(qGray(picture.pixel(0, 5)), 0) << c.low << ".." << c.high;
         EXPECT_EQ(qGray(picture.pixel(399, 5)), 255) << c.low << ".." << c.high;
     }
+}
+
+// ---------------------------------------------------------------- overlay
+
+// The viewport as painted, and the colour of image pixel (x, y) at the view's zoom
+// (the centre of its zoomed square; the view is not scrolled).
+QColor PaintedAt(CVistrelView* view, int x, int y) {
+    const QImage painted = view->viewport()->grab().toImage();
+    const double z = view->Zoom();
+    return painted.pixelColor(static_cast<int>((x + 0.5) * z), static_cast<int>((y + 0.5) * z));
+}
+
+TEST_F(MainFrameTest, OverlayDrawsRegionsAndRosOverTheImageAtTheZoom) {
+    CVistrelDoc* doc = OpenRamp(200, 150);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    view->SetZoom(2.0f);
+    const CRegion region({{20, 20}, {60, 20}, {60, 50}, {20, 50}}, CRegion::PointsMode::Polygon);
+    const CRegion ros({{100, 30}, {130, 30}, {130, 70}, {100, 70}}, CRegion::PointsMode::Polygon);
+    // Points on each outline (corners and edge middles) and one inside each.
+    const std::vector<std::pair<int, int>> regionOutline = {{20, 20}, {40, 20}, {60, 35}, {20, 50}};
+    const std::vector<std::pair<int, int>> rosOutline = {{100, 30}, {115, 70}, {130, 50}};
+    const QColor plainRegion = PaintedAt(view, 40, 20);
+    const QColor plainRos = PaintedAt(view, 115, 70);
+    const QColor insideBefore = PaintedAt(view, 40, 35);
+
+    doc->regions.Add(region);
+    doc->rosRegions.Add(ros);
+    doc->UpdateAllViews(kUpdateAnnotations);
+    for (auto [x, y] : regionOutline)
+        EXPECT_EQ(PaintedAt(view, x, y), kRegionOutlineColour) << x << "," << y;
+    for (auto [x, y] : rosOutline)
+        EXPECT_EQ(PaintedAt(view, x, y), kRosOutlineColour) << x << "," << y;
+    EXPECT_EQ(PaintedAt(view, 40, 35), insideBefore);  // outlines only, no fill
+
+    // Each toggle hides its own collection only.
+    frame->OnCommand(static_cast<int>(CommandId::ShowRegions));
+    EXPECT_FALSE(app.showRegions);
+    EXPECT_EQ(PaintedAt(view, 40, 20), plainRegion);
+    EXPECT_EQ(PaintedAt(view, 115, 70), kRosOutlineColour);
+    frame->OnCommand(static_cast<int>(CommandId::ShowRos));
+    EXPECT_FALSE(app.showRos);
+    EXPECT_EQ(PaintedAt(view, 115, 70), plainRos);
+    EXPECT_EQ(view->OverlayShapeCount(), 0);
+}
+
+TEST_F(MainFrameTest, UserDiagnosesColourOutlinesByDiagnosis) {
+    CVistrelDoc* doc = OpenRamp(200, 150);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    struct Case {
+        int left;
+        int16_t diagnosis;
+    } cases[] = {{10, 0}, {60, 1}, {110, 2}};
+    for (const Case& c : cases) {
+        CRegion region({{c.left, 40}, {c.left + 30, 40}, {c.left + 30, 80}, {c.left, 80}},
+                       CRegion::PointsMode::Polygon);
+        region.diagnosis = c.diagnosis;
+        doc->regions.Add(region);
+    }
+    frame->OnCommand(static_cast<int>(CommandId::UserDiagnoses));
+    ASSERT_TRUE(app.showUserDiagnoses);
+    for (const Case& c : cases) {
+        EXPECT_EQ(PaintedAt(view, c.left + 15, 40), DiagnosisColour(c.diagnosis)) << c.diagnosis;
+        EXPECT_EQ(DiagnosisLetter(c.diagnosis), QString("BMF").mid(c.diagnosis, 1));
+    }
+    // The diagnosis command of the selected region repaints it in its new colour.
+    doc->regions.Select(0);
+    frame->OnCommand(static_cast<int>(CommandId::RegionMalignant));
+    EXPECT_EQ(doc->regions.At(0)->diagnosis, 1);
+    EXPECT_EQ(PaintedAt(view, 25, 40), DiagnosisColour(1));
+    frame->UpdateCommandStates();
+    EXPECT_TRUE(frame->Action(CommandId::RegionMalignant)->isChecked());
+    EXPECT_FALSE(frame->Action(CommandId::RegionBenign)->isChecked());
+}
+
+TEST_F(MainFrameTest, AnnotationCommandsReachTheActiveDocument) {
+    CVistrelDoc* doc = OpenRamp(200, 150);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    doc->regions.Add(
+        CRegion({{10, 10}, {20, 10}, {20, 20}, {10, 20}}, CRegion::PointsMode::Polygon));
+    doc->regions.Add(
+        CRegion({{50, 50}, {70, 50}, {70, 60}, {50, 60}}, CRegion::PointsMode::Polygon));
+    frame->UpdateCommandStates();
+    EXPECT_FALSE(frame->Action(CommandId::RemoveRegionsInsideRoi)->isEnabled());  // no ROI
+    view->SetRoi({0, 0, 30, 30});
+    frame->UpdateCommandStates();
+    EXPECT_TRUE(frame->Action(CommandId::RemoveRegionsInsideRoi)->isEnabled());
+    frame->Action(CommandId::RemoveRegionsInsideRoi)->trigger();
+    ASSERT_EQ(doc->regions.Count(), 1);
+    EXPECT_EQ(doc->regions.At(0)->StartX(), 50);
+    frame->Action(CommandId::SetAllBenign)->trigger();
+    EXPECT_EQ(doc->regions.At(0)->diagnosis, 0);
+    frame->Action(CommandId::RemoveAllRegions)->trigger();
+    EXPECT_TRUE(doc->regions.IsEmpty());
+    EXPECT_EQ(view->OverlayShapeCount(), 0);
 }
 
 }  // namespace
