@@ -1,0 +1,80 @@
+#include "shell/two_images_dlg.h"
+
+#include <QGridLayout>
+#include <QVBoxLayout>
+
+#include "workspace/vistrel_app.h"
+#include "workspace/vistrel_doc.h"
+
+namespace vistrel {
+
+CTwoImagesOperationsDlg::CTwoImagesOperationsDlg(CVistrelApp& app, QWidget* parent)
+    : QDialog(parent),
+      app_(app),
+      setI1_(new QPushButton(QStringLiteral("Set I1"), this)),
+      setI2_(new QPushButton(QStringLiteral("Set I2"), this)),
+      i1Title_(new QLabel(this)),
+      i2Title_(new QLabel(this)) {
+    setWindowTitle(QStringLiteral("Two images operations"));
+    setModal(false);
+    auto* layout = new QVBoxLayout(this);
+    auto* sources = new QGridLayout;
+    sources->addWidget(setI1_, 0, 0);
+    sources->addWidget(i1Title_, 0, 1);
+    sources->addWidget(setI2_, 1, 0);
+    sources->addWidget(i2Title_, 1, 1);
+    sources->setColumnStretch(1, 1);
+    layout->addLayout(sources);
+
+    auto* buttons = new QGridLayout;
+    const auto& names = CTwoImagesModel::OperationNames();
+    for (int i = 0; i < static_cast<int>(names.size()); ++i) {
+        // Button texts are shown literally: "&&" keeps the ampersand visible.
+        QString text = QString::fromStdString(names[static_cast<std::size_t>(i)]);
+        auto* button = new QPushButton(text.replace('&', QStringLiteral("&&")), this);
+        buttons->addWidget(button, i / 2, i % 2);
+        connect(button, &QPushButton::clicked, this, [this, i] { Run(i); });
+        operations_.push_back(button);
+    }
+    layout->addLayout(buttons);
+
+    connect(setI1_, &QPushButton::clicked, this, [this] { SetI1(app_.ActiveDocument()); });
+    connect(setI2_, &QPushButton::clicked, this, [this] { SetI2(app_.ActiveDocument()); });
+    CNotifier& notifier = app_.Notifier();
+    connect(&notifier, &CNotifier::documentClosing, this, [this](CVistrelDoc* doc) {
+        model_.DocumentClosing(doc);
+        ShowTitles();
+    });
+    // A document's title changes with its zoom; the labels follow.
+    connect(&notifier, &CNotifier::imageChanged, this, [this] { ShowTitles(); });
+    ShowTitles();
+}
+
+QPushButton* CTwoImagesOperationsDlg::OperationButton(int operation) const {
+    if (operation < 0 || operation >= static_cast<int>(operations_.size())) return nullptr;
+    return operations_[static_cast<std::size_t>(operation)];
+}
+
+void CTwoImagesOperationsDlg::SetI1(CVistrelDoc* doc) {
+    model_.SetI1(doc);
+    ShowTitles();
+}
+
+void CTwoImagesOperationsDlg::SetI2(CVistrelDoc* doc) {
+    model_.SetI2(doc);
+    ShowTitles();
+}
+
+void CTwoImagesOperationsDlg::Run(int operation) {
+    CVistrelDoc* source = model_.I1();
+    if (!source) return;
+    std::unique_ptr<CMImage> result = model_.Run(operation, app_.connectivity);
+    if (result && resultHandler_) resultHandler_(*source, std::move(result));
+}
+
+void CTwoImagesOperationsDlg::ShowTitles() {
+    i1Title_->setText(QString::fromStdString(model_.I1Title()));
+    i2Title_->setText(QString::fromStdString(model_.I2Title()));
+}
+
+}  // namespace vistrel
