@@ -1,0 +1,118 @@
+#pragma once
+// Responses of the LoG scale space at points, the scale-space paths that link
+// them across scales, and the owning spot list with its helpers.
+
+#include <cfloat>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "core/image.h"
+#include "regions/chain_code.h"
+
+namespace vistrel {
+
+// Layout of CPointResponse::values for a detected spot.
+enum ESpotValue {
+    kSpotScale = 0,
+    kSpotResponse = 1,
+    kSpotEnergy = 2,
+    kSpotMeanMin = 3,
+    kSpotStdDevMin = 4,
+    kSpotMeanScale = 5,
+    kSpotStdDevScale = 6,
+};
+
+class CPointResponse {
+  public:
+    CPointResponse() = default;
+    // The first value is left out when it is -DBL_MAX.
+    CPointResponse(CPoint point, double response, double firstValue = -DBL_MAX);
+    virtual ~CPointResponse() = default;
+    CPointResponse(const CPointResponse&) = default;
+    CPointResponse& operator=(const CPointResponse&) = default;
+
+    // Replaces everything: values become [scale, response].
+    void Set(CPoint point, double value, double scale);
+    void Append(double value) { values.push_back(value); }
+    CPoint Point() const { return {x, y}; }
+    bool IsSet() const { return !(x == -1 && y == -1); }
+    bool operator==(const CPointResponse& other) const {
+        return x == other.x && y == other.y && response == other.response && values == other.values;
+    }
+
+    int32_t x = -1;
+    int32_t y = -1;
+    double response = 0.0;
+    std::vector<double> values;
+};
+
+// The value a spot is reduced to for value index k: the response for k < 0 or
+// no values, values[k] inside the list, the last value beyond it.
+double SpotValue(const CPointResponse& spot, int k);
+
+// The track of one LoG maximum through the scales minScale..maxScale.
+class CLogPath {
+  public:
+    // Entry 0 is set to (point, response) with values [minScale, response]. A
+    // path needs 0 < minScale <= maxScale; otherwise it has no entries.
+    CLogPath(int32_t minScale, int32_t maxScale, CPoint point, double response);
+    virtual ~CLogPath() = default;
+
+    // (-1, -1) when the scale is out of range or the entry unset.
+    CPoint PointAt(int32_t scale) const;
+    int SetAt(int32_t scale, CPoint point, double response);
+    int AppendValueAt(int32_t scale, int32_t x, int32_t y, double value);
+    // The entry with the largest response (ties to the larger scale; unset
+    // entries never win).
+    const CPointResponse* BestEntry() const;
+    std::string Describe() const;
+    int32_t MinScale() const { return minScale_; }
+    int32_t MaxScale() const { return maxScale_; }
+    const std::vector<CPointResponse>& Entries() const { return entries_; }
+
+  private:
+    int32_t minScale_ = 0;
+    int32_t maxScale_ = 0;
+    std::vector<CPointResponse> entries_;
+};
+
+// An owning, ordered list of spots.
+class CSpotList {
+  public:
+    CSpotList() = default;
+    CSpotList(const CSpotList& other) { CopyFrom(other); }
+    CSpotList& operator=(const CSpotList& other) {
+        if (this != &other) CopyFrom(other);
+        return *this;
+    }
+    virtual ~CSpotList() = default;
+
+    int32_t Count() const { return static_cast<int32_t>(items_.size()); }
+    const CPointResponse& operator[](int32_t i) const { return *items_[std::size_t(i)]; }
+    CPointResponse& operator[](int32_t i) { return *items_[std::size_t(i)]; }
+
+    void ClearAll() { items_.clear(); }
+    // Appends a copy unless an equal spot is present; true when appended.
+    bool AddUnique(const CPointResponse& spot);
+    // Appends a copy without looking for an equal one (the caller knows it is new).
+    void Append(const CPointResponse& spot) {
+        items_.push_back(std::make_unique<CPointResponse>(spot));
+    }
+    bool AddNew(CPoint point, double response, double firstValue = -DBL_MAX) {
+        return AddUnique(CPointResponse(point, response, firstValue));
+    }
+    void CopyFrom(const CSpotList& other);
+    // Clear, then copy the spots whose value k is >= threshold (-DBL_MAX: all).
+    void CopyAtLeast(const CSpotList& other, double threshold, int k);
+    // Deletes spots outside rect and moves the rest by its top-left corner;
+    // returns how many were deleted.
+    int32_t CropTo(CRect rect);
+    // Minimum and maximum of value k (DBL_MAX and -DBL_MAX when empty).
+    void Range(int k, double& min, double& max) const;
+
+  private:
+    std::vector<std::unique_ptr<CPointResponse>> items_;
+};
+
+}  // namespace vistrel

@@ -1,0 +1,301 @@
+#include "detection/spot_detector.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <new>
+#include <set>
+#include <tuple>
+
+#include "core/messages.h"
+#include "filters/convolution.h"
+
+namespace vistrel {
+
+namespace {
+
+bool MaskAllows(const CMImageBase* mask, int32_t x, int32_t y) {
+    return !mask || !mask->IsValid() || mask->GetPixel(x, y) != 0;
+}
+
+bool MaskValid(const CMImageBase* mask) {
+    return mask && mask->IsValid();
+}
+
+// The strict local-maximum test of (x, y) in an n x n window whose top-left
+// corner is (x - n/2, y - n/2).
+bool IsCandidate(const CResponseImage& r, int n, int32_t x, int32_t y, int32_t xmin, int32_t xmax,
+                 int32_t ymin, int32_t ymax, const CMImageBase* mask, double threshold) {
+    const int u = n / 2;
+    if (x - u < xmin || x + u >= xmax || y - u < ymin || y + u >= ymax) return false;
+    const float centre = r.At(x, y);
+    if (!(double(centre) >= threshold)) return false;
+    if (!MaskAllows(mask, x, y)) return false;
+    for (int32_t yy = y - u; yy < y - u + n; ++yy) {
+        const float* row = r.values.data() + std::size_t(yy) * r.width;
+        for (int32_t xx = x - u; xx < x - u + n; ++xx) {
+            if (xx == x && yy == y) continue;
+            if (!(row[xx] < centre)) return false;
+        }
+    }
+    return true;
+}
+
+class CTicker {
+  public:
+    void Stamp(std::string& log) {
+        const auto now = std::chrono::steady_clock::now();
+        const long s = long(std::chrono::duration_cast<std::chrono::seconds>(now - last_).count());
+        last_ = now;
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, " time (h:m:s): %d:%d:%d\n", int(s / 3600),
+                      int(s / 60 % 60), int(s % 60));
+        log += buffer;
+    }
+
+  private:
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
+std::string Format(const char* format, auto... args) {
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, format, args...);
+    return buffer;
+}
+
+std::unique_ptr<CMImage> GreyResponse(const CResponseImage& r) {
+    auto image = std::make_unique<CMImage>();
+    if (!image->Create(r.width, r.height, 8, 1)) return nullptr;
+    const double span = r.max - r.min;
+    for (int32_t y = 0; y < r.height; ++y)
+        for (int32_t x = 0; x < r.width; ++x) {
+            const double v = span > 0 ? (r.At(x, y) - r.min) * 255.0 / span : 0.0;
+            image->Row(y)[x] = static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
+        }
+    return image;
+}
+
+}  // namespace
+
+bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImageBase* skipMask,
+                       const CMImageBase* statsMask, bool wantStats, CResponseImage& out,
+                       bool useDirect) {
+    out = CResponseImage();
+    if (!image.IsValid()) return false;
+    const int32_t w = image.width, h = image.height;
+    try {
+        out.values.assign(std::size_t(w) * std::size_t(h), 0.0f);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    out.width = w;
+    out.height = h;
+    if (!CorrelateInterior(image, kernel, out.values.data(), useDirect)) return false;
+    const bool skip = MaskValid(skipMask);
+    const bool restrict = MaskValid(statsMask);
+    if (skip) {
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                if (skipMask->GetPixel(x, y) == 0) out.values[std::size_t(y) * w + x] = 0.0f;
+    }
+    if (!wantStats) return true;
+    // Written responses: the interior, minus skipped pixels; the band where
+    // the kernel does not fit is written as 0.
+    double max = -DBL_MAX, min = DBL_MAX;
+    std::vector<double> rowSum(std::size_t(h), 0.0);
+#pragma omp parallel for schedule(static) reduction(max : max) reduction(min : min)
+    for (int32_t y = 0; y < h; ++y) {
+        const float* row = out.values.data() + std::size_t(y) * w;
+        double sum = 0.0;
+        for (int32_t x = 0; x < w; ++x) {
+            if (skip && skipMask->GetPixel(x, y) == 0) continue;
+            const double v = row[x];
+            max = std::max(max, v);
+            min = std::min(min, v);
+            if (!restrict || statsMask->GetPixel(x, y) != 0) sum += v;
+        }
+        rowSum[std::size_t(y)] = sum;
+    }
+    double sum = 0.0;
+    for (double s : rowSum) sum += s;
+    const double cells = double(w) * double(h);
+    const double mean = sum / cells;
+#pragma omp parallel for schedule(static)
+    for (int32_t y = 0; y < h; ++y) {
+        const float* row = out.values.data() + std::size_t(y) * w;
+        double s2 = 0.0;
+        for (int32_t x = 0; x < w; ++x) {
+            if (restrict && statsMask->GetPixel(x, y) == 0) continue;
+            const double d = row[x] - mean;
+            s2 += d * d;
+        }
+        rowSum[std::size_t(y)] = s2;
+    }
+    double sum2 = 0.0;
+    for (double s : rowSum) sum2 += s;
+    out.mean = mean;
+    out.stdDev = std::sqrt(double(static_cast<float>(sum2 / cells)));
+    out.max = max == -DBL_MAX ? 0.0 : max;
+    out.min = min == DBL_MAX ? 0.0 : min;
+    return true;
+}
+
+void FindLogMaxima(int n, int m, std::vector<CLogPath>& paths, const CResponseImage& r,
+                   int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax, const CMImageBase* mask,
+                   double threshold, int32_t previousX, int32_t previousY, std::size_t pathIndex,
+                   int h, int hMIN, int hMAX) {
+    xmin = std::max(xmin, 0);
+    ymin = std::max(ymin, 0);
+    xmax = std::min(xmax, r.width);
+    ymax = std::min(ymax, r.height);
+    if (previousX == -2 && previousY == -2) {
+        for (int32_t y = ymin; y < ymax; ++y) {
+            const float* row = r.values.data() + std::size_t(y) * r.width;
+            for (int32_t x = xmin; x < xmax; ++x) {
+                if (!(double(row[x]) >= threshold)) continue;  // cheap rejection first
+                if (IsCandidate(r, n, x, y, xmin, xmax, ymin, ymax, mask, threshold))
+                    paths.emplace_back(hMIN, hMAX, CPoint{x, y}, double(row[x]));
+            }
+        }
+        return;
+    }
+    if (pathIndex >= paths.size()) return;
+    if (previousX < xmin || previousX >= xmax || previousY < ymin || previousY >= ymax) return;
+    const int l = m / 2;
+    const int32_t x0 = std::max(previousX - l, xmin), x1 = std::min(previousX + l + 1, xmax);
+    const int32_t y0 = std::max(previousY - l, ymin), y1 = std::min(previousY + l + 1, ymax);
+    double best = 0.0;
+    CPoint bestPoint{-1, -1};
+    for (int32_t y = y0; y < y1; ++y)
+        for (int32_t x = x0; x < x1; ++x) {
+            if (!IsCandidate(r, n, x, y, xmin, xmax, ymin, ymax, mask, threshold)) continue;
+            const double v = r.At(x, y);
+            if (std::abs(v) > std::abs(best)) {
+                best = v;
+                bestPoint = {x, y};
+            }
+        }
+    if (bestPoint.x != -1) paths[pathIndex].SetAt(h, bestPoint, best);
+}
+
+std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int hMAX, int increment,
+                                            int n, int m, const CMImageBase* mask, std::string& log,
+                                            const CDetectorOptions& options) {
+    if (!image.IsValid()) return nullptr;
+    // The parameters travel as bytes.
+    hMIN &= 0xFF;
+    hMAX &= 0xFF;
+    increment &= 0xFF;
+    n &= 0xFF;
+    m &= 0xFF;
+    // A scale of 0 has no kernel and an increment of 0 would never advance.
+    if (hMIN < 1 || hMAX < hMIN || increment < 1) return nullptr;
+    const int32_t w = image.width, h = image.height;
+    std::vector<float> means(std::size_t(hMAX - hMIN + 1), 0.0f);
+    std::vector<float> deviations(means.size(), 0.0f);
+    CTicker ticker;
+    auto threshold = [&](int s) {
+        return double(means[std::size_t(s - hMIN)]) +
+               kScaleThresholdFactor * double(deviations[std::size_t(s - hMIN)]);
+    };
+
+    CResponseImage response;
+    CFilter kernel = MakeLoGFilter(hMIN);
+    if (!ConvolveWithStats(image, kernel, mask, mask, true, response, options.useDirect))
+        return nullptr;
+    means[0] = static_cast<float>(response.mean);
+    deviations[0] = static_cast<float>(response.stdDev);
+    log += Format("CandidateListSSS-ConvolveLoG(hMIN=%d) ", hMIN);
+    log += Format("Obraz LOG dla hMIN=%d: mean=%lf stdDev=%lf T=%lf\n", hMIN, double(means[0]),
+                  double(deviations[0]), threshold(hMIN));
+    ticker.Stamp(log);
+    if (options.responseImages) {
+        options.responseImages->emplace_back(Format("h=%d", hMIN), GreyResponse(response));
+    }
+
+    std::vector<CLogPath> paths;
+    FindLogMaxima(n, m, paths, response, kernel.width / 2, w - kernel.width / 2, kernel.height / 2,
+                  h - kernel.height / 2, mask, threshold(hMIN), -2, -2, 0, hMIN, hMIN, hMAX);
+    if (paths.empty()) return nullptr;
+    log += Format("CandidateListSSS-LocalMaxima_(hMIN=%d) ", hMIN);
+    ticker.Stamp(log);
+
+    for (int s = hMIN + increment; s <= hMAX; s += increment) {
+        kernel = MakeLoGFilter(s);
+        if (!ConvolveWithStats(image, kernel, mask, mask, true, response, options.useDirect)) break;
+        means[std::size_t(s - hMIN)] = static_cast<float>(response.mean);
+        deviations[std::size_t(s - hMIN)] = static_cast<float>(response.stdDev);
+        log += Format("CandidateListSSS-ConvolveLoG_(h=%d) ", s);
+        log += Format("Obraz LOG dla h=%d: mean=%lf stdDev=%lf T=%lf\n", s,
+                      double(means[std::size_t(s - hMIN)]),
+                      double(deviations[std::size_t(s - hMIN)]), threshold(s));
+        ticker.Stamp(log);
+        if (options.responseImages) {
+            options.responseImages->emplace_back(Format("h=%d", s), GreyResponse(response));
+        }
+        const double t = threshold(s);
+        for (std::size_t p = 0; p < paths.size(); ++p) {
+            const CPoint previous = paths[p].PointAt(s - increment);
+            if (previous.x == -1 && previous.y == -1) continue;
+            FindLogMaxima(n, m, paths, response, kernel.width / 2, w - kernel.width / 2,
+                          kernel.height / 2, h - kernel.height / 2, mask, t, previous.x, previous.y,
+                          p, s, hMIN, hMAX);
+        }
+        log += Format("CandidateListSSS-LocalMaxima_(h=%d) ", s);
+        ticker.Stamp(log);
+    }
+    response = CResponseImage();
+
+    auto spots = std::make_unique<CSpotList>();
+    std::set<std::tuple<int32_t, int32_t, double, std::vector<double>>> seen;
+    for (int s = hMIN; s <= hMAX; ++s) {
+        for (const CLogPath& path : paths) {
+            const CPointResponse* best = path.BestEntry();
+            if (!best || best->values.empty() || best->values[0] != s) continue;
+            if (!best->IsSet()) {
+                messages().show("pr.point.x==-1");
+                continue;
+            }
+            if (!MaskAllows(mask, best->x, best->y)) continue;
+            if (s == options.excludedScale) continue;
+            const double meanMin = means[0], sdMin = deviations[0];
+            if (options.parN != 0.0 && !(meanMin + options.parN * sdMin <= best->response))
+                continue;
+            CPointResponse spot = *best;
+            const double r = spot.response;
+            spot.Append(r > 0 ? r * r : (r < 0 ? -r * r : 0.0));
+            spot.Append(meanMin);
+            spot.Append(sdMin);
+            spot.Append(means[std::size_t(s - hMIN)]);
+            spot.Append(deviations[std::size_t(s - hMIN)]);
+            // Equal spots (paths merged into one point) are kept once; the set
+            // avoids the quadratic search of AddUnique on large lists.
+            if (seen.emplace(spot.x, spot.y, spot.response, spot.values).second)
+                spots->Append(spot);
+        }
+    }
+    log += "CandidateListSSS-Create seeds ";
+    ticker.Stamp(log);
+    paths.clear();
+    log += "CandidateListSSS-remove Logpath ";
+    ticker.Stamp(log);
+    return spots;
+}
+
+void SelectSpots(const CSpotList& spots, CSpotList& out, bool automatic, double threshold, int k,
+                 int excludedScale) {
+    out.ClearAll();
+    for (int32_t i = 0; i < spots.Count(); ++i) {
+        const CPointResponse& spot = spots[i];
+        const double scale = spot.values.empty() ? 0.0 : spot.values[0];
+        if (scale == excludedScale) continue;
+        const double v = SpotValue(spot, k);
+        const double limit =
+            automatic ? SpotValue(spot, kSpotMeanMin) + threshold * SpotValue(spot, kSpotStdDevMin)
+                      : threshold;
+        if (v >= limit) out.AddUnique(spot);
+    }
+}
+
+}  // namespace vistrel

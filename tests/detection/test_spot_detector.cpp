@@ -1,0 +1,363 @@
+#include "detection/spot_detector.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <filesystem>
+#include <random>
+
+#include "filters/convolution.h"
+
+namespace vistrel {
+namespace {
+
+CMImage Zeroed(int w, int h, int depth) {
+    CMImage image;
+    image.Create(w, h, depth, 1);
+    return image;
+}
+
+struct CTruthSpot {
+    int x, y;
+    double radius;
+};
+
+// Noisy background with bright discs (smooth edges) of known centres.
+CMImage SpotImage(int w, int h, int depth, const std::vector<CTruthSpot>& spots, uint32_t seed,
+                  double contrast = 400, double noise = 6) {
+    CMImage image = Zeroed(w, h, depth);
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> gauss(0.0, noise);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            double v =
+                image.maxValue * 0.3 + 0.05 * image.maxValue * std::sin(x / 37.0) + gauss(rng);
+            for (const CTruthSpot& s : spots) {
+                const double d = std::hypot(x - s.x, y - s.y);
+                v += contrast / (1 + std::exp((d - s.radius) * 2.5));
+            }
+            image.SetPixel(x, y, int(std::clamp(v, 0.0, double(image.maxValue))));
+        }
+    return image;
+}
+
+// The detector as defined, computed directly: extended-precision sums at every
+// pixel, statistics in plain loops, maxima and path linking without shortcuts.
+struct CRefSpot {
+    int x, y, scale;
+    double response;
+    std::vector<double> values;
+};
+
+std::vector<CRefSpot> ReferenceDetector(const CMImage& image, int hMIN, int hMAX, int inc, int n,
+                                        int m) {
+    const int W = image.width, H = image.height;
+    struct Resp {
+        std::vector<float> r;
+        float mean, sd;
+        int kw;
+    };
+    auto convolve = [&](int h) {
+        Resp out;
+        const CFilter k = MakeLoGFilter(h);
+        out.kw = k.width;
+        out.r.assign(std::size_t(W) * H, 0.0f);
+        const int u = k.width / 2;
+        for (int y = u; y < H - u; ++y)
+            for (int x = u; x < W - u; ++x)
+                out.r[std::size_t(y) * W + x] = float(CorrelateAt(image, k, x, y));
+        long double sum = 0;
+        for (float v : out.r) sum += v;
+        const double mean = double(sum / (double(W) * H));
+        long double s2 = 0;
+        for (float v : out.r) s2 += (v - mean) * (v - mean);
+        out.mean = float(mean);
+        out.sd = float(std::sqrt(double(float(double(s2) / (double(W) * H)))));
+        return out;
+    };
+    auto at = [&](const Resp& r, int x, int y) { return r.r[std::size_t(y) * W + x]; };
+    auto candidate = [&](const Resp& r, int x, int y, double T) {
+        const int u = n / 2, lo = r.kw / 2, hiX = W - r.kw / 2, hiY = H - r.kw / 2;
+        if (x - u < lo || x + u >= hiX || y - u < lo || y + u >= hiY) return false;
+        if (!(at(r, x, y) >= T)) return false;
+        for (int yy = y - u; yy < y - u + n; ++yy)
+            for (int xx = x - u; xx < x - u + n; ++xx)
+                if (!(xx == x && yy == y) && !(at(r, xx, yy) < at(r, x, y))) return false;
+        return true;
+    };
+    std::vector<float> means(std::size_t(hMAX - hMIN + 1)), sds(means.size());
+    struct Entry {
+        int x = -1, y = -1;
+        double r = 0;
+    };
+    std::vector<std::vector<Entry>> paths;
+    Resp r0 = convolve(hMIN);
+    means[0] = r0.mean;
+    sds[0] = r0.sd;
+    const double T0 = double(r0.mean) + double(2.7f) * double(r0.sd);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x)
+            if (candidate(r0, x, y, T0)) {
+                paths.emplace_back(std::size_t(hMAX - hMIN + 1));
+                paths.back()[0] = {x, y, at(r0, x, y)};
+            }
+    for (int h = hMIN + inc; h <= hMAX; h += inc) {
+        Resp r = convolve(h);
+        means[std::size_t(h - hMIN)] = r.mean;
+        sds[std::size_t(h - hMIN)] = r.sd;
+        const double T = double(r.mean) + double(2.7f) * double(r.sd);
+        const int lo = r.kw / 2, hiX = W - r.kw / 2, hiY = H - r.kw / 2;
+        for (auto& p : paths) {
+            const Entry prev = p[std::size_t(h - inc - hMIN)];
+            if (prev.x == -1) continue;
+            if (prev.x < lo || prev.x >= hiX || prev.y < lo || prev.y >= hiY) continue;
+            const int l = m / 2;
+            Entry best;
+            for (int y = std::max(prev.y - l, lo); y < std::min(prev.y + l + 1, hiY); ++y)
+                for (int x = std::max(prev.x - l, lo); x < std::min(prev.x + l + 1, hiX); ++x)
+                    if (candidate(r, x, y, T) && std::abs(at(r, x, y)) > std::abs(best.r))
+                        best = {x, y, at(r, x, y)};
+            if (best.x != -1) p[std::size_t(h - hMIN)] = best;
+        }
+    }
+    std::vector<CRefSpot> spots;
+    for (int s = hMIN; s <= hMAX; ++s)
+        for (const auto& p : paths) {
+            std::size_t b = 0;
+            for (std::size_t i = 1; i < p.size(); ++i)
+                if (p[i].x != -1 && p[i].r >= p[b].r) b = i;
+            if (int(b) + hMIN != s) continue;
+            const double r = p[b].r;
+            CRefSpot spot{p[b].x,
+                          p[b].y,
+                          s,
+                          r,
+                          {double(s), r, r > 0 ? r * r : -r * r, means[0], sds[0],
+                           means[std::size_t(s - hMIN)], sds[std::size_t(s - hMIN)]}};
+            bool dup = false;
+            for (const auto& o : spots)
+                dup |= o.x == spot.x && o.y == spot.y && o.response == spot.response &&
+                       o.values == spot.values;
+            if (!dup) spots.push_back(spot);
+        }
+    return spots;
+}
+
+void ExpectSameSpots(const CSpotList& fast, const std::vector<CRefSpot>& ref) {
+    ASSERT_EQ(fast.Count(), int(ref.size()));
+    for (int i = 0; i < fast.Count(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(fast[i].x, ref[std::size_t(i)].x);
+        EXPECT_EQ(fast[i].y, ref[std::size_t(i)].y);
+        ASSERT_EQ(fast[i].values.size(), 7u);
+        EXPECT_EQ(fast[i].values[0], ref[std::size_t(i)].scale);
+        for (std::size_t k = 1; k < 7; ++k)
+            EXPECT_NEAR(fast[i].values[k], ref[std::size_t(i)].values[k],
+                        1e-4 * std::abs(ref[std::size_t(i)].values[k]) + 1e-9)
+                << "value " << k;
+    }
+}
+
+const std::vector<CTruthSpot> kTruth = {
+    {30, 30, 1.5}, {80, 40, 2.5}, {50, 90, 3.5}, {120, 110, 4.5}, {100, 70, 1.0}};
+
+TEST(SpotDetector, MatchesTheDirectDefinition) {
+    const CMImage image = SpotImage(160, 140, 12, kTruth, 11);
+    const struct {
+        int hMIN, hMAX, inc, n, m;
+    } cases[] = {{3, 10, 2, 3, 3}, {2, 6, 1, 3, 5}, {3, 9, 3, 5, 0}, {4, 4, 1, 4, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.hMIN << ".." << c.hMAX << " step " << c.inc << " n "
+                                        << c.n << " m " << c.m);
+        std::string log;
+        auto fast = CandidateListSSS(image, c.hMIN, c.hMAX, c.inc, c.n, c.m, nullptr, log);
+        ASSERT_TRUE(fast);
+        ExpectSameSpots(*fast, ReferenceDetector(image, c.hMIN, c.hMAX, c.inc, c.n, c.m));
+        std::string directLog;
+        CDetectorOptions direct;
+        direct.useDirect = true;
+        auto slow =
+            CandidateListSSS(image, c.hMIN, c.hMAX, c.inc, c.n, c.m, nullptr, directLog, direct);
+        ASSERT_TRUE(slow);
+        EXPECT_EQ(slow->Count(), fast->Count());
+    }
+}
+
+TEST(SpotDetector, FindsEveryPlantedSpot) {
+    const CMImage image = SpotImage(160, 140, 12, kTruth, 3);
+    std::string log;
+    auto spots = CandidateListSSS(image, 2, 10, 1, 3, 3, nullptr, log);
+    ASSERT_TRUE(spots);
+    for (const CTruthSpot& t : kTruth) {
+        bool found = false;
+        for (int i = 0; i < spots->Count(); ++i)
+            found |= std::abs((*spots)[i].x - t.x) <= 1 && std::abs((*spots)[i].y - t.y) <= 1;
+        EXPECT_TRUE(found) << t.x << "," << t.y;
+    }
+}
+
+TEST(SpotDetector, MammogramMatchesTheDirectDefinition) {
+    const std::filesystem::path file =
+        std::filesystem::path(VISTREL_SHARED_DATA) / "mammograms/mias/mdb219.pgm";
+    if (!std::filesystem::exists(file)) GTEST_SKIP() << "no shared data";
+    CMImage full;
+    std::string description;
+    ASSERT_EQ(full.Open(file.string(), description), 1);
+    // MIAS y runs from the bottom: the cluster at (546, 756) is near row 267.
+    auto image = full.SubImage({440, 160, 660, 380});
+    ASSERT_TRUE(image);
+    std::string log;
+    auto fast = CandidateListSSS(*image, 3, 10, 2, 3, 3, nullptr, log);
+    ASSERT_TRUE(fast);
+    EXPECT_GT(fast->Count(), 0);
+    ExpectSameSpots(*fast, ReferenceDetector(*image, 3, 10, 2, 3, 3));
+}
+
+TEST(SpotDetector, LogLinesAndStamps) {
+    const CMImage image = SpotImage(100, 100, 12, {{50, 50, 2.5}}, 5);
+    std::string log;
+    auto spots = CandidateListSSS(image, 3, 7, 2, 3, 3, nullptr, log);
+    ASSERT_TRUE(spots);
+    const char* expected[] = {"CandidateListSSS-ConvolveLoG(hMIN=3) Obraz LOG dla hMIN=3: mean=",
+                              "CandidateListSSS-LocalMaxima_(hMIN=3)  time (h:m:s): 0:0:0\n",
+                              "CandidateListSSS-ConvolveLoG_(h=5) Obraz LOG dla h=5: mean=",
+                              "CandidateListSSS-LocalMaxima_(h=7)  time (h:m:s): 0:0:0\n",
+                              "CandidateListSSS-Create seeds  time (h:m:s): 0:0:0\n",
+                              "CandidateListSSS-remove Logpath  time (h:m:s): 0:0:0\n"};
+    for (const char* text : expected) EXPECT_NE(log.find(text), std::string::npos) << text;
+    // The threshold printed is mean + 2.7 stdDev of what was printed.
+    double mean, sd, t;
+    ASSERT_EQ(
+        std::sscanf(log.c_str() + log.find("mean="), "mean=%lf stdDev=%lf T=%lf", &mean, &sd, &t),
+        3);
+    EXPECT_NEAR(t, mean + 2.7 * sd, 1e-5);
+}
+
+TEST(SpotDetector, EdgeCases) {
+    std::string log;
+    // Smaller than the hMIN kernel: no path, no list.
+    const CMImage tiny = SpotImage(8, 8, 12, {{4, 4, 1.5}}, 1);
+    EXPECT_FALSE(CandidateListSSS(tiny, 3, 10, 2, 3, 3, nullptr, log));
+    EXPECT_FALSE(CandidateListSSS(CMImage(), 3, 10, 2, 3, 3, nullptr, log));
+    // A flat image: every response equal, no strict maximum.
+    CMImage flat = Zeroed(40, 40, 8);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) flat.SetPixel(x, y, 100);
+    EXPECT_FALSE(CandidateListSSS(flat, 3, 5, 2, 3, 3, nullptr, log));
+    // Increment beyond the range: only hMIN, every spot at hMIN.
+    const CMImage image = SpotImage(120, 120, 12, kTruth, 2);
+    auto only = CandidateListSSS(image, 3, 10, 20, 3, 3, nullptr, log);
+    ASSERT_TRUE(only);
+    for (int i = 0; i < only->Count(); ++i) EXPECT_EQ((*only)[i].values[0], 3);
+    // Search side 0 or 1: a path only continues at its own pixel, so a spot at a
+    // larger scale sits where its hMIN maximum was.
+    for (int m : {0, 1}) {
+        auto stay = CandidateListSSS(image, 2, 6, 1, 3, m, nullptr, log);
+        auto wide = CandidateListSSS(image, 2, 2, 1, 3, m, nullptr, log);
+        ASSERT_TRUE(stay && wide);
+        for (int i = 0; i < stay->Count(); ++i) {
+            bool atStart = false;
+            for (int j = 0; j < wide->Count(); ++j)
+                atStart |= (*wide)[j].x == (*stay)[i].x && (*wide)[j].y == (*stay)[i].y;
+            EXPECT_TRUE(atStart) << m;
+        }
+    }
+}
+
+TEST(SpotDetector, MaskLimitsTheSpots) {
+    const CMImage image = SpotImage(160, 140, 12, kTruth, 4);
+    CMImage mask = Zeroed(160, 140, 1);
+    for (int y = 0; y < 140; ++y)
+        for (int x = 0; x < 70; ++x) mask.SetPixel(x, y, 1);
+    std::string log;
+    auto spots = CandidateListSSS(image, 3, 7, 2, 3, 3, &mask, log);
+    ASSERT_TRUE(spots);
+    EXPECT_GT(spots->Count(), 0);
+    for (int i = 0; i < spots->Count(); ++i) EXPECT_LT((*spots)[i].x, 70);
+}
+
+TEST(ConvolveStats, DividesByTheWholeImage) {
+    CMImage image = Zeroed(20, 10, 8);
+    image.SetPixel(10, 5, 100);
+    CFilter one(1, 1);
+    *one.At(0, 0) = 1.0f;
+    CMImage mask = Zeroed(20, 10, 1);
+    for (int x = 0; x < 20; ++x) mask.SetPixel(x, 5, 1);  // one row
+    CResponseImage r;
+    ASSERT_TRUE(ConvolveWithStats(image, one, nullptr, &mask, true, r));
+    EXPECT_DOUBLE_EQ(r.mean, 100.0 / 200);
+    // 19 zeros and one 100 on the masked row, divided by all 200 pixels.
+    const double mean = 0.5;
+    const double var = (19 * mean * mean + (100 - mean) * (100 - mean)) / 200;
+    EXPECT_NEAR(r.stdDev, std::sqrt(var), 1e-5);
+    EXPECT_EQ(r.max, 100);
+    EXPECT_EQ(r.min, 0);
+    ASSERT_TRUE(ConvolveWithStats(image, one, nullptr, nullptr, false, r));
+    EXPECT_EQ(r.mean, 0);
+    EXPECT_EQ(r.stdDev, 0);
+    EXPECT_EQ(r.At(10, 5), 100.0f);
+    // Skip mask: unwritten pixels stay 0.
+    ASSERT_TRUE(ConvolveWithStats(image, one, &mask, nullptr, true, r));
+    EXPECT_EQ(r.At(10, 5), 100.0f);
+    CMImage none = Zeroed(20, 10, 1);
+    ASSERT_TRUE(ConvolveWithStats(image, one, &none, nullptr, true, r));
+    EXPECT_EQ(r.At(10, 5), 0.0f);
+    EXPECT_FALSE(ConvolveWithStats(CMImage(), one, nullptr, nullptr, true, r));
+}
+
+TEST(LocalMaxima, StrictAndEvenWindows) {
+    CResponseImage r;
+    r.width = r.height = 9;
+    r.values.assign(81, 0.0f);
+    auto set = [&](int x, int y, float v) { r.values[std::size_t(y) * 9 + x] = v; };
+    set(4, 4, 5);
+    set(2, 2, 7);
+    set(3, 2, 7);  // plateau of two: neither is a maximum
+    set(6, 6, 3);
+    set(7, 7, 3);  // equal neighbour only inside the 3x3 window
+    std::vector<CLogPath> paths;
+    FindLogMaxima(3, 3, paths, r, 0, 9, 0, 9, nullptr, 1.0, -2, -2, 0, 2, 2, 5);
+    ASSERT_EQ(paths.size(), 1u);
+    EXPECT_EQ(paths[0].PointAt(2).x, 4);
+    // An even window reaches one pixel less right and down: (6,6) no longer sees (7,7).
+    paths.clear();
+    FindLogMaxima(2, 3, paths, r, 0, 9, 0, 9, nullptr, 1.0, -2, -2, 0, 2, 2, 5);
+    bool found66 = false;
+    for (const auto& p : paths) found66 |= p.PointAt(2).x == 6 && p.PointAt(2).y == 6;
+    EXPECT_TRUE(found66);
+    // Continuing: the largest |R| in the window wins; a path outside the area stops.
+    paths.clear();
+    paths.emplace_back(2, 5, CPoint{5, 5}, 1.0);
+    FindLogMaxima(3, 3, paths, r, 0, 9, 0, 9, nullptr, 1.0, 5, 5, 0, 3, 2, 5);
+    EXPECT_EQ(paths[0].PointAt(3).x, 4);
+    EXPECT_EQ(paths[0].PointAt(3).y, 4);
+    FindLogMaxima(3, 3, paths, r, 6, 9, 6, 9, nullptr, 1.0, 5, 5, 0, 4, 2, 5);
+    EXPECT_EQ(paths[0].PointAt(4).x, -1);
+}
+
+TEST(SelectSpots, ManualAutomaticAndExcludedScale) {
+    CSpotList spots;
+    auto add = [&](int x, double r, double scale, double mean, double sd) {
+        CPointResponse s({x, 0}, r, scale);
+        for (double v : {r, r * r, mean, sd, mean, sd}) s.Append(v);
+        spots.Append(s);
+    };
+    add(0, 50, 3, 10, 5);
+    add(1, 20, 5, 10, 5);
+    add(2, 35, 5, 10, 5);
+    CSpotList out;
+    SelectSpots(spots, out, false, 35, -1, -1);
+    ASSERT_EQ(out.Count(), 2);  // 35 itself passes
+    EXPECT_EQ(out[1].x, 2);
+    SelectSpots(spots, out, false, 35, -1, 3);  // minimum scale excluded
+    ASSERT_EQ(out.Count(), 1);
+    EXPECT_EQ(out[0].x, 2);
+    SelectSpots(spots, out, true, 5.0, -1, -1);  // 10 + 5 * 5 = 35
+    EXPECT_EQ(out.Count(), 2);
+    SelectSpots(spots, out, false, 21, 0, -1);  // value 0 is the scale
+    EXPECT_EQ(out.Count(), 0);
+}
+
+}  // namespace
+}  // namespace vistrel
