@@ -25,11 +25,15 @@ int RunConvert(const CommandArgs& args);
 int RunRender(const CommandArgs& args);
 int RunPhantom(const CommandArgs& args);
 int RunApply(const CommandArgs& args);
+int RunRegions(const CommandArgs& args);
+int RunOverlay(const CommandArgs& args);
 
 extern const char* const kInfoHelp;
 extern const char* const kConvertHelp;
 extern const char* const kRenderHelp;
 extern const char* const kPhantomHelp;
 extern const char* const kApplyHelp;
+extern const char* const kRegionsHelp;
+extern const char* const kOverlayHelp;
 
 }  // namespace vistrel::cli

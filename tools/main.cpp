@@ -24,6 +24,9 @@ const std::vector<CCommand>& Commands() {
         {"phantom", "write a synthetic mammogram", kPhantomHelp, RunPhantom},
         {"apply", "a basic image operation (rotate, flip, equalize, two images ...)", kApplyHelp,
          RunApply},
+        {"regions", "connected components of an image as traced outlines", kRegionsHelp,
+         RunRegions},
+        {"overlay", "the annotations of an OVERLAY file", kOverlayHelp, RunOverlay},
     };
     return commands;
 }
