@@ -81,16 +81,32 @@ std::unique_ptr<CMImage> GreyResponse(const CResponseImage& r) {
 bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImageBase* skipMask,
                        const CMImageBase* statsMask, bool wantStats, CResponseImage& out,
                        bool useDirect) {
-    out = CResponseImage();
+    out.mean = out.stdDev = out.max = out.min = 0;
     if (!image.IsValid()) return false;
     const int32_t w = image.width, h = image.height;
-    try {
-        out.values.assign(std::size_t(w) * std::size_t(h), 0.0f);
-    } catch (const std::bad_alloc&) {
-        return false;
+    const std::size_t cells = std::size_t(w) * std::size_t(h);
+    // The buffer of the previous scale is reused: only the band where this
+    // kernel does not fit has to be cleared, the interior is overwritten.
+    if (out.values.size() != cells || out.width != w || out.height != h) {
+        out.width = out.height = 0;
+        if (!out.values.Allocate(cells)) return false;
+        out.width = w;
+        out.height = h;
     }
-    out.width = w;
-    out.height = h;
+    {
+        const int32_t hw = std::min(kernel.width / 2, w), hh = std::min(kernel.height / 2, h);
+        const bool fits = 2 * (kernel.width / 2) < w && 2 * (kernel.height / 2) < h;
+#pragma omp parallel for schedule(static)
+        for (int32_t y = 0; y < h; ++y) {
+            float* row = out.values.data() + std::size_t(y) * w;
+            if (!fits || y < hh || y >= h - hh) {
+                std::fill(row, row + w, 0.0f);
+            } else {
+                std::fill(row, row + hw, 0.0f);
+                std::fill(row + w - hw, row + w, 0.0f);
+            }
+        }
+    }
     if (!CorrelateInterior(image, kernel, out.values.data(), useDirect)) return false;
     const bool skip = MaskValid(skipMask);
     const bool restrict = MaskValid(statsMask);
@@ -119,8 +135,8 @@ bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImag
     }
     double sum = 0.0;
     for (double s : rowSum) sum += s;
-    const double cells = double(w) * double(h);
-    const double mean = sum / cells;
+    const double count = double(w) * double(h);
+    const double mean = sum / count;
 #pragma omp parallel for schedule(static)
     for (int32_t y = 0; y < h; ++y) {
         const float* row = out.values.data() + std::size_t(y) * w;
@@ -135,7 +151,7 @@ bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImag
     double sum2 = 0.0;
     for (double s : rowSum) sum2 += s;
     out.mean = mean;
-    out.stdDev = std::sqrt(double(static_cast<float>(sum2 / cells)));
+    out.stdDev = std::sqrt(double(static_cast<float>(sum2 / count)));
     out.max = max == -DBL_MAX ? 0.0 : max;
     out.min = min == DBL_MAX ? 0.0 : min;
     return true;

@@ -11,6 +11,7 @@
 
 #include "core/image.h"
 #include "detection/point_response.h"
+#include "filters/convolution.h"
 #include "filters/filter.h"
 
 namespace vistrel {
@@ -19,7 +20,7 @@ namespace vistrel {
 struct CResponseImage {
     int32_t width = 0;
     int32_t height = 0;
-    std::vector<float> values;
+    CFloatBuffer values;
     double mean = 0, stdDev = 0, max = 0, min = 0;
     float At(int32_t x, int32_t y) const { return values[std::size_t(y) * width + x]; }
 };

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
 #include <new>
+
+#include <sys/mman.h>
 
 namespace vistrel {
 
@@ -72,30 +75,60 @@ void SeparableRow(const T* base, std::ptrdiff_t stride, const CFilter& f,
     const int32_t hw = f.width / 2, hh = f.height / 2;
     const int32_t kh = f.height, kw = f.width;
     const std::size_t nTerms = terms.columns.size();
-    for (std::size_t t = 0; t < nTerms; ++t) {
-        double* v = vbuf[t].data();
-        const std::vector<double>& col = terms.columns[t];
-        std::fill(v, v + width, 0.0);
-        const T* top = base + std::ptrdiff_t(y - hh) * stride;
-        if (SymmetricValues(col)) {
-            for (int32_t i = 0; i < kh / 2; ++i) {
-                const double c = col[std::size_t(i)];
-                if (c == 0.0) continue;
-                const T* a = top + std::ptrdiff_t(i) * stride;
-                const T* b = top + std::ptrdiff_t(kh - 1 - i) * stride;
-                for (int32_t x = 0; x < width; ++x)
-                    v[x] += c * double(int32_t(a[x]) + int32_t(b[x]));
+    const T* top = base + std::ptrdiff_t(y - hh) * stride;
+    bool allSymmetric = true;
+    for (const auto& col : terms.columns) allSymmetric = allSymmetric && SymmetricValues(col);
+    if (nTerms == 2 && allSymmetric) {
+        // The usual LoG case: both vertical factors read the same folded samples.
+        double* v0 = vbuf[0].data();
+        double* v1 = vbuf[1].data();
+        std::fill(v0, v0 + width, 0.0);
+        std::fill(v1, v1 + width, 0.0);
+        for (int32_t i = 0; i < kh / 2; ++i) {
+            const double c0 = terms.columns[0][std::size_t(i)];
+            const double c1 = terms.columns[1][std::size_t(i)];
+            const T* a = top + std::ptrdiff_t(i) * stride;
+            const T* b = top + std::ptrdiff_t(kh - 1 - i) * stride;
+            for (int32_t x = 0; x < width; ++x) {
+                const double folded = double(int32_t(a[x]) + int32_t(b[x]));
+                v0[x] += c0 * folded;
+                v1[x] += c1 * folded;
             }
-            const double c = col[std::size_t(kh / 2)];
+        }
+        if (kh % 2 == 1) {
+            const double c0 = terms.columns[0][std::size_t(kh / 2)];
+            const double c1 = terms.columns[1][std::size_t(kh / 2)];
             const T* a = top + std::ptrdiff_t(kh / 2) * stride;
-            if (kh % 2 == 1 && c != 0.0)
-                for (int32_t x = 0; x < width; ++x) v[x] += c * double(a[x]);
-        } else {
-            for (int32_t i = 0; i < kh; ++i) {
-                const double c = col[std::size_t(i)];
-                if (c == 0.0) continue;
-                const T* a = top + std::ptrdiff_t(i) * stride;
-                for (int32_t x = 0; x < width; ++x) v[x] += c * double(a[x]);
+            for (int32_t x = 0; x < width; ++x) {
+                v0[x] += c0 * double(a[x]);
+                v1[x] += c1 * double(a[x]);
+            }
+        }
+    } else {
+        for (std::size_t t = 0; t < nTerms; ++t) {
+            double* v = vbuf[t].data();
+            const std::vector<double>& col = terms.columns[t];
+            std::fill(v, v + width, 0.0);
+            if (SymmetricValues(col)) {
+                for (int32_t i = 0; i < kh / 2; ++i) {
+                    const double c = col[std::size_t(i)];
+                    if (c == 0.0) continue;
+                    const T* a = top + std::ptrdiff_t(i) * stride;
+                    const T* b = top + std::ptrdiff_t(kh - 1 - i) * stride;
+                    for (int32_t x = 0; x < width; ++x)
+                        v[x] += c * double(int32_t(a[x]) + int32_t(b[x]));
+                }
+                const double c = col[std::size_t(kh / 2)];
+                const T* a = top + std::ptrdiff_t(kh / 2) * stride;
+                if (kh % 2 == 1 && c != 0.0)
+                    for (int32_t x = 0; x < width; ++x) v[x] += c * double(a[x]);
+            } else {
+                for (int32_t i = 0; i < kh; ++i) {
+                    const double c = col[std::size_t(i)];
+                    if (c == 0.0) continue;
+                    const T* a = top + std::ptrdiff_t(i) * stride;
+                    for (int32_t x = 0; x < width; ++x) v[x] += c * double(a[x]);
+                }
             }
         }
     }
@@ -182,21 +215,33 @@ bool KernelFits(const CFilter& f, int32_t w, int32_t h, int32_t x, int32_t y) {
 
 // The image raster replaced by a row-major result, with the depth chosen and
 // the values shifted and truncated exactly as FromRealMatrix does.
-std::unique_ptr<CMImage> ImageFromRows(std::vector<float>& m, int32_t w, int32_t h, float max,
-                                       float min) {
-    if (!std::isfinite(max) || !std::isfinite(min)) return nullptr;
+// With a target whose samples have the same width as the result's (both 8-bit
+// or both 16-bit words), the target's raster is rewritten in place instead of
+// allocating a new one; otherwise the target takes over the new raster. Returns
+// false when the range is invalid or memory runs out (target unchanged).
+bool ImageFromRows(const float* m, int32_t w, int32_t h, float max, float min, CMImage* target) {
+    if (!std::isfinite(max) || !std::isfinite(min)) return false;
     const double c = min < 0 ? min : 0.0;
     const double span = std::max(0.0, double(max) - c);
     const int64_t range = static_cast<int64_t>(std::min(span, 9.0e18));
     const int wanted = DepthForRange(range);
     const int d = std::min(wanted, 16);
     const double scale = std::ldexp(1.0, -(wanted > 16 ? wanted - 16 : 0));
-    auto image = std::make_unique<CMImage>();
-    if (!image->Create(w, h, d, 0)) return nullptr;
+    const bool inPlace = target->IsValid() && target->width == w && target->height == h &&
+                         ((target->depth > 8 && d > 8) || (target->depth == 8 && d == 8));
+    CMImage fresh;
+    CMImage* image = target;
+    if (inPlace) {
+        target->depth = static_cast<uint8_t>(d);
+        target->maxValue = static_cast<uint16_t>((1u << d) - 1u);
+    } else {
+        if (!fresh.Create(w, h, d, 0)) return false;
+        image = &fresh;
+    }
     const double top = image->maxValue;
 #pragma omp parallel for schedule(static)
     for (int32_t y = 0; y < h; ++y) {
-        const float* src = m.data() + std::ptrdiff_t(y) * w;
+        const float* src = m + std::ptrdiff_t(y) * w;
         uint8_t* row = image->Row(y);
         for (int32_t x = 0; x < w; ++x) {
             double s = std::trunc((double(src[x]) - c) * scale);
@@ -211,15 +256,46 @@ std::unique_ptr<CMImage> ImageFromRows(std::vector<float>& m, int32_t w, int32_t
                                         static_cast<int32_t>(s));
         }
     }
-    return image;
-}
-
-void TakeRaster(CMImage& image, const CMImage& result) {
-    static_cast<CMImageBase&>(image) = static_cast<const CMImageBase&>(result);
-    image.InvalidateHistogram();
+    if (!inPlace) static_cast<CMImageBase&>(*target) = static_cast<const CMImageBase&>(fresh);
+    target->InvalidateHistogram();
+    return true;
 }
 
 }  // namespace
+
+bool CFloatBuffer::Allocate(std::size_t n) {
+    Clear();
+    if (n == 0) return true;
+    if (n > (std::size_t(1) << 40)) return false;
+    constexpr std::size_t kHuge = std::size_t(2) << 20;
+    const std::size_t bytes = n * sizeof(float);
+    void* p = nullptr;
+    if (bytes >= kHuge) {
+        const std::size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
+        p = std::aligned_alloc(kHuge, rounded);
+#ifdef MADV_HUGEPAGE
+        if (p) madvise(p, rounded, MADV_HUGEPAGE);
+#endif
+    } else {
+        p = std::malloc(bytes);
+    }
+    if (!p) return false;
+    data_ = static_cast<float*>(p);
+    size_ = n;
+    return true;
+}
+
+bool CFloatBuffer::assign(std::size_t n, float value) {
+    if (!Allocate(n)) return false;
+    std::fill(data_, data_ + n, value);
+    return true;
+}
+
+void CFloatBuffer::Clear() {
+    std::free(data_);
+    data_ = nullptr;
+    size_ = 0;
+}
 
 std::vector<std::pair<double, double>> OutlineSpans(const COutline& outline, double y) {
     std::vector<double> xs;
@@ -329,12 +405,10 @@ int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
         for (const COutlinePoint& p : *outline)
             if (!(p.x >= 0 && p.x < w && p.y >= 0 && p.y < h)) return -1;
     }
-    std::vector<float> m;
-    try {
-        m.assign(std::size_t(w) * std::size_t(h), 0.0f);
-    } catch (const std::bad_alloc&) {
-        return -1;
-    }
+    // Every element is written below (interior by the correlation, the rest
+    // explicitly), so the buffer is not zero-filled first.
+    CFloatBuffer m;
+    if (!m.Allocate(std::size_t(w) * std::size_t(h))) return -1;
     image.InvalidateHistogram();
     if (!CorrelateInterior(image, filter, m.data(), useDirect)) return -1;
     const double cells = double(filter.width) * filter.height;
@@ -347,10 +421,21 @@ int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
     };
     float max = -FLT_MAX, min = FLT_MAX;
     if (!restricted) {
+        const int32_t hw = filter.width / 2, hh = filter.height / 2;
+#pragma omp parallel for schedule(static) reduction(max : max) reduction(min : min)
         for (int32_t y = 0; y < h; ++y) {
             float* row = m.data() + std::ptrdiff_t(y) * w;
+            const bool rowFits = y - hh >= 0 && y + hh < h && 2 * hw < w;
             for (int32_t x = 0; x < w; ++x) {
-                if (!KernelFits(filter, w, h, x, y)) row[x] = border(x, y);
+                if (rowFits && x == hw) {
+                    // The interior of the row was written by the correlation.
+                    for (; x < w - hw; ++x) {
+                        max = std::max(max, row[x]);
+                        min = std::min(min, row[x]);
+                    }
+                    if (x >= w) break;
+                }
+                row[x] = border(x, y);
                 max = std::max(max, row[x]);
                 min = std::min(min, row[x]);
             }
@@ -361,7 +446,7 @@ int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
             top = std::min(top, p.y);
             bottom = std::max(bottom, p.y);
         }
-        std::vector<float> kept(m.size(), 0.0f);
+        std::vector<float> kept(std::size_t(w) * std::size_t(h), 0.0f);
         for (int32_t y = int32_t(top); y < int32_t(bottom); ++y) {
             for (const auto& [xa, xb] : OutlineSpans(*outline, y)) {
                 const int32_t last = std::min(int32_t(xb), w - 1);
@@ -374,13 +459,10 @@ int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
                 }
             }
         }
-        m.swap(kept);
+        std::copy(kept.begin(), kept.end(), m.data());
         if (max < min) max = min = 0.0f;  // nothing inside the outline
     }
-    auto result = ImageFromRows(m, w, h, max, min);
-    if (!result) return -1;
-    TakeRaster(image, *result);
-    return 0;
+    return ImageFromRows(m.data(), w, h, max, min, &image) ? 0 : -1;
 }
 
 int ApplyWeightedMedian(CMImage& image, const CFilter& filter) {

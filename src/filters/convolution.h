@@ -13,6 +13,40 @@
 
 namespace vistrel {
 
+// An uninitialised float buffer for whole-image results. Large buffers are
+// aligned to 2 MiB and advised as huge pages: the page faults of a fresh
+// mammogram-sized buffer otherwise cost as much as the convolution itself.
+class CFloatBuffer {
+  public:
+    CFloatBuffer() = default;
+    CFloatBuffer(const CFloatBuffer&) = delete;
+    CFloatBuffer& operator=(const CFloatBuffer&) = delete;
+    CFloatBuffer(CFloatBuffer&& other) noexcept { Swap(other); }
+    CFloatBuffer& operator=(CFloatBuffer&& other) noexcept {
+        Swap(other);
+        return *this;
+    }
+    ~CFloatBuffer() { Clear(); }
+    // n elements with unspecified values; false (and empty) when memory runs out.
+    bool Allocate(std::size_t n);
+    // n elements, all value.
+    bool assign(std::size_t n, float value);
+    void Clear();
+    std::size_t size() const { return size_; }
+    float* data() { return data_; }
+    const float* data() const { return data_; }
+    float& operator[](std::size_t i) { return data_[i]; }
+    float operator[](std::size_t i) const { return data_[i]; }
+    void Swap(CFloatBuffer& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+    }
+
+  private:
+    float* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
 // A closed polygon (the breast outline) in pixel coordinates.
 struct COutlinePoint {
     double x = 0;

@@ -1,0 +1,77 @@
+// The spot detector with its default parameters (scales 3..10 step 2,
+// neighbourhoods 3 and 3) on a full-field 12-bit mammogram-sized image and on
+// a 1024 x 1024 8-bit MIAS mammogram.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <filesystem>
+#include <random>
+
+#include "detection/spot_detector.h"
+
+namespace {
+
+using vistrel::CMImage;
+
+const CMImage& LargeMammogram() {
+    static const CMImage image = [] {
+        CMImage m;
+        m.Create(3328, 4084, 12, 1);
+        std::mt19937 rng(1);
+        for (int y = 0; y < m.height; ++y) {
+            uint16_t* row = m.Row16(y);
+            for (int x = 0; x < m.width; ++x) {
+                const double tissue = 1500 + 900 * std::sin(x / 300.0) * std::cos(y / 410.0);
+                row[x] = static_cast<uint16_t>(tissue + (rng() % 64));
+            }
+        }
+        // Bright specks the size of microcalcifications.
+        for (int k = 0; k < 400; ++k) {
+            const int cx = 20 + int(rng() % 3280), cy = 20 + int(rng() % 4040);
+            const int r = 1 + int(rng() % 4);
+            for (int dy = -r; dy <= r; ++dy)
+                for (int dx = -r; dx <= r; ++dx)
+                    if (dx * dx + dy * dy <= r * r) m.Row16(cy + dy)[cx + dx] += 600;
+        }
+        return m;
+    }();
+    return image;
+}
+
+void Detect(benchmark::State& state, const CMImage& image, bool direct) {
+    vistrel::CDetectorOptions options;
+    options.useDirect = direct;
+    std::size_t spots = 0;
+    for (auto _ : state) {
+        std::string log;
+        auto list = vistrel::CandidateListSSS(image, 3, 10, 2, 3, 3, nullptr, log, options);
+        spots = list ? std::size_t(list->Count()) : 0;
+        benchmark::DoNotOptimize(list);
+    }
+    state.counters["spots"] = double(spots);
+}
+
+void BM_SpotDetectorLarge(benchmark::State& state) {
+    Detect(state, LargeMammogram(), false);
+}
+void BM_SpotDetectorLargeDirect(benchmark::State& state) {
+    Detect(state, LargeMammogram(), true);
+}
+
+void BM_SpotDetectorMias(benchmark::State& state) {
+    const std::filesystem::path file = std::filesystem::path(__FILE__).parent_path() /
+                                       "../../shared/data/mammograms/mias/mdb209.pgm";
+    CMImage image;
+    std::string description;
+    if (image.Open(file.string(), description) != 1) {
+        state.SkipWithError("MIAS mammogram not found");
+        return;
+    }
+    Detect(state, image, false);
+}
+
+BENCHMARK(BM_SpotDetectorLarge)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SpotDetectorLargeDirect)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_SpotDetectorMias)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
