@@ -1,5 +1,7 @@
 #include "filters/convolution.h"
 
+#include "filters/convolution_job.h"
+
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -39,150 +41,48 @@ struct CSampleRows {
     }
 };
 
+struct CRowKernelChoice {
+    const char* name;
+    CRowKernels kernels;
+};
+
+bool Supported(const std::string& name) {
+    if (name == "plain") return true;
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    if (name == "avx2") return __builtin_cpu_supports("avx2");
+    if (name == "avx512") return __builtin_cpu_supports("avx512f");
+#endif
+    return false;
+}
+
+// The widest row loops this processor runs, unless UseRowKernels chose others.
+CRowKernelChoice& RowKernelChoice() {
+    static CRowKernelChoice choice = [] {
+        if (Supported("avx512")) return CRowKernelChoice{"avx512", rows_avx512::RowKernels()};
+        if (Supported("avx2")) return CRowKernelChoice{"avx2", rows_avx2::RowKernels()};
+        return CRowKernelChoice{"plain", rows_plain::RowKernels()};
+    }();
+    return choice;
+}
+
+const CRowKernels& BestRowKernels() {
+    return RowKernelChoice().kernels;
+}
+
 bool SymmetricValues(const std::vector<double>& v) {
     for (std::size_t i = 0, n = v.size(); i < n / 2; ++i)
         if (v[i] != v[n - 1 - i]) return false;
     return true;
 }
 
-// One output row of the direct correlation; the additions run in the order of
-// the definition (kernel rows, then columns) for every pixel.
-template <typename T, typename Out>
-void DirectRow(const T* base, std::ptrdiff_t stride, const CFilter& f, int32_t width, int32_t y,
-               double divisor, double* acc, Out* out) {
-    const int32_t hw = f.width / 2, hh = f.height / 2;
-    const int32_t x0 = hw, x1 = width - hw;
-    std::fill(acc + x0, acc + x1, 0.0);
-    for (int32_t i = 0; i < f.height; ++i) {
-        const T* src = base + std::ptrdiff_t(y - hh + i) * stride - hw;
-        const float* w = f.Row(i);
-        for (int32_t j = 0; j < f.width; ++j) {
-            const double c = w[j];
-            const T* s = src + j;
-            for (int32_t x = x0; x < x1; ++x) acc[x] += c * double(s[x]);
-        }
-    }
-    for (int32_t x = x0; x < x1; ++x) out[x] = static_cast<Out>(acc[x] / divisor);
+void RunRow(const CRowKernels& k, const CRowJob& job, int32_t y, double* const* vbuf, double* acc,
+            float* out) {
+    k.rowFloat(job, y, vbuf, acc, out);
 }
-
-// One output row as a sum of separable terms: a vertical pass per term over the
-// whole row, then the horizontal pass. Symmetric factors fold mirrored samples
-// first (an exact integer sum), halving the multiplications.
-template <typename T, typename Out>
-void SeparableRow(const T* base, std::ptrdiff_t stride, const CFilter& f,
-                  const CSeparableTerms& terms, int32_t width, int32_t y, double divisor,
-                  std::vector<std::vector<double>>& vbuf, double* acc, Out* out) {
-    const int32_t hw = f.width / 2, hh = f.height / 2;
-    const int32_t kh = f.height, kw = f.width;
-    const std::size_t nTerms = terms.columns.size();
-    const T* top = base + std::ptrdiff_t(y - hh) * stride;
-    bool allSymmetric = true;
-    for (const auto& col : terms.columns) allSymmetric = allSymmetric && SymmetricValues(col);
-    if (nTerms == 2 && allSymmetric) {
-        // The usual LoG case: both vertical factors read the same folded samples.
-        double* v0 = vbuf[0].data();
-        double* v1 = vbuf[1].data();
-        std::fill(v0, v0 + width, 0.0);
-        std::fill(v1, v1 + width, 0.0);
-        for (int32_t i = 0; i < kh / 2; ++i) {
-            const double c0 = terms.columns[0][std::size_t(i)];
-            const double c1 = terms.columns[1][std::size_t(i)];
-            const T* a = top + std::ptrdiff_t(i) * stride;
-            const T* b = top + std::ptrdiff_t(kh - 1 - i) * stride;
-            for (int32_t x = 0; x < width; ++x) {
-                const double folded = double(int32_t(a[x]) + int32_t(b[x]));
-                v0[x] += c0 * folded;
-                v1[x] += c1 * folded;
-            }
-        }
-        if (kh % 2 == 1) {
-            const double c0 = terms.columns[0][std::size_t(kh / 2)];
-            const double c1 = terms.columns[1][std::size_t(kh / 2)];
-            const T* a = top + std::ptrdiff_t(kh / 2) * stride;
-            for (int32_t x = 0; x < width; ++x) {
-                v0[x] += c0 * double(a[x]);
-                v1[x] += c1 * double(a[x]);
-            }
-        }
-    } else {
-        for (std::size_t t = 0; t < nTerms; ++t) {
-            double* v = vbuf[t].data();
-            const std::vector<double>& col = terms.columns[t];
-            std::fill(v, v + width, 0.0);
-            if (SymmetricValues(col)) {
-                for (int32_t i = 0; i < kh / 2; ++i) {
-                    const double c = col[std::size_t(i)];
-                    if (c == 0.0) continue;
-                    const T* a = top + std::ptrdiff_t(i) * stride;
-                    const T* b = top + std::ptrdiff_t(kh - 1 - i) * stride;
-                    for (int32_t x = 0; x < width; ++x)
-                        v[x] += c * double(int32_t(a[x]) + int32_t(b[x]));
-                }
-                const double c = col[std::size_t(kh / 2)];
-                const T* a = top + std::ptrdiff_t(kh / 2) * stride;
-                if (kh % 2 == 1 && c != 0.0)
-                    for (int32_t x = 0; x < width; ++x) v[x] += c * double(a[x]);
-            } else {
-                for (int32_t i = 0; i < kh; ++i) {
-                    const double c = col[std::size_t(i)];
-                    if (c == 0.0) continue;
-                    const T* a = top + std::ptrdiff_t(i) * stride;
-                    for (int32_t x = 0; x < width; ++x) v[x] += c * double(a[x]);
-                }
-            }
-        }
-    }
-    const int32_t x0 = hw, x1 = width - hw;
-    std::fill(acc + x0, acc + x1, 0.0);
-    for (std::size_t t = 0; t < nTerms; ++t) {
-        const double* v = vbuf[t].data() - hw;
-        const std::vector<double>& row = terms.rows[t];
-        if (SymmetricValues(row)) {
-            for (int32_t j = 0; j < kw / 2; ++j) {
-                const double c = row[std::size_t(j)];
-                if (c == 0.0) continue;
-                const double* a = v + j;
-                const double* b = v + (kw - 1 - j);
-                for (int32_t x = x0; x < x1; ++x) acc[x] += c * (a[x] + b[x]);
-            }
-            const double c = row[std::size_t(kw / 2)];
-            if (kw % 2 == 1 && c != 0.0) {
-                const double* a = v + kw / 2;
-                for (int32_t x = x0; x < x1; ++x) acc[x] += c * a[x];
-            }
-        } else {
-            for (int32_t j = 0; j < kw; ++j) {
-                const double c = row[std::size_t(j)];
-                if (c == 0.0) continue;
-                const double* a = v + j;
-                for (int32_t x = x0; x < x1; ++x) acc[x] += c * a[x];
-            }
-        }
-    }
-    for (int32_t x = x0; x < x1; ++x) out[x] = static_cast<Out>(acc[x] / divisor);
-}
-
-template <typename T, typename Out>
-void CorrelateRows(const T* base, std::ptrdiff_t stride, const CFilter& f,
-                   const CSeparableTerms& terms, int32_t width, int32_t height, Out* out) {
-    const int32_t hh = f.height / 2;
-    const int32_t y0 = hh, y1 = height - hh;
-    const double divisor = f.Divisor();
-    const bool separable = !terms.columns.empty();
-#pragma omp parallel
-    {
-        std::vector<double> acc(std::size_t(width), 0.0);
-        std::vector<std::vector<double>> vbuf(terms.columns.size(),
-                                              std::vector<double>(std::size_t(width)));
-#pragma omp for schedule(static)
-        for (int32_t y = y0; y < y1; ++y) {
-            Out* row = out + std::ptrdiff_t(y) * width;
-            if (separable)
-                SeparableRow(base, stride, f, terms, width, y, divisor, vbuf, acc.data(), row);
-            else
-                DirectRow(base, stride, f, width, y, divisor, acc.data(), row);
-        }
-    }
+void RunRow(const CRowKernels& k, const CRowJob& job, int32_t y, double* const* vbuf, double* acc,
+            double* out) {
+    k.rowDouble(job, y, vbuf, acc, out);
 }
 
 template <typename Out>
@@ -192,19 +92,44 @@ bool CorrelateInteriorImpl(const CMImageBase& image, const CFilter& filter, Out*
     const int32_t w = image.width, h = image.height;
     if (filter.width <= 0 || filter.height <= 0) return true;
     if (filter.width / 2 * 2 >= w || filter.height / 2 * 2 >= h) return true;  // nowhere fits
+    const int32_t hw = filter.width / 2, hh = filter.height / 2;
     if (!filter.HasRows()) {
-        for (int32_t y = filter.height / 2; y < h - filter.height / 2; ++y)
-            for (int32_t x = filter.width / 2; x < w - filter.width / 2; ++x)
-                out[std::ptrdiff_t(y) * w + x] = 0;
+        for (int32_t y = hh; y < h - hh; ++y)
+            for (int32_t x = hw; x < w - hw; ++x) out[std::ptrdiff_t(y) * w + x] = 0;
         return true;
     }
     CSeparableTerms terms;
     if (!useDirect) terms = DecomposeKernel(filter);
     CSampleRows rows(image);
-    if (rows.words)
-        CorrelateRows(rows.words, rows.stride, filter, terms, w, h, out);
-    else
-        CorrelateRows(rows.bytes, rows.stride, filter, terms, w, h, out);
+    CRowJob job;
+    job.words = rows.words != nullptr;
+    job.base = job.words ? static_cast<const void*>(rows.words) : rows.bytes;
+    job.stride = rows.stride;
+    job.width = w;
+    job.coefficients = filter.Row(0);
+    job.kw = filter.width;
+    job.kh = filter.height;
+    job.divisor = filter.Divisor();
+    job.termCount = static_cast<int>(terms.columns.size());
+    job.symmetricColumns = job.symmetricRows = true;
+    for (int t = 0; t < job.termCount; ++t) {
+        job.columns[t] = terms.columns[std::size_t(t)].data();
+        job.rows[t] = terms.rows[std::size_t(t)].data();
+        job.symmetricColumns =
+            job.symmetricColumns && SymmetricValues(terms.columns[std::size_t(t)]);
+        job.symmetricRows = job.symmetricRows && SymmetricValues(terms.rows[std::size_t(t)]);
+    }
+    const CRowKernels& kernels = BestRowKernels();
+#pragma omp parallel
+    {
+        std::vector<double> acc(std::size_t(w), 0.0);
+        std::vector<double> buffers(std::size_t(w) * 3, 0.0);
+        double* vbuf[3] = {buffers.data(), buffers.data() + w,
+                           buffers.data() + 2 * std::ptrdiff_t(w)};
+#pragma omp for schedule(static)
+        for (int32_t y = hh; y < h - hh; ++y)
+            RunRow(kernels, job, y, vbuf, acc.data(), out + std::ptrdiff_t(y) * w);
+    }
     return true;
 }
 
@@ -262,6 +187,18 @@ bool ImageFromRows(const float* m, int32_t w, int32_t h, float max, float min, C
 }
 
 }  // namespace
+
+const char* ActiveRowKernels() {
+    return RowKernelChoice().name;
+}
+
+bool UseRowKernels(const std::string& name) {
+    if (!Supported(name)) return false;
+    if (name == "plain") RowKernelChoice() = {"plain", rows_plain::RowKernels()};
+    if (name == "avx2") RowKernelChoice() = {"avx2", rows_avx2::RowKernels()};
+    if (name == "avx512") RowKernelChoice() = {"avx512", rows_avx512::RowKernels()};
+    return true;
+}
 
 bool CFloatBuffer::Allocate(std::size_t n) {
     Clear();

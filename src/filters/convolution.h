@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/image.h"
@@ -70,6 +71,11 @@ bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, double* 
 // The whole image: interior as above, border pixels by the direct sum over the
 // positions inside the image (divided, not renormalised).
 bool CorrelateClipped(const CMImageBase& image, const CFilter& filter, double* out);
+// The row loops in use: "avx512", "avx2" or "plain" (the widest the processor
+// runs unless chosen). UseRowKernels picks one for comparisons; false when the
+// processor cannot run it.
+const char* ActiveRowKernels();
+bool UseRowKernels(const std::string& name);
 // The direct sum at (x, y) over the kernel positions inside the image (no
 // division); count receives how many positions were inside.
 double CorrelateAt(const CMImageBase& image, const CFilter& filter, int32_t x, int32_t y,

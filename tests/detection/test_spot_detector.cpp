@@ -174,6 +174,19 @@ TEST(SpotDetector, MatchesTheDirectDefinition) {
         auto fast = CandidateListSSS(image, c.hMIN, c.hMAX, c.inc, c.n, c.m, nullptr, log);
         ASSERT_TRUE(fast);
         ExpectSameSpots(*fast, ReferenceDetector(image, c.hMIN, c.hMAX, c.inc, c.n, c.m));
+        // Every instruction-set build of the row loops gives identical spots.
+        const std::string initial = ActiveRowKernels();
+        for (const char* kernels : {"plain", "avx2", "avx512"}) {
+            if (!UseRowKernels(kernels)) continue;
+            std::string otherLog;
+            auto other =
+                CandidateListSSS(image, c.hMIN, c.hMAX, c.inc, c.n, c.m, nullptr, otherLog);
+            ASSERT_TRUE(other);
+            ASSERT_EQ(other->Count(), fast->Count()) << kernels;
+            for (int i = 0; i < fast->Count(); ++i)
+                EXPECT_TRUE((*other)[i] == (*fast)[i]) << kernels;
+        }
+        UseRowKernels(initial);
         std::string directLog;
         CDetectorOptions direct;
         direct.useDirect = true;

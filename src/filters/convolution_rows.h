@@ -1,0 +1,190 @@
+#pragma once
+// The row loops of the correlation engine, compiled once per instruction set
+// (plain, AVX2, AVX-512) into the namespace named by VISTREL_ROW_KERNELS. Every
+// pixel's arithmetic is the same sequence of double-precision operations in
+// each build (no fused multiply-adds, no reordering), so the results do not
+// depend on which build runs. The loops use raw pointers and no library
+// templates: an inline function shared with the plain build could otherwise be
+// taken from a wider instruction set by the linker.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "filters/convolution_job.h"
+
+namespace vistrel::VISTREL_ROW_KERNELS {
+namespace {
+
+template <typename T>
+const T* Samples(const CRowJob& job, int32_t y) {
+    return static_cast<const T*>(job.base) + std::ptrdiff_t(y) * job.stride;
+}
+
+// Additions in the order of the definition (kernel rows, then columns).
+template <typename T, typename Out>
+void DirectRowT(const CRowJob& job, int32_t y, double* acc, Out* out) {
+    const int32_t hw = job.kw / 2, hh = job.kh / 2;
+    const int32_t x0 = hw, x1 = job.width - hw;
+    for (int32_t x = x0; x < x1; ++x) acc[x] = 0.0;
+    for (int32_t i = 0; i < job.kh; ++i) {
+        const T* src = Samples<T>(job, y - hh + i) - hw;
+        const float* w = job.coefficients + std::ptrdiff_t(i) * job.kw;
+        for (int32_t j = 0; j < job.kw; ++j) {
+            const double c = w[j];
+            const T* s = src + j;
+            for (int32_t x = x0; x < x1; ++x) acc[x] += c * double(s[x]);
+        }
+    }
+    const double divisor = job.divisor;
+    for (int32_t x = x0; x < x1; ++x) out[x] = static_cast<Out>(acc[x] / divisor);
+}
+
+template <typename T>
+void VerticalTerm(const CRowJob& job, const T* top, const double* col, double* v) {
+    const int32_t kh = job.kh, width = job.width;
+    const std::ptrdiff_t stride = job.stride;
+    for (int32_t x = 0; x < width; ++x) v[x] = 0.0;
+    if (job.symmetricColumns) {
+        for (int32_t i = 0; i < kh / 2; ++i) {
+            const double c = col[i];
+            if (c == 0.0) continue;
+            const T* a = top + std::ptrdiff_t(i) * stride;
+            const T* b = top + std::ptrdiff_t(kh - 1 - i) * stride;
+            for (int32_t x = 0; x < width; ++x) v[x] += c * double(int32_t(a[x]) + int32_t(b[x]));
+        }
+        const double c = col[kh / 2];
+        const T* a = top + std::ptrdiff_t(kh / 2) * stride;
+        if (kh % 2 == 1 && c != 0.0)
+            for (int32_t x = 0; x < width; ++x) v[x] += c * double(a[x]);
+    } else {
+        for (int32_t i = 0; i < kh; ++i) {
+            const double c = col[i];
+            if (c == 0.0) continue;
+            const T* a = top + std::ptrdiff_t(i) * stride;
+            for (int32_t x = 0; x < width; ++x) v[x] += c * double(a[x]);
+        }
+    }
+}
+
+// Two symmetric vertical factors read the same folded samples (the LoG case).
+template <typename T>
+void VerticalPair(const CRowJob& job, const T* top, double* v0, double* v1) {
+    const int32_t kh = job.kh, width = job.width;
+    const std::ptrdiff_t stride = job.stride;
+    const double* c0s = job.columns[0];
+    const double* c1s = job.columns[1];
+    for (int32_t x = 0; x < width; ++x) v0[x] = v1[x] = 0.0;
+    for (int32_t i = 0; i < kh / 2; ++i) {
+        const double c0 = c0s[i], c1 = c1s[i];
+        const T* a = top + std::ptrdiff_t(i) * stride;
+        const T* b = top + std::ptrdiff_t(kh - 1 - i) * stride;
+        for (int32_t x = 0; x < width; ++x) {
+            const double folded = double(int32_t(a[x]) + int32_t(b[x]));
+            v0[x] += c0 * folded;
+            v1[x] += c1 * folded;
+        }
+    }
+    if (kh % 2 == 1) {
+        const double c0 = c0s[kh / 2], c1 = c1s[kh / 2];
+        const T* a = top + std::ptrdiff_t(kh / 2) * stride;
+        for (int32_t x = 0; x < width; ++x) {
+            v0[x] += c0 * double(a[x]);
+            v1[x] += c1 * double(a[x]);
+        }
+    }
+}
+
+// One output row as a sum of separable terms: a vertical pass per term over
+// the whole row, then the horizontal pass. Symmetric factors fold mirrored
+// samples first (an exact sum), halving the multiplications.
+template <typename T, typename Out>
+void SeparableRowT(const CRowJob& job, int32_t y, double* const* vbuf, double* acc, Out* out) {
+    const int32_t hw = job.kw / 2, hh = job.kh / 2, kw = job.kw;
+    const T* top = Samples<T>(job, y - hh);
+    if (job.termCount == 2 && job.symmetricColumns) {
+        VerticalPair(job, top, vbuf[0], vbuf[1]);
+    } else {
+        for (int t = 0; t < job.termCount; ++t) VerticalTerm(job, top, job.columns[t], vbuf[t]);
+    }
+    const int32_t x0 = hw, x1 = job.width - hw;
+    for (int32_t x = x0; x < x1; ++x) acc[x] = 0.0;
+    if (job.termCount == 2 && job.symmetricRows) {
+        // Both horizontal factors in one sweep over the row.
+        const double* v0 = vbuf[0] - hw;
+        const double* v1 = vbuf[1] - hw;
+        const double* r0 = job.rows[0];
+        const double* r1 = job.rows[1];
+        for (int32_t j = 0; j < kw / 2; ++j) {
+            const double c0 = r0[j], c1 = r1[j];
+            const double *a0 = v0 + j, *b0 = v0 + (kw - 1 - j);
+            const double *a1 = v1 + j, *b1 = v1 + (kw - 1 - j);
+            for (int32_t x = x0; x < x1; ++x) acc[x] += c0 * (a0[x] + b0[x]) + c1 * (a1[x] + b1[x]);
+        }
+        if (kw % 2 == 1) {
+            const double c0 = r0[kw / 2], c1 = r1[kw / 2];
+            const double* a0 = v0 + kw / 2;
+            const double* a1 = v1 + kw / 2;
+            for (int32_t x = x0; x < x1; ++x) acc[x] += c0 * a0[x] + c1 * a1[x];
+        }
+        const double divisor = job.divisor;
+        for (int32_t x = x0; x < x1; ++x) out[x] = static_cast<Out>(acc[x] / divisor);
+        return;
+    }
+    for (int t = 0; t < job.termCount; ++t) {
+        const double* v = vbuf[t] - hw;
+        const double* row = job.rows[t];
+        if (job.symmetricRows) {
+            for (int32_t j = 0; j < kw / 2; ++j) {
+                const double c = row[j];
+                if (c == 0.0) continue;
+                const double* a = v + j;
+                const double* b = v + (kw - 1 - j);
+                for (int32_t x = x0; x < x1; ++x) acc[x] += c * (a[x] + b[x]);
+            }
+            const double c = row[kw / 2];
+            if (kw % 2 == 1 && c != 0.0) {
+                const double* a = v + kw / 2;
+                for (int32_t x = x0; x < x1; ++x) acc[x] += c * a[x];
+            }
+        } else {
+            for (int32_t j = 0; j < kw; ++j) {
+                const double c = row[j];
+                if (c == 0.0) continue;
+                const double* a = v + j;
+                for (int32_t x = x0; x < x1; ++x) acc[x] += c * a[x];
+            }
+        }
+    }
+    const double divisor = job.divisor;
+    for (int32_t x = x0; x < x1; ++x) out[x] = static_cast<Out>(acc[x] / divisor);
+}
+
+template <typename Out>
+void RowT(const CRowJob& job, int32_t y, double* const* vbuf, double* acc, Out* out) {
+    if (job.termCount > 0) {
+        if (job.words)
+            SeparableRowT<uint16_t>(job, y, vbuf, acc, out);
+        else
+            SeparableRowT<uint8_t>(job, y, vbuf, acc, out);
+    } else {
+        if (job.words)
+            DirectRowT<uint16_t>(job, y, acc, out);
+        else
+            DirectRowT<uint8_t>(job, y, acc, out);
+    }
+}
+
+void RowFloat(const CRowJob& job, int32_t y, double* const* vbuf, double* acc, float* out) {
+    RowT(job, y, vbuf, acc, out);
+}
+void RowDouble(const CRowJob& job, int32_t y, double* const* vbuf, double* acc, double* out) {
+    RowT(job, y, vbuf, acc, out);
+}
+
+}  // namespace
+
+CRowKernels RowKernels() {
+    return {&RowFloat, &RowDouble};
+}
+
+}  // namespace vistrel::VISTREL_ROW_KERNELS

@@ -1,0 +1,2 @@
+#define VISTREL_ROW_KERNELS rows_avx2
+#include "filters/convolution_rows.h"
