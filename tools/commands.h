@@ -27,6 +27,8 @@ int RunPhantom(const CommandArgs& args);
 int RunApply(const CommandArgs& args);
 int RunRegions(const CommandArgs& args);
 int RunOverlay(const CommandArgs& args);
+int RunFilter(const CommandArgs& args);
+int RunSpots(const CommandArgs& args);
 
 extern const char* const kInfoHelp;
 extern const char* const kConvertHelp;
@@ -35,5 +37,7 @@ extern const char* const kPhantomHelp;
 extern const char* const kApplyHelp;
 extern const char* const kRegionsHelp;
 extern const char* const kOverlayHelp;
+extern const char* const kFilterHelp;
+extern const char* const kSpotsHelp;
 
 }  // namespace vistrel::cli

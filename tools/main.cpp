@@ -27,6 +27,10 @@ const std::vector<CCommand>& Commands() {
         {"regions", "connected components of an image as traced outlines", kRegionsHelp,
          RunRegions},
         {"overlay", "the annotations of an OVERLAY file", kOverlayHelp, RunOverlay},
+        {"filter", "convolve with a kernel (Gauss, LoG, Laplace, Gamma, box, library)",
+         kFilterHelp, RunFilter},
+        {"spots", "multiscale LoG spot detector (microcalcification candidates)", kSpotsHelp,
+         RunSpots},
     };
     return commands;
 }

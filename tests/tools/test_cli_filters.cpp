@@ -1,0 +1,136 @@
+// vistrel-cli filter and spots, run as a program.
+
+#include <QJsonArray>
+#include <cmath>
+
+#include "cli_test_support.h"
+
+namespace vistrel::clitest {
+namespace {
+
+class CliFilters : public CCliScratchTest {};
+
+TEST_F(CliFilters, LibraryKernelGivesTheDefinedSums) {
+    // 5 x 3, 12 bits: a ramp in each row.
+    std::vector<uint16_t> samples;
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) samples.push_back(uint16_t(100 * x + 7 * y));
+    WriteFile(Path("in.pgx"), PgxBytes(12, 5, 3, samples));
+    WriteFile(Path("lib.flt"),
+              "NAME: diff \nTYPE: 3 \nWIDTH: 3 HEIGHT: 1\nSCALE: 1\nLP_PARAM: 0\n-1 0 2 \n\n");
+    const CRun run = Run({"filter", Path("in.pgx"), Path("out.pgx"), "--kernel",
+                          "file:" + Path("lib.flt") + ":diff"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const QJsonObject json = JsonOf(run);
+    EXPECT_EQ(json["kernel"].toObject()["name"].toString(), "diff");
+    const CPgxFile out = ReadPgx(Path("out.pgx"));
+    ASSERT_EQ(out.samples.size(), 15u);
+    // Interior: -p(x-1) + 2 p(x+1) = 100 x + 300 + 7 y; border columns 0. No
+    // negative sums, so no shift.
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) {
+            const int expected = (x == 0 || x == 4) ? 0 : 100 * x + 300 + 7 * y;
+            EXPECT_EQ(out.samples[std::size_t(y * 5 + x)], expected) << x << "," << y;
+        }
+    // With partial sums the border columns are scaled by 3 / 2.
+    const CRun partial = Run({"filter", Path("in.pgx"), Path("p.pgx"), "--kernel",
+                              "file:" + Path("lib.flt") + ":diff", "--normalise-partial"});
+    ASSERT_EQ(partial.exitCode, 0) << partial.err;
+    const CPgxFile p = ReadPgx(Path("p.pgx"));
+    ASSERT_EQ(p.samples.size(), 15u);
+    // (0, 0): 2 * 100 * 3 / 2 = 300. The right border gets -p(3) * 3 / 2, down to
+    // -(300 + 14) * 1.5 = -471 in the last row, so everything is shifted up by 471.
+    EXPECT_EQ(p.samples[0], 300 + 471);
+    EXPECT_EQ(p.samples[14], 0);
+}
+
+TEST_F(CliFilters, KernelErrors) {
+    std::vector<uint16_t> ramp;
+    for (int i = 0; i < 100; ++i) ramp.push_back(uint16_t(i * 37 % 256));
+    WriteFile(Path("in.pgx"), PgxBytes(8, 10, 10, ramp));
+    WriteFile(Path("lib.flt"),
+              "NAME: a \nTYPE: 0 \nWIDTH: 1 HEIGHT: 1\nSCALE: 1\nLP_PARAM: 0\n1 \n\n");
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+    } cases[] = {
+        {{"filter", Path("in.pgx"), Path("o.pgx")}, 2},
+        {{"filter", Path("in.pgx"), Path("o.pgx"), "--kernel", "gauss"}, 2},
+        {{"filter", Path("in.pgx"), Path("o.pgx"), "--kernel", "wobble:3"}, 2},
+        {{"filter", Path("in.pgx"), Path("o.pgx"), "--kernel", "box:0"}, 2},
+        {{"filter", Path("in.pgx"), Path("o.pgx"), "--kernel", "laplace:5"}, 2},
+        {{"filter", Path("in.pgx"), Path("o.pgx"), "--kernel", "gamma:5,1,0"}, 2},
+        {{"filter", Path("missing.pgx"), Path("o.pgx"), "--kernel", "box:3"}, 1},
+        {{"filter", Path("in.pgx"), Path("o.pgx"), "--kernel", "file:" + Path("lib.flt") + ":zz"},
+         1},
+        {{"filter", Path("in.pgx"), Path("o.pgx"), "--kernel", "log-sigma:5,1.0"}, 0},
+        {{"filter", Path("in.pgx"), Path("o.pgx"), "--kernel", "gamma:3,2,-1", "--median"}, 0},
+    };
+    for (const auto& c : cases) {
+        const CRun run = Run(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << Describe(c.args) << "\n" << run.err;
+        if (c.exitCode != 0) {
+            EXPECT_TRUE(run.out.empty()) << Describe(c.args);
+            EXPECT_FALSE(run.err.empty()) << Describe(c.args);
+        }
+    }
+}
+
+// 64 x 64 8-bit: a gentle ramp with a bright 3-pixel blob at (40, 20).
+std::vector<uint16_t> BlobSamples() {
+    std::vector<uint16_t> s;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            double v = 50 + x / 4.0 + ((x * 7 + y * 13) % 5);
+            const double d2 = (x - 40) * (x - 40) + (y - 20) * (y - 20);
+            v += 120 * std::exp(-d2 / 3.0);
+            s.push_back(uint16_t(std::min(255.0, v)));
+        }
+    return s;
+}
+
+TEST_F(CliFilters, SpotsFindsTheBlobAndSelects) {
+    WriteFile(Path("blob.pgm"), "P5\n64 64\n255\n");
+    {
+        std::string bytes = ReadFile(Path("blob.pgm"));
+        for (uint16_t v : BlobSamples()) bytes += char(v);
+        WriteFile(Path("blob.pgm"), bytes);
+    }
+    const CRun run = Run({"spots", Path("blob.pgm"), "--cnd", Path("blob.cnd")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const QJsonObject json = JsonOf(run);
+    EXPECT_TRUE(json["log"].toString().startsWith("CandidateListSSS-ConvolveLoG(hMIN=3) "));
+    const QJsonArray spots = json["spots"].toArray();
+    ASSERT_GT(spots.size(), 0);
+    bool blob = false;
+    for (const auto& v : spots) {
+        const QJsonObject s = v.toObject();
+        EXPECT_EQ(s["values"].toArray().size(), 7);
+        EXPECT_EQ(s["values"].toArray()[1].toDouble(), s["response"].toDouble());
+        blob |= std::abs(s["x"].toInt() - 40) <= 1 && std::abs(s["y"].toInt() - 20) <= 1;
+    }
+    EXPECT_TRUE(blob);
+    EXPECT_EQ(json["selected"].toArray().size(), spots.size());  // no threshold: all
+    // The spot file has one line per spot.
+    const std::string cnd = ReadFile(Path("blob.cnd"));
+    EXPECT_EQ(std::count(cnd.begin(), cnd.end(), '\n'), spots.size());
+
+    const CRun high = Run({"spots", Path("blob.pgm"), "--threshold", "1e9"});
+    ASSERT_EQ(high.exitCode, 0) << high.err;
+    EXPECT_EQ(JsonOf(high)["selected"].toArray().size(), 0);
+    const CRun excluded = Run({"spots", Path("blob.pgm"), "--exclude-min-scale", "--inc", "20"});
+    ASSERT_EQ(excluded.exitCode, 0) << excluded.err;
+    EXPECT_EQ(JsonOf(excluded)["selected"].toArray().size(), 0);  // every spot at hMIN
+
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"spots", Path("blob.pgm"), "--min", "5", "--max", "4"},
+          {"spots", Path("blob.pgm"), "--n", "2"},
+          {"spots", Path("blob.pgm"), "--threshold", "3", "--auto", "2"},
+          {"spots", Path("blob.pgm"), "--value-index", "2"}}) {
+        EXPECT_EQ(Run(bad).exitCode, 2) << Describe(bad);
+    }
+    EXPECT_EQ(Run({"spots", Path("nothing.pgm")}).exitCode, 1);
+}
+
+}  // namespace
+}  // namespace vistrel::clitest

@@ -1,0 +1,123 @@
+// spots: the multiscale LoG spot detector, its selection and .cnd output.
+
+#include <cfloat>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <tuple>
+
+#include "cli_common.h"
+#include "commands.h"
+#include "detection/spot_detector.h"
+#include "detection/spot_file.h"
+
+namespace vistrel::cli {
+
+const char* const kSpotsHelp =
+    "usage: vistrel-cli spots IN [--min 3] [--max 10] [--inc 2] [--n 3] [--m 3]\n"
+    "                            [--threshold T [--value-index K] | --auto F]\n"
+    "                            [--exclude-min-scale] [--cnd OUT.cnd] [--raw W,H,DEPTH[,msb]]\n"
+    "\n"
+    "Finds bright spots (microcalcification candidates): LoG responses at scales\n"
+    "min, min + inc, ... up to max; strict n x n local maxima above mean + 2.7\n"
+    "standard deviations of each scale, linked across scales within an m x m\n"
+    "window; one spot per path at the scale of its strongest response. Prints\n"
+    "  log: the detector's progress lines\n"
+    "  spots: [{x, y, response, values}] with values = scale, response, energy,\n"
+    "         mean and standard deviation at the minimum scale and at the spot's scale\n"
+    "  selected: indexes of the spots that pass the selection\n"
+    "Selection: --threshold T keeps spots whose value K (default -1: the response)\n"
+    "is >= T; --auto F keeps those with response >= mean + F stdDev of the\n"
+    "minimum scale; with neither every spot is selected. --exclude-min-scale drops\n"
+    "spots found at the minimum scale. --cnd writes all spots to a spot file.\n"
+    "An image without any maximum gives an empty list.\n"
+    "\n"
+    "options:\n"
+    "  --min, --max   scales 2..20 (max >= min)     --inc  1..20\n"
+    "  --n            local maximum side 3..20      --m    search side 0..20\n"
+    "  --value-index  -1..12\n";
+
+int RunSpots(const CommandArgs& words) {
+    const CParsedArgs args(words, {{"min"},
+                                   {"max"},
+                                   {"inc"},
+                                   {"n"},
+                                   {"m"},
+                                   {"threshold"},
+                                   {"value-index"},
+                                   {"auto"},
+                                   {"exclude-min-scale", false},
+                                   {"cnd"},
+                                   {"raw"}});
+    if (args.HelpRequested()) {
+        std::fputs(kSpotsHelp, stdout);
+        return 0;
+    }
+    args.RequirePositionals(1, "vistrel-cli spots IN [options]");
+    auto integer = [&](const char* name, int fallback, int lo, int hi) {
+        const auto v = args.Value(name);
+        return v ? static_cast<int>(ParseInteger(*v, lo, hi, std::string("--") + name)) : fallback;
+    };
+    const int hMin = integer("min", 3, 2, 20);
+    const int hMax = integer("max", 10, 2, 20);
+    const int inc = integer("inc", 2, 1, 20);
+    const int n = integer("n", 3, 3, 20);
+    const int m = integer("m", 3, 0, 20);
+    const int k = integer("value-index", -1, -1, 12);
+    if (hMax < hMin) throw CUsageError("--max must not be smaller than --min");
+    if (args.Has("threshold") && args.Has("auto"))
+        throw CUsageError("--threshold and --auto exclude each other");
+    if (args.Has("value-index") && !args.Has("threshold"))
+        throw CUsageError("--value-index needs --threshold");
+    const auto raw = RawOptionOf(args);
+    const std::string& input = args.Positionals()[0];
+
+    std::string description;
+    auto image = LoadImage(input, raw, description);
+    std::string log;
+    auto found = CandidateListSSS(*image, hMin, hMax, inc, n, m, nullptr, log);
+    CSpotList spots;
+    if (found) spots.CopyFrom(*found);
+
+    CSpotList selected;
+    const int excluded = args.Has("exclude-min-scale") ? hMin : -1;
+    if (const auto t = args.Value("threshold"))
+        SelectSpots(spots, selected, false, ParseReal(*t, -DBL_MAX, DBL_MAX, "--threshold"), k,
+                    excluded);
+    else if (const auto f = args.Value("auto"))
+        SelectSpots(spots, selected, true, ParseReal(*f, -1e6, 1e6, "--auto"), -1, excluded);
+    else
+        SelectSpots(spots, selected, false, -DBL_MAX, -1, excluded);
+
+    if (const auto cnd = args.Value("cnd")) {
+        if (spots.Count() > 0 && SaveSpots(*cnd, spots, {0, 0}) < 0)
+            throw CFailure(*cnd + ": cannot write the spot file");
+    }
+
+    // Spots are unique, so a selected one is found back by its fields.
+    std::map<std::tuple<int32_t, int32_t, double, std::vector<double>>, int32_t> index;
+    for (int32_t i = 0; i < spots.Count(); ++i)
+        index.emplace(std::make_tuple(spots[i].x, spots[i].y, spots[i].response, spots[i].values),
+                      i);
+
+    CJsonWriter json;
+    json.BeginObject().Field("log", log).Key("spots").BeginArray();
+    for (int32_t i = 0; i < spots.Count(); ++i) {
+        const CPointResponse& s = spots[i];
+        json.BeginObject().Field("x", s.x).Field("y", s.y).Field("response", s.response);
+        json.Key("values").BeginArray();
+        for (double v : s.values) json.Value(v);
+        json.EndArray().EndObject();
+    }
+    json.EndArray().Key("selected").BeginArray();
+    for (int32_t i = 0; i < selected.Count(); ++i) {
+        const CPointResponse& s = selected[i];
+        const auto it = index.find(std::make_tuple(s.x, s.y, s.response, s.values));
+        if (it != index.end()) json.Value(it->second);
+    }
+    json.EndArray().EndObject();
+    PrintJson(json);
+    return 0;
+}
+
+}  // namespace vistrel::cli
