@@ -299,6 +299,138 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
     return spots;
 }
 
+namespace {
+
+// Local mean and standard deviation of a response over the kernel-sized window
+// around (x, y), clipped to the valid area.
+void LocalStats(const CResponseImage& r, int32_t x, int32_t y, int32_t half, int32_t xmin,
+                int32_t xmax, int32_t ymin, int32_t ymax, double& mean, double& stdDev) {
+    double sum = 0.0, sum2 = 0.0;
+    int64_t count = 0;
+    for (int32_t yy = std::max(y - half, ymin); yy < std::min(y + half + 1, ymax); ++yy)
+        for (int32_t xx = std::max(x - half, xmin); xx < std::min(x + half + 1, xmax); ++xx) {
+            sum += r.At(xx, yy);
+            ++count;
+        }
+    mean = count ? sum / double(count) : 0.0;
+    for (int32_t yy = std::max(y - half, ymin); yy < std::min(y + half + 1, ymax); ++yy)
+        for (int32_t xx = std::max(x - half, xmin); xx < std::min(x + half + 1, xmax); ++xx) {
+            const double d = r.At(xx, yy) - mean;
+            sum2 += d * d;
+        }
+    stdDev = count ? std::sqrt(sum2 / double(count)) : 0.0;
+}
+
+}  // namespace
+
+std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, int hMAX,
+                                              int increment, int n, int m, const CMImageBase* mask,
+                                              std::string& log) {
+    if (!image.IsValid()) return nullptr;
+    hMIN &= 0xFF;
+    hMAX &= 0xFF;
+    increment &= 0xFF;
+    n &= 0xFF;
+    m &= 0xFF;
+    if (hMIN < 1 || hMAX < hMIN || increment < 1) return nullptr;
+    const int32_t w = image.width, h = image.height;
+    const double noThreshold = -DBL_MAX;
+    CTicker ticker;
+    // Local statistics of each path's entries, taken while the response of
+    // that scale exists: [path][scale - hMIN] = (mean, stdDev).
+    std::vector<std::vector<std::pair<double, double>>> local;
+
+    CResponseImage response;
+    CFilter kernel = MakeLoGFilter(hMIN);
+    if (!ConvolveWithStats(image, kernel, mask, nullptr, false, response)) return nullptr;
+    log += Format("CandidateListSSS-ConvolveLoG(hMIN=%d) ", hMIN);
+    ticker.Stamp(log);
+    std::vector<CLogPath> paths;
+    int32_t hw = kernel.width / 2, hh = kernel.height / 2;
+    FindLogMaxima(n, m, paths, response, hw, w - hw, hh, h - hh, mask, noThreshold, -2, -2, 0, hMIN,
+                  hMIN, hMAX);
+    if (paths.empty()) return nullptr;
+    local.assign(paths.size(),
+                 std::vector<std::pair<double, double>>(std::size_t(hMAX - hMIN + 1), {0.0, 0.0}));
+    for (std::size_t p = 0; p < paths.size(); ++p) {
+        const CPoint pt = paths[p].PointAt(hMIN);
+        LocalStats(response, pt.x, pt.y, hw, hw, w - hw, hh, h - hh, local[p][0].first,
+                   local[p][0].second);
+    }
+    log += Format("CandidateListSSS-LocalMaxima_(hMIN=%d) ", hMIN);
+    ticker.Stamp(log);
+
+    // Later scales: responses only where some path can look.
+    const int32_t reach = (n & ~1) + m;
+    std::vector<uint8_t> done(std::size_t(w) * std::size_t(h), 0);
+    std::vector<std::size_t> touched;
+    for (int s = hMIN + increment; s <= hMAX; s += increment) {
+        kernel = MakeLoGFilter(s);
+        hw = kernel.width / 2;
+        hh = kernel.height / 2;
+        for (std::size_t k : touched) {
+            response.values[k] = 0.0f;
+            done[k] = 0;
+        }
+        touched.clear();
+        const double divisor = kernel.Divisor();
+        for (const CLogPath& path : paths) {
+            const CPoint prev = path.PointAt(s - increment);
+            if (prev.x == -1 && prev.y == -1) continue;
+            for (int32_t y = std::max(prev.y - reach, hh);
+                 y <= std::min(prev.y + reach, h - hh - 1); ++y)
+                for (int32_t x = std::max(prev.x - reach, hw);
+                     x <= std::min(prev.x + reach, w - hw - 1); ++x) {
+                    const std::size_t k = std::size_t(y) * w + x;
+                    if (done[k]) continue;
+                    done[k] = 1;
+                    touched.push_back(k);
+                    if (!MaskAllows(mask, x, y)) continue;
+                    response.values[k] =
+                        static_cast<float>(CorrelateAt(image, kernel, x, y) / divisor);
+                }
+        }
+        log += Format("CandidateListSSS-ConvolveLoG_(h=%d) ", s);
+        ticker.Stamp(log);
+        for (std::size_t p = 0; p < paths.size(); ++p) {
+            const CPoint prev = paths[p].PointAt(s - increment);
+            if (prev.x == -1 && prev.y == -1) continue;
+            FindLogMaxima(n, m, paths, response, hw, w - hw, hh, h - hh, mask, noThreshold, prev.x,
+                          prev.y, p, s, hMIN, hMAX);
+            const CPoint now = paths[p].PointAt(s);
+            if (now.x != -1)
+                LocalStats(response, now.x, now.y, hw, hw, w - hw, hh, h - hh,
+                           local[p][std::size_t(s - hMIN)].first,
+                           local[p][std::size_t(s - hMIN)].second);
+        }
+        log += Format("CandidateListSSS-LocalMaxima_(h=%d) ", s);
+        ticker.Stamp(log);
+    }
+    response = CResponseImage();
+
+    auto spots = std::make_unique<CSpotList>();
+    std::set<std::tuple<int32_t, int32_t, double, std::vector<double>>> seen;
+    for (int s = hMIN; s <= hMAX; ++s)
+        for (std::size_t p = 0; p < paths.size(); ++p) {
+            const CPointResponse* best = paths[p].BestEntry();
+            if (!best || best->values.empty() || best->values[0] != s || !best->IsSet()) continue;
+            if (!MaskAllows(mask, best->x, best->y)) continue;
+            CPointResponse spot = *best;
+            const double r = spot.response;
+            const auto [mean, sd] = local[p][std::size_t(s - hMIN)];
+            spot.Append(r > 0 ? r * r : (r < 0 ? -r * r : 0.0));
+            for (double v : {mean, sd, mean, sd}) spot.Append(v);
+            if (seen.emplace(spot.x, spot.y, spot.response, spot.values).second)
+                spots->Append(spot);
+        }
+    log += "CandidateListSSS-Create seeds ";
+    ticker.Stamp(log);
+    paths.clear();
+    log += "CandidateListSSS-remove Logpath ";
+    ticker.Stamp(log);
+    return spots;
+}
+
 void SelectSpots(const CSpotList& spots, CSpotList& out, bool automatic, double threshold, int k,
                  int excludedScale) {
     out.ClearAll();

@@ -65,6 +65,17 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
                                             int n, int m, const CMImageBase* mask, std::string& log,
                                             const CDetectorOptions& options = {});
 
+// The path-free form used to prepare seeds: no global statistics or
+// thresholds. Every strict n x n local maximum of the hMIN response starts a
+// path; later scales are computed only in windows of half-size (n rounded down
+// to even) + m around the paths' previous points. A seed's values are [scale,
+// response, energy, local mean, local stdDev, local mean, local stdDev], the
+// local figures taken over the kernel-sized window around it at its own scale
+// (restricted to where that kernel fits). No "Obraz LOG" lines are logged.
+std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, int hMAX,
+                                              int increment, int n, int m,
+                                              const CMImageBase* mask, std::string& log);
+
 // Clears out and copies the passing spots: those not at excludedScale whose
 // value k is >= threshold, or with automatic set >= values[3] + factor *
 // values[4] (factor is then the threshold argument).

@@ -51,7 +51,7 @@ struct CRefSpot {
 };
 
 std::vector<CRefSpot> ReferenceDetector(const CMImage& image, int hMIN, int hMAX, int inc, int n,
-                                        int m) {
+                                        int m, bool thresholds = true) {
     const int W = image.width, H = image.height;
     struct Resp {
         std::vector<float> r;
@@ -95,7 +95,7 @@ std::vector<CRefSpot> ReferenceDetector(const CMImage& image, int hMIN, int hMAX
     Resp r0 = convolve(hMIN);
     means[0] = r0.mean;
     sds[0] = r0.sd;
-    const double T0 = double(r0.mean) + double(2.7f) * double(r0.sd);
+    const double T0 = thresholds ? double(r0.mean) + double(2.7f) * double(r0.sd) : -DBL_MAX;
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             if (candidate(r0, x, y, T0)) {
@@ -106,7 +106,7 @@ std::vector<CRefSpot> ReferenceDetector(const CMImage& image, int hMIN, int hMAX
         Resp r = convolve(h);
         means[std::size_t(h - hMIN)] = r.mean;
         sds[std::size_t(h - hMIN)] = r.sd;
-        const double T = double(r.mean) + double(2.7f) * double(r.sd);
+        const double T = thresholds ? double(r.mean) + double(2.7f) * double(r.sd) : -DBL_MAX;
         const int lo = r.kw / 2, hiX = W - r.kw / 2, hiY = H - r.kw / 2;
         for (auto& p : paths) {
             const Entry prev = p[std::size_t(h - inc - hMIN)];
@@ -195,6 +195,55 @@ TEST(SpotDetector, MatchesTheDirectDefinition) {
         ASSERT_TRUE(slow);
         EXPECT_EQ(slow->Count(), fast->Count());
     }
+}
+
+TEST(SpotDetector, SeedFormMatchesTheFullComputationWithoutThresholds) {
+    const CMImage image = SpotImage(90, 80, 12, {{30, 30, 1.5}, {60, 40, 2.5}}, 8);
+    for (int m : {0, 3, 5}) {
+        SCOPED_TRACE(m);
+        std::string log;
+        auto seeds = CandidateListSeeds(image, 2, 6, 2, 3, m, nullptr, log);
+        ASSERT_TRUE(seeds);
+        EXPECT_EQ(log.find("Obraz LOG"), std::string::npos);
+        const auto ref = ReferenceDetector(image, 2, 6, 2, 3, m, false);
+        ASSERT_EQ(seeds->Count(), int(ref.size()));
+        for (int i = 0; i < seeds->Count(); ++i) {
+            const CPointResponse& s = (*seeds)[i];
+            const CRefSpot& r = ref[std::size_t(i)];
+            ASSERT_EQ(s.values.size(), 7u);
+            EXPECT_EQ(s.x, r.x);
+            EXPECT_EQ(s.y, r.y);
+            EXPECT_EQ(s.values[0], r.scale);
+            EXPECT_NEAR(s.response, r.response, 1e-4 * std::abs(r.response) + 1e-9);
+            EXPECT_GE(s.values[4], 0.0);  // a local deviation
+            EXPECT_EQ(s.values[3], s.values[5]);
+        }
+    }
+}
+
+TEST(SpotDetector, BatchFormExcludesAndKeepsStrongSpots) {
+    const CMImage image = SpotImage(160, 140, 12, kTruth, 6);
+    std::string log;
+    auto all = CandidateListSSS(image, 3, 9, 2, 3, 3, nullptr, log);
+    ASSERT_TRUE(all);
+    std::vector<std::pair<std::string, std::unique_ptr<CMImage>>> pictures;
+    CDetectorOptions batch;
+    batch.excludedScale = 3;
+    batch.parN = 6.0;
+    batch.responseImages = &pictures;
+    auto kept = CandidateListSSS(image, 3, 9, 2, 3, 3, nullptr, log, batch);
+    ASSERT_TRUE(kept);
+    int expected = 0;
+    for (int i = 0; i < all->Count(); ++i) {
+        const CPointResponse& s = (*all)[i];
+        expected += s.values[0] != 3 && s.values[3] + 6.0 * s.values[4] <= s.response;
+    }
+    EXPECT_EQ(kept->Count(), expected);
+    EXPECT_LT(kept->Count(), all->Count());
+    ASSERT_EQ(pictures.size(), 4u);
+    EXPECT_EQ(pictures[1].first, "h=5");
+    ASSERT_TRUE(pictures[1].second);
+    EXPECT_EQ(pictures[1].second->width, 160);
 }
 
 TEST(SpotDetector, FindsEveryPlantedSpot) {
