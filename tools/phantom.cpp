@@ -6,6 +6,9 @@
 #include <random>
 #include <vector>
 
+#include "regions/overlay_file.h"
+#include "regions/regions.h"
+
 namespace vistrel::cli {
 
 namespace {
@@ -58,6 +61,97 @@ struct CWave {
 double SmoothStep(double edge0, double edge1, double v) {
     const double t = std::clamp((v - edge0) / (edge1 - edge0), 0.0, 1.0);
     return t * t * (3.0 - 2.0 * t);
+}
+
+// True when (x, y) is inside the inner part of the breast of the phantom.
+bool InsideBreast(const CPhantom& p, double x, double y, double fraction) {
+    const double u = x / p.semiAxisX, v = (y - p.centreY) / p.semiAxisY;
+    return x >= 0 && u * u + v * v < fraction * fraction;
+}
+
+void DrawSpeck(CMImage& image, const CPhantomCalcification& c) {
+    const double reach = c.radius + 3.0;
+    const int32_t x0 = std::max(0, static_cast<int32_t>(std::floor(c.x - reach)));
+    const int32_t x1 = std::min(image.width - 1, static_cast<int32_t>(std::ceil(c.x + reach)));
+    const int32_t y0 = std::max(0, static_cast<int32_t>(std::floor(c.y - reach)));
+    const int32_t y1 = std::min(image.height - 1, static_cast<int32_t>(std::ceil(c.y + reach)));
+    for (int32_t y = y0; y <= y1; ++y)
+        for (int32_t x = x0; x <= x1; ++x) {
+            const double d = std::hypot(x - c.x, y - c.y);
+            const double add = c.contrast / (1.0 + std::exp((d - c.radius) * 3.0));
+            const double base = static_cast<uint16_t>(image.GetPixel(x, y));
+            const double v = std::clamp(base + std::round(add), 0.0, double(image.maxValue));
+            image.SetPixel(x, y, static_cast<int32_t>(v));
+        }
+}
+
+// Places and draws the specks; the tissue drawn before is not affected by
+// their numbers because they use a random sequence of their own.
+void AddCalcifications(const CPhantomParams& params, CPhantom& phantom, CMImage& image) {
+    if (params.clusters <= 0 && params.isolatedSpots <= 0) return;
+    CPhantomRandom random(params.seed ^ 0x9E3779B9u);
+    const double side = std::min(image.width, image.height);
+    const double maxValue = image.maxValue;
+    auto farEnough = [&](double x, double y, double r) {
+        for (const CPhantomCalcification& o : phantom.calcifications)
+            if (std::hypot(x - o.x, y - o.y) < 2.0 * (r + o.radius) + 4.0) return false;
+        return true;
+    };
+    auto speck = [&](double x, double y, int cluster) {
+        CPhantomCalcification c;
+        c.x = x;
+        c.y = y;
+        c.radius = random.Uniform(1.0, 3.5);
+        c.contrast = random.Uniform(0.12, 0.20) * maxValue;
+        c.cluster = cluster;
+        return c;
+    };
+    const double margin = 20.0;
+    auto inImage = [&](double x, double y) {
+        return x >= margin && y >= margin && x < image.width - margin && y < image.height - margin;
+    };
+    for (int k = 0; k < params.clusters; ++k) {
+        for (int attempt = 0; attempt < 200; ++attempt) {
+            const double x = random.Uniform(0.0, phantom.semiAxisX);
+            const double y = random.Uniform(phantom.centreY - phantom.semiAxisY,
+                                            phantom.centreY + phantom.semiAxisY);
+            const double radius = side * random.Uniform(0.02, 0.04) + 6.0;
+            if (!InsideBreast(phantom, x, y, 0.7) || !inImage(x - radius, y - radius) ||
+                !inImage(x + radius, y + radius))
+                continue;
+            bool apart = true;
+            for (const CPhantomCluster& o : phantom.clusters)
+                apart = apart && std::hypot(x - o.x, y - o.y) > radius + o.radius + 20.0;
+            if (!apart) continue;
+            const int number = static_cast<int>(phantom.clusters.size()) + 1;
+            phantom.clusters.push_back({x, y, radius});
+            const int members = 5 + static_cast<int>(random.Uniform() * 5);
+            for (int m = 0, tries = 0; m < members && tries < 500; ++tries) {
+                const double a = random.Uniform(0.0, 2.0 * kPi);
+                const double d = (radius - 4.0) * std::sqrt(random.Uniform());
+                CPhantomCalcification c = speck(x + d * std::cos(a), y + d * std::sin(a), number);
+                if (!farEnough(c.x, c.y, c.radius)) continue;
+                phantom.calcifications.push_back(c);
+                ++m;
+            }
+            break;
+        }
+    }
+    for (int k = 0, tries = 0; k < params.isolatedSpots && tries < 200 * (k + 1); ++tries) {
+        const double x = random.Uniform(0.0, phantom.semiAxisX);
+        const double y = random.Uniform(phantom.centreY - phantom.semiAxisY,
+                                        phantom.centreY + phantom.semiAxisY);
+        if (!InsideBreast(phantom, x, y, 0.7) || !inImage(x, y)) continue;
+        bool outsideClusters = true;
+        for (const CPhantomCluster& o : phantom.clusters)
+            outsideClusters = outsideClusters && std::hypot(x - o.x, y - o.y) > o.radius + 30.0;
+        if (!outsideClusters) continue;
+        CPhantomCalcification c = speck(x, y, 0);
+        if (!farEnough(c.x, c.y, c.radius)) continue;
+        phantom.calcifications.push_back(c);
+        ++k;
+    }
+    for (const CPhantomCalcification& c : phantom.calcifications) DrawSpeck(image, c);
 }
 
 }  // namespace
@@ -160,9 +254,52 @@ CPhantom GeneratePhantom(const CPhantomParams& params) {
             }
         }
     }
+    AddCalcifications(params, phantom, *image);
     image->InvalidateHistogram();
     phantom.image = std::move(image);
     return phantom;
+}
+
+bool WritePhantomTruth(const std::string& path, const CPhantom& phantom) {
+    if (!phantom.image) return false;
+    const int32_t w = phantom.image->width, h = phantom.image->height;
+    CRegions regions, ros;
+    for (std::size_t k = 0; k < phantom.clusters.size(); ++k) {
+        const CPhantomCluster& c = phantom.clusters[k];
+        std::vector<CPoint> polygon;
+        const double r = c.radius + 4.0;
+        for (int i = 0; i < 24; ++i) {
+            const double a = 2.0 * kPi * i / 24.0;
+            polygon.push_back(
+                {std::clamp(static_cast<int32_t>(std::lround(c.x + r * std::cos(a))), 0, w - 1),
+                 std::clamp(static_cast<int32_t>(std::lround(c.y + r * std::sin(a))), 0, h - 1)});
+        }
+        CRegion outline(polygon, CRegion::PointsMode::Polygon);
+        outline.diagnosis = 1;
+        outline.type = 'c';
+        ros.Add(outline);
+    }
+    for (const CPhantomCalcification& calc : phantom.calcifications) {
+        std::vector<CPoint> pixels;
+        const double reach = std::max(calc.radius, 1.5);
+        for (int32_t y = static_cast<int32_t>(std::floor(calc.y - reach));
+             y <= static_cast<int32_t>(std::ceil(calc.y + reach)); ++y)
+            for (int32_t x = static_cast<int32_t>(std::floor(calc.x - reach));
+                 x <= static_cast<int32_t>(std::ceil(calc.x + reach)); ++x)
+                if (x >= 0 && y >= 0 && x < w && y < h &&
+                    std::hypot(x - calc.x, y - calc.y) <= reach)
+                    pixels.push_back({x, y});
+        CRegion speck(pixels, CRegion::PointsMode::PixelSet);
+        speck.diagnosis = calc.cluster != 0 ? 1 : 0;
+        speck.type = 'm';
+        speck.clusterNumber = calc.cluster;
+        regions.Add(speck);
+    }
+    COverlayPlacement placement;
+    placement.imageWidth = w;
+    placement.imageHeight = h;
+    const COverlayWriteResult result = WriteOverlay(path, "", regions, ros, placement, true, false);
+    return result == COverlayWriteResult::Written;
 }
 
 }  // namespace vistrel::cli

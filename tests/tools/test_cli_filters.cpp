@@ -134,3 +134,78 @@ TEST_F(CliFilters, SpotsFindsTheBlobAndSelects) {
 
 }  // namespace
 }  // namespace vistrel::clitest
+
+namespace vistrel::clitest {
+namespace {
+
+class CliPhantomSpecks : public CCliScratchTest {};
+
+TEST_F(CliPhantomSpecks, TruthIsWrittenAndEverySpeckIsFound) {
+    const std::vector<std::string> common{"--width", "600", "--height", "800", "--seed", "5"};
+    std::vector<std::string> plainArgs{"phantom", Path("plain.pgx")};
+    plainArgs.insert(plainArgs.end(), common.begin(), common.end());
+    std::vector<std::string> speckArgs{"phantom", Path("specks.pgx"), "--clusters",
+                                       "2",       "--spots",          "4"};
+    speckArgs.insert(speckArgs.end(), common.begin(), common.end());
+    ASSERT_EQ(Run(plainArgs).exitCode, 0);
+    const CRun run = Run(speckArgs);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const QJsonObject truth = JsonOf(run);
+    const QJsonArray clusters = truth["clusters"].toArray();
+    const QJsonArray specks = truth["calcifications"].toArray();
+    EXPECT_EQ(clusters.size(), 2);
+    int isolated = 0;
+    for (const auto& v : specks) isolated += v.toObject()["cluster"].toInt() == 0;
+    EXPECT_EQ(isolated, 4);
+    EXPECT_GE(specks.size(), 2 * 5 + 4);
+
+    // The OVERLAY beside the image: one malignant ROS per cluster, one region per speck.
+    EXPECT_EQ(truth["overlay"].toString().toStdString(), Path("specks.OVERLAY"));
+    const std::string overlay = ReadFile(Path("specks.OVERLAY"));
+    auto count = [&](const std::string& what) {
+        int n = 0;
+        for (std::size_t at = overlay.find(what); at != std::string::npos;
+             at = overlay.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("PATHOLOGY MALIGNANT"), 2);
+    EXPECT_EQ(count("REGION MICROCALCIFICATION"), specks.size());
+    EXPECT_EQ(count("IN CLUSTER 1"), int(specks.size()) - isolated - count("IN CLUSTER 2"));
+
+    // The tissue is the same as without specks: pixels differ only near them.
+    const CPgxFile plain = ReadPgx(Path("plain.pgx"));
+    const CPgxFile withSpecks = ReadPgx(Path("specks.pgx"));
+    ASSERT_EQ(plain.samples.size(), withSpecks.samples.size());
+    for (int y = 0; y < 800; ++y)
+        for (int x = 0; x < 600; ++x) {
+            if (plain.samples[std::size_t(y * 600 + x)] ==
+                withSpecks.samples[std::size_t(y * 600 + x)])
+                continue;
+            bool near = false;
+            for (const auto& v : specks) {
+                const QJsonObject s = v.toObject();
+                near |= std::hypot(x - s["x"].toDouble(), y - s["y"].toDouble()) <=
+                        s["radius"].toDouble() + 4;
+            }
+            ASSERT_TRUE(near) << x << "," << y;
+        }
+
+    // The detector with its defaults finds every speck inside its disc.
+    const CRun found = Run({"spots", Path("specks.pgx")});
+    ASSERT_EQ(found.exitCode, 0) << found.err;
+    const QJsonArray spots = JsonOf(found)["spots"].toArray();
+    for (const auto& v : specks) {
+        const QJsonObject s = v.toObject();
+        const double reach = std::max(1.5, s["radius"].toDouble());
+        bool hit = false;
+        for (const auto& d : spots)
+            hit |= std::hypot(d.toObject()["x"].toDouble() - s["x"].toDouble(),
+                              d.toObject()["y"].toDouble() - s["y"].toDouble()) <= reach;
+        EXPECT_TRUE(hit) << s["x"].toDouble() << "," << s["y"].toDouble();
+    }
+    EXPECT_EQ(Run({"phantom", Path("x.pgx"), "--clusters", "21"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace vistrel::clitest
