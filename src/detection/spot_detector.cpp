@@ -107,31 +107,46 @@ bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImag
             }
         }
     }
-    if (!CorrelateInterior(image, kernel, out.values.data(), useDirect)) return false;
     const bool skip = MaskValid(skipMask);
     const bool restrict = MaskValid(statsMask);
+    // Without masks the sums and extremes are gathered by the convolution while
+    // each row is in the cache; the rows it does not reach hold only zeros.
+    const bool fused = wantStats && !skip && !restrict;
+    std::vector<CRowFigures> figures(fused ? std::size_t(h) : 0);
+    if (!CorrelateInterior(image, kernel, out.values.data(), useDirect,
+                           fused ? figures.data() : nullptr))
+        return false;
     if (skip) {
         for (int32_t y = 0; y < h; ++y)
             for (int32_t x = 0; x < w; ++x)
                 if (skipMask->GetPixel(x, y) == 0) out.values[std::size_t(y) * w + x] = 0.0f;
     }
     if (!wantStats) return true;
-    // Written responses: the interior, minus skipped pixels; the band where
-    // the kernel does not fit is written as 0.
     double max = -DBL_MAX, min = DBL_MAX;
     std::vector<double> rowSum(std::size_t(h), 0.0);
-#pragma omp parallel for schedule(static) reduction(max : max) reduction(min : min)
-    for (int32_t y = 0; y < h; ++y) {
-        const float* row = out.values.data() + std::size_t(y) * w;
-        double sum = 0.0;
-        for (int32_t x = 0; x < w; ++x) {
-            if (skip && skipMask->GetPixel(x, y) == 0) continue;
-            const double v = row[x];
-            max = std::max(max, v);
-            min = std::min(min, v);
-            if (!restrict || statsMask->GetPixel(x, y) != 0) sum += v;
+    if (fused) {
+        const bool zeros = kernel.width > 1 || kernel.height > 1 || !kernel.HasRows() ||
+                           w <= 2 * (kernel.width / 2) || h <= 2 * (kernel.height / 2);
+        if (zeros) max = min = 0.0;
+        for (int32_t y = 0; y < h; ++y) {
+            rowSum[std::size_t(y)] = figures[std::size_t(y)].sum;
+            max = std::max(max, double(figures[std::size_t(y)].max));
+            min = std::min(min, double(figures[std::size_t(y)].min));
         }
-        rowSum[std::size_t(y)] = sum;
+    } else {
+#pragma omp parallel for schedule(static) reduction(max : max) reduction(min : min)
+        for (int32_t y = 0; y < h; ++y) {
+            const float* row = out.values.data() + std::size_t(y) * w;
+            double sum = 0.0;
+            for (int32_t x = 0; x < w; ++x) {
+                if (skip && skipMask->GetPixel(x, y) == 0) continue;
+                const double v = row[x];
+                max = std::max(max, v);
+                min = std::min(min, v);
+                if (!restrict || statsMask->GetPixel(x, y) != 0) sum += v;
+            }
+            rowSum[std::size_t(y)] = sum;
+        }
     }
     double sum = 0.0;
     for (double s : rowSum) sum += s;
@@ -140,13 +155,25 @@ bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImag
 #pragma omp parallel for schedule(static)
     for (int32_t y = 0; y < h; ++y) {
         const float* row = out.values.data() + std::size_t(y) * w;
-        double s2 = 0.0;
-        for (int32_t x = 0; x < w; ++x) {
-            if (restrict && statsMask->GetPixel(x, y) == 0) continue;
-            const double d = row[x] - mean;
-            s2 += d * d;
+        // Eight interleaved lanes in a fixed order (see the row sums).
+        double lanes[8] = {};
+        if (!restrict) {
+            int32_t x = 0;
+            for (; x + 8 <= w; x += 8)
+                for (int k = 0; k < 8; ++k) {
+                    const double d = row[x + k] - mean;
+                    lanes[k] += d * d;
+                }
+            for (; x < w; ++x) lanes[0] += (row[x] - mean) * (row[x] - mean);
+        } else {
+            for (int32_t x = 0; x < w; ++x) {
+                if (statsMask->GetPixel(x, y) == 0) continue;
+                const double d = row[x] - mean;
+                lanes[x % 8] += d * d;
+            }
         }
-        rowSum[std::size_t(y)] = s2;
+        rowSum[std::size_t(y)] = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) +
+                                 ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
     }
     double sum2 = 0.0;
     for (double s : rowSum) sum2 += s;

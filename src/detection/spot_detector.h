@@ -73,8 +73,8 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
 // local figures taken over the kernel-sized window around it at its own scale
 // (restricted to where that kernel fits). No "Obraz LOG" lines are logged.
 std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, int hMAX,
-                                              int increment, int n, int m,
-                                              const CMImageBase* mask, std::string& log);
+                                              int increment, int n, int m, const CMImageBase* mask,
+                                              std::string& log);
 
 // Clears out and copies the passing spots: those not at excludedScale whose
 // value k is >= threshold, or with automatic set >= values[3] + factor *

@@ -85,9 +85,34 @@ void RunRow(const CRowKernels& k, const CRowJob& job, int32_t y, double* const* 
     k.rowDouble(job, y, vbuf, acc, out);
 }
 
+// Sum and extremes of n values. The sum runs in eight interleaved lanes
+// combined in a fixed order: deterministic, and not one long chain of
+// dependent additions.
+template <typename Out>
+CRowFigures FiguresOf(const Out* v, int32_t n) {
+    if (n <= 0) return {};
+    double lanes[8] = {};
+    Out lo = v[0], hi = v[0];
+    int32_t x = 0;
+    for (; x + 8 <= n; x += 8)
+        for (int k = 0; k < 8; ++k) {
+            lanes[k] += double(v[x + k]);
+            lo = std::min(lo, v[x + k]);
+            hi = std::max(hi, v[x + k]);
+        }
+    for (; x < n; ++x) {
+        lanes[0] += double(v[x]);
+        lo = std::min(lo, v[x]);
+        hi = std::max(hi, v[x]);
+    }
+    const double sum = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) +
+                       ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
+    return {sum, float(lo), float(hi)};
+}
+
 template <typename Out>
 bool CorrelateInteriorImpl(const CMImageBase& image, const CFilter& filter, Out* out,
-                           bool useDirect) {
+                           bool useDirect, CRowFigures* figures = nullptr) {
     if (!image.IsValid() || !out) return false;
     const int32_t w = image.width, h = image.height;
     if (filter.width <= 0 || filter.height <= 0) return true;
@@ -127,8 +152,11 @@ bool CorrelateInteriorImpl(const CMImageBase& image, const CFilter& filter, Out*
         double* vbuf[3] = {buffers.data(), buffers.data() + w,
                            buffers.data() + 2 * std::ptrdiff_t(w)};
 #pragma omp for schedule(static)
-        for (int32_t y = hh; y < h - hh; ++y)
-            RunRow(kernels, job, y, vbuf, acc.data(), out + std::ptrdiff_t(y) * w);
+        for (int32_t y = hh; y < h - hh; ++y) {
+            Out* row = out + std::ptrdiff_t(y) * w;
+            RunRow(kernels, job, y, vbuf, acc.data(), row);
+            if (figures) figures[y] = FiguresOf(row + hw, w - 2 * hw);
+        }
     }
     return true;
 }
@@ -290,6 +318,11 @@ CSeparableTerms DecomposeKernel(const CFilter& filter, int maxTerms) {
 bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, float* out,
                        bool useDirect) {
     return CorrelateInteriorImpl(image, filter, out, useDirect);
+}
+
+bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, float* out, bool useDirect,
+                       CRowFigures* rowFigures) {
+    return CorrelateInteriorImpl(image, filter, out, useDirect, rowFigures);
 }
 
 bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, double* out,

@@ -66,6 +66,15 @@ std::vector<std::pair<double, double>> OutlineSpans(const COutline& outline, dou
 // directly. useDirect forces the direct sum. False for an invalid image.
 bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, float* out,
                        bool useDirect = false);
+// Per-row figures of the written responses, gathered while each row is still
+// in the cache: the sum (in double, in x order) and the extremes.
+struct CRowFigures {
+    double sum = 0;
+    float min = 0, max = 0;
+};
+// As above, and rowFigures[y] for every row the kernel fits (others untouched).
+bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, float* out, bool useDirect,
+                       CRowFigures* rowFigures);
 bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, double* out,
                        bool useDirect = false);
 // The whole image: interior as above, border pixels by the direct sum over the

@@ -66,31 +66,102 @@ void VerticalTerm(const CRowJob& job, const T* top, const double* col, double* v
     }
 }
 
+// Pixels processed together: their running sums stay in vector registers
+// across the kernel loop instead of going through memory at every step.
+constexpr int32_t kChunk = 32;
+
 // Two symmetric vertical factors read the same folded samples (the LoG case).
+// Per pixel the additions run in kernel-row order, as in the plain loop.
 template <typename T>
 void VerticalPair(const CRowJob& job, const T* top, double* v0, double* v1) {
     const int32_t kh = job.kh, width = job.width;
     const std::ptrdiff_t stride = job.stride;
     const double* c0s = job.columns[0];
     const double* c1s = job.columns[1];
-    for (int32_t x = 0; x < width; ++x) v0[x] = v1[x] = 0.0;
-    for (int32_t i = 0; i < kh / 2; ++i) {
-        const double c0 = c0s[i], c1 = c1s[i];
-        const T* a = top + std::ptrdiff_t(i) * stride;
-        const T* b = top + std::ptrdiff_t(kh - 1 - i) * stride;
-        for (int32_t x = 0; x < width; ++x) {
-            const double folded = double(int32_t(a[x]) + int32_t(b[x]));
-            v0[x] += c0 * folded;
-            v1[x] += c1 * folded;
+    const bool odd = kh % 2 == 1;
+    int32_t x = 0;
+    for (; x + kChunk <= width; x += kChunk) {
+        double s0[kChunk], s1[kChunk];
+        for (int32_t k = 0; k < kChunk; ++k) s0[k] = s1[k] = 0.0;
+        for (int32_t i = 0; i < kh / 2; ++i) {
+            const double c0 = c0s[i], c1 = c1s[i];
+            const T* a = top + std::ptrdiff_t(i) * stride + x;
+            const T* b = top + std::ptrdiff_t(kh - 1 - i) * stride + x;
+            for (int32_t k = 0; k < kChunk; ++k) {
+                const double folded = double(int32_t(a[k]) + int32_t(b[k]));
+                s0[k] += c0 * folded;
+                s1[k] += c1 * folded;
+            }
+        }
+        if (odd) {
+            const double c0 = c0s[kh / 2], c1 = c1s[kh / 2];
+            const T* a = top + std::ptrdiff_t(kh / 2) * stride + x;
+            for (int32_t k = 0; k < kChunk; ++k) {
+                s0[k] += c0 * double(a[k]);
+                s1[k] += c1 * double(a[k]);
+            }
+        }
+        for (int32_t k = 0; k < kChunk; ++k) {
+            v0[x + k] = s0[k];
+            v1[x + k] = s1[k];
         }
     }
-    if (kh % 2 == 1) {
-        const double c0 = c0s[kh / 2], c1 = c1s[kh / 2];
-        const T* a = top + std::ptrdiff_t(kh / 2) * stride;
-        for (int32_t x = 0; x < width; ++x) {
-            v0[x] += c0 * double(a[x]);
-            v1[x] += c1 * double(a[x]);
+    for (; x < width; ++x) {
+        double s0 = 0.0, s1 = 0.0;
+        for (int32_t i = 0; i < kh / 2; ++i) {
+            const double folded = double(int32_t(top[std::ptrdiff_t(i) * stride + x]) +
+                                         int32_t(top[std::ptrdiff_t(kh - 1 - i) * stride + x]));
+            s0 += c0s[i] * folded;
+            s1 += c1s[i] * folded;
         }
+        if (odd) {
+            const double a = double(top[std::ptrdiff_t(kh / 2) * stride + x]);
+            s0 += c0s[kh / 2] * a;
+            s1 += c1s[kh / 2] * a;
+        }
+        v0[x] = s0;
+        v1[x] = s1;
+    }
+}
+
+// Both symmetric horizontal factors of a pair in one sweep, chunked like the
+// vertical pass; per pixel the same additions in the same order.
+template <typename Out>
+void HorizontalPair(const CRowJob& job, double* const* vbuf, Out* out) {
+    const int32_t kw = job.kw, hw = kw / 2;
+    const double* v0 = vbuf[0] - hw;
+    const double* v1 = vbuf[1] - hw;
+    const double* r0 = job.rows[0];
+    const double* r1 = job.rows[1];
+    const bool odd = kw % 2 == 1;
+    const double divisor = job.divisor;
+    const int32_t x0 = hw, x1 = job.width - hw;
+    int32_t x = x0;
+    for (; x + kChunk <= x1; x += kChunk) {
+        double s[kChunk];
+        for (int32_t k = 0; k < kChunk; ++k) s[k] = 0.0;
+        for (int32_t j = 0; j < hw; ++j) {
+            const double c0 = r0[j], c1 = r1[j];
+            const double *a0 = v0 + j + x, *b0 = v0 + (kw - 1 - j) + x;
+            const double *a1 = v1 + j + x, *b1 = v1 + (kw - 1 - j) + x;
+            for (int32_t k = 0; k < kChunk; ++k)
+                s[k] += c0 * (a0[k] + b0[k]) + c1 * (a1[k] + b1[k]);
+        }
+        if (odd) {
+            const double c0 = r0[hw], c1 = r1[hw];
+            const double* a0 = v0 + hw + x;
+            const double* a1 = v1 + hw + x;
+            for (int32_t k = 0; k < kChunk; ++k) s[k] += c0 * a0[k] + c1 * a1[k];
+        }
+        for (int32_t k = 0; k < kChunk; ++k) out[x + k] = static_cast<Out>(s[k] / divisor);
+    }
+    for (; x < x1; ++x) {
+        double s = 0.0;
+        for (int32_t j = 0; j < hw; ++j)
+            s += r0[j] * (v0[j + x] + v0[(kw - 1 - j) + x]) +
+                 r1[j] * (v1[j + x] + v1[(kw - 1 - j) + x]);
+        if (odd) s += r0[hw] * v0[hw + x] + r1[hw] * v1[hw + x];
+        out[x] = static_cast<Out>(s / divisor);
     }
 }
 
@@ -109,25 +180,7 @@ void SeparableRowT(const CRowJob& job, int32_t y, double* const* vbuf, double* a
     const int32_t x0 = hw, x1 = job.width - hw;
     for (int32_t x = x0; x < x1; ++x) acc[x] = 0.0;
     if (job.termCount == 2 && job.symmetricRows) {
-        // Both horizontal factors in one sweep over the row.
-        const double* v0 = vbuf[0] - hw;
-        const double* v1 = vbuf[1] - hw;
-        const double* r0 = job.rows[0];
-        const double* r1 = job.rows[1];
-        for (int32_t j = 0; j < kw / 2; ++j) {
-            const double c0 = r0[j], c1 = r1[j];
-            const double *a0 = v0 + j, *b0 = v0 + (kw - 1 - j);
-            const double *a1 = v1 + j, *b1 = v1 + (kw - 1 - j);
-            for (int32_t x = x0; x < x1; ++x) acc[x] += c0 * (a0[x] + b0[x]) + c1 * (a1[x] + b1[x]);
-        }
-        if (kw % 2 == 1) {
-            const double c0 = r0[kw / 2], c1 = r1[kw / 2];
-            const double* a0 = v0 + kw / 2;
-            const double* a1 = v1 + kw / 2;
-            for (int32_t x = x0; x < x1; ++x) acc[x] += c0 * a0[x] + c1 * a1[x];
-        }
-        const double divisor = job.divisor;
-        for (int32_t x = x0; x < x1; ++x) out[x] = static_cast<Out>(acc[x] / divisor);
+        HorizontalPair(job, vbuf, out);
         return;
     }
     for (int t = 0; t < job.termCount; ++t) {
