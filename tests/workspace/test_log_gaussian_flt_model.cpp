@@ -1,0 +1,72 @@
+#include "workspace/log_gaussian_flt_model.h"
+
+#include <gtest/gtest.h>
+
+namespace vistrel {
+namespace {
+
+CMImage Ramp() {
+    CMImage image;
+    image.Create(40, 30, 8, 1);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) image.SetPixel(x, y, (x * 5 + y * 3 + (x * y) % 7) % 256);
+    return image;
+}
+
+TEST(LogGaussianFltModel, ScaleFieldsAndReset) {
+    CLogGaussianFltModel m;
+    EXPECT_EQ(m.Scale(), 7);
+    EXPECT_EQ(m.DimensionText(), "21");
+    const struct {
+        int set, scale, dimension;
+        const char* sigma;
+    } cases[] = {{2, 2, 7, "0.71"},  {4, 4, 13, "1.41"}, {20, 20, 61, "7.07"},
+                 {21, 2, 7, "0.71"}, {1, 2, 7, "0.71"},  {9, 9, 27, "3.18"}};
+    for (const auto& c : cases) {
+        m.SetScale(c.set);
+        EXPECT_EQ(m.Scale(), c.scale) << c.set;
+        EXPECT_EQ(m.Dimension(), c.dimension) << c.set;
+        EXPECT_EQ(m.SigmaText(), c.sigma) << c.set;
+    }
+    EXPECT_EQ(m.gaussSigma, 1.0);
+    EXPECT_EQ(m.dogWeight, 0.8);
+    EXPECT_EQ(m.subtractSigma, 0.0);
+}
+
+TEST(LogGaussianFltModel, ButtonsGiveTheOperationsResults) {
+    CLogGaussianFltModel m;
+    const CMImage image = Ramp();
+    m.SetScale(3);
+    auto log = m.ApplyLoG(image, nullptr);
+    CMImage expected(image);
+    ASSERT_EQ(ApplyFilter(expected, nullptr, MakeLoGFilter(3), false), 0);
+    ASSERT_TRUE(log);
+    EXPECT_TRUE(log->IsEqual(expected));
+
+    std::string table;
+    auto gauss = m.ApplyGauss(image, nullptr, table);
+    ASSERT_TRUE(gauss);
+    EXPECT_EQ(table.substr(0, 13), "Gauss 7 x 7\n0");
+    EXPECT_NE(table.find("1.00000 "), std::string::npos);
+    EXPECT_NE(table.find("Sum= "), std::string::npos);
+    m.gaussSigma = 4.0;  // 25 x 25: no table
+    ASSERT_TRUE(m.ApplyGauss(image, nullptr, table));
+    EXPECT_TRUE(table.empty());
+
+    auto dog = m.ApplyDifference(image);
+    auto reference = DifferenceOfGaussians(image, 0.8, MakeGaussKernel(1.0), MakeGaussKernel(1.0));
+    ASSERT_TRUE(dog && reference);
+    EXPECT_TRUE(dog->IsEqual(*reference));
+    EXPECT_TRUE(m.ApplySubtract(image));
+    EXPECT_FALSE(m.ApplyLoG(CMImage(), nullptr));
+}
+
+TEST(LogGaussianFltModel, KernelTableLayout) {
+    CFilter f(1, 2);
+    *f.At(0, 0) = 0.5f;
+    *f.At(0, 1) = 0.25f;
+    EXPECT_EQ(KernelTable(f), "Gauss 1 x 2\n0.50000 0.25000 \nSum= 0.75000 ");
+}
+
+}  // namespace
+}  // namespace vistrel
