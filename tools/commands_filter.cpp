@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <sstream>
 #include <string>
+
+#include "core/atomic_file.h"
 
 #include "cli_common.h"
 #include "commands.h"
@@ -13,14 +17,17 @@
 namespace vistrel::cli {
 
 const char* const kFilterHelp =
-    "usage: vistrel-cli filter IN OUT --kernel SPEC [--median] [--normalise-partial]\n"
-    "                                 [--raw W,H,DEPTH[,msb]] [--byte-order LM|ML]\n"
+    "usage: vistrel-cli filter IN OUT --kernel SPEC [--outline FILE.sgt] [--median]\n"
+    "                                 [--normalise-partial] [--raw W,H,DEPTH[,msb]]\n"
+    "                                 [--byte-order LM|ML]\n"
     "\n"
     "Convolves IN with a kernel (a correlation: the kernel is not flipped) and\n"
     "writes the result, rescaled to the range of the sums, to OUT. Pixels the\n"
     "kernel does not fit become 0 unless --normalise-partial rescales their sums\n"
     "by the share of the kernel inside the image. --median takes the weighted\n"
-    "median of the kernel products instead. Prints\n"
+    "median of the kernel products instead. --outline restricts the convolution\n"
+    "to the inside of a breast outline (SGT file: two lines skipped, the count N,\n"
+    "then N lines \"x y\"); outside it the result is 0. Prints\n"
     "  input, output, kernel (name, width, height, scale), width, height, depth\n"
     "\n"
     "kernel SPEC:\n"
@@ -114,10 +121,56 @@ CFilter KernelFromSpec(const std::string& spec) {
 
 }  // namespace
 
+bool ReadSgtOutline(const std::string& path, COutline& outline, std::string& reason) {
+    outline.clear();
+    std::string text;
+    if (!ReadWholeFile(path, text)) {
+        reason = "cannot be read";
+        return false;
+    }
+    std::istringstream in(text);
+    std::string line;
+    for (int skip = 0; skip < 2; ++skip)
+        if (!std::getline(in, line)) {
+            reason = "ends before the point count";
+            return false;
+        }
+    if (!std::getline(in, line)) {
+        reason = "has no point count";
+        return false;
+    }
+    const long count = std::strtol(line.c_str(), nullptr, 10);
+    if (count <= 0 || count > 10000000) {
+        reason = "holds no points";
+        return false;
+    }
+    for (long i = 0; i < count; ++i) {
+        if (!std::getline(in, line)) {
+            outline.clear();
+            reason = "ends early";
+            return false;
+        }
+        const std::size_t space = line.find(' ');
+        if (space == std::string::npos) {
+            outline.clear();
+            reason = "has a line without two numbers";
+            return false;
+        }
+        outline.push_back({double(std::strtol(line.substr(0, space).c_str(), nullptr, 10)),
+                           double(std::strtol(line.substr(space + 1).c_str(), nullptr, 10))});
+    }
+    if (outline.front().x != outline.back().x || outline.front().y != outline.back().y)
+        outline.push_back(outline.front());
+    return true;
+}
+
 int RunFilter(const CommandArgs& words) {
-    const CParsedArgs args(
-        words,
-        {{"kernel"}, {"median", false}, {"normalise-partial", false}, {"raw"}, {"byte-order"}});
+    const CParsedArgs args(words, {{"kernel"},
+                                   {"outline"},
+                                   {"median", false},
+                                   {"normalise-partial", false},
+                                   {"raw"},
+                                   {"byte-order"}});
     if (args.HelpRequested()) {
         std::fputs(kFilterHelp, stdout);
         return 0;
@@ -132,12 +185,19 @@ int RunFilter(const CommandArgs& words) {
     const std::string& input = args.Positionals()[0];
     const std::string& output = args.Positionals()[1];
 
+    COutline outline;
+    if (const auto sgt = args.Value("outline")) {
+        std::string reason;
+        if (!ReadSgtOutline(*sgt, outline, reason)) throw CFailure(*sgt + ": " + reason);
+    }
     std::string description;
     auto image = LoadImage(input, raw, description);
     const int result = args.Has("median")
                            ? ApplyWeightedMedian(*image, kernel)
-                           : ApplyFilter(*image, nullptr, kernel, args.Has("normalise-partial"));
-    if (result != 0) throw CFailure(input + ": the filter gave no result");
+                           : ApplyFilter(*image, &outline, kernel, args.Has("normalise-partial"));
+    if (result != 0)
+        throw CFailure(input + (outline.empty() ? ": the filter gave no result"
+                                                : ": the outline does not lie inside the image"));
     SaveImage(*image, byteOrderLM, output);
 
     CJsonWriter json;

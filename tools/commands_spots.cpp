@@ -1,5 +1,6 @@
 // spots: the multiscale LoG spot detector, its selection and .cnd output.
 
+#include <algorithm>
 #include <cfloat>
 #include <cstdio>
 #include <map>
@@ -10,12 +11,16 @@
 #include "commands.h"
 #include "detection/spot_detector.h"
 #include "detection/spot_file.h"
+#include "filters/convolution.h"
 
 namespace vistrel::cli {
 
+// The SGT outline reader of the filter command.
+bool ReadSgtOutline(const std::string& path, COutline& outline, std::string& reason);
+
 const char* const kSpotsHelp =
     "usage: vistrel-cli spots IN [--min 3] [--max 10] [--inc 2] [--n 3] [--m 3]\n"
-    "                            [--threshold T [--value-index K] | --auto F]\n"
+    "                            [--mask FILE.sgt] [--threshold T [--value-index K] | --auto F]\n"
     "                            [--exclude-min-scale] [--cnd OUT.cnd] [--raw W,H,DEPTH[,msb]]\n"
     "\n"
     "Finds bright spots (microcalcification candidates): LoG responses at scales\n"
@@ -30,6 +35,8 @@ const char* const kSpotsHelp =
     "is >= T; --auto F keeps those with response >= mean + F stdDev of the\n"
     "minimum scale; with neither every spot is selected. --exclude-min-scale drops\n"
     "spots found at the minimum scale. --cnd writes all spots to a spot file.\n"
+    "--mask restricts detection and statistics to the inside of a breast outline\n"
+    "(SGT file; inside by the even-odd rule on each pixel row).\n"
     "An image without any maximum gives an empty list.\n"
     "\n"
     "options:\n"
@@ -48,6 +55,7 @@ int RunSpots(const CommandArgs& words) {
                                    {"auto"},
                                    {"exclude-min-scale", false},
                                    {"cnd"},
+                                   {"mask"},
                                    {"raw"}});
     if (args.HelpRequested()) {
         std::fputs(kSpotsHelp, stdout);
@@ -74,8 +82,22 @@ int RunSpots(const CommandArgs& words) {
 
     std::string description;
     auto image = LoadImage(input, raw, description);
+    CMImage mask;
+    if (const auto sgt = args.Value("mask")) {
+        COutline outline;
+        std::string reason;
+        if (!ReadSgtOutline(*sgt, outline, reason)) throw CFailure(*sgt + ": " + reason);
+        if (!mask.Create(image->width, image->height, 1, 1))
+            throw CFailure(input + ": not enough memory for the mask");
+        for (int32_t y = 0; y < image->height; ++y)
+            for (const auto& [xa, xb] : OutlineSpans(outline, y))
+                for (int32_t x = std::max(0, int32_t(xa) + 1);
+                     x <= std::min(int32_t(xb), image->width - 1); ++x)
+                    mask.SetPixel(x, y, 1);
+    }
     std::string log;
-    auto found = CandidateListSSS(*image, hMin, hMax, inc, n, m, nullptr, log);
+    auto found =
+        CandidateListSSS(*image, hMin, hMax, inc, n, m, mask.IsValid() ? &mask : nullptr, log);
     CSpotList spots;
     if (found) spots.CopyFrom(*found);
 

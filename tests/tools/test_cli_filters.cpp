@@ -76,6 +76,37 @@ TEST_F(CliFilters, KernelErrors) {
     }
 }
 
+TEST_F(CliFilters, OutlineRestrictsTheFilter) {
+    std::vector<uint16_t> samples;
+    for (int i = 0; i < 12 * 10; ++i) samples.push_back(uint16_t(100 + i % 7));
+    WriteFile(Path("in.pgx"), PgxBytes(12, 12, 10, samples));
+    // A rectangle 2..9 x 2..7, not closed in the file (the reader closes it).
+    WriteFile(Path("b.sgt"), "header\nsecond\n4\n2 2\n9 2\n9 7\n2 7\n");
+    WriteFile(Path("short.sgt"), "header\nsecond\n4\n2 2\n9 2\n");
+    WriteFile(Path("outside.sgt"), "a\nb\n3\n2 2\n40 2\n9 7\n");
+    const CRun run = Run({"filter", Path("in.pgx"), Path("out.pgx"), "--kernel", "box:1",
+                          "--outline", Path("b.sgt")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const CPgxFile out = ReadPgx(Path("out.pgx"));
+    ASSERT_EQ(out.samples.size(), 120u);
+    // Rows 2..6, columns 3..9 are inside (x from trunc(xa) + 1 to trunc(xb)).
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 12; ++x) {
+            const bool inside = y >= 2 && y < 7 && x >= 3 && x <= 9;
+            const int v = out.samples[std::size_t(y * 12 + x)];
+            if (inside)
+                EXPECT_EQ(v, samples[std::size_t(y * 12 + x)]) << x << "," << y;
+            else
+                EXPECT_EQ(v, 0) << x << "," << y;
+        }
+    for (const char* bad : {"short.sgt", "outside.sgt", "missing.sgt"}) {
+        const CRun r = Run({"filter", Path("in.pgx"), Path("o2.pgx"), "--kernel", "box:3",
+                            "--outline", Path(bad)});
+        EXPECT_EQ(r.exitCode, 1) << bad;
+        EXPECT_FALSE(fs::exists(Path("o2.pgx"))) << bad;
+    }
+}
+
 // 64 x 64 8-bit: a gentle ramp with a bright 3-pixel blob at (40, 20).
 std::vector<uint16_t> BlobSamples() {
     std::vector<uint16_t> s;
@@ -114,6 +145,13 @@ TEST_F(CliFilters, SpotsFindsTheBlobAndSelects) {
     // The spot file has one line per spot.
     const std::string cnd = ReadFile(Path("blob.cnd"));
     EXPECT_EQ(std::count(cnd.begin(), cnd.end(), '\n'), spots.size());
+
+    // A mask outline around the left half: no spot at the blob any more.
+    WriteFile(Path("left.sgt"), "a\nb\n4\n0 0\n30 0\n30 63\n0 63\n");
+    const CRun masked = Run({"spots", Path("blob.pgm"), "--mask", Path("left.sgt")});
+    ASSERT_EQ(masked.exitCode, 0) << masked.err;
+    for (const auto& v : JsonOf(masked)["spots"].toArray())
+        EXPECT_LE(v.toObject()["x"].toInt(), 30);
 
     const CRun high = Run({"spots", Path("blob.pgm"), "--threshold", "1e9"});
     ASSERT_EQ(high.exitCode, 0) << high.err;
