@@ -152,6 +152,19 @@ bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImag
     for (double s : rowSum) sum += s;
     const double count = double(w) * double(h);
     const double mean = sum / count;
+    if (fused) {
+        // Sum of (r - mean)^2 = sum of r^2 - mean * sum of r: the same figure to
+        // double rounding (far below the float the deviation is kept in),
+        // without a second pass over the whole response.
+        double squares = 0.0;
+        for (const CRowFigures& f : figures) squares += f.sumOfSquares;
+        const double deviations = std::max(0.0, squares - mean * sum);
+        out.mean = mean;
+        out.stdDev = std::sqrt(double(static_cast<float>(deviations / count)));
+        out.max = max;
+        out.min = min;
+        return true;
+    }
 #pragma omp parallel for schedule(static)
     for (int32_t y = 0; y < h; ++y) {
         const float* row = out.values.data() + std::size_t(y) * w;

@@ -91,23 +91,28 @@ void RunRow(const CRowKernels& k, const CRowJob& job, int32_t y, double* const* 
 template <typename Out>
 CRowFigures FiguresOf(const Out* v, int32_t n) {
     if (n <= 0) return {};
-    double lanes[8] = {};
+    double lanes[8] = {}, squares[8] = {};
     Out lo = v[0], hi = v[0];
     int32_t x = 0;
     for (; x + 8 <= n; x += 8)
         for (int k = 0; k < 8; ++k) {
-            lanes[k] += double(v[x + k]);
+            const double d = double(v[x + k]);
+            lanes[k] += d;
+            squares[k] += d * d;
             lo = std::min(lo, v[x + k]);
             hi = std::max(hi, v[x + k]);
         }
     for (; x < n; ++x) {
-        lanes[0] += double(v[x]);
+        const double d = double(v[x]);
+        lanes[0] += d;
+        squares[0] += d * d;
         lo = std::min(lo, v[x]);
         hi = std::max(hi, v[x]);
     }
-    const double sum = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) +
-                       ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
-    return {sum, float(lo), float(hi)};
+    auto total = [](const double* l) {
+        return ((l[0] + l[1]) + (l[2] + l[3])) + ((l[4] + l[5]) + (l[6] + l[7]));
+    };
+    return {total(lanes), total(squares), float(lo), float(hi)};
 }
 
 template <typename Out>

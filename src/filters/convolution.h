@@ -67,9 +67,11 @@ std::vector<std::pair<double, double>> OutlineSpans(const COutline& outline, dou
 bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, float* out,
                        bool useDirect = false);
 // Per-row figures of the written responses, gathered while each row is still
-// in the cache: the sum (in double, in x order) and the extremes.
+// in the cache: the sum and the sum of squares (in double, in eight
+// interleaved lanes combined in a fixed order) and the extremes.
 struct CRowFigures {
     double sum = 0;
+    double sumOfSquares = 0;
     float min = 0, max = 0;
 };
 // As above, and rowFigures[y] for every row the kernel fits (others untouched).

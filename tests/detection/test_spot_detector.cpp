@@ -398,6 +398,29 @@ TEST(ConvolveStats, DividesByTheWholeImage) {
     EXPECT_FALSE(ConvolveWithStats(CMImage(), one, nullptr, nullptr, true, r));
 }
 
+TEST(ConvolveStats, UnmaskedFiguresMatchTwoPasses) {
+    const CMImage image = SpotImage(70, 50, 12, {{30, 20, 2.0}}, 9);
+    const CFilter k = MakeLoGFilter(4);
+    CResponseImage r;
+    ASSERT_TRUE(ConvolveWithStats(image, k, nullptr, nullptr, true, r));
+    long double sum = 0;
+    float lo = FLT_MAX, hi = -FLT_MAX;
+    for (std::size_t i = 0; i < r.values.size(); ++i) {
+        sum += r.values[i];
+        lo = std::min(lo, r.values[i]);
+        hi = std::max(hi, r.values[i]);
+    }
+    const double mean = double(sum / r.values.size());
+    long double dev = 0;
+    for (std::size_t i = 0; i < r.values.size(); ++i)
+        dev += (r.values[i] - mean) * (r.values[i] - mean);
+    EXPECT_NEAR(r.mean, mean, 1e-9 * std::abs(mean) + 1e-12);
+    EXPECT_FLOAT_EQ(float(r.stdDev), float(std::sqrt(double(float(dev / r.values.size())))));
+    EXPECT_EQ(r.max, hi);
+    EXPECT_EQ(r.min, std::min(lo, 0.0f));
+    EXPECT_GT(r.stdDev, 0.0);
+}
+
 TEST(LocalMaxima, StrictAndEvenWindows) {
     CResponseImage r;
     r.width = r.height = 9;
