@@ -85,35 +85,11 @@ void RunRow(const CRowKernels& k, const CRowJob& job, int32_t y, double* const* 
     k.rowDouble(job, y, vbuf, acc, out);
 }
 
-// Sum and extremes of n values. The sum runs in eight interleaved lanes
-// combined in a fixed order: deterministic, and not one long chain of
-// dependent additions.
-template <typename Out>
-CRowFigures FiguresOf(const Out* v, int32_t n) {
-    if (n <= 0) return {};
-    double lanes[8] = {}, squares[8] = {};
-    Out lo = v[0], hi = v[0];
-    int32_t x = 0;
-    for (; x + 8 <= n; x += 8)
-        for (int k = 0; k < 8; ++k) {
-            const double d = double(v[x + k]);
-            lanes[k] += d;
-            squares[k] += d * d;
-            lo = std::min(lo, v[x + k]);
-            hi = std::max(hi, v[x + k]);
-        }
-    for (; x < n; ++x) {
-        const double d = double(v[x]);
-        lanes[0] += d;
-        squares[0] += d * d;
-        lo = std::min(lo, v[x]);
-        hi = std::max(hi, v[x]);
-    }
-    auto total = [](const double* l) {
-        return ((l[0] + l[1]) + (l[2] + l[3])) + ((l[4] + l[5]) + (l[6] + l[7]));
-    };
-    return {total(lanes), total(squares), float(lo), float(hi)};
+void Figures(const CRowKernels& k, const float* v, int32_t n, CRowFigures& f) {
+    const CRowSums sums = k.sums(v, n);
+    f = {sums.sum, sums.squares, sums.min, sums.max};
 }
+void Figures(const CRowKernels&, const double*, int32_t, CRowFigures&) {}
 
 template <typename Out>
 bool CorrelateInteriorImpl(const CMImageBase& image, const CFilter& filter, Out* out,
@@ -160,7 +136,7 @@ bool CorrelateInteriorImpl(const CMImageBase& image, const CFilter& filter, Out*
         for (int32_t y = hh; y < h - hh; ++y) {
             Out* row = out + std::ptrdiff_t(y) * w;
             RunRow(kernels, job, y, vbuf, acc.data(), row);
-            if (figures) figures[y] = FiguresOf(row + hw, w - 2 * hw);
+            if (figures) Figures(kernels, row + hw, w - 2 * hw, figures[y]);
         }
     }
     return true;

@@ -22,9 +22,17 @@ struct CRowJob {
     bool symmetricRows = false;
 };
 
+// Sums of one row of results: plain and of squares (eight lanes combined in a
+// fixed order), and the extremes.
+struct CRowSums {
+    double sum = 0, squares = 0;
+    float min = 0, max = 0;
+};
+
 struct CRowKernels {
     void (*rowFloat)(const CRowJob&, int32_t y, double* const* vbuf, double* acc, float* out);
     void (*rowDouble)(const CRowJob&, int32_t y, double* const* vbuf, double* acc, double* out);
+    CRowSums (*sums)(const float* values, int32_t n);
 };
 
 namespace rows_plain {

@@ -234,10 +234,40 @@ void RowDouble(const CRowJob& job, int32_t y, double* const* vbuf, double* acc, 
     RowT(job, y, vbuf, acc, out);
 }
 
+CRowSums Sums(const float* v, int32_t n) {
+    CRowSums out;
+    if (n <= 0) return out;
+    double lanes[8] = {}, squares[8] = {};
+    float lo = v[0], hi = v[0];
+    int32_t x = 0;
+    for (; x + 8 <= n; x += 8)
+        for (int k = 0; k < 8; ++k) {
+            const double d = double(v[x + k]);
+            lanes[k] += d;
+            squares[k] += d * d;
+        }
+    for (; x < n; ++x) {
+        const double d = double(v[x]);
+        lanes[0] += d;
+        squares[0] += d * d;
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        lo = v[i] < lo ? v[i] : lo;
+        hi = v[i] > hi ? v[i] : hi;
+    }
+    out.sum = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) +
+              ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
+    out.squares = ((squares[0] + squares[1]) + (squares[2] + squares[3])) +
+                  ((squares[4] + squares[5]) + (squares[6] + squares[7]));
+    out.min = lo;
+    out.max = hi;
+    return out;
+}
+
 }  // namespace
 
 CRowKernels RowKernels() {
-    return {&RowFloat, &RowDouble};
+    return {&RowFloat, &RowDouble, &Sums};
 }
 
 }  // namespace vistrel::VISTREL_ROW_KERNELS
