@@ -120,21 +120,33 @@ void CVistrelApp::SaveSettings() const {
 // ---------------------------------------------------------------- documents
 
 CVistrelDoc* CVistrelApp::OpenDocumentFile(const std::string& path) {
-    auto doc = std::make_unique<CVistrelDoc>(*this, documentCounter_ + 1);
+    std::unique_ptr<CVistrelDoc> doc = CreateDocument();
     if (!doc->OnOpenDocument(path)) {
         messages().show("Cannot open the image file " + path + ".");
         return nullptr;
     }
-    ++documentCounter_;
-    CVistrelDoc* opened = doc.get();
-    documents_.push_back(std::move(doc));
     AddToRecentFileList(path);
-    opened->UpdateTitle(1.0f);
-    if (ui_ && !ui_->OpenDocumentWindow(*opened)) {
-        CloseDocument(opened);
+    return AddDocument(std::move(doc));
+}
+
+std::unique_ptr<CVistrelDoc> CVistrelApp::CreateDocument() {
+    return std::make_unique<CVistrelDoc>(*this, documentCounter_ + 1);
+}
+
+CVistrelDoc* CVistrelApp::AddDocument(std::unique_ptr<CVistrelDoc> doc) {
+    if (!doc) return nullptr;
+    // Numbers are handed out when a document is created; one created while
+    // another was being filled must not share its number.
+    doc->number = documentCounter_ + 1;
+    ++documentCounter_;
+    CVistrelDoc* added = doc.get();
+    documents_.push_back(std::move(doc));
+    added->UpdateTitle(1.0f);
+    if (ui_ && !ui_->OpenDocumentWindow(*added)) {
+        CloseDocument(added);
         return nullptr;
     }
-    return opened;
+    return added;
 }
 
 void CVistrelApp::OnFileOpen() {

@@ -59,6 +59,13 @@ class CVistrelApp {
     // ---- documents
     // Opens path as a new document with its window; null (and a message) on failure.
     CVistrelDoc* OpenDocumentFile(const std::string& path);
+    // A new, empty document carrying the next running number (not yet owned
+    // by the application: hand it to AddDocument once it is filled).
+    std::unique_ptr<CVistrelDoc> CreateDocument();
+    // Takes a filled document, counts it, titles it and asks the screen for
+    // its window; when no window can be created the document is closed again
+    // and null is returned.
+    CVistrelDoc* AddDocument(std::unique_ptr<CVistrelDoc> doc);
     // "&Open...": asks for files, then opens each with the window reset to 1000..4095.
     void OnFileOpen();
     void OpenFiles(const std::vector<std::string>& paths);

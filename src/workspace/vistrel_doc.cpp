@@ -26,6 +26,7 @@ const char* const kDescriptionSaveWarning =
     "Some of the document data (DESCRIPTION) will not be saved using %1 format. Save anyway?";
 const char* const kAlreadyExists = " already exists.\nDo you want to replace it?";
 const char* const kOverlayExtension = "OVERLAY";
+const char* const kCannotOpenResult = "The result cannot be opened in a new window.";
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -232,6 +233,86 @@ bool CVistrelDoc::SaveImage(const std::string& path, bool companionBesidePath, b
             messages().show("The annotations could not be written to " + overlayPath + ".");
     }
     return true;
+}
+
+// ---------------------------------------------------------------- new windows
+
+CVistrelDoc* CVistrelDoc::OpenImageInNewWindow(std::unique_ptr<CMImage> newImage,
+                                               std::unique_ptr<CMImage> original, const CRect& roi,
+                                               bool keepAnnotations) {
+    if (!newImage || !newImage->IsValid()) {
+        messages().show(kCannotOpenResult);
+        return nullptr;
+    }
+    // The ROI only counts as far as it lies on this image.
+    CRect cut = roi;
+    if (!cut.IsEmpty()) {
+        cut.left = std::max(cut.left, 0);
+        cut.top = std::max(cut.top, 0);
+        cut.right = std::min(cut.right, image.width);
+        cut.bottom = std::min(cut.bottom, image.height);
+    }
+    const bool hasRoi = !roi.IsEmpty() && !cut.IsEmpty();
+    std::unique_ptr<CVistrelDoc> doc = app_.CreateDocument();
+    doc->image.Swap(*newImage);
+    const CMImage& result = doc->image;
+    const auto sameSize = [&result](const CMImage& other) {
+        return other.IsValid() && other.width == result.width && other.height == result.height;
+    };
+    if (original && sameSize(*original)) {
+        doc->originalImage.Swap(*original);
+    } else {
+        const CMImage* source = nullptr;
+        if (app_.originalPolicy == kOriginalCurrent)
+            source = originalImage.IsValid() ? &originalImage : &image;
+        else if (app_.originalPolicy == kOriginalPrevious)
+            source = &image;
+        if (source && source->IsValid()) {
+            if (hasRoi) {
+                if (auto part = source->SubImage(cut)) doc->originalImage.Swap(*part);
+            } else {
+                doc->originalImage = *source;
+            }
+        }
+        // An original that does not cover the image pixel for pixel cannot be
+        // shown behind it.
+        if (!sameSize(doc->originalImage)) doc->originalImage.Free();
+    }
+
+    doc->pathName = pathName;
+    doc->resolution = resolution;
+    doc->subtlety = subtlety;
+    doc->description = description;
+    doc->autoFlipped = autoFlipped;
+    DeriveDisplayBits(doc->image.depth, doc->displayShift, doc->displayDepth);
+    CWindowRange window{windowLow, windowHigh};
+    int32_t minV = 0, maxV = 0;
+    TrueValueRange(doc->image, minV, maxV);
+    ClampWindowOnLoad(window, minV, maxV);
+    doc->windowLow = window.low;
+    doc->windowHigh = window.high;
+
+    doc->regions = regions;
+    doc->rosRegions = rosRegions;
+    doc->originX = originX;
+    doc->originY = originY;
+    doc->originalWidth = originalWidth;
+    doc->originalHeight = originalHeight;
+    if (hasRoi || keepAnnotations) {
+        const CRect rect = hasRoi ? cut : CRect{0, 0, doc->image.width, doc->image.height};
+        if (originX != 0 || originY != 0 || originalWidth != 0 || hasRoi) {
+            doc->originalWidth = originalWidth != 0 ? originalWidth : image.width;
+            doc->originalHeight = originalHeight != 0 ? originalHeight : image.height;
+        }
+        doc->originX += rect.left;
+        doc->originY += rect.top;
+        doc->regions.CropTo(rect);
+        doc->rosRegions.CropTo(rect);
+    }
+
+    CVistrelDoc* opened = app_.AddDocument(std::move(doc));
+    if (!opened) messages().show(kCannotOpenResult);
+    return opened;
 }
 
 // ---------------------------------------------------------------- annotations

@@ -76,6 +76,21 @@ class CVistrelDoc : public QObject {
     bool SaveImage(const std::string& path, bool companionBesidePath = true,
                    bool writeCompanions = true, bool currentCoordinates = false);
 
+    // Opens an operation's result as a new document with its own window; this
+    // document stays unchanged. The new one gets the next number, this path
+    // name (not added to the recent files), description, resolution and
+    // window (clamped to the new image). original, when valid and of the
+    // image's size, becomes its original image; otherwise the application's
+    // original-image policy decides (cut to the ROI when one is given). With
+    // a ROI (in this document's image coordinates) or keepAnnotations the
+    // origins accumulate and the annotations are moved into the new image
+    // (those outside it dropped); otherwise they are copied as they are.
+    // Null, with a message, when the image is missing or invalid or no
+    // window could be created.
+    CVistrelDoc* OpenImageInNewWindow(std::unique_ptr<CMImage> image,
+                                      std::unique_ptr<CMImage> original = nullptr,
+                                      const CRect& roi = CRect{}, bool keepAnnotations = false);
+
     // ---- annotations
     // Where the image sits in the coordinates of its OVERLAY file.
     COverlayPlacement OverlayPlacement() const;
