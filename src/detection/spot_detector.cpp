@@ -206,14 +206,23 @@ void FindLogMaxima(int n, int m, std::vector<CLogPath>& paths, const CResponseIm
     xmax = std::min(xmax, r.width);
     ymax = std::min(ymax, r.height);
     if (previousX == -2 && previousY == -2) {
+        if (ymax <= ymin || xmax <= xmin) return;
+        // Rows are scanned in parallel into per-row lists, joined in row order
+        // so that the paths keep the scan order.
+        std::vector<std::vector<int32_t>> found(std::size_t(ymax - ymin));
+#pragma omp parallel for schedule(dynamic, 32)
         for (int32_t y = ymin; y < ymax; ++y) {
             const float* row = r.values.data() + std::size_t(y) * r.width;
+            std::vector<int32_t>& xs = found[std::size_t(y - ymin)];
             for (int32_t x = xmin; x < xmax; ++x) {
                 if (!(double(row[x]) >= threshold)) continue;  // cheap rejection first
                 if (IsCandidate(r, n, x, y, xmin, xmax, ymin, ymax, mask, threshold))
-                    paths.emplace_back(hMIN, hMAX, CPoint{x, y}, double(row[x]));
+                    xs.push_back(x);
             }
         }
+        for (int32_t y = ymin; y < ymax; ++y)
+            for (int32_t x : found[std::size_t(y - ymin)])
+                paths.emplace_back(hMIN, hMAX, CPoint{x, y}, double(r.At(x, y)));
         return;
     }
     if (pathIndex >= paths.size()) return;

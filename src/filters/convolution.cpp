@@ -132,7 +132,9 @@ bool CorrelateInteriorImpl(const CMImageBase& image, const CFilter& filter, Out*
         std::vector<double> buffers(std::size_t(w) * 3, 0.0);
         double* vbuf[3] = {buffers.data(), buffers.data() + w,
                            buffers.data() + 2 * std::ptrdiff_t(w)};
-#pragma omp for schedule(static)
+        // Rows in small dynamic batches: on a shared machine a core taken by another
+        // process would otherwise hold up the whole image at the barrier.
+#pragma omp for schedule(dynamic, 8)
         for (int32_t y = hh; y < h - hh; ++y) {
             Out* row = out + std::ptrdiff_t(y) * w;
             RunRow(kernels, job, y, vbuf, acc.data(), row);
