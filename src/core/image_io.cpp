@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/atomic_file.h"
+#include "core/dicom_load.h"
 #include "core/image.h"
 #include "core/messages.h"
 
@@ -153,9 +154,8 @@ int BitsFor(std::int64_t value) {
 // through the imaging library). They are not available yet; these say so
 // instead of failing silently, and are the only place to change when they are.
 
-int OpenDicomFile(CMImage& /*image*/, const std::string& path) {
-    messages().show("DICOM files cannot be read yet: " + path);
-    return 0;
+int OpenDicomFile(CMImage& image, const std::string& path) {
+    return LoadDicom(image, path);
 }
 
 int OpenTiffOrRaster(CMImage& /*image*/, const std::string& path, int /*colourMode*/) {
@@ -168,9 +168,8 @@ int OpenRasterPicture(CMImage& /*image*/, const std::string& path, int /*colourM
     return 0;
 }
 
-int SaveDicomFile(const CMImage& /*image*/, const std::string& path) {
-    messages().show("DICOM files cannot be saved yet: " + path);
-    return 0;
+int SaveDicomFile(const CMImage& image, const std::string& path) {
+    return SaveDicom(image, path);
 }
 
 int SaveRasterPicture(const CMImage& /*image*/, const std::string& path) {
