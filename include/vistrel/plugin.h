@@ -38,10 +38,14 @@ extern "C" {
 
 /*
  * An image handed to or returned by an image plug-in. Rows are stored top
- * first, bytesPerRow bytes each (rounded up to a multiple of 4), packed as
- * Vistrel stores them: depth 1 and 4 most significant bits first, depth 8 one
- * byte per pixel, depths 9..16 one little-endian 16-bit word per pixel.
- * maxValue is 2^depth - 1.
+ * first, bytesPerRow bytes each, packed as Vistrel stores them: depth 1 and 4
+ * most significant bits first, depth 8 one byte per pixel, depths 9..16 one
+ * little-endian 16-bit word per pixel. maxValue is 2^depth - 1.
+ * The input Vistrel hands over has no padding between rows. A returned record
+ * may have rows longer than its width needs (the rest is skipped); one whose
+ * rows are shorter, whose depth is not 1, 4 or 8..16, or whose samples block
+ * (measured with malloc_usable_size) is smaller than bytesPerRow * height is
+ * dropped.
  */
 typedef struct VTImageRecord {
     void* reserved0;
