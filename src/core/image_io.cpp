@@ -16,6 +16,8 @@
 #include "core/dicom_load.h"
 #include "core/image.h"
 #include "core/messages.h"
+#include "core/raster_io.h"
+#include "core/tiff_io.h"
 
 namespace vistrel {
 
@@ -158,23 +160,21 @@ int OpenDicomFile(CMImage& image, const std::string& path) {
     return LoadDicom(image, path);
 }
 
-int OpenTiffOrRaster(CMImage& /*image*/, const std::string& path, int /*colourMode*/) {
-    messages().show("TIFF files cannot be read yet: " + path);
-    return 0;
+int OpenTiffOrRaster(CMImage& image, const std::string& path, int colourMode) {
+    if (ReadTiff(image, path, colourMode)) return 1;
+    return ImportRaster(image, path, colourMode);
 }
 
-int OpenRasterPicture(CMImage& /*image*/, const std::string& path, int /*colourMode*/) {
-    messages().show("This picture format cannot be read yet: " + path);
-    return 0;
+int OpenRasterPicture(CMImage& image, const std::string& path, int colourMode) {
+    return ImportRaster(image, path, colourMode);
 }
 
 int SaveDicomFile(const CMImage& image, const std::string& path) {
     return SaveDicom(image, path);
 }
 
-int SaveRasterPicture(const CMImage& /*image*/, const std::string& path) {
-    messages().show("This picture format cannot be saved yet: " + path);
-    return 0;
+int SaveRasterPicture(const CMImage& image, const std::string& path) {
+    return ExportRaster(image, path);
 }
 // ---------------------------------------------------------------------------
 

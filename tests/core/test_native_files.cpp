@@ -530,7 +530,8 @@ TEST_F(NativeFiles, OpenRawNeedsItsParameters) {
 }
 
 TEST_F(NativeFiles, OpenOfFormatsWithoutAReaderFailsWithAMessage) {
-    for (const char* name : {"e.dcm", "f.TIFF", "g.png"}) {
+    // TIFF and pictures have their readers now (test_raster_io.cpp).
+    for (const char* name : {"e.dcm"}) {
         SCOPED_TRACE(name);
         sink_.shown.clear();
         const std::string path = WriteFile(name, "not a picture");
