@@ -24,7 +24,8 @@ namespace vistrel {
 
 namespace {
 
-constexpr std::size_t kSignatureBytes = 32;
+// Enough for the longest BMP header and the first two entries of its palette.
+constexpr std::size_t kSignatureBytes = 256;
 
 // The first bytes of a file; fewer when it is shorter, none when it cannot be read.
 std::vector<unsigned char> Signature(const std::string& path) {
@@ -51,6 +52,9 @@ struct StoredLayout {
     int bits = 0;       // bits per sample (PNG) or per pixel (BMP); 0 when unknown
     bool grey = false;  // a PNG of grey samples (with or without alpha)
     bool deep = false;  // a PNG of 16-bit samples
+    // The first two palette entries of a 1-bit BMP, when the header holds them.
+    bool hasPalette = false;
+    QRgb palette[2] = {0, 0};
 };
 
 StoredLayout ReadStoredLayout(const std::vector<unsigned char>& header) {
@@ -65,6 +69,15 @@ StoredLayout ReadStoredLayout(const std::vector<unsigned char>& header) {
         const std::uint32_t infoSize = LittleEndian32(header.data() + 14);
         // The old OS/2 header keeps its bit count two fields earlier.
         layout.bits = static_cast<int>(LittleEndian16(header.data() + (infoSize == 12 ? 24 : 28)));
+        const std::size_t entryBytes = infoSize == 12 ? 3 : 4;
+        const std::uint64_t table = 14 + std::uint64_t{infoSize};
+        if (layout.bits == 1 && infoSize >= 12 && table + 2 * entryBytes <= header.size()) {
+            layout.hasPalette = true;
+            for (std::size_t i = 0; i < 2; ++i) {
+                const unsigned char* entry = header.data() + table + i * entryBytes;
+                layout.palette[i] = qRgb(entry[2], entry[1], entry[0]);
+            }
+        }
     }
     return layout;
 }
@@ -94,8 +107,18 @@ bool FromPicture(CMImage& image, const QImage& picture, const StoredLayout& stor
     switch (picture.format()) {
         case QImage::Format_Mono:
         case QImage::Format_MonoLSB: {
-            const QImage mono = picture.convertToFormat(QImage::Format_Mono);
+            QImage mono = picture.convertToFormat(QImage::Format_Mono);
             if (mono.isNull() || !image.Create(width, height, 1, 0)) return false;
+            // The toolkit turns 1-bit bitmaps whose first colour is the darker
+            // one around (bits and palette); the file's indices are what we keep.
+            if (stored.hasPalette && mono.colorCount() == 2 &&
+                stored.palette[0] != stored.palette[1] &&
+                qRgb(qRed(mono.color(0)), qGreen(mono.color(0)), qBlue(mono.color(0))) ==
+                    stored.palette[1] &&
+                qRgb(qRed(mono.color(1)), qGreen(mono.color(1)), qBlue(mono.color(1))) ==
+                    stored.palette[0]) {
+                mono.invertPixels();
+            }
             for (int32_t y = 0; y < height; ++y)
                 std::memcpy(image.Row(y), mono.constScanLine(y),
                             static_cast<std::size_t>(image.bytesPerRow));
