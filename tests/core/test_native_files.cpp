@@ -529,20 +529,6 @@ TEST_F(NativeFiles, OpenRawNeedsItsParameters) {
     EXPECT_NE(sink_.shown[0].find("RAW"), std::string::npos) << sink_.shown[0];
 }
 
-TEST_F(NativeFiles, OpenOfFormatsWithoutAReaderFailsWithAMessage) {
-    // TIFF and pictures have their readers now (test_raster_io.cpp).
-    for (const char* name : {"e.dcm"}) {
-        SCOPED_TRACE(name);
-        sink_.shown.clear();
-        const std::string path = WriteFile(name, "not a picture");
-        CMImage image(2, 2, 8);
-        std::string description;
-        EXPECT_EQ(image.Open(path, description), 0);
-        ExpectEmpty(image);
-        EXPECT_EQ(sink_.shown.size(), 1u);
-    }
-}
-
 TEST_F(NativeFiles, SaveRefusalsShowTheirMessagesAndKeepTheOldFile) {
     const struct {
         const char* name;
