@@ -26,6 +26,17 @@ enum OriginalImagePolicy : int {
     kOriginalEmpty = 2,     // "Empty"
 };
 
+// Mouse modes of the image views (application-wide).
+enum MouseMode : int {
+    kMouseRoi = 0,
+    kMouseRuler = 1,
+    kMouseDrawRos = 2,
+    kMouseSrdmRoi = 3,
+    kMouseWinLev = 4,
+};
+// Side of the square ROI of the SRDM mouse mode, in image pixels.
+inline constexpr int32_t kSrdmRoiSize = 512;
+
 // The last paths of the file dialogs (settings group "Files").
 struct CLastPaths {
     std::string open;

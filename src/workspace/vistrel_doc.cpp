@@ -26,6 +26,10 @@ const char* const kDescriptionSaveWarning =
     "Some of the document data (DESCRIPTION) will not be saved using %1 format. Save anyway?";
 const char* const kAlreadyExists = " already exists.\nDo you want to replace it?";
 const char* const kOverlayExtension = "OVERLAY";
+const char* const kCommentPrompt = "Comment";
+const char* const kEqualizeTitle = "Equalize histogram options";
+const char* const kEqualizeAreaOnly = "Equalize the selected area only";
+const char* const kEqualizeFromArea = "Equalize entire image based on the selected area";
 const char* const kCannotOpenResult = "The result cannot be opened in a new window.";
 
 std::string Lower(std::string text) {
@@ -313,6 +317,207 @@ CVistrelDoc* CVistrelDoc::OpenImageInNewWindow(std::unique_ptr<CMImage> newImage
     CVistrelDoc* opened = app_.AddDocument(std::move(doc));
     if (!opened) messages().show(kCannotOpenResult);
     return opened;
+}
+
+// ---------------------------------------------------------------- image commands
+
+CVistrelDoc* CVistrelDoc::OnNewWindow() {
+    if (!image.IsValid()) return nullptr;
+    return OpenImageInNewWindow(std::make_unique<CMImage>(image));
+}
+
+bool CVistrelDoc::OnAddComment() {
+    IWorkspaceUi* ui = app_.Ui();
+    if (!image.IsValid() || !ui) return false;
+    std::string text;
+    if (!ui->AskText(GetFileName(false), kCommentPrompt, kCommentPrompt, text) || text.empty())
+        return false;
+    description += description.empty() ? text : "\n" + text;
+    UpdateAllViews(kUpdateDescription);
+    return true;
+}
+
+namespace {
+
+// The part of rect that lies on the image; empty when none does.
+CRect ClipToImage(CRect rect, const CMImageBase& image) {
+    rect.left = std::max(rect.left, 0);
+    rect.top = std::max(rect.top, 0);
+    rect.right = std::min(rect.right, image.width);
+    rect.bottom = std::min(rect.bottom, image.height);
+    return rect.IsEmpty() ? CRect{} : rect;
+}
+
+}  // namespace
+
+bool CVistrelDoc::OnCropRoi(const CRect& roi) {
+    if (!image.IsValid()) return false;
+    const CRect cut = ClipToImage(roi, image);
+    if (cut.IsEmpty()) return false;
+    const int32_t sourceWidth = image.width, sourceHeight = image.height;
+    const bool originalAligned = originalImage.IsValid() && originalImage.width == sourceWidth &&
+                                 originalImage.height == sourceHeight;
+    if (image.Crop(cut) != 0) {
+        // The raster is gone; tell the views rather than leave them on freed pixels.
+        image.Free();
+        UpdateAllViews(kUpdateGeometryRoi);
+        NotifyImageChanged();
+        return false;
+    }
+    image.InvalidateHistogram();
+    if (originalAligned && originalImage.Crop(cut) == 0)
+        originalImage.InvalidateHistogram();
+    else
+        originalImage.Free();  // an original that no longer lines up cannot be shown
+    if (originalWidth == 0) {
+        originalWidth = sourceWidth;
+        originalHeight = sourceHeight;
+    }
+    originX += cut.left;
+    originY += cut.top;
+    regions.CropTo(cut);
+    rosRegions.CropTo(cut);
+    UpdateAllViews(kUpdateImage);
+    NotifyImageChanged();
+    UpdateAllViews(kUpdateGeometryRoi);
+    UpdateAllViews(kUpdateAnnotations);
+    return true;
+}
+
+CVistrelDoc* CVistrelDoc::OnOpenRoiInNewWindow(const CRect& roi, int mouseMode) {
+    if (!image.IsValid()) return nullptr;
+    CRect rect = roi;
+    if (mouseMode == kMouseSrdmRoi && !rect.IsEmpty()) {
+        rect.right = rect.left + kSrdmRoiSize;
+        rect.bottom = rect.top + kSrdmRoiSize;
+    }
+    const CRect cut = ClipToImage(rect, image);
+    if (cut.IsEmpty()) return nullptr;
+    std::unique_ptr<CMImage> part = image.SubImage(cut);
+    if (!part) return nullptr;
+    // The cut keeps its samples, so it keeps the offset that gives their true values.
+    part->valueOffset = image.valueOffset;
+    std::unique_ptr<CMImage> originalPart;
+    if (originalImage.IsValid()) {
+        originalPart = originalImage.SubImage(cut);
+        if (originalPart) originalPart->valueOffset = originalImage.valueOffset;
+    }
+    return OpenImageInNewWindow(std::move(part), std::move(originalPart), cut);
+}
+
+void CVistrelDoc::ClampWindow() {
+    CWindowRange window{windowLow, windowHigh};
+    int32_t minV = 0, maxV = 0;
+    TrueValueRange(image, minV, maxV);
+    ClampWindowAfterChange(window, minV, maxV);
+    windowLow = window.low;
+    windowHigh = window.high;
+}
+
+bool CVistrelDoc::SwapOriginalImage() {
+    if (!image.IsValid() || !originalImage.IsValid()) return false;
+    const int depthBefore = image.depth;
+    image.Swap(originalImage);
+    if (image.depth != depthBefore) DeriveDisplayBits(image.depth, displayShift, displayDepth);
+    ClampWindow();
+    UpdateAllViews(kUpdateImage);
+    NotifyImageChanged();
+    return true;
+}
+
+void CVistrelDoc::GeometryChanged() {
+    UpdateAllViews(kUpdateImage);
+    NotifyImageChanged();
+    UpdateAllViews(kUpdateAnnotations);
+}
+
+bool CVistrelDoc::OnRotate(int angle) {
+    if (!image.IsValid()) return false;
+    if (angle != kRotate180 && angle != kRotateClockwise && angle != kRotateCounterClockwise)
+        return false;
+    if (!Rotate(image, angle)) {
+        // A failed quarter turn leaves the image empty: the views must let go of it.
+        if (!image.IsValid()) GeometryChanged();
+        return false;
+    }
+    if (originalImage.IsValid() && !Rotate(originalImage, angle)) originalImage.Free();
+    regions.Rotate(image.width, image.height, angle);
+    rosRegions.Rotate(image.width, image.height, angle);
+    GeometryChanged();
+    return true;
+}
+
+bool CVistrelDoc::OnFlipHorizontal() {
+    if (!image.IsValid() || !FlipHorizontal(image)) return false;
+    if (originalImage.IsValid()) FlipHorizontal(originalImage);
+    autoFlipped = false;
+    regions.MirrorHorizontally(image.width);
+    rosRegions.MirrorHorizontally(image.width);
+    GeometryChanged();
+    return true;
+}
+
+bool CVistrelDoc::OnFlipVertical() {
+    if (!image.IsValid() || !FlipVertical(image)) return false;
+    if (originalImage.IsValid()) FlipVertical(originalImage);
+    regions.MirrorVertically(image.height);
+    rosRegions.MirrorVertically(image.height);
+    GeometryChanged();
+    return true;
+}
+
+bool CVistrelDoc::OnReverse() {
+    if (!image.IsValid()) return false;
+    image.Reverse();
+    UpdateAllViews(kUpdateImage);
+    return true;
+}
+
+bool CVistrelDoc::OnSwapBytes() {
+    if (!image.IsValid() || image.depth < 9) return false;
+    image.SwapBytes();
+    UpdateAllViews(kUpdateImage);
+    return true;
+}
+
+bool CVistrelDoc::OnSetDepth(int depth) {
+    if (!CanChangeDepth() || depth == image.depth) return false;
+    if (depth != 16 && depth != 14 && depth != 12 && depth != 8) return false;
+    image.SetDepth(depth, displayShift, displayDepth);
+    if (image.depth != depth) return false;
+    DeriveDisplayBits(image.depth, displayShift, displayDepth);
+    ClampWindow();
+    UpdateAllViews(kUpdateImage);
+    NotifyImageChanged();
+    return true;
+}
+
+CVistrelDoc* CVistrelDoc::OnEqualizeHistogram(const CRect& roi) {
+    if (!image.IsValid()) return nullptr;
+    const CRect cut = roi.IsEmpty() ? CRect{} : ClipToImage(roi, image);
+    if (!roi.IsEmpty() && cut.IsEmpty()) return nullptr;
+    bool wholeImage = false;
+    if (!cut.IsEmpty()) {
+        IWorkspaceUi* ui = app_.Ui();
+        if (!ui) return nullptr;
+        int selected = 0;
+        if (!ui->AskRadioGroup(kEqualizeTitle, {kEqualizeAreaOnly, kEqualizeFromArea}, selected) ||
+            (selected != 0 && selected != 1))
+            return nullptr;
+        wholeImage = selected == 1;
+    }
+    std::unique_ptr<CMImage> result;
+    {
+        CWaitCursor wait(app_.Ui());
+        result = Equalize(image, cut, wholeImage);
+    }
+    if (!result) return nullptr;
+    CVistrelDoc* doc = OpenImageInNewWindow(std::move(result));
+    if (doc && !cut.IsEmpty()) {
+        doc->initialRoi = cut;
+        doc->UpdateAllViews(kUpdateGeometry);
+    }
+    return doc;
 }
 
 // ---------------------------------------------------------------- annotations

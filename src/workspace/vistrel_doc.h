@@ -91,6 +91,49 @@ class CVistrelDoc : public QObject {
                                       std::unique_ptr<CMImage> original = nullptr,
                                       const CRect& roi = CRect{}, bool keepAnnotations = false);
 
+    // ---- commands of the image windows (each does nothing without a valid image)
+    // "New &Window": the current image again in a new window.
+    CVistrelDoc* OnNewWindow();
+    // "A&dd comment...": asks for a text (titled with the file name) and
+    // appends it to the description; false when cancelled or empty.
+    bool OnAddComment();
+    // "&Crop ROI": cuts image, original and annotations to roi in place (the
+    // origin moves with it); false when roi misses the image.
+    bool OnCropRoi(const CRect& roi);
+    // "&Open ROI in New Window": the ROI of image and original in a new window
+    // with the annotations moved into it; in the SRDM mouse mode the ROI is
+    // 512 x 512 from its top-left corner.
+    CVistrelDoc* OnOpenRoiInNewWindow(const CRect& roi, int mouseMode);
+    // Exchanges image and original image when both are valid; re-derives the
+    // display bits and clamps the window when the depth changed. False when
+    // nothing was swapped.
+    bool SwapOriginalImage();
+
+    // "&180", "&90 CW", "90 C&CW": angle 180, -90 or 90; image, original and
+    // annotations turn together. False for another angle or no image.
+    bool OnRotate(int angle);
+    // "Flip &Horizontal": mirrors image, original and annotations; the image
+    // no longer counts as mirrored at opening.
+    bool OnFlipHorizontal();
+    // "Flip &Vertical".
+    bool OnFlipVertical();
+    // "Re&verse": the negative of the image, in place.
+    bool OnReverse();
+    // "S&wap bytes": depth above 8 only.
+    bool OnSwapBytes();
+    // "1&6", "1&4", "1&2", "  &8": the nominal depth of a deeper-than-8-bit image.
+    bool OnSetDepth(int depth);
+    // Enable/check state of the depth commands.
+    bool CanChangeDepth() const { return image.IsValid() && image.depth > 8; }
+    bool IsDepthChecked(int depth) const { return image.IsValid() && image.depth == depth; }
+    // "&Equalize Histogram": with a ROI asks whether to equalise only the ROI
+    // or the whole image from it (Cancel: nothing); the result opens in a new
+    // window whose view starts with the same ROI.
+    CVistrelDoc* OnEqualizeHistogram(const CRect& roi);
+
+    // Clamps the window into the image's range as after a depth change.
+    void ClampWindow();
+
     // ---- annotations
     // Where the image sits in the coordinates of its OVERLAY file.
     COverlayPlacement OverlayPlacement() const;
@@ -184,12 +227,17 @@ class CVistrelDoc : public QObject {
     int32_t number = 0;
     bool autoFlipped = false;
     float resolution = kDefaultResolution;
+    // The selection the first view of this document starts with (in image
+    // coordinates), for commands that carry the source's ROI over; empty for none.
+    CRect initialRoi;
 
   signals:
     void updated(int code);
     void titleChanged(const QString& title);
 
   private:
+    // Tells views and tool windows that the geometry changed: image, then annotations.
+    void GeometryChanged();
     // The cluster number whose members and outline a cluster-scoped
     // correction works on (1000 + k), or 0 when the region belongs to none.
     int32_t ClusterOfRegion(int32_t index) const;
