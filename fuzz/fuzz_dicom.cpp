@@ -1,0 +1,92 @@
+// Feeds arbitrary bytes to the built-in DICOM reader: straight from memory,
+// and through the open dispatcher as a ".dcm" file, which adds the depth rule.
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "core/dicom_log.h"
+#include "core/dicom_reader.h"
+#include "core/image.h"
+#include "core/messages.h"
+
+namespace {
+
+class QuietSink : public vistrel::IMessageSink {
+  public:
+    void show(const std::string&) override {}
+    int ask(const std::string&, const std::vector<std::string>&) override { return 0; }
+};
+
+char g_folder[] = "/tmp/vistrel_fuzz_dicom_XXXXXX";
+
+const std::string& Folder() {
+    static const std::string folder = [] {
+        if (!mkdtemp(g_folder)) return std::string("/tmp");
+        std::atexit([] { rmdir(g_folder); });
+        return std::string(g_folder);
+    }();
+    return folder;
+}
+
+void Touch(const std::vector<uint16_t>& samples) {
+    unsigned sum = 0;
+    for (uint16_t s : samples) sum += s;
+    volatile unsigned sink = sum;
+    (void)sink;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static QuietSink quiet;
+    static vistrel::CScopedMessageSink guard(&quiet);
+    static const bool quietLog = [] {
+        vistrel::SetDicomLogLevel(vistrel::DicomLogLevel::Emergency);
+        return true;
+    }();
+    (void)quietLog;
+
+    std::vector<vistrel::DicomImage> images;
+    int count = 0;
+    const int result = vistrel::dicom_read_memory(data, size, &images, &count, 1);
+    if (result == vistrel::kDicomOk) {
+        if (count != 1 || images.size() != 1) __builtin_trap();
+        const vistrel::DicomImage& image = images.front();
+        const std::size_t expected =
+            std::size_t{image.width} * image.height * (image.colour ? 3 : 1);
+        if (image.width == 0 || image.height == 0 || image.samples.size() != expected) {
+            __builtin_trap();
+        }
+        Touch(image.samples);
+    } else if (count != 0 || !images.empty()) {
+        __builtin_trap();
+    }
+
+    // The file path through the dispatcher.
+    const std::string path = Folder() + "/input.dcm";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return 0;
+    const bool written = std::fwrite(data, 1, size, file) == size;
+    if (std::fclose(file) != 0 || !written) return 0;
+    vistrel::CMImage image;
+    std::string description;
+    const int opened = image.Open(path, description);
+    if (opened != (result == vistrel::kDicomOk ? 1 : 0)) __builtin_trap();
+    if (opened == 1) {
+        if (!image.IsValid()) __builtin_trap();
+        unsigned sum = 0;
+        for (size_t i = 0; i < image.ByteCount(); ++i) sum += image.data[i];
+        volatile unsigned sink = sum;
+        (void)sink;
+    } else if (image.data != nullptr) {
+        __builtin_trap();
+    }
+    std::remove(path.c_str());
+    return 0;
+}
