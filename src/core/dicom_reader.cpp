@@ -778,7 +778,7 @@ int dicom_read_memory(const uint8_t* data, std::size_t size, std::vector<DicomIm
     *count = 0;
     if (!data && size > 0) return kDicomArgumentMissing;
     DicomParser parser(data, size);
-    if (!parser.dicom_open()) return kDicomNoImages;
+    if (!parser.dicom_open()) return kDicomCannotOpen;
     DicomImage image;
     if (!parser.dicom_single(image, parametric)) return kDicomNoImages;
     images->push_back(std::move(image));

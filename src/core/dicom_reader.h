@@ -29,7 +29,7 @@ enum DicomReadResult {
     kDicomOk = 0,
     kDicomNoFileName = -1,
     kDicomArgumentMissing = -2,
-    kDicomCannotOpen = -3,
+    kDicomCannotOpen = -3,  // also a file too short to be opened as DICOM
     kDicomNoImages = -4,
 };
 
