@@ -330,6 +330,8 @@ bool DicomParser::dicom_open() {
     if (size_ < 132) return Fail(fn, "Unexpected end of file");
     if (std::memcmp(data_ + 128, "DICM", 4) == 0) {
         DicomLog(DicomLogLevel::Info, fn, "Dicom preamble");
+        // The first tag and the two bytes after it must be there to look at.
+        if (size_ < 138) return Fail(fn, "Unexpected end of file");
         if (LogEnabled(DicomLogLevel::Info)) {
             std::string text;
             for (std::size_t i = 0; i < 128; ++i) {

@@ -540,6 +540,16 @@ TEST_F(DicomReaderTest, BadFilesFailCleanly) {
     cases.push_back({"shorter than a preamble", std::vector<uint8_t>(100, 1),
                      "dicom_open(): Unexpected end of file", kDicomCannotOpen});
     cases.push_back({"empty", {}, "dicom_open(): Unexpected end of file", kDicomCannotOpen});
+    {
+        std::vector<uint8_t> bytes(134, 0);
+        bytes[128] = 'D';
+        bytes[129] = 'I';
+        bytes[130] = 'C';
+        bytes[131] = 'M';
+        bytes[132] = 0x02;
+        cases.push_back({"preamble and half a tag", bytes, "dicom_open(): Unexpected end of file",
+                         kDicomCannotOpen});
+    }
 
     for (const Case& c : cases) {
         DicomImage image;
