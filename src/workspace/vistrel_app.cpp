@@ -81,6 +81,7 @@ void CVistrelApp::LoadSettings() {
     childWidth = settings.value("childWidth", 0).toInt();
     childHeight = settings.value("childHeight", 0).toInt();
     settings.endGroup();
+    ApplyInterfaceMode();
 
     recentFiles_.clear();
     settings.beginGroup(kRecentGroup);
@@ -126,7 +127,9 @@ CVistrelDoc* CVistrelApp::OpenDocumentFile(const std::string& path) {
         return nullptr;
     }
     AddToRecentFileList(path);
-    return AddDocument(std::move(doc));
+    CVistrelDoc* opened = AddDocument(std::move(doc));
+    if (opened) AddCase(path);
+    return opened;
 }
 
 std::unique_ptr<CVistrelDoc> CVistrelApp::CreateDocument() {
@@ -285,6 +288,8 @@ bool CVistrelApp::AskRawParams(const std::string& path, CRawParams& params) {
 
 void CVistrelApp::OnShowRegions() {
     showRegions = !showRegions;
+    mouseMode = showRegions ? kMouseRoi : kMouseWinLev;
+    if (ui_) ui_->InterfaceModeChanged();
     emit notifier_.diagnosisDisplayChanged();
 }
 
@@ -296,6 +301,126 @@ void CVistrelApp::OnShowRos() {
 void CVistrelApp::OnUserDiagnoses() {
     showUserDiagnoses = !showUserDiagnoses;
     emit notifier_.diagnosisDisplayChanged();
+}
+
+// ---------------------------------------------------------------- interface mode
+
+void CVistrelApp::ApplyInterfaceMode() {
+    const bool radiologists = RadiologistsMode();
+    mouseMode = radiologists ? kMouseWinLev : kMouseRoi;
+    showRos = !radiologists;
+    showRegions = !radiologists;
+    showUserDiagnoses = false;
+}
+
+void CVistrelApp::OnRadiologistsInterface() {
+    mode = RadiologistsMode() ? 0 : 1;
+    ApplyInterfaceMode();
+    if (ui_) ui_->InterfaceModeChanged();
+    emit notifier_.diagnosisDisplayChanged();
+    for (const auto& doc : documents_) doc->UpdateAllViews(kUpdateAnnotations);
+}
+
+void CVistrelApp::SetMouseMode(int newMode) {
+    if (newMode < kMouseRoi || newMode > kMouseWinLev) return;
+    mouseMode = newMode;
+    if (newMode == kMouseDrawRos && !showRos) {
+        showRos = true;
+        emit notifier_.diagnosisDisplayChanged();
+    }
+    if (ui_) ui_->InterfaceModeChanged();
+}
+
+// ---------------------------------------------------------------- window sizes
+
+void CVistrelApp::ClampChildSize(int clientWidth, int clientHeight) {
+    childWidth = std::min(childWidth, clientWidth);
+    childHeight = std::min(childHeight, clientHeight);
+    if (fitMode == 4) {
+        childWidth = clientWidth / 4;
+        childHeight = clientHeight / 2;
+    }
+    if (childWidth <= 0 || childHeight <= 0) {
+        childWidth = clientWidth;
+        childHeight = clientHeight;
+    }
+}
+
+// ---------------------------------------------------------------- cases
+
+int CVistrelApp::AddCase(const std::string& path) {
+    const int added = cases_.AddCase(path);
+    if (added >= 0 && ui_) ui_->CaseListChanged();
+    return added;
+}
+
+std::vector<CVistrelDoc*> CVistrelApp::CaseDocuments(const std::string& key) const {
+    std::vector<CVistrelDoc*> docs;
+    for (const auto& doc : documents_)
+        if (CaseKey(doc->pathName) == key) docs.push_back(doc.get());
+    return docs;
+}
+
+std::string CVistrelApp::ActiveCaseKey() const {
+    return activeDocument_ ? CaseKey(activeDocument_->pathName) : std::string{};
+}
+
+int CVistrelApp::BringForward(const std::vector<CVistrelDoc*>& docs) {
+    if (ui_)
+        for (CVistrelDoc* doc : docs) ui_->ActivateDocumentWindow(*doc);
+    return static_cast<int>(docs.size());
+}
+
+int CVistrelApp::OnCurrentCaseView(const std::string& viewTag) {
+    if (!activeDocument_) return 0;
+    std::vector<CVistrelDoc*> docs;
+    for (CVistrelDoc* doc : CaseDocuments(ActiveCaseKey()))
+        if (doc->GetFileName(false).find(viewTag) != std::string::npos) docs.push_back(doc);
+    return BringForward(docs);
+}
+
+bool CVistrelApp::OnCase(int commandId) {
+    const int index = cases_.IndexOfCommand(commandId);
+    if (index < 0) return false;
+    BringForward(CaseDocuments(cases_.Entries()[index]));
+    return true;
+}
+
+int CVistrelApp::OnCloseCurrentCase() {
+    if (!activeDocument_) return 0;
+    const std::vector<CVistrelDoc*> docs = CaseDocuments(ActiveCaseKey());
+    for (CVistrelDoc* doc : docs) CloseDocument(doc);
+    return static_cast<int>(docs.size());
+}
+
+int CVistrelApp::OnNextCase() {
+    if (!activeDocument_) return -1;
+    const int index = cases_.Next(ActiveCaseKey());
+    if (index >= 0) BringForward(CaseDocuments(cases_.Entries()[index]));
+    return index;
+}
+
+int CVistrelApp::OnPreviousCase() {
+    if (!activeDocument_) return -1;
+    const int index = cases_.Previous(ActiveCaseKey());
+    if (index >= 0) BringForward(CaseDocuments(cases_.Entries()[index]));
+    return index;
+}
+
+int CVistrelApp::OnSwapOriginalImage() {
+    if (!activeDocument_) return 0;
+    int swapped = 0;
+    for (CVistrelDoc* doc : CaseDocuments(ActiveCaseKey()))
+        if (doc->SwapOriginalImage()) ++swapped;
+    return swapped;
+}
+
+// ---------------------------------------------------------------- start
+
+std::string CVistrelApp::StartupFile(const std::string& namedFile) {
+    if (!namedFile.empty()) return namedFile;
+    const std::string recent = MostRecentExistingFile();
+    return RadiologistsMode() ? std::string{} : recent;
 }
 
 // ---------------------------------------------------------------- recent files

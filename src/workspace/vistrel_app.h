@@ -3,6 +3,7 @@
 // window, LUTs and presets, the file options, recent files and the settings
 // kept under QSettings("Korvel", "Vistrel").
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "core/lut.h"
 #include "core/presets.h"
 #include "regions/contour_correction.h"
+#include "workspace/cases.h"
 #include "workspace/notifier.h"
 #include "workspace/workspace_ui.h"
 
@@ -83,6 +85,8 @@ class CVistrelApp {
     // Closes a document: broadcasts, renumbers when it was the last one.
     void CloseDocument(CVistrelDoc* doc);
     void CloseAllDocuments();
+    // "C&lose All".
+    void OnCloseAll() { CloseAllDocuments(); }
     const std::vector<std::unique_ptr<CVistrelDoc>>& Documents() const { return documents_; }
     int DocumentCounter() const { return documentCounter_; }
     CVistrelDoc* ActiveDocument() const { return activeDocument_; }
@@ -143,10 +147,63 @@ class CVistrelApp {
     // "&User Diagnoses": toggles the diagnosis letters and tells the windows.
     void OnUserDiagnoses();
 
+    // ---- interface mode (registry "mode": 1 = the radiologists' interface)
     int mode = 0;
+    int mouseMode = kMouseRoi;
+    bool RadiologistsMode() const { return mode == 1; }
+    // The mouse mode and display toggles that go with the interface mode:
+    // window/level with ROS and regions hidden for radiologists, ROI with
+    // both shown otherwise; user diagnoses hidden in both.
+    void ApplyInterfaceMode();
+    // "Interface for Radiologists": toggles the mode and applies it.
+    void OnRadiologistsInterface();
+    // "R&OI", "&Ruler", "&Draw ROS", "SRD&M roi", "Win/Lev"; drawing ROS
+    // switches the ROS display on.
+    void SetMouseMode(int newMode);
+    // Which side of the image the breast lies on (1 or 0) for a band of
+    // bandWidth pixels; used by the orientation rule of the radiologists'
+    // interface. Unset: no image is mirrored at opening.
+    std::function<int(const CMImage& image, int bandWidth)> breastSideTest;
+
+    // ---- window sizes
     int fitMode = 0;
     int childWidth = 0;
     int childHeight = 0;
+    // The remembered child size clamped to an MDI client area of clientWidth
+    // x clientHeight: at most the client size; with the case-preview fit
+    // mode a quarter of its width and half its height; when either stored
+    // value is 0, the whole client area.
+    void ClampChildSize(int clientWidth, int clientHeight);
+
+    // ---- cases
+    const CCaseList& Cases() const { return cases_; }
+    // Adds the case of path to the "&Cases" list (see CCaseList::AddCase).
+    int AddCase(const std::string& path);
+    // The open documents of a case key (documents of no case share the empty key).
+    std::vector<CVistrelDoc*> CaseDocuments(const std::string& key) const;
+    // The active document's case key; empty without an active document.
+    std::string ActiveCaseKey() const;
+    // "Current Case &CC" / "Current Case &MLO": brings forward the active
+    // case's documents whose name contains viewTag ("_CC" or "_MLO").
+    // Returns how many were brought forward.
+    int OnCurrentCaseView(const std::string& viewTag);
+    // A "&Cases" menu entry: brings its documents forward; false for an
+    // id without an entry.
+    bool OnCase(int commandId);
+    // "C&lose Current Case": closes every document of the active case.
+    int OnCloseCurrentCase();
+    // "&Next Case" / "&Previous Case": the entry after (before) the active
+    // case, wrapping round; its documents are brought forward. The entry, or -1.
+    int OnNextCase();
+    int OnPreviousCase();
+    // "Swap &original Image <-> image" in every document of the active case;
+    // returns how many swapped.
+    int OnSwapOriginalImage();
+
+    // ---- start
+    // Whether the start opens a file and which: the named one, else (unless
+    // in the radiologists' interface) the most recent existing recent file.
+    std::string StartupFile(const std::string& namedFile);
 
   private:
     IWorkspaceUi* ui_;
@@ -161,6 +218,10 @@ class CVistrelApp {
     std::vector<CPreset> presets_;
     std::string presetsPath_;
     std::vector<std::string> recentFiles_;
+    CCaseList cases_;
+
+    // Brings the windows of docs forward; how many.
+    int BringForward(const std::vector<CVistrelDoc*>& docs);
 };
 
 }  // namespace vistrel

@@ -10,6 +10,7 @@
 #include "regions/companion_path.h"
 #include "regions/contour_correction.h"
 #include "regions/extract_regions.h"
+#include "workspace/cases.h"
 #include "workspace/file_filters.h"
 #include "workspace/region_growing_model.h"
 #include "workspace/vistrel_app.h"
@@ -139,11 +140,24 @@ bool CVistrelDoc::OnOpenDocument(const std::string& path) {
     windowHigh = window.high;
 
     DeriveDisplayBits(image.depth, displayShift, displayDepth);
+    resolution = ReadCaseResolution(path, kDefaultResolution);
 
     ReadOverlay(2);
+    ApplyOrientationRule(path);
 
     if (app_.originalPolicy == kOriginalCurrent) originalImage = image;
     return true;
+}
+
+void CVistrelDoc::ApplyOrientationRule(const std::string& path) {
+    if (!app_.RadiologistsMode() || !app_.breastSideTest) return;
+    const std::string lower = Lower(path);
+    bool mirror = false;
+    if (lower.find("left") != std::string::npos)
+        mirror = app_.breastSideTest(image, kOrientationBand) == 1;
+    else if (lower.find("right") != std::string::npos)
+        mirror = app_.breastSideTest(image, kOrientationBand) == 0;
+    if (mirror && OnFlipHorizontal()) autoFlipped = true;
 }
 
 bool CVistrelDoc::OnFileSave() {

@@ -28,6 +28,8 @@ enum UpdateCode : int {
 };
 
 inline constexpr float kDefaultResolution = 583.92f;
+// Band width of the breast-side test of the orientation rule, in pixels.
+inline constexpr int kOrientationBand = 300;
 
 // Which regions a contour correction works on.
 enum class ContourScope {
@@ -236,6 +238,10 @@ class CVistrelDoc : public QObject {
     void titleChanged(const QString& title);
 
   private:
+    // In the radiologists' interface, mirrors an image whose name says
+    // "left" when the breast-side test reports 1, and one that says "right"
+    // (and not "left") when it reports 0, so every breast faces the same way.
+    void ApplyOrientationRule(const std::string& path);
     // Tells views and tool windows that the geometry changed: image, then annotations.
     void GeometryChanged();
     // The cluster number whose members and outline a cluster-scoped

@@ -50,6 +50,14 @@ class IWorkspaceUi {
 
     // Wait cursor on or off around long work.
     virtual void SetBusy(bool busy) = 0;
+
+    // Restores and focuses the window of a document (case commands).
+    virtual void ActivateDocumentWindow(CVistrelDoc& doc) { (void)doc; }
+    // The "&Cases" list got a new entry: rebuild the menu from CVistrelApp::Cases().
+    virtual void CaseListChanged() {}
+    // The interface mode, mouse mode or display toggles changed (toolbars,
+    // radio and check marks, views to refresh).
+    virtual void InterfaceModeChanged() {}
 };
 
 // Shows the wait cursor for the lifetime of the guard (nothing without a UI).

@@ -258,5 +258,190 @@ TEST_F(AppTest, UnreadableLutLeavesNoPaletteUntilAnotherIsChosen) {
     EXPECT_EQ(app.Palette()[0].red, 0);
 }
 
+// ---------------------------------------------------------------- cases
+
+class AppCaseTest : public AppTest {
+  protected:
+    CVistrelDoc* Open(const std::string& name) {
+        const std::string path = Path(name);
+        WritePgxFile(path, 2, 2, {1, 2, 3, 4});
+        return app.OpenDocumentFile(path);
+    }
+};
+
+TEST_F(AppCaseTest, FourViewsShareOneEntryAndCloseTogether) {
+    CVistrelDoc* cc = Open("A_1234_1.LEFT_CC.pgx");
+    CVistrelDoc* mlo = Open("A_1234_1.RIGHT_MLO.pgx");
+    CVistrelDoc* other = Open("B_5.LEFT_CC.pgx");
+    CVistrelDoc* plain = Open("mdb001.pgx");
+    ASSERT_TRUE(cc && mlo && other && plain);
+    EXPECT_EQ(app.Cases().Entries(), (std::vector<std::string>{"A_1234_1.pgx", "B_5.pgx"}));
+    EXPECT_EQ(ui.caseListChanges, 2);
+
+    // Without an active document the case commands do nothing.
+    EXPECT_EQ(app.OnCloseCurrentCase(), 0);
+    EXPECT_EQ(app.OnNextCase(), -1);
+
+    app.SetActiveDocument(cc);
+    EXPECT_EQ(app.OnCurrentCaseView("_MLO"), 1);
+    EXPECT_EQ(ui.activated, (std::vector<CVistrelDoc*>{mlo}));
+    ui.activated.clear();
+    EXPECT_EQ(app.OnNextCase(), 1);
+    EXPECT_EQ(ui.activated, (std::vector<CVistrelDoc*>{other}));
+    ui.activated.clear();
+    EXPECT_TRUE(app.OnCase(50000));
+    EXPECT_EQ(ui.activated, (std::vector<CVistrelDoc*>{cc, mlo}));
+    EXPECT_FALSE(app.OnCase(50002));
+
+    EXPECT_EQ(app.OnCloseCurrentCase(), 2);
+    EXPECT_EQ(app.Documents().size(), 2u);
+    EXPECT_EQ(app.ActiveDocument(), nullptr);
+    // Entries stay after their documents close.
+    EXPECT_EQ(app.Cases().Entries().size(), 2u);
+
+    app.OnCloseAll();
+    EXPECT_TRUE(app.Documents().empty());
+    EXPECT_EQ(app.DocumentCounter(), 0);
+    EXPECT_EQ(Open("x.pgx")->number, 1);
+}
+
+TEST_F(AppCaseTest, SwapReachesEveryDocumentOfTheActiveCase) {
+    CVistrelDoc* cc = Open("A_1.LEFT_CC.pgx");
+    CVistrelDoc* mlo = Open("A_1.LEFT_MLO.pgx");
+    CVistrelDoc* other = Open("B_2.LEFT_CC.pgx");
+    CVistrelDoc* plain = Open("plain.pgx");
+    ASSERT_TRUE(cc && mlo && other && plain);
+    for (CVistrelDoc* doc : {cc, mlo, other, plain}) {
+        doc->originalImage.Create(2, 2, 8, 1);
+        doc->originalImage.SetPixel(0, 0, 99);
+    }
+    app.SetActiveDocument(mlo);
+    EXPECT_EQ(app.OnSwapOriginalImage(), 2);
+    EXPECT_EQ(cc->image.GetPixel(0, 0), 99);
+    EXPECT_EQ(mlo->image.GetPixel(0, 0), 99);
+    EXPECT_EQ(other->image.GetPixel(0, 0), 1);
+    EXPECT_EQ(plain->image.GetPixel(0, 0), 1);
+    // Documents of no case form a group of their own.
+    app.SetActiveDocument(plain);
+    EXPECT_EQ(app.OnSwapOriginalImage(), 1);
+    EXPECT_EQ(plain->image.GetPixel(0, 0), 99);
+}
+
+TEST_F(AppCaseTest, OpeningReadsTheCaseResolution) {
+    std::ofstream(Path("A-1234-1.ics")) << "LEFT_CC LINES 2 RESOLUTION 50 OVERLAY\n";
+    CVistrelDoc* doc = Open("A_1234_1.LEFT_CC.pgx");
+    ASSERT_NE(doc, nullptr);
+    EXPECT_FLOAT_EQ(doc->resolution, 508.0f);
+    CVistrelDoc* other = Open("A_1234_1.RIGHT_CC.pgx");
+    ASSERT_NE(other, nullptr);
+    EXPECT_FLOAT_EQ(other->resolution, 583.92f);
+}
+
+// ---------------------------------------------------------------- interface mode
+
+TEST_F(AppTest, RadiologistsModeSetsMouseModeAndDisplayToggles) {
+    {
+        QSettings stored("Korvel", "Vistrel");
+        stored.setValue("Settings/mode", 1);
+    }
+    app.showUserDiagnoses = true;
+    app.LoadSettings();
+    EXPECT_TRUE(app.RadiologistsMode());
+    EXPECT_EQ(app.mouseMode, kMouseWinLev);
+    EXPECT_FALSE(app.showRos);
+    EXPECT_FALSE(app.showRegions);
+    EXPECT_FALSE(app.showUserDiagnoses);
+
+    app.OnRadiologistsInterface();
+    EXPECT_EQ(app.mode, 0);
+    EXPECT_EQ(app.mouseMode, kMouseRoi);
+    EXPECT_TRUE(app.showRos);
+    EXPECT_TRUE(app.showRegions);
+    EXPECT_EQ(ui.interfaceChanges, 1);
+
+    // Hiding regions switches to window/level, showing them back to ROI.
+    app.OnShowRegions();
+    EXPECT_EQ(app.mouseMode, kMouseWinLev);
+    app.OnShowRegions();
+    EXPECT_EQ(app.mouseMode, kMouseRoi);
+    // Drawing ROS shows them.
+    app.OnShowRos();
+    app.SetMouseMode(kMouseDrawRos);
+    EXPECT_TRUE(app.showRos);
+    app.SetMouseMode(9);
+    EXPECT_EQ(app.mouseMode, kMouseDrawRos);
+}
+
+TEST_F(AppTest, ChildSizeIsClampedToTheClientArea) {
+    struct Case {
+        int fitMode, width, height;
+        int expectedWidth, expectedHeight;
+    } cases[] = {
+        {0, 640, 480, 640, 480}, {0, 2000, 300, 1000, 300}, {0, 640, 0, 1000, 800},
+        {4, 640, 480, 250, 400}, {2, 0, 0, 1000, 800},
+    };
+    for (const Case& c : cases) {
+        app.fitMode = c.fitMode;
+        app.childWidth = c.width;
+        app.childHeight = c.height;
+        app.ClampChildSize(1000, 800);
+        EXPECT_EQ(app.childWidth, c.expectedWidth) << c.fitMode << " " << c.width;
+        EXPECT_EQ(app.childHeight, c.expectedHeight) << c.fitMode << " " << c.height;
+    }
+}
+
+TEST_F(AppTest, StartReopensTheMostRecentFileOnlyOutsideTheRadiologistsMode) {
+    const std::string kept = Path("kept.pgx");
+    Touch(kept);
+    app.AddToRecentFileList(kept);
+    app.AddToRecentFileList(Path("gone.pgx"));
+    EXPECT_EQ(app.StartupFile("/named.pgx"), "/named.pgx");
+    EXPECT_EQ(app.StartupFile(""), kept);
+    EXPECT_EQ(app.RecentFiles(), (std::vector<std::string>{kept}));
+    app.mode = 1;
+    EXPECT_EQ(app.StartupFile(""), "");
+}
+
+TEST_F(AppTest, OrientationRuleMirrorsByNameAndSideInTheRadiologistsMode) {
+    struct Case {
+        const char* name;
+        bool radiologists;
+        int side;
+        bool mirrored;
+    } cases[] = {
+        {"A_1.LEFT_CC.pgx", true, 1, true},  {"A_1.LEFT_CC.pgx", true, 0, false},
+        {"A_1.RIGHT_CC.pgx", true, 0, true}, {"A_1.RIGHT_CC.pgx", true, 1, false},
+        {"left_right.pgx", true, 0, false},  {"A_1.LEFT_CC.pgx", false, 1, false},
+        {"plain.pgx", true, 1, false},
+    };
+    int asked = 0;
+    int sideAnswer = 0;
+    app.breastSideTest = [&](const CMImage&, int band) {
+        ++asked;
+        EXPECT_EQ(band, 300);
+        return sideAnswer;
+    };
+    for (const Case& c : cases) {
+        const std::string path = Path(c.name);
+        WritePgxFile(path, 3, 1, {1, 2, 3});
+        app.mode = c.radiologists ? 1 : 0;
+        sideAnswer = c.side;
+        CVistrelDoc* doc = app.OpenDocumentFile(path);
+        ASSERT_NE(doc, nullptr) << c.name;
+        EXPECT_EQ(doc->autoFlipped, c.mirrored) << c.name << " side " << c.side;
+        EXPECT_EQ(doc->image.GetPixel(0, 0), c.mirrored ? 3 : 1) << c.name;
+        if (c.mirrored) {
+            // Saving writes the pixels the file had.
+            const std::string copy = Path("copy.pgx");
+            ASSERT_TRUE(doc->SaveImage(copy, true, false));
+            CMImage back;
+            std::string description;
+            ASSERT_EQ(back.Open(copy, description), 1);
+            EXPECT_EQ(back.GetPixel(0, 0), 1);
+        }
+    }
+    EXPECT_EQ(asked, 5);
+}
+
 }  // namespace
 }  // namespace vistrel

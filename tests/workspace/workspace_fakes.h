@@ -89,6 +89,9 @@ class CFakeUi : public IWorkspaceUi {
         return textOk;
     }
     void SetBusy(bool busy) override { busyDepth += busy ? 1 : -1; }
+    void ActivateDocumentWindow(CVistrelDoc& doc) override { activated.push_back(&doc); }
+    void CaseListChanged() override { ++caseListChanges; }
+    void InterfaceModeChanged() override { ++interfaceChanges; }
 
     bool openWindows = true;
     std::vector<CVistrelDoc*> opened, closed;
@@ -116,6 +119,9 @@ class CFakeUi : public IWorkspaceUi {
     bool textOk = true;
     std::vector<std::string> textPrompts;
     int busyDepth = 0;
+    std::vector<CVistrelDoc*> activated;
+    int caseListChanges = 0;
+    int interfaceChanges = 0;
 };
 
 // Writes a little-endian 12-bit PGX file with optional comment lines.
