@@ -11,6 +11,7 @@
 #include "cli_args.h"
 #include "commands.h"
 #include "core/messages.h"
+#include "workspace/plugins.h"
 
 namespace vistrel::cli {
 
@@ -60,6 +61,11 @@ int Main(int argc, char** argv) {
     // and questions take their default answer.
     CStderrMessageSink sink;
     CScopedMessageSink sinkGuard(&sink);
+    // DICOM files are read and written by the engine in the plug-in folder
+    // beside the program, as in the workstation; libraries that do not load
+    // are left out silently there too.
+    CPlugInManager plugIns;
+    plugIns.ScanPlugIns(CPlugInManager::DefaultPlugInFolder());
 
     if (argc < 2) {
         std::fputs("vistrel-cli: missing subcommand\n", stderr);
