@@ -1,0 +1,106 @@
+#include "workspace/batch.h"
+
+#include <filesystem>
+
+#include "core/messages.h"
+#include "workspace/vistrel_app.h"
+#include "workspace/vistrel_doc.h"
+
+namespace vistrel {
+
+namespace {
+
+const char* RoutineName(char letter) {
+    switch (letter) {
+        case 's':
+            return "breast segmentation and detection";
+        case 'v':
+            return "evaluation of the detection results";
+        case 'i':
+            return "FIRE feature file";
+        case 'b':
+            return "breast segmentation";
+        case 'g':
+            return "tumour detection";
+        case 'w':
+            return "wavelet test";
+        case 'r':
+            return "noise removal";
+        case 'z':
+            return "parameter file";
+        default:
+            return "batch";
+    }
+}
+
+// A 12-bit copy of image with its offset and every sample unchanged.
+std::unique_ptr<CMImage> TwelveBitCopy(const CMImage& image) {
+    auto copy = std::make_unique<CMImage>(image.width, image.height, 12, image.valueOffset);
+    if (!copy->IsValid()) return nullptr;
+    for (int32_t y = 0; y < image.height; ++y) {
+        uint16_t* row = copy->Row16(y);
+        if (image.depth > 8) {
+            const uint16_t* source = image.Row16(y);
+            std::copy(source, source + image.width, row);
+        } else {
+            for (int32_t x = 0; x < image.width; ++x)
+                row[x] = static_cast<uint16_t>(image.GetPixel(x, y));
+        }
+    }
+    return copy;
+}
+
+// Writes a 12-bit copy of the document's image with its annotations.
+bool WriteTestCopy(CVistrelDoc& doc) {
+    std::unique_ptr<CMImage> copy = TwelveBitCopy(doc.image);
+    if (!copy) return false;
+    // SaveImage writes the document's image: lend it the copy for the write.
+    doc.image.Swap(*copy);
+    const bool written = doc.SaveImage(TestCopyPath(doc.pathName), true, true, false);
+    doc.image.Swap(*copy);
+    return written;
+}
+
+}  // namespace
+
+std::string TestCopyPath(const std::string& documentPath) {
+    const std::filesystem::path path(documentPath);
+    return (path.parent_path() / (path.stem().string() + ".test.pgx")).string();
+}
+
+int RunBatch(CVistrelApp& app, const CVTCommandLineInfo& info) {
+    const char routine = info.BatchSwitch();
+    if (routine != 'c' && routine != 'e' && routine != 'f') {
+        messages().show(std::string("The ") + RoutineName(routine) + " batch routine (-" +
+                        (routine ? std::string(1, routine) : std::string("?")) +
+                        ") is not available.");
+        return kBatchNotAvailable;
+    }
+    if (info.FileName().empty()) {
+        messages().show("No image file was named for the batch run.");
+        return kBatchFailed;
+    }
+    CVistrelDoc* doc = app.OpenDocumentFile(info.FileName());
+    if (!doc) return kBatchFailed;  // the reason has been shown
+
+    bool done = false;
+    switch (routine) {
+        case 'c':
+            done = doc->DoSave(doc->pathName, false);
+            break;
+        case 'e':
+            if (doc->image.depth > 8) doc->OnSetDepth(8);
+            done = doc->image.depth <= 8 && doc->DoSave(doc->pathName + ".pgm", false);
+            break;
+        case 'f':
+            done = WriteTestCopy(*doc);
+            break;
+        default:
+            break;
+    }
+    if (!done) messages().show("The batch result of " + doc->pathName + " could not be written.");
+    app.CloseDocument(doc);
+    return done ? kBatchDone : kBatchFailed;
+}
+
+}  // namespace vistrel
