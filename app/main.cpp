@@ -1,19 +1,46 @@
 // The workstation: opens the file named on the command line, or the most
-// recent one, in the main window.
+// recent one, in the main window. A batch switch runs its routine on the
+// named file without any window (so it works without a display) and exits.
 
 #include <QApplication>
-#include <QStringList>
+#include <QCoreApplication>
+#include <string>
+#include <vector>
 
 #include "core/messages.h"
 #include "shell/main_frame.h"
 #include "shell/message_box_sink.h"
+#include "workspace/batch.h"
+#include "workspace/command_line.h"
 #include "workspace/vistrel_app.h"
 
-int main(int argc, char** argv) {
-    QApplication application(argc, argv);
+namespace {
+
+void NameTheApplication() {
     QCoreApplication::setOrganizationName(QStringLiteral("Korvel"));
     QCoreApplication::setApplicationName(QStringLiteral("Vistrel"));
     QCoreApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+}
+
+int RunBatchMode(int argc, char** argv, const vistrel::CVTCommandLineInfo& info) {
+    // No QApplication: nothing here may need a display.
+    QCoreApplication application(argc, argv);
+    NameTheApplication();
+    vistrel::CStderrMessageSink sink;
+    vistrel::CScopedMessageSink scopedSink(&sink);
+    vistrel::CVistrelApp app;
+    return vistrel::RunBatch(app, info);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    vistrel::CVTCommandLineInfo info;
+    info.Parse(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    if (info.BatchSwitch() != 0) return RunBatchMode(argc, argv, info);
+
+    QApplication application(argc, argv);
+    NameTheApplication();
 
     vistrel::CVistrelApp app;
     app.LoadSettings();
@@ -23,25 +50,9 @@ int main(int argc, char** argv) {
     vistrel::CMessageBoxSink sink(&frame);
     vistrel::CScopedMessageSink scopedSink(&sink);
 
-    std::string file;
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
-    for (const QString& argument : arguments) {
-        if (argument.startsWith('-') || argument.startsWith('/')) {
-            // Switches are handled by the batch routines; a path starting with
-            // '/' is still a file when it exists.
-            if (!argument.startsWith('/') || argument.size() <= 2) continue;
-        }
-        file = argument.toStdString();
-        break;
-    }
-
     frame.show();
-    if (!file.empty()) {
-        // A file that cannot be opened ends the program (the reason was shown).
-        if (!app.OpenDocumentFile(file)) return 1;
-    } else {
-        const std::string recent = app.MostRecentExistingFile();
-        if (!recent.empty() && app.mode == 0) app.OpenDocumentFile(recent);
-    }
+    const std::string file = app.StartupFile(info.FileName());
+    if (!file.empty() && !app.OpenDocumentFile(file) && !info.FileName().empty())
+        return 1;  // a named file that cannot be opened ends the program (the reason was shown)
     return application.exec();
 }

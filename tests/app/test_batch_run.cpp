@@ -1,0 +1,115 @@
+// Runs the built workstation with batch switches the way a script would:
+// no display, no settings of the user, and the exit code as the result.
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <fstream>
+#include <string>
+
+#include "core/image.h"
+
+namespace vistrel {
+namespace {
+
+struct CRun {
+    int exitCode = -1;
+    bool finished = false;
+    std::string err;
+};
+
+class BatchRun : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    std::string Path(const std::string& name) const {
+        return (dir.path() + "/").toStdString() + name;
+    }
+    // The program without DISPLAY or WAYLAND_DISPLAY, its settings in the temporary folder.
+    CRun Run(const QStringList& args) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        env.insert("HOME", dir.path());
+        env.insert("XDG_CONFIG_HOME", dir.path() + "/config");
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(VISTREL_PROGRAM, args);
+        CRun run;
+        run.finished = process.waitForFinished(60000);
+        if (!run.finished) process.kill();
+        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.err = process.readAllStandardError().toStdString();
+        return run;
+    }
+    // A 12-bit 4 x 3 little-endian PGX file with samples 0, 300, 600 ...
+    std::string WriteSmallPgx(const std::string& name) {
+        const std::string path = Path(name);
+        std::ofstream out(path, std::ios::binary);
+        out << "PG LM 12 4 3\n";
+        for (int i = 0; i < 12; ++i) {
+            const int sample = std::min(i * 300, 4095);
+            out.put(static_cast<char>(sample & 0xFF));
+            out.put(static_cast<char>(sample >> 8));
+        }
+        return path;
+    }
+    static CMImage Read(const std::string& path) {
+        CMImage image;
+        std::string description;
+        EXPECT_EQ(image.Open(path, description), 1) << path;
+        return image;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(BatchRun, EightBitConversionRunsWithoutADisplay) {
+    const std::string image = WriteSmallPgx("small.pgx");
+    const CRun run = Run({"-e", QString::fromStdString(image)});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const CMImage converted = Read(image + ".pgm");
+    EXPECT_EQ(converted.depth, 8);
+    EXPECT_EQ(converted.width, 4);
+    EXPECT_EQ(converted.height, 3);
+    EXPECT_EQ(converted.GetPixel(1, 0), 300 >> 4);
+    EXPECT_EQ(converted.GetPixel(3, 2), 3300 >> 4);
+}
+
+TEST_F(BatchRun, SaveAgainAndTestCopy) {
+    const std::string image = WriteSmallPgx("a.pgx");
+    CRun run = Run({"/c", QString::fromStdString(image)});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(Read(image).GetPixel(2, 1), 1800);
+
+    run = Run({QString::fromStdString(image), "-f"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const CMImage copy = Read(Path("a.test.pgx"));
+    EXPECT_EQ(copy.depth, 12);
+    EXPECT_EQ(copy.GetPixel(2, 1), 1800);
+}
+
+TEST_F(BatchRun, UnopenableFileOrMissingRoutineExitsNonZero) {
+    CRun run = Run({"-c", QString::fromStdString(Path("missing.pgx"))});
+    ASSERT_TRUE(run.finished);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("missing.pgx"), std::string::npos) << run.err;
+
+    { std::ofstream(Path("broken.pgx")) << "PG LM 12 4000000 4000000\n"; }
+    run = Run({"-f", QString::fromStdString(Path("broken.pgx"))});
+    ASSERT_TRUE(run.finished);
+    EXPECT_NE(run.exitCode, 0);
+
+    const std::string image = WriteSmallPgx("b.pgx");
+    run = Run({"-g", QString::fromStdString(image)});
+    ASSERT_TRUE(run.finished);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.err.find("not available"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace vistrel
