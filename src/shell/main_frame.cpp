@@ -12,14 +12,29 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QStatusBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "core/dicom_engine.h"
+#include "core/image_operations.h"
+#include "core/messages.h"
+#include "regions/regions.h"
 #include "shell/command_table.h"
+#include "shell/diagnoses_legend_bar.h"
+#include "shell/enhance_dlg.h"
+#include "shell/histogram_dlg.h"
+#include "shell/image_prop_dlg.h"
 #include "shell/radio_group_dlg.h"
 #include "shell/raw_param_dlg.h"
 #include "shell/region_growing_dlg.h"
+#include "shell/ruler_levels_dlg.h"
 #include "shell/splitter_frame.h"
+#include "shell/two_images_dlg.h"
 #include "shell/vistrel_view.h"
 #include "shell/window_width_bits.h"
 #include "shell/window_width_values.h"
@@ -39,6 +54,26 @@ QString ToQ(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// Commands whose document side has not landed yet: shown, never enabled.
+const CommandId kPendingCommands[] = {
+    CommandId::NnDiagnoses,
+    CommandId::ComputeSrdm,
+    CommandId::ComputeGlcm,
+    CommandId::PutTextureNextToRoi,
+};
+
+// The depth of each depth command, in command order.
+constexpr int kDepths[] = {16, 14, 12, 8};
+
+// The label of an action without its mnemonic ampersands, for tool buttons.
+QString ButtonText(const QAction* action) {
+    QString text = action->text();
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.remove('&');
+    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    return text;
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame(CVistrelApp& app, QWidget* parent)
@@ -48,14 +83,21 @@ CMainFrame::CMainFrame(CVistrelApp& app, QWidget* parent)
     mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdi_);
     CreateActions();
+    CreateToolBars();
+    CreateStatusBar();
     CreateBars();
     CreateMenus();
+    CreateContextMenus();
     connect(mdi_, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
     CNotifier& notifier = app.Notifier();
     connect(&notifier, &CNotifier::presetsChanged, this, &CMainFrame::BuildPresetMenu);
     connect(&notifier, &CNotifier::recentFilesChanged, this, &CMainFrame::RebuildRecentFiles);
+    connect(&notifier, &CNotifier::diagnosisDisplayChanged, this, &CMainFrame::ShowLegend);
     app.SetUi(this);
     resize(1280, 900);
+    // The remembered interface mode decides the bars, the mouse mode and the displays.
+    InterfaceModeChanged();
+    CaseListChanged();
 }
 
 CMainFrame::~CMainFrame() {
@@ -80,8 +122,21 @@ void CMainFrame::CreateActions() {
     for (CommandId id :
          {CommandId::ShowRos, CommandId::ShowRegions, CommandId::UserDiagnoses,
           CommandId::RegionBenign, CommandId::RegionMalignant, CommandId::RegionFalse,
-          CommandId::RosBenign, CommandId::RosMalignant, CommandId::RosFalse})
+          CommandId::RosBenign, CommandId::RosMalignant, CommandId::RosFalse,
+          CommandId::StandardToolbar, CommandId::MorphologyToolbar, CommandId::UserToolbar,
+          CommandId::StatusBar, CommandId::RadiologistsInterface, CommandId::ShowOriginal,
+          CommandId::NnDiagnoses, CommandId::WindowSplit})
         Action(id)->setCheckable(true);
+    // Radio groups: one mouse mode, one fit mode, one depth.
+    for (const auto& [first, last] : {std::pair{CommandId::MouseRoi, CommandId::MouseWinLev},
+                                      std::pair{CommandId::FitScreen, CommandId::FitCasePreview},
+                                      std::pair{CommandId::Depth16, CommandId::Depth8}}) {
+        auto* group = new QActionGroup(this);
+        for (int id = Id(first); id <= Id(last); ++id) {
+            Action(static_cast<CommandId>(id))->setCheckable(true);
+            group->addAction(Action(static_cast<CommandId>(id)));
+        }
+    }
 }
 
 QAction* CMainFrame::Action(CommandId id) const {
@@ -96,15 +151,19 @@ QAction* CMainFrame::PresetAction(int index) const {
 
 void CMainFrame::CreateMenus() {
     fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
-    for (CommandId id :
-         {CommandId::FileOpen, CommandId::FileClose, CommandId::FileSave, CommandId::FileSaveAs})
+    for (CommandId id : {CommandId::FileOpen, CommandId::FileClose, CommandId::CloseAll,
+                         CommandId::FileSave, CommandId::FileSaveAs})
         fileMenu_->addAction(Action(id));
     fileMenu_->addSeparator();
     fileMenu_->addAction(Action(CommandId::OpenOverlay));
     fileMenu_->addAction(Action(CommandId::SaveOverlay));
     fileMenu_->addSeparator();
+    for (CommandId id :
+         {CommandId::FilePrint, CommandId::FilePrintDirect, CommandId::FilePrintPreview})
+        fileMenu_->addAction(Action(id));
+    fileMenu_->addSeparator();
     for (CommandId id : {CommandId::PgxSavingOptions, CommandId::ColouredImagesOptions,
-                         CommandId::OriginalImageOptions})
+                         CommandId::OriginalImageOptions, CommandId::DicomReadingOptions})
         fileMenu_->addAction(Action(id));
     recentSeparator_ = fileMenu_->addSeparator();
     fileMenu_->addSeparator();
@@ -112,24 +171,64 @@ void CMainFrame::CreateMenus() {
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     for (CommandId id :
+         {CommandId::StandardToolbar, CommandId::MorphologyToolbar, CommandId::UserToolbar,
+          CommandId::StatusBar, CommandId::WindowBits, CommandId::WindowValues})
+        view->addAction(Action(id));
+    view->addSeparator();
+    for (CommandId id :
          {CommandId::ZoomIn, CommandId::ZoomOut, CommandId::ActualPixels, CommandId::ZoomToFit})
         view->addAction(Action(id));
+    QMenu* fit = view->addMenu(QStringLiteral("F&it Mode"));
+    for (int id = Id(CommandId::FitScreen); id <= Id(CommandId::FitCasePreview); ++id)
+        fit->addAction(Action(static_cast<CommandId>(id)));
     view->addSeparator();
-    view->addAction(Action(CommandId::WindowBits));
-    view->addAction(Action(CommandId::WindowValues));
+    for (int id = Id(CommandId::MouseRoi); id <= Id(CommandId::MouseWinLev); ++id)
+        view->addAction(Action(static_cast<CommandId>(id)));
     view->addSeparator();
-    for (CommandId id : {CommandId::ShowRos, CommandId::ShowRegions, CommandId::UserDiagnoses})
+    for (CommandId id : {CommandId::ShowRos, CommandId::ShowRegions, CommandId::UserDiagnoses,
+                         CommandId::NnDiagnoses})
         view->addAction(Action(id));
+    view->addSeparator();
+    for (CommandId id :
+         {CommandId::ShowOriginal, CommandId::DeselectRoi, CommandId::CropRoi,
+          CommandId::OpenRoiInNewWindow, CommandId::Measure, CommandId::RulerGrayLevels})
+        view->addAction(Action(id));
+    view->addSeparator();
+    view->addAction(Action(CommandId::RadiologistsInterface));
+
+    QMenu* basic = menuBar()->addMenu(QStringLiteral("&Basic Image Operations"));
+    for (CommandId id : {CommandId::BrightnessContrast, CommandId::Histogram,
+                         CommandId::EqualizeHistogram, CommandId::ImageProperties})
+        basic->addAction(Action(id));
+    QMenu* rotate = basic->addMenu(QStringLiteral("&Rotate"));
+    for (CommandId id : {CommandId::Rotate180, CommandId::Rotate90Cw, CommandId::Rotate90Ccw})
+        rotate->addAction(Action(id));
+    for (CommandId id : {CommandId::FlipHorizontal, CommandId::FlipVertical, CommandId::Reverse,
+                         CommandId::SwapBytes})
+        basic->addAction(Action(id));
+    QMenu* depth = basic->addMenu(QStringLiteral("&Bits per Pixel"));
+    for (int id = Id(CommandId::Depth16); id <= Id(CommandId::Depth8); ++id)
+        depth->addAction(Action(static_cast<CommandId>(id)));
+    basic->addSeparator();
+    for (CommandId id : {CommandId::SwapOriginal, CommandId::AddComment, CommandId::TwoImages})
+        basic->addAction(Action(id));
 
     CreateRegionsMenu();
 
+    casesMenu_ = menuBar()->addMenu(QStringLiteral("&Cases"));
+    for (CommandId id : {CommandId::CurrentCaseCc, CommandId::CurrentCaseMlo,
+                         CommandId::CloseCurrentCase, CommandId::NextCase, CommandId::PreviousCase})
+        casesMenu_->addAction(Action(id));
+    casesMenu_->addSeparator();
+
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
-    window->addAction(Action(CommandId::WindowCascade));
-    window->addAction(Action(CommandId::WindowTile));
+    for (CommandId id : {CommandId::WindowNew, CommandId::WindowCascade, CommandId::WindowTile,
+                         CommandId::WindowSplit, CommandId::CloseAll})
+        window->addAction(Action(id));
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(Action(CommandId::AppAbout));
 
-    for (QMenu* menu : {fileMenu_, view, window})
+    for (QMenu* menu : {fileMenu_, view, fit, basic, rotate, depth, casesMenu_, window})
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 
     // The presets popup sits two places before the end of the menu bar.
@@ -166,6 +265,44 @@ void CMainFrame::CreateRegionsMenu() {
     for (CommandId id : {CommandId::RosBenign, CommandId::RosMalignant, CommandId::RosFalse,
                          CommandId::RemoveRos, CommandId::RemoveAllRos})
         ros->addAction(Action(id));
+}
+
+void CMainFrame::CreateContextMenus() {
+    const auto make = [this](int id, std::initializer_list<CommandId> ids) {
+        auto* menu = new QMenu(this);
+        for (CommandId command : ids) menu->addAction(Action(command));
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+        contextMenus_[id] = menu;
+        return menu;
+    };
+    make(kMenuRegions,
+         {CommandId::SetAllBenign, CommandId::SetAllMalignant, CommandId::SetAllFalse,
+          CommandId::RemoveAllRegions, CommandId::GrowAllContours, CommandId::SmoothAllContours});
+    make(kMenuRegion,
+         {CommandId::RegionBenign, CommandId::RegionMalignant, CommandId::RegionFalse,
+          CommandId::RemoveRegion, CommandId::GrowSelectedContour, CommandId::SmoothSelectedContour,
+          CommandId::GrowClusterContours, CommandId::SmoothClusterContours});
+    QMenu* roi =
+        make(kMenuRoi, {CommandId::CropRoi, CommandId::OpenRoiInNewWindow, CommandId::DeselectRoi});
+    QMenu* inside = roi->addMenu(QStringLiteral("Set Regions Inside ROI"));
+    for (CommandId id :
+         {CommandId::RoiRegionsBenign, CommandId::RoiRegionsMalignant, CommandId::RoiRegionsFalse})
+        inside->addAction(Action(id));
+    for (CommandId id : {CommandId::ComputeSrdm, CommandId::ComputeGlcm,
+                         CommandId::RemoveRegionsInsideRoi, CommandId::PutTextureNextToRoi})
+        roi->addAction(Action(id));
+    make(kMenuRosList, {CommandId::RemoveAllRos});
+    make(kMenuRos, {CommandId::RosBenign, CommandId::RosMalignant, CommandId::RosFalse,
+                    CommandId::RemoveRos, CommandId::RemoveAllRos});
+    make(kMenuRuler, {CommandId::RulerGrayLevels, CommandId::Measure});
+    make(kMenuCluster,
+         {CommandId::ClusterBenign, CommandId::ClusterMalignant, CommandId::ClusterFalse,
+          CommandId::RemoveCluster, CommandId::RemoveClusterAndInside});
+}
+
+QMenu* CMainFrame::ContextMenu(int id) const {
+    const auto it = contextMenus_.find(id);
+    return it == contextMenus_.end() ? nullptr : it->second;
 }
 
 void CMainFrame::BuildPresetMenu() {
@@ -214,6 +351,7 @@ void CMainFrame::UpdateCommandStates() {
         Action(id)->setEnabled(hasView);
     Action(CommandId::GetCurrentPreset)->setEnabled(doc != nullptr);
     UpdateAnnotationStates(doc, ActiveView());
+    UpdateViewStates(doc, ActiveView());
     const bool valuesShown = Action(CommandId::WindowValues)->isChecked();
     for (int i = 0; i < static_cast<int>(presetActions_.size()); ++i) {
         presetActions_[i]->setEnabled(valuesShown);
@@ -234,7 +372,7 @@ void CMainFrame::OnCommand(int id) {
         if (index < app_.RecentFiles().size()) app_.OpenFiles({app_.RecentFiles()[index]});
         return;
     }
-    if (OnAnnotationCommand(id, doc, view)) {
+    if (OnAnnotationCommand(id, doc, view) || OnViewCommand(id, doc, view)) {
         UpdateCommandStates();
         return;
     }
@@ -446,6 +584,465 @@ bool CMainFrame::OnAnnotationCommand(int id, CVistrelDoc* doc, CVistrelView* vie
     }
 }
 
+// ---------------------------------------------------------------- view, image and window commands
+
+void CMainFrame::UpdateViewStates(CVistrelDoc* doc, CVistrelView* view) {
+    if (!standardBar_) return;  // still being built
+    const bool valid = doc && doc->image.IsValid();
+    const bool roi = view && !view->Roi().IsEmpty();
+    const bool hasRegions = valid && !doc->regions.IsEmpty();
+    Action(CommandId::CloseAll)->setEnabled(!app_.Documents().empty());
+    for (CommandId id :
+         {CommandId::FilePrint, CommandId::FilePrintDirect, CommandId::FilePrintPreview})
+        Action(id)->setEnabled(view && !view->PictureSize().isEmpty());
+    Action(CommandId::StandardToolbar)->setChecked(!standardBar_->isHidden());
+    Action(CommandId::MorphologyToolbar)->setChecked(!morphologyBar_->isHidden());
+    Action(CommandId::UserToolbar)->setChecked(!userBar_->isHidden());
+    Action(CommandId::StatusBar)->setChecked(!statusBar()->isHidden());
+    Action(CommandId::RadiologistsInterface)->setChecked(app_.mode == 1);
+    const int fit = std::clamp(app_.fitMode, 0, 4);
+    Action(static_cast<CommandId>(Id(CommandId::FitScreen) + fit))->setChecked(true);
+    Action(static_cast<CommandId>(Id(CommandId::MouseRoi) + std::clamp(app_.mouseMode, 0, 4)))
+        ->setChecked(true);
+    // The ROS stay visible while they are being drawn.
+    Action(CommandId::ShowRos)->setEnabled(app_.mouseMode != kMouseDrawRos);
+    Action(CommandId::ShowOriginal)->setEnabled(valid && doc->originalImage.IsValid());
+    Action(CommandId::ShowOriginal)->setChecked(view && view->ShowsOriginal());
+    for (CommandId id : {CommandId::OpenRoiInNewWindow, CommandId::DeselectRoi, CommandId::CropRoi,
+                         CommandId::ComputeSrdm})
+        Action(id)->setEnabled(valid && roi);
+    for (CommandId id :
+         {CommandId::RoiRegionsBenign, CommandId::RoiRegionsMalignant, CommandId::RoiRegionsFalse})
+        Action(id)->setEnabled(hasRegions && roi);
+    Action(CommandId::Measure)->setEnabled(view && view->RulerLength() > 0.0);
+    if (view && app_.mouseMode == kMouseRuler) view->ShowRulerText();
+    const bool clusterSelected = [&] {
+        if (!valid) return false;
+        const CRegion* region = doc->regions.At(doc->regions.Selected());
+        return region && (region->type == 'c' || region->clusterNumber >= 1000);
+    }();
+    for (CommandId id :
+         {CommandId::ClusterBenign, CommandId::ClusterMalignant, CommandId::ClusterFalse,
+          CommandId::RemoveCluster, CommandId::RemoveClusterAndInside})
+        Action(id)->setEnabled(clusterSelected);
+    for (CommandId id : {CommandId::BrightnessContrast, CommandId::Histogram,
+                         CommandId::ImageProperties, CommandId::TwoImages})
+        Action(id)->setEnabled(true);
+    Action(CommandId::WindowNew)->setEnabled(valid);
+    for (CommandId id : {CommandId::EqualizeHistogram, CommandId::Rotate180, CommandId::Rotate90Cw,
+                         CommandId::Rotate90Ccw, CommandId::FlipHorizontal, CommandId::FlipVertical,
+                         CommandId::Reverse, CommandId::AddComment})
+        Action(id)->setEnabled(valid);
+    Action(CommandId::SwapBytes)->setEnabled(valid && doc->image.depth > 8);
+    for (int i = 0; i < 4; ++i) {
+        QAction* action = Action(static_cast<CommandId>(Id(CommandId::Depth16) + i));
+        action->setEnabled(valid && doc->CanChangeDepth());
+        action->setChecked(valid && doc->IsDepthChecked(kDepths[i]));
+    }
+    Action(CommandId::SwapOriginal)->setEnabled(valid);
+    for (CommandId id :
+         {CommandId::CurrentCaseCc, CommandId::CurrentCaseMlo, CommandId::CloseCurrentCase})
+        Action(id)->setEnabled(doc != nullptr);
+    for (CommandId id : {CommandId::NextCase, CommandId::PreviousCase})
+        Action(id)->setEnabled(!app_.Cases().Entries().empty());
+    Action(CommandId::RulerGrayLevels)->setEnabled(valid && view && view->RulerLength() > 0.0);
+    Action(CommandId::WindowSplit)->setEnabled(ActiveFrame() != nullptr);
+    Action(CommandId::WindowSplit)->setChecked(ActiveFrame() && ActiveFrame()->DescriptionShown());
+    for (CommandId id : kPendingCommands) Action(id)->setEnabled(false);
+}
+
+bool CMainFrame::OnViewCommand(int id, CVistrelDoc* doc, CVistrelView* view) {
+    const CommandId command = static_cast<CommandId>(id);
+    if (id >= Id(CommandId::MouseRoi) && id <= Id(CommandId::MouseWinLev)) {
+        app_.SetMouseMode(id - Id(CommandId::MouseRoi));
+        return true;
+    }
+    if (id >= Id(CommandId::FitScreen) && id <= Id(CommandId::FitCasePreview)) {
+        OnFitMode(id - Id(CommandId::FitScreen));
+        return true;
+    }
+    switch (command) {
+        case CommandId::CloseAll:
+            app_.OnCloseAll();
+            return true;
+        case CommandId::SwapOriginal:
+            app_.OnSwapOriginalImage();
+            return true;
+        case CommandId::CurrentCaseCc:
+            app_.OnCurrentCaseView("_CC");
+            return true;
+        case CommandId::CurrentCaseMlo:
+            app_.OnCurrentCaseView("_MLO");
+            return true;
+        case CommandId::CloseCurrentCase:
+            app_.OnCloseCurrentCase();
+            return true;
+        case CommandId::NextCase:
+            app_.OnNextCase();
+            return true;
+        case CommandId::PreviousCase:
+            app_.OnPreviousCase();
+            return true;
+        case CommandId::StandardToolbar:
+            standardBar_->setVisible(Action(command)->isChecked());
+            return true;
+        case CommandId::MorphologyToolbar:
+            morphologyBar_->setVisible(Action(command)->isChecked());
+            return true;
+        case CommandId::UserToolbar:
+            userBar_->setVisible(Action(command)->isChecked());
+            return true;
+        case CommandId::StatusBar:
+            statusBar()->setVisible(Action(command)->isChecked());
+            return true;
+        case CommandId::RadiologistsInterface:
+            app_.OnRadiologistsInterface();
+            return true;
+        case CommandId::FilePrint:
+        case CommandId::FilePrintDirect:
+        case CommandId::FilePrintPreview:
+            if (view) PrintView(view, id);
+            return true;
+        case CommandId::DicomReadingOptions: {
+            int selected = DicomReadingOption();
+            if (CRadioGroupDlg::Run(this, "DICOM Opening Properties", selected,
+                                    {"Open raw pixels", "Open rendered pixels"},
+                                    selected) == QDialog::Accepted &&
+                (selected == 0 || selected == 1))
+                SetDicomReadingOption(selected);
+            return true;
+        }
+        case CommandId::BrightnessContrast:
+        case CommandId::Histogram:
+        case CommandId::ImageProperties:
+        case CommandId::TwoImages:
+            ToggleToolWindow(id);
+            return true;
+        case CommandId::WindowSplit:
+            if (CSplitterFrame* frame = ActiveFrame()) frame->ToggleDescription(ClientSize());
+            return true;
+        default:
+            break;
+    }
+    // The rest work on the active window's document.
+    switch (command) {
+        case CommandId::ShowOriginal:
+        case CommandId::DeselectRoi:
+        case CommandId::OpenRoiInNewWindow:
+        case CommandId::CropRoi:
+        case CommandId::Measure:
+        case CommandId::RulerGrayLevels:
+        case CommandId::WindowNew:
+        case CommandId::EqualizeHistogram:
+        case CommandId::Rotate180:
+        case CommandId::Rotate90Cw:
+        case CommandId::Rotate90Ccw:
+        case CommandId::FlipHorizontal:
+        case CommandId::FlipVertical:
+        case CommandId::Reverse:
+        case CommandId::SwapBytes:
+        case CommandId::Depth16:
+        case CommandId::Depth14:
+        case CommandId::Depth12:
+        case CommandId::Depth8:
+        case CommandId::AddComment:
+        case CommandId::RoiRegionsBenign:
+        case CommandId::RoiRegionsMalignant:
+        case CommandId::RoiRegionsFalse:
+        case CommandId::ClusterBenign:
+        case CommandId::ClusterMalignant:
+        case CommandId::ClusterFalse:
+        case CommandId::RemoveCluster:
+        case CommandId::RemoveClusterAndInside:
+            if (!doc || !view) return true;
+            break;
+        default:
+            return false;
+    }
+    switch (command) {
+        case CommandId::ShowOriginal:
+            view->OnShowOriginal();
+            break;
+        case CommandId::DeselectRoi:
+            view->OnDeselectRoi();
+            break;
+        case CommandId::OpenRoiInNewWindow:
+            doc->OnOpenRoiInNewWindow(view->Roi(), app_.mouseMode);
+            break;
+        case CommandId::CropRoi:
+            doc->OnCropRoi(view->Roi());
+            break;
+        case CommandId::RulerGrayLevels:
+            ShowRulerLevels(view);
+            break;
+        case CommandId::EqualizeHistogram:
+            doc->OnEqualizeHistogram(view->Roi());
+            break;
+        case CommandId::Rotate180:
+            doc->OnRotate(kRotate180);
+            break;
+        case CommandId::Rotate90Cw:
+            doc->OnRotate(kRotateClockwise);
+            break;
+        case CommandId::Rotate90Ccw:
+            doc->OnRotate(kRotateCounterClockwise);
+            break;
+        case CommandId::FlipHorizontal:
+            doc->OnFlipHorizontal();
+            break;
+        case CommandId::FlipVertical:
+            doc->OnFlipVertical();
+            break;
+        case CommandId::Reverse:
+            doc->OnReverse();
+            break;
+        case CommandId::SwapBytes:
+            doc->OnSwapBytes();
+            break;
+        case CommandId::Depth16:
+        case CommandId::Depth14:
+        case CommandId::Depth12:
+        case CommandId::Depth8:
+            doc->OnSetDepth(kDepths[id - Id(CommandId::Depth16)]);
+            break;
+        case CommandId::AddComment:
+            doc->OnAddComment();
+            break;
+        case CommandId::Measure:
+            if (view->RulerLength() > 0.0)
+                messages().show(RulerPaneText(view->RulerLength()).trimmed().toStdString());
+            break;
+        case CommandId::WindowNew:
+            doc->OnNewWindow();
+            break;
+        case CommandId::RoiRegionsBenign:
+        case CommandId::RoiRegionsMalignant:
+        case CommandId::RoiRegionsFalse:
+            if (!view->Roi().IsEmpty() &&
+                doc->regions.SetDiagnosisInsideRect(
+                    view->Roi(), static_cast<int16_t>(id - Id(CommandId::RoiRegionsBenign))) > 0)
+                doc->UpdateAllViews(kUpdateAnnotations);
+            break;
+        case CommandId::ClusterBenign:
+        case CommandId::ClusterMalignant:
+        case CommandId::ClusterFalse:
+            if (doc->regions.SetDiagnosisOfSelectedAndInside(
+                    static_cast<int16_t>(id - Id(CommandId::ClusterBenign))) > 0)
+                doc->UpdateAllViews(kUpdateAnnotations);
+            break;
+        case CommandId::RemoveCluster:
+            doc->OnRemoveRegion(doc->regions.Selected());
+            break;
+        case CommandId::RemoveClusterAndInside:
+            if (doc->regions.RemoveClusterAndInside() > 0) doc->UpdateAllViews(kUpdateAnnotations);
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+void CMainFrame::InterfaceModeChanged() {
+    // The bars follow the interface mode only when it changes, so that bars
+    // hidden by hand stay hidden across mouse-mode changes.
+    if (appliedMode_ != app_.mode) {
+        appliedMode_ = app_.mode;
+        const bool radiologists = app_.RadiologistsMode();
+        userBar_->setVisible(radiologists);
+        standardBar_->setVisible(!radiologists);
+        morphologyBar_->setVisible(!radiologists);
+        for (const auto& [doc, frame] : frames_)
+            if (frame) frame->View()->RenderDisplay();
+    }
+    // The overlay of every view follows the mode (ROS show while drawing).
+    for (const auto& [doc, frame] : frames_)
+        if (frame) frame->View()->BuildOverlay();
+    if (panes_[2]) panes_[2]->clear();
+    if (CVistrelView* view = ActiveView()) {
+        if (app_.mouseMode == kMouseRuler) view->ShowRulerText();
+        if ((app_.mouseMode == kMouseRoi || app_.mouseMode == kMouseSrdmRoi) && panes_[2])
+            panes_[2]->setText(RoiPaneText(view->Roi()));
+    }
+    ShowLegend();
+    UpdateCommandStates();
+}
+
+void CMainFrame::ActivateDocumentWindow(CVistrelDoc& doc) {
+    CSplitterFrame* frame = FrameOf(&doc);
+    if (!frame) return;
+    if (frame->isMinimized()) frame->showNormal();
+    frame->show();
+    mdi_->setActiveSubWindow(frame);
+    frame->raise();
+}
+
+void CMainFrame::CaseListChanged() {
+    for (QAction* action : caseActions_) {
+        casesMenu_->removeAction(action);
+        action->deleteLater();
+    }
+    caseActions_.clear();
+    const std::vector<std::string>& entries = app_.Cases().Entries();
+    for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
+        const int id = CCaseList::CommandOf(i);
+        auto* action = new QAction(ToQ(entries[i]), this);
+        action->setData(id);
+        // Entries beyond the handled range are listed but do nothing.
+        connect(action, &QAction::triggered, this, [this, id] { app_.OnCase(id); });
+        casesMenu_->addAction(action);
+        caseActions_.push_back(action);
+    }
+}
+
+void CMainFrame::ShowLegend() {
+    if (!legendBar_) return;
+    legendBar_->setVisible(app_.showRegions);
+    // TODO(network diagnoses): switch to "Net" when the document shows network diagnoses.
+    legend_->SetNetwork(false);
+}
+
+QSize CMainFrame::ClientSize() const {
+    QSize room = mdi_->viewport()->size();
+    if (room.width() < 64 || room.height() < 64) room = QSize(1024, 768);
+    return room;
+}
+
+void CMainFrame::FitFrame(CSplitterFrame* frame) {
+    if (!frame) return;
+    CVistrelView* view = frame->View();
+    const QSize client = ClientSize();
+    int mode = std::clamp(app_.fitMode, 0, 4);
+    if (mode == 4 && view->PreviewFull()) mode = 1;
+    QSize size = client;
+    if (mode == 2 || mode == 3) {
+        // A remembered size of 0 fills the client area.
+        if (app_.childWidth > 0 && app_.childHeight > 0)
+            size = QSize(app_.childWidth, app_.childHeight).boundedTo(client);
+    } else if (mode == 4) {
+        size = QSize(client.width() / 4, client.height() / 2);
+    }
+    frame->resize(size);
+    if (frame->layout()) frame->layout()->activate();
+    view->FitToClient(mode == 1 || mode == 3);
+    frame->HugPicture(size);
+    if (app_.mode == 1) PlaceForRadiologists(frame);
+}
+
+void CMainFrame::OnFitMode(int mode) {
+    app_.fitMode = std::clamp(mode, 0, 4);
+    const QSize client = ClientSize();
+    if (mode == 2 || mode == 3) {
+        QSize child = ActiveFrame() ? ActiveFrame()->size() : client;
+        if (app_.mode == 1) child = QSize(client.width() / 4, client.height() * 3 / 4);
+        app_.childWidth = child.width();
+        app_.childHeight = child.height();
+    } else if (mode == 4) {
+        app_.childWidth = client.width() / 4;
+        app_.childHeight = client.height() / 2;
+    }
+    for (const auto& [doc, frame] : frames_)
+        if (frame) FitFrame(frame);
+}
+
+void CMainFrame::PlaceForRadiologists(CSplitterFrame* frame) {
+    const CVistrelDoc* doc = frame->Document();
+    if (!doc) return;
+    const QString name = ToQ(doc->GetFileName(false)).toLower();
+    const QSize client = ClientSize();
+    // Both breasts face each other across the middle: the right breast on
+    // the left half, the left breast on the right half.
+    int x = frame->x();
+    if (name.contains("left"))
+        x = client.width() / 2;
+    else if (name.contains("right"))
+        x = client.width() / 2 - frame->width();
+    int y = 0;
+    if (name.contains("mlo")) y = std::min(client.height() / 2, client.height() - frame->height());
+    frame->move(std::max(0, x), std::max(0, y));
+}
+
+void CMainFrame::ToggleToolWindow(int id) {
+    // Invoking the command of an open tool window closes it.
+    const auto toggle = [this](auto& window, auto create) {
+        if (window) {
+            window->close();
+            return;
+        }
+        window = create();
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+    };
+    switch (static_cast<CommandId>(id)) {
+        case CommandId::BrightnessContrast:
+            toggle(enhance_, [this] { return new CEnhanceDlg(app_, this); });
+            break;
+        case CommandId::Histogram:
+            toggle(histogram_, [this] { return new CHistogramDlg(app_, this); });
+            break;
+        case CommandId::ImageProperties:
+            toggle(properties_, [this] { return new CImagePropDlg(app_, this); });
+            break;
+        case CommandId::TwoImages:
+            toggle(twoImages_, [this] {
+                auto* window = new CTwoImagesOperationsDlg(app_, this);
+                window->SetResultHandler(
+                    [this](CVistrelDoc& source, std::unique_ptr<CMImage> result) {
+                        OpenTwoImagesResult(source, std::move(result));
+                    });
+                return window;
+            });
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainFrame::OpenTwoImagesResult(CVistrelDoc& source, std::unique_ptr<CMImage> result) {
+    if (result) source.OpenImageInNewWindow(std::move(result));
+}
+
+void CMainFrame::OpenPreviewFull(CVistrelDoc* doc) {
+    if (!doc || !doc->image.IsValid()) return;
+    std::unique_ptr<CMImage> original;
+    if (doc->originalImage.IsValid()) original = std::make_unique<CMImage>(doc->originalImage);
+    openingPreviewFull_ = true;
+    doc->OpenImageInNewWindow(std::make_unique<CMImage>(doc->image), std::move(original));
+    openingPreviewFull_ = false;
+}
+
+void CMainFrame::ShowRulerLevels(CVistrelView* view) {
+    std::vector<int> levels = view->RulerLevels();
+    if (levels.empty()) return;
+    CRulerLevelsDlg dialog(std::move(levels), this);
+    dialog.exec();
+}
+
+void CMainFrame::PrintView(CVistrelView* view, int id) {
+    QPrinter printer(QPrinter::HighResolution);
+    switch (static_cast<CommandId>(id)) {
+        case CommandId::FilePrint: {
+            QPrintDialog dialog(&printer, this);
+            if (dialog.exec() == QDialog::Accepted) view->Print(printer);
+            break;
+        }
+        case CommandId::FilePrintDirect:
+            view->Print(printer);
+            break;
+        case CommandId::FilePrintPreview: {
+            QPrintPreviewDialog preview(&printer, this);
+            QPointer<CVistrelView> shown(view);
+            connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+                    [shown](QPrinter* target) {
+                        if (shown) shown->Print(*target);
+                    });
+            preview.exec();
+            break;
+        }
+        default:
+            break;
+    }
+}
+
 // ---------------------------------------------------------------- bars
 
 void CMainFrame::CreateBars() {
@@ -466,6 +1063,67 @@ void CMainFrame::CreateBars() {
     addDockWidget(Qt::RightDockWidgetArea, valuesDock_);
     ShowBitsBar(true);
     ShowValueBar(false);
+}
+
+void CMainFrame::CreateToolBars() {
+    const auto make = [this](const char* title, const char* name,
+                             std::initializer_list<CommandId> ids) {
+        auto* bar = addToolBar(QString::fromLatin1(title));
+        bar->setObjectName(QString::fromLatin1(name));
+        bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        for (CommandId id : ids) {
+            if (id == CommandId{}) {
+                bar->addSeparator();
+                continue;
+            }
+            QAction* action = Action(id);
+            bar->addAction(action);
+            if (QWidget* button = bar->widgetForAction(action))
+                if (auto* tool = qobject_cast<QToolButton*>(button))
+                    tool->setText(ButtonText(action));
+        }
+        // Shown and hidden through the View menu, so its check marks follow.
+        bar->toggleViewAction()->setEnabled(false);
+        return bar;
+    };
+    standardBar_ =
+        make("Standard", "StandardToolbar",
+             {CommandId::FileOpen, CommandId::FileSave, CommandId::FilePrint, CommandId{},
+              CommandId::ZoomIn, CommandId::ZoomOut, CommandId::ActualPixels, CommandId::ZoomToFit,
+              CommandId{}, CommandId::MouseRoi, CommandId::MouseRuler, CommandId::MouseDrawRos,
+              CommandId::MouseSrdmRoi, CommandId::MouseWinLev, CommandId{}, CommandId::ShowRos,
+              CommandId::ShowRegions, CommandId::UserDiagnoses});
+    // The morphology operators join this bar when their commands exist.
+    morphologyBar_ = make("Morphology", "MorphologyToolbar", {});
+    userBar_ =
+        make("User", "UserToolbar",
+             {CommandId::FileOpen, CommandId{}, CommandId::ZoomIn, CommandId::ZoomOut,
+              CommandId::ActualPixels, CommandId::FitCasePreview, CommandId{}, CommandId::MouseRoi,
+              CommandId::MouseRuler, CommandId::MouseWinLev, CommandId{}, CommandId::CurrentCaseCc,
+              CommandId::CurrentCaseMlo, CommandId::PreviousCase, CommandId::NextCase, CommandId{},
+              CommandId::SwapOriginal, CommandId::ShowOriginal, CommandId::RadiologistsInterface});
+    legendBar_ = new QToolBar(QStringLiteral("Diagnoses"), this);
+    legendBar_->setObjectName(QStringLiteral("DiagnosesLegendBar"));
+    legend_ = new CDiagnosesLegendDlgBar(legendBar_);
+    legendBar_->addWidget(legend_);
+    legendBar_->toggleViewAction()->setEnabled(false);
+    addToolBar(Qt::TopToolBarArea, legendBar_);
+}
+
+void CMainFrame::CreateStatusBar() {
+    // Pane 1 cursor position, 2 pixel value, 3 ROI size or ruler length.
+    const int widths[3] = {220, 110, 220};
+    for (int i = 0; i < 3; ++i) {
+        panes_[i] = new QLabel(this);
+        panes_[i]->setObjectName(QStringLiteral("StatusPane%1").arg(i + 1));
+        panes_[i]->setMinimumWidth(widths[i]);
+        panes_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        statusBar()->addPermanentWidget(panes_[i]);
+    }
+}
+
+QLabel* CMainFrame::StatusPane(int pane) const {
+    return pane >= 1 && pane <= 3 ? panes_[pane - 1] : nullptr;
 }
 
 void CMainFrame::ShowBitsBar(bool on) {
@@ -513,15 +1171,21 @@ bool CMainFrame::OpenDocumentWindow(CVistrelDoc& doc) {
     auto* frame = new CSplitterFrame(doc, app_);
     mdi_->addSubWindow(frame);
     frames_[&doc] = frame;
-    connect(frame->View(), &CVistrelView::activated, this,
+    CVistrelView* view = frame->View();
+    view->SetPreviewFull(openingPreviewFull_);
+    connect(view, &CVistrelView::activated, this,
             [this](CVistrelDoc* active) { app_.SetActiveDocument(active); });
-    QSize room = mdi_->viewport()->size();
-    if (room.width() < 64 || room.height() < 64) room = QSize(1024, 768);
-    frame->resize(room);
+    connect(view, &CVistrelView::paneText, this, [this](int pane, const QString& text) {
+        if (QLabel* label = StatusPane(pane)) label->setText(text);
+    });
+    connect(view, &CVistrelView::contextMenuWanted, this, [this](int id, QPoint at) {
+        if (QMenu* menu = ContextMenu(id)) menu->exec(at);
+    });
+    connect(view, &CVistrelView::valueWindowWanted, this, [this] { ShowValueBar(true); });
+    connect(view, &CVistrelView::previewOpenWanted, this, &CMainFrame::OpenPreviewFull);
+    frame->resize(ClientSize());
     frame->show();
-    if (frame->layout()) frame->layout()->activate();
-    frame->View()->FitToClient(app_.fitMode == 1 || app_.fitMode == 3);
-    frame->HugPicture(room);
+    FitFrame(frame);
     mdi_->setActiveSubWindow(frame);
     app_.SetActiveDocument(&doc);
     frame->View()->setFocus();

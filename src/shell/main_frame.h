@@ -2,12 +2,19 @@
 // The main window: MDI area for the document windows, the menus built from
 // the command table, the two window bars, and the screen side of the workspace.
 
+#include <QActionGroup>
 #include <QDockWidget>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QPointer>
+#include <QToolBar>
 #include <map>
 
+#include "shell/enhance_dlg.h"
+#include "shell/histogram_dlg.h"
+#include "shell/image_prop_dlg.h"
+#include "shell/two_images_dlg.h"
 #include "workspace/command_ids.h"
 #include "workspace/workspace_ui.h"
 
@@ -19,6 +26,7 @@ class CVistrelView;
 class CSplitterFrame;
 class CWindowWidthBits;
 class CWindowWidthValues;
+class CDiagnosesLegendDlgBar;
 
 class CMainFrame : public QMainWindow, public IWorkspaceUi {
     Q_OBJECT
@@ -37,6 +45,24 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
     CWindowWidthValues* ValuesBar() const { return valuesBar_; }
     QDockWidget* BitsDock() const { return bitsDock_; }
     QDockWidget* ValuesDock() const { return valuesDock_; }
+    QToolBar* StandardBar() const { return standardBar_; }
+    QToolBar* MorphologyBar() const { return morphologyBar_; }
+    QToolBar* UserBar() const { return userBar_; }
+    QToolBar* LegendBar() const { return legendBar_; }
+    CDiagnosesLegendDlgBar* Legend() const { return legend_; }
+    // Status pane 1 (cursor), 2 (value) or 3 (ROI or ruler).
+    QLabel* StatusPane(int pane) const;
+    QMenu* CasesMenu() const { return casesMenu_; }
+    // The context menu of the image window with that id (see ContextMenuId).
+    QMenu* ContextMenu(int id) const;
+
+    // Sizes a document window by the fit mode and fits its image into it.
+    void FitFrame(CSplitterFrame* frame);
+    // The open tool windows (null when closed).
+    CEnhanceDlg* EnhanceWindow() const { return enhance_; }
+    CHistogramDlg* HistogramWindow() const { return histogram_; }
+    CImagePropDlg* PropertiesWindow() const { return properties_; }
+    CTwoImagesOperationsDlg* TwoImagesWindow() const { return twoImages_; }
 
     // Runs a command as its menu item would.
     void OnCommand(int id);
@@ -61,6 +87,9 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
     bool AskText(const std::string& title, const std::string& prompt, const std::string& label,
                  std::string& text) override;
     void SetBusy(bool busy) override;
+    void ActivateDocumentWindow(CVistrelDoc& doc) override;
+    void CaseListChanged() override;
+    void InterfaceModeChanged() override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -69,6 +98,21 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
     void CreateActions();
     void CreateMenus();
     void CreateRegionsMenu();
+    void CreateContextMenus();
+    void CreateToolBars();
+    void CreateStatusBar();
+    // View, image and window commands; false when id is not one of them.
+    bool OnViewCommand(int id, CVistrelDoc* doc, CVistrelView* view);
+    void UpdateViewStates(CVistrelDoc* doc, CVistrelView* view);
+    void OnFitMode(int mode);
+    void PlaceForRadiologists(CSplitterFrame* frame);
+    void ShowLegend();
+    void ToggleToolWindow(int id);
+    void OpenTwoImagesResult(CVistrelDoc& source, std::unique_ptr<CMImage> result);
+    void OpenPreviewFull(CVistrelDoc* doc);
+    void ShowRulerLevels(CVistrelView* view);
+    void PrintView(CVistrelView* view, int id);
+    QSize ClientSize() const;
     // Annotation commands; false when id is not one of them.
     bool OnAnnotationCommand(int id, CVistrelDoc* doc, CVistrelView* view);
     void UpdateAnnotationStates(CVistrelDoc* doc, CVistrelView* view);
@@ -91,6 +135,21 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
     CWindowWidthBits* bitsBar_ = nullptr;
     CWindowWidthValues* valuesBar_ = nullptr;
     std::map<const CVistrelDoc*, QPointer<CSplitterFrame>> frames_;
+    QToolBar* standardBar_ = nullptr;
+    QToolBar* morphologyBar_ = nullptr;
+    QToolBar* userBar_ = nullptr;
+    QToolBar* legendBar_ = nullptr;
+    CDiagnosesLegendDlgBar* legend_ = nullptr;
+    QLabel* panes_[3] = {};
+    QMenu* casesMenu_ = nullptr;
+    std::map<int, QMenu*> contextMenus_;
+    QPointer<CEnhanceDlg> enhance_;
+    QPointer<CHistogramDlg> histogram_;
+    QPointer<CImagePropDlg> properties_;
+    QPointer<CTwoImagesOperationsDlg> twoImages_;
+    std::vector<QAction*> caseActions_;
+    int appliedMode_ = -1;             // the interface mode the bars were last set for
+    bool openingPreviewFull_ = false;  // the next window shows a case-preview image full size
 };
 
 }  // namespace vistrel

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QMdiArea>
+#include <algorithm>
 
 #include "shell/vistrel_view.h"
 #include "workspace/vistrel_app.h"
@@ -9,14 +10,32 @@
 
 namespace vistrel {
 
+namespace {
+constexpr int kMinTextWidth = 200;
+}
+
+CTextView::CTextView(QWidget* parent) : QPlainTextEdit(parent) {
+    setReadOnly(true);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+}
+
+void CTextView::ShowText(const std::string& text) {
+    setPlainText(QString::fromStdString(text));
+}
+
 CSplitterFrame::CSplitterFrame(CVistrelDoc& doc, CVistrelApp& app, QWidget* parent)
     : QMdiSubWindow(parent), app_(app), splitter_(new QSplitter(Qt::Horizontal, this)) {
     setAttribute(Qt::WA_DeleteOnClose);
     view_ = new CVistrelView(doc, app, splitter_);
     splitter_->addWidget(view_);
+    splitter_->setChildrenCollapsible(false);
     setWidget(splitter_);
     setWindowTitle(doc.Title());
     connect(&doc, &CVistrelDoc::titleChanged, this, &QWidget::setWindowTitle);
+    connect(&doc, &CVistrelDoc::updated, this, [this](int code) {
+        if (code == kUpdateDescription && text_)
+            if (CVistrelDoc* shown = Document()) text_->ShowText(shown->description);
+    });
     connect(view_, &CVistrelView::hugRequested, this, [this] {
         QSize room = mdiArea() ? mdiArea()->viewport()->size() : QSize(4096, 4096);
         HugPicture(room);
@@ -32,8 +51,32 @@ void CSplitterFrame::HugPicture(const QSize& maxSize) {
     if (picture.isEmpty()) return;
     // Everything around the picture: frame, title bar and the view's own border.
     const QSize chrome = size() - view_->maximumViewportSize();
-    const QSize wanted = (picture + chrome).boundedTo(maxSize);
+    QSize wanted = picture + chrome;
+    if (DescriptionShown()) wanted.rwidth() += text_->width() + splitter_->handleWidth();
+    wanted = wanted.boundedTo(maxSize);
     resize(wanted.expandedTo(minimumSizeHint()));
+}
+
+void CSplitterFrame::ToggleDescription(const QSize& room) {
+    if (DescriptionShown()) {
+        text_->hide();
+        return;
+    }
+    if (!text_) {
+        text_ = new CTextView(splitter_);
+        splitter_->addWidget(text_);
+    }
+    if (CVistrelDoc* doc = Document()) text_->ShowText(doc->description);
+    text_->show();
+    const int handle = splitter_->handleWidth();
+    const int chrome = width() - splitter_->width();
+    int imageWidth = view_->PictureSize().width() + 2;
+    // Widen the frame so that both panes fit, as far as the client area allows.
+    const int wanted = imageWidth + handle + kMinTextWidth + chrome;
+    if (wanted > width()) resize(std::min(wanted, std::max(room.width(), width())), height());
+    const int available = splitter_->width() - handle;
+    imageWidth = std::max(0, std::min(imageWidth, available - kMinTextWidth));
+    splitter_->setSizes({imageWidth, std::max(0, available - imageWidth)});
 }
 
 void CSplitterFrame::CloseFromApp() {

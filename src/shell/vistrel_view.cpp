@@ -1,11 +1,17 @@
 #include "shell/vistrel_view.h"
 
+#include <QContextMenuEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QStyle>
+#include <algorithm>
+#include <cmath>
 
 #include "regions/region.h"
+#include "regions/regions.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
@@ -13,6 +19,34 @@ namespace vistrel {
 
 namespace {
 constexpr float kZoomStep = 0.25f;
+
+// A cluster outline rather than an object: the cluster's own region.
+bool IsClusterOutline(const CRegion& region) {
+    return region.type == 'c' || region.clusterNumber >= 1000;
+}
+
+bool RoiContains(const CRect& roi, QPoint p) {
+    return !roi.IsEmpty() && p.x() >= roi.left && p.x() < roi.right && p.y() >= roi.top &&
+           p.y() < roi.bottom;
+}
+}  // namespace
+
+QString CursorPaneText(int x, int y) {
+    return QString::asprintf("Cursor position x:%4d y:%4d", x, y);
+}
+
+QString ValuePaneText(int value) {
+    return QString::asprintf("Value:%5d", value);
+}
+
+QString RoiPaneText(const CRect& roi) {
+    if (roi.IsEmpty()) return {};
+    return QString::asprintf(" ROI width:%4d height:%4d", roi.Width(), roi.Height());
+}
+
+QString RulerPaneText(double millimetres) {
+    if (millimetres < 0.001) return {};
+    return QString::asprintf(" Ruler: %.2f mm", millimetres);
 }
 
 QColor DiagnosisColour(int diagnosis) {
@@ -40,10 +74,14 @@ QString DiagnosisLetter(int diagnosis) {
 CVistrelView::CVistrelView(CVistrelDoc& doc, CVistrelApp& app, QWidget* parent)
     : QAbstractScrollArea(parent), doc_(&doc), app_(app) {
     setFocusPolicy(Qt::StrongFocus);
+    viewport()->setMouseTracking(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&doc, &CVistrelDoc::updated, this, &CVistrelView::OnDocumentUpdated);
+    // Results of commands on a selection start with the same selection.
+    roi_ = doc.initialRoi;
+    initialRoiTaken_ = !roi_.IsEmpty();
     CNotifier& notifier = app.Notifier();
     connect(&notifier, &CNotifier::lutChanged, this, [this] { RenderDisplay(); });
     connect(&notifier, &CNotifier::displayModeChanged, this, [this] { RenderDisplay(); });
@@ -54,11 +92,17 @@ CVistrelView::CVistrelView(CVistrelDoc& doc, CVistrelApp& app, QWidget* parent)
         bitmap_.reset();
         picture_ = QImage();
         overlay_.clear();
+        drawnRegion_.clear();
+        drawing_ = dragMode_ = moving_ = rulerActive_ = winLevActive_ = false;
     });
     RenderDisplay();
 }
 
 CVistrelView::~CVistrelView() = default;
+
+int CVistrelView::Mode() const {
+    return app_.mouseMode;
+}
 
 QSize CVistrelView::sizeHint() const {
     if (picture_.isNull()) return QAbstractScrollArea::sizeHint();
@@ -125,6 +169,55 @@ void CVistrelView::SetRoi(const CRect& roi) {
     viewport()->update();
 }
 
+void CVistrelView::OnDeselectRoi() {
+    roi_ = {};
+    dragMode_ = moving_ = false;
+    WriteRoiPane();
+    viewport()->update();
+}
+
+void CVistrelView::SetRuler(QPointF from, QPointF to) {
+    rulerFrom_ = from;
+    rulerTo_ = to;
+    ShowRulerText();
+    viewport()->update();
+}
+
+double CVistrelView::RulerLength() const {
+    if (!doc_ || doc_->resolution <= 0.0f) return 0.0;
+    const QPointF d = rulerTo_ - rulerFrom_;
+    return std::hypot(d.x(), d.y()) * 25.4 / doc_->resolution;
+}
+
+std::vector<int> CVistrelView::RulerLevels() const {
+    std::vector<int> levels;
+    if (!doc_ || !doc_->image.IsValid()) return levels;
+    const CMImage& image = doc_->image;
+    const QPointF d = rulerTo_ - rulerFrom_;
+    const int steps = static_cast<int>(std::ceil(std::max(std::abs(d.x()), std::abs(d.y()))));
+    for (int i = 0; i <= steps; ++i) {
+        const double t = steps == 0 ? 0.0 : double(i) / steps;
+        const int x = static_cast<int>(std::floor(rulerFrom_.x() + t * d.x()));
+        const int y = static_cast<int>(std::floor(rulerFrom_.y() + t * d.y()));
+        if (x < 0 || y < 0 || x >= image.width || y >= image.height) continue;
+        levels.push_back(static_cast<uint16_t>(image.GetPixel(x, y)) - image.valueOffset);
+    }
+    return levels;
+}
+
+void CVistrelView::ShowRulerText() {
+    // Only the view the user works in may write the shared pane.
+    if (!hasFocus()) return;
+    emit paneText(3, RulerPaneText(RulerLength()));
+}
+
+void CVistrelView::OnShowOriginal() {
+    if (!doc_) return;
+    if (!showOriginal_ && !doc_->originalImage.IsValid()) return;
+    showOriginal_ = !showOriginal_;
+    OnDocumentUpdated(kUpdateImage);
+}
+
 void CVistrelView::AddOutline(const CRegion& region, const QColor& colour, bool letter) {
     const std::vector<CPoint>& points = region.Boundary();
     if (!region.IsValid() || points.empty()) return;
@@ -148,7 +241,7 @@ void CVistrelView::BuildOverlay() {
     overlay_.clear();
     if (doc_) {
         const bool letters = app_.showUserDiagnoses;
-        if (app_.showRos) {
+        if (app_.showRos || Mode() == kMouseDrawRos) {
             for (int32_t i = 0; i < doc_->rosRegions.Count(); ++i)
                 if (const CRegion* ros = doc_->rosRegions.At(i))
                     AddOutline(*ros, letters ? DiagnosisColour(ros->diagnosis) : kRosOutlineColour,
@@ -253,8 +346,18 @@ void CVistrelView::OnDocumentUpdated(int code) {
         case kUpdateAnnotations:
             BuildOverlay();
             break;
-        case kUpdateGeometry:
         case kUpdateGeometryRoi:
+            roi_ = {};
+            dragMode_ = moving_ = false;
+            WriteRoiPane();
+            UpdateScrollBars();
+            viewport()->update();
+            break;
+        case kUpdateGeometry:
+            if (!initialRoiTaken_ && doc_ && !doc_->initialRoi.IsEmpty()) {
+                initialRoiTaken_ = true;
+                roi_ = doc_->initialRoi;
+            }
             UpdateScrollBars();
             viewport()->update();
             break;
@@ -275,6 +378,35 @@ void CVistrelView::paintEvent(QPaintEvent* event) {
     painter.drawImage(target, picture_, target.translated(-origin));
     painter.setClipRect(target);
     PaintOverlay(painter, origin);
+    PaintSelection(painter, origin);
+}
+
+void CVistrelView::PaintSelection(QPainter& painter, const QPoint& origin) {
+    painter.save();
+    painter.translate(origin);
+    const double z = zoom_;
+    if (!roi_.IsEmpty()) {
+        // Two passes so that the frame shows on dark and bright tissue alike.
+        const QRectF frame(roi_.left * z, roi_.top * z, roi_.Width() * z - 1,
+                           roi_.Height() * z - 1);
+        painter.setPen(QPen(Qt::black, 0));
+        painter.drawRect(frame);
+        painter.setPen(QPen(Qt::white, 0, Qt::DashLine));
+        painter.drawRect(frame);
+    }
+    if (rulerFrom_ != rulerTo_) {
+        painter.setPen(QPen(rulerActive_ ? QColor(Qt::white) : kRulerColour, 0));
+        painter.drawLine(rulerFrom_ * z, rulerTo_ * z);
+    }
+    if (drawing_ && drawnRegion_.size() > 1) {
+        painter.setPen(QPen(kRosOutlineColour, 0));
+        QPainterPath path;
+        const auto at = [z](const CPoint& p) { return QPointF((p.x + 0.5) * z, (p.y + 0.5) * z); };
+        path.moveTo(at(drawnRegion_.front()));
+        for (std::size_t i = 1; i < drawnRegion_.size(); ++i) path.lineTo(at(drawnRegion_[i]));
+        painter.drawPath(path);
+    }
+    painter.restore();
 }
 
 void CVistrelView::resizeEvent(QResizeEvent* event) {
@@ -289,6 +421,260 @@ void CVistrelView::scrollContentsBy(int, int) {
 void CVistrelView::focusInEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusInEvent(event);
     if (doc_) emit activated(doc_);
+    WriteRoiPane();
+    if (Mode() == kMouseRuler) ShowRulerText();
+}
+
+// ---------------------------------------------------------------- mouse
+
+QPoint CVistrelView::ScrollOffset() const {
+    return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+}
+
+QPointF CVistrelView::ImagePointF(QPoint viewportPoint) const {
+    const QPoint picture = viewportPoint + ScrollOffset();
+    return {picture.x() / double(zoom_), picture.y() / double(zoom_)};
+}
+
+QPoint CVistrelView::ImagePoint(QPoint viewportPoint) const {
+    const QPointF at = ImagePointF(viewportPoint);
+    return {static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y()))};
+}
+
+QPoint CVistrelView::ViewportPoint(QPoint imagePoint) const {
+    const QPointF picture((imagePoint.x() + 0.5) * zoom_, (imagePoint.y() + 0.5) * zoom_);
+    return QPoint(static_cast<int>(std::floor(picture.x())),
+                  static_cast<int>(std::floor(picture.y()))) -
+           ScrollOffset();
+}
+
+void CVistrelView::WriteCursorPanes(QPoint viewportPoint) {
+    if (!doc_ || !doc_->image.IsValid()) return;
+    const QPoint at = ImagePoint(viewportPoint);
+    const CMImage& image = doc_->image;
+    if (at.x() < 0 || at.y() < 0 || at.x() >= image.width || at.y() >= image.height) return;
+    emit paneText(1, CursorPaneText(at.x(), at.y()));
+    // Samples of 16-bit images go beyond the signed range of GetPixel.
+    const int value = static_cast<uint16_t>(image.GetPixel(at.x(), at.y())) - image.valueOffset;
+    emit paneText(2, ValuePaneText(value));
+}
+
+void CVistrelView::WriteRoiPane() {
+    if (Mode() == kMouseRoi || Mode() == kMouseSrdmRoi) emit paneText(3, RoiPaneText(roi_));
+}
+
+void CVistrelView::MoveRoiTo(QPoint topLeft) {
+    if (!doc_) return;
+    const int32_t w = roi_.Width(), h = roi_.Height();
+    // The ROI stays on the image when it fits there.
+    const int32_t maxLeft = std::max(0, doc_->image.width - w);
+    const int32_t maxTop = std::max(0, doc_->image.height - h);
+    roi_.left = std::clamp(topLeft.x(), 0, maxLeft);
+    roi_.top = std::clamp(topLeft.y(), 0, maxTop);
+    roi_.right = roi_.left + w;
+    roi_.bottom = roi_.top + h;
+}
+
+void CVistrelView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !doc_ || !doc_->image.IsValid()) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    setFocus(Qt::MouseFocusReason);
+    const QPoint viewportPoint = event->position().toPoint();
+    const QPoint at = ImagePoint(viewportPoint);
+    switch (Mode()) {
+        case kMouseRoi:
+            if (RoiContains(roi_, at)) {
+                moving_ = true;
+                dragOffset_ = at - QPoint(roi_.left, roi_.top);
+            } else {
+                dragMode_ = true;
+                roiAnchor_ = QPoint(std::clamp(at.x(), 0, doc_->image.width),
+                                    std::clamp(at.y(), 0, doc_->image.height));
+                roi_ = {};
+            }
+            break;
+        case kMouseSrdmRoi:
+            if (RoiContains(roi_, at)) {
+                moving_ = true;
+                dragOffset_ = at - QPoint(roi_.left, roi_.top);
+            } else {
+                roi_ = {0, 0, kSrdmRoiSize, kSrdmRoiSize};
+                MoveRoiTo(at - QPoint(kSrdmRoiSize / 2, kSrdmRoiSize / 2));
+                doc_->image.ClipRect(roi_);
+                moving_ = true;
+                dragOffset_ = at - QPoint(roi_.left, roi_.top);
+            }
+            break;
+        case kMouseRuler:
+            rulerActive_ = true;
+            rulerFrom_ = rulerTo_ = ImagePointF(viewportPoint);
+            ShowRulerText();
+            break;
+        case kMouseDrawRos:
+            drawing_ = true;
+            drawnRegion_.assign(1, CPoint{at.x(), at.y()});
+            break;
+        case kMouseWinLev: {
+            if (!app_.ValueWindowMode()) emit valueWindowWanted();
+            int32_t minV = 0, maxV = 0;
+            doc_->GetWindowValues(winLevLow_, winLevHigh_, minV, maxV);
+            winLevStart_ = viewportPoint;
+            winLevActive_ = true;
+            break;
+        }
+    }
+    WriteRoiPane();
+    WriteCursorPanes(viewportPoint);
+    viewport()->update();
+}
+
+void CVistrelView::DragWindow(QPoint viewportPoint) {
+    int32_t low = 0, high = 0, minV = 0, maxV = 0;
+    doc_->GetWindowValues(low, high, minV, maxV);
+    // One screen width of horizontal travel spans the whole value range;
+    // right widens the window, down raises the level.
+    const double perPixel = std::max(1.0, double(maxV - minV) / std::max(1, viewport()->width()));
+    const QPoint delta = viewportPoint - winLevStart_;
+    const double width = std::max(0.0, (winLevHigh_ - winLevLow_) + delta.x() * perPixel);
+    const double level = (winLevHigh_ + winLevLow_) / 2.0 + delta.y() * perPixel;
+    const int32_t newLow = static_cast<int32_t>(std::lround(level - width / 2));
+    const int32_t newHigh = static_cast<int32_t>(std::lround(level + width / 2));
+    if (newLow == low && newHigh == high) return;
+    doc_->SetWindowValues(newLow, newHigh);
+    doc_->UpdateAllViews(kUpdateDisplay);
+}
+
+void CVistrelView::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint viewportPoint = event->position().toPoint();
+    WriteCursorPanes(viewportPoint);
+    if (!doc_ || !doc_->image.IsValid()) return;
+    const QPoint at = ImagePoint(viewportPoint);
+    if (dragMode_) {
+        const QPoint corner(std::clamp(at.x(), 0, doc_->image.width),
+                            std::clamp(at.y(), 0, doc_->image.height));
+        roi_ = {std::min(corner.x(), roiAnchor_.x()), std::min(corner.y(), roiAnchor_.y()),
+                std::max(corner.x(), roiAnchor_.x()), std::max(corner.y(), roiAnchor_.y())};
+        WriteRoiPane();
+        viewport()->update();
+    } else if (moving_) {
+        MoveRoiTo(at - dragOffset_);
+        WriteRoiPane();
+        viewport()->update();
+    } else if (rulerActive_) {
+        rulerTo_ = ImagePointF(viewportPoint);
+        ShowRulerText();
+        viewport()->update();
+    } else if (drawing_) {
+        const CPoint point{at.x(), at.y()};
+        if (!(drawnRegion_.back() == point)) {
+            drawnRegion_.push_back(point);
+            viewport()->update();
+        }
+    } else if (winLevActive_) {
+        DragWindow(viewportPoint);
+    }
+}
+
+void CVistrelView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    if (dragMode_ || moving_) {
+        dragMode_ = moving_ = false;
+        WriteRoiPane();
+    }
+    if (rulerActive_) {
+        rulerActive_ = false;
+        rulerTo_ = ImagePointF(event->position().toPoint());
+        ShowRulerText();
+    }
+    if (drawing_) {
+        drawing_ = false;
+        std::vector<CPoint> outline;
+        outline.swap(drawnRegion_);
+        // A click or a stroke back and forth encloses nothing: no region.
+        if (doc_ && outline.size() >= 3) {
+            const CRegion ros(outline, CRegion::PointsMode::Polygon);
+            if (ros.IsValid() && doc_->rosRegions.Add(ros))
+                doc_->UpdateAllViews(kUpdateAnnotations);
+        }
+    }
+    if (winLevActive_) {
+        winLevActive_ = false;
+        if (doc_) {
+            DragWindow(event->position().toPoint());
+            // The value bar and the tool windows follow the new window.
+            doc_->NotifyImageChanged();
+        }
+    }
+    viewport()->update();
+}
+
+void CVistrelView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && doc_ && app_.fitMode == 4 && app_.mode == 1) {
+        emit previewOpenWanted(doc_);
+        return;
+    }
+    QAbstractScrollArea::mouseDoubleClickEvent(event);
+}
+
+int32_t CVistrelView::HitTest(const CRegions& regions, QPoint p) {
+    // Nested outlines (members inside a cluster outline): the smallest wins.
+    int32_t best = -1;
+    int64_t bestArea = 0;
+    for (int32_t i = 0; i < regions.Count(); ++i) {
+        const CRegion* region = regions.At(i);
+        if (!region || !region->IsValid() || !region->Contains(p.x(), p.y())) continue;
+        const CRect& bounds = region->Bounds();
+        const int64_t area = int64_t(bounds.Width() + 1) * (bounds.Height() + 1);
+        if (best < 0 || area < bestArea) {
+            best = i;
+            bestArea = area;
+        }
+    }
+    return best;
+}
+
+int CVistrelView::ContextMenuAt(QPoint viewportPoint) {
+    if (!doc_) return kMenuNone;
+    const int mode = Mode();
+    if ((mode == kMouseRoi || mode == kMouseSrdmRoi) && !roi_.IsEmpty()) return kMenuRoi;
+    if (mode == kMouseRuler && RulerLength() > 0.0) return kMenuRuler;
+    if (mode != kMouseDrawRos && !app_.showRegions) return kMenuNone;
+    const bool searchRos = mode == kMouseDrawRos && !doc_->rosRegions.IsEmpty();
+    CRegions& searched = searchRos ? doc_->rosRegions : doc_->regions;
+    const int32_t hit = HitTest(searched, ImagePoint(viewportPoint));
+    if (hit >= 0) {
+        searched.Select(hit);
+        if (searchRos) return kMenuRos;
+        return IsClusterOutline(*searched.At(hit)) ? kMenuCluster : kMenuRegion;
+    }
+    if (searched.IsEmpty()) return kMenuNone;
+    return searchRos ? kMenuRosList : kMenuRegions;
+}
+
+void CVistrelView::contextMenuEvent(QContextMenuEvent* event) {
+    const int id = ContextMenuAt(viewport()->mapFrom(this, event->pos()));
+    if (id != kMenuNone) emit contextMenuWanted(id, event->globalPos());
+}
+
+// ---------------------------------------------------------------- printing
+
+void CVistrelView::Print(QPrinter& printer) {
+    if (picture_.isNull()) return;
+    QPainter painter(&printer);
+    if (!painter.isActive()) return;
+    const QRect page = painter.viewport();
+    QSize size = picture_.size();
+    size.scale(page.size(), Qt::KeepAspectRatio);
+    painter.setViewport(page.x(), page.y(), size.width(), size.height());
+    painter.setWindow(picture_.rect());
+    painter.drawImage(0, 0, picture_);
+    PaintOverlay(painter, QPoint(0, 0));
+    PaintSelection(painter, QPoint(0, 0));
 }
 
 }  // namespace vistrel

@@ -6,18 +6,21 @@
 #include <QColor>
 #include <QImage>
 #include <QPainterPath>
+#include <QPrinter>
 #include <QString>
 #include <memory>
 #include <vector>
 
 #include "core/display.h"
 #include "core/image.h"
+#include "regions/chain_code.h"
 
 namespace vistrel {
 
 class CVistrelApp;
 class CVistrelDoc;
 class CRegion;
+class CRegions;
 
 // Outline colours of the overlay. Diagnosis colours are those of the legend.
 QColor DiagnosisColour(int diagnosis);
@@ -25,6 +28,26 @@ QColor DiagnosisColour(int diagnosis);
 QString DiagnosisLetter(int diagnosis);
 inline const QColor kRegionOutlineColour{0, 255, 0};
 inline const QColor kRosOutlineColour{255, 160, 0};
+inline const QColor kRulerColour{128, 255, 255};
+
+// Context menus of the image window, by the object under the cursor.
+enum ContextMenuId : int {
+    kMenuNone = 0,
+    kMenuRegions = 159,  // regions shown, none hit
+    kMenuRegion = 160,   // a region
+    kMenuRoi = 161,      // the ROI selection
+    kMenuRosList = 162,  // regions of suspiciousness, none hit
+    kMenuRos = 163,      // a region of suspiciousness
+    kMenuRuler = 182,    // the ruler line
+    kMenuCluster = 189,  // a cluster outline
+};
+
+// Texts of the three status panes.
+QString CursorPaneText(int x, int y);
+QString ValuePaneText(int value);
+QString RoiPaneText(const CRect& roi);
+// Empty below 0.001 mm.
+QString RulerPaneText(double millimetres);
 
 class CVistrelView : public QAbstractScrollArea {
     Q_OBJECT
@@ -56,6 +79,41 @@ class CVistrelView : public QAbstractScrollArea {
     // The ROI selection in image coordinates (empty = none).
     const CRect& Roi() const { return roi_; }
     void SetRoi(const CRect& roi);
+    // "&Deselect ROI".
+    void OnDeselectRoi();
+
+    // The ruler line in image coordinates and its length in millimetres at
+    // the document's resolution.
+    QPointF RulerFrom() const { return rulerFrom_; }
+    QPointF RulerTo() const { return rulerTo_; }
+    void SetRuler(QPointF from, QPointF to);
+    double RulerLength() const;
+    // The grey levels of the image along the ruler, one per pixel step.
+    std::vector<int> RulerLevels() const;
+    // Writes the ruler length into the third pane (only while focused).
+    void ShowRulerText();
+
+    // "Back&ground := original image": shows the original image instead of the current one.
+    bool ShowsOriginal() const { return showOriginal_; }
+    void OnShowOriginal();
+
+    // Set when the view was opened full size from a case preview.
+    bool PreviewFull() const { return previewFull_; }
+    void SetPreviewFull(bool on) { previewFull_ = on; }
+
+    // The application's mouse mode (kMouseRoi ... kMouseWinLev).
+    int Mode() const;
+
+    // Which context menu a right click at a viewport point shows; a region
+    // or ROS under the point becomes the selection of its collection.
+    int ContextMenuAt(QPoint viewportPoint);
+    // The image pixel under a viewport point (may lie outside the image).
+    QPoint ImagePoint(QPoint viewportPoint) const;
+    // The viewport point showing the centre of an image pixel.
+    QPoint ViewportPoint(QPoint imagePoint) const;
+
+    // Paints the picture with its annotations scaled into the printer's page.
+    void Print(QPrinter& printer);
     // Rebuilds the annotation overlay (regions, ROS, diagnosis letters) at the
     // current zoom and repaints.
     void BuildOverlay();
@@ -66,12 +124,25 @@ class CVistrelView : public QAbstractScrollArea {
     // The frame should shrink or grow around the picture.
     void hugRequested();
     void activated(vistrel::CVistrelDoc* doc);
+    // Text for status pane 1 (cursor), 2 (value) or 3 (ROI or ruler).
+    void paneText(int pane, const QString& text);
+    // A right click asks for context menu id at a global position.
+    void contextMenuWanted(int id, QPoint globalPos);
+    // Window/level dragging needs the value-window renderer.
+    void valueWindowWanted();
+    // A double click in case-preview mode asks for the image full size.
+    void previewOpenWanted(vistrel::CVistrelDoc* doc);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void focusInEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     void OnDocumentUpdated(int code);
@@ -80,6 +151,16 @@ class CVistrelView : public QAbstractScrollArea {
     void UpdateScrollBars();
     void AddOutline(const CRegion& region, const QColor& colour, bool letter);
     void PaintOverlay(QPainter& painter, const QPoint& origin);
+    void PaintSelection(QPainter& painter, const QPoint& origin);
+    // Image coordinates of a viewport point, not rounded.
+    QPointF ImagePointF(QPoint viewportPoint) const;
+    QPoint ScrollOffset() const;
+    void MoveRoiTo(QPoint topLeft);
+    void WriteCursorPanes(QPoint viewportPoint);
+    void WriteRoiPane();
+    void DragWindow(QPoint viewportPoint);
+    // Index of the innermost region of a collection containing the point, or -1.
+    static int32_t HitTest(const CRegions& regions, QPoint imagePoint);
 
     // One outline of the overlay in picture coordinates (pixel centres at zoom).
     struct COverlayShape {
@@ -93,10 +174,23 @@ class CVistrelView : public QAbstractScrollArea {
     CVistrelApp& app_;
     float zoom_ = 1.0f;
     bool showOriginal_ = false;
+    bool previewFull_ = false;
     std::unique_ptr<CDisplayBitmap> bitmap_;
     std::vector<uint8_t> unpacked_;  // 4-bit bitmaps spread to one byte per pixel
     QImage picture_;
     CRect roi_;
+    bool dragMode_ = false;  // a new ROI is being dragged out from roiAnchor_
+    bool moving_ = false;    // the ROI is being moved
+    QPoint roiAnchor_;
+    QPoint dragOffset_;  // cursor minus the ROI's top-left corner while moving
+    QPointF rulerFrom_, rulerTo_;
+    bool rulerActive_ = false;
+    QPoint winLevStart_;
+    int32_t winLevLow_ = 0, winLevHigh_ = 0;
+    bool winLevActive_ = false;
+    std::vector<CPoint> drawnRegion_;  // outline of the ROS being drawn, image coordinates
+    bool drawing_ = false;
+    bool initialRoiTaken_ = false;  // the document's initial ROI was taken over
     std::vector<COverlayShape> overlay_;
 };
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -19,6 +21,23 @@
 #include "workspace/vistrel_doc.h"
 
 namespace vistrel::testing {
+
+// Mouse events straight to a widget (viewport coordinates), with the button
+// state a real drag has.
+inline void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButton button,
+                      Qt::MouseButtons buttons) {
+    QMouseEvent event(type, QPointF(at), widget->mapToGlobal(QPointF(at)), button, buttons,
+                      Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+// Press at the first point, move through the others, release at the last.
+inline void Drag(QWidget* widget, const std::vector<QPoint>& points) {
+    SendMouse(widget, QEvent::MouseButtonPress, points.front(), Qt::LeftButton, Qt::LeftButton);
+    for (std::size_t i = 1; i < points.size(); ++i)
+        SendMouse(widget, QEvent::MouseMove, points[i], Qt::NoButton, Qt::LeftButton);
+    SendMouse(widget, QEvent::MouseButtonRelease, points.back(), Qt::LeftButton, Qt::NoButton);
+}
 
 class CSilentSink : public IMessageSink {
   public:
@@ -63,6 +82,14 @@ class MainFrameTest : public ::testing::Test {
         CSplitterFrame* child = frame->FrameOf(doc);
         return child ? child->View() : nullptr;
     }
+    // Drags in a view through image points (converted at the view's zoom and scroll).
+    static void DragImage(CVistrelView* view, const std::vector<QPoint>& imagePoints) {
+        std::vector<QPoint> points;
+        for (const QPoint& p : imagePoints) points.push_back(view->ViewportPoint(p));
+        Drag(view->viewport(), points);
+    }
+    QString Pane(int pane) const { return frame->StatusPane(pane)->text(); }
+    void Command(CommandId id) { frame->OnCommand(static_cast<int>(id)); }
 
     QTemporaryDir dir;
     CSilentSink sink;

@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QMenuBar>
 #include <QScrollBar>
+#include <QStatusBar>
+#include <QTimer>
 
+#include "core/dicom_engine.h"
+#include "shell/diagnoses_legend_bar.h"
+#include "shell/radio_group_dlg.h"
 #include "shell/window_width_bits.h"
 #include "shell/window_width_values.h"
 #include "shell_fixture.h"
@@ -13,6 +19,7 @@ namespace vistrel {
 namespace {
 
 using testing::MainFrameTest;
+using testing::SendMouse;
 
 TEST_F(MainFrameTest, OpenedFileGetsAWindowTitledByItsDocument) {
     const std::string path = WriteRamp("ramp.pgx", 300, 200);
@@ -107,6 +114,272 @@ TEST_F(MainFrameTest, PresetsApplyOnlyWhileTheValueBarIsShownAndCheckTheMatch) {
     EXPECT_TRUE(first->isChecked());
     EXPECT_EQ(frame->ValuesBar()->Model().Low(), doc->windowLow);
     EXPECT_EQ(frame->ValuesBar()->Model().High(), doc->windowHigh);
+}
+
+TEST_F(MainFrameTest, RadiologistsInterfaceSwapsTheBarsAndTheMouseMode) {
+    ASSERT_NE(OpenRamp(), nullptr);
+    EXPECT_TRUE(frame->StandardBar()->isVisibleTo(frame.get()));
+    EXPECT_FALSE(frame->UserBar()->isVisibleTo(frame.get()));
+    EXPECT_TRUE(frame->LegendBar()->isVisibleTo(frame.get()));
+    app.showUserDiagnoses = true;
+
+    frame->Action(CommandId::RadiologistsInterface)->trigger();
+    EXPECT_EQ(app.mode, 1);
+    EXPECT_TRUE(frame->UserBar()->isVisibleTo(frame.get()));
+    EXPECT_FALSE(frame->StandardBar()->isVisibleTo(frame.get()));
+    EXPECT_FALSE(frame->MorphologyBar()->isVisibleTo(frame.get()));
+    EXPECT_EQ(app.mouseMode, kMouseWinLev);
+    EXPECT_TRUE(frame->Action(CommandId::MouseWinLev)->isChecked());
+    EXPECT_FALSE(app.showRos);
+    EXPECT_FALSE(app.showRegions);
+    EXPECT_FALSE(app.showUserDiagnoses);
+    EXPECT_FALSE(frame->LegendBar()->isVisibleTo(frame.get())) << "no regions, no legend";
+    EXPECT_TRUE(frame->Action(CommandId::RadiologistsInterface)->isChecked());
+
+    frame->Action(CommandId::RadiologistsInterface)->trigger();
+    EXPECT_EQ(app.mode, 0);
+    EXPECT_TRUE(frame->StandardBar()->isVisibleTo(frame.get()));
+    EXPECT_FALSE(frame->UserBar()->isVisibleTo(frame.get()));
+    EXPECT_EQ(app.mouseMode, kMouseRoi);
+    EXPECT_TRUE(app.showRos);
+    EXPECT_TRUE(app.showRegions);
+
+    // A bar hidden by hand stays hidden when only the mouse mode changes.
+    frame->Action(CommandId::StandardToolbar)->trigger();
+    EXPECT_FALSE(frame->StandardBar()->isVisibleTo(frame.get()));
+    frame->Action(CommandId::MouseRuler)->trigger();
+    EXPECT_FALSE(frame->StandardBar()->isVisibleTo(frame.get()));
+    EXPECT_FALSE(frame->Action(CommandId::StandardToolbar)->isChecked());
+}
+
+TEST_F(MainFrameTest, BarCommandsShowAndHideTheirBars) {
+    struct Case {
+        CommandId id;
+        QWidget* bar;
+    } cases[] = {
+        {CommandId::StandardToolbar, frame->StandardBar()},
+        {CommandId::MorphologyToolbar, frame->MorphologyBar()},
+        {CommandId::UserToolbar, frame->UserBar()},
+        {CommandId::StatusBar, frame->statusBar()},
+    };
+    for (const Case& c : cases) {
+        const bool before = c.bar->isVisibleTo(frame.get());
+        frame->Action(c.id)->trigger();
+        EXPECT_NE(c.bar->isVisibleTo(frame.get()), before) << static_cast<int>(c.id);
+        frame->UpdateCommandStates();
+        EXPECT_EQ(frame->Action(c.id)->isChecked(), !before) << static_cast<int>(c.id);
+    }
+}
+
+TEST_F(MainFrameTest, MouseModesAreOneRadioGroup) {
+    const CommandId modes[] = {CommandId::MouseRoi, CommandId::MouseRuler, CommandId::MouseDrawRos,
+                               CommandId::MouseSrdmRoi, CommandId::MouseWinLev};
+    const char* texts[] = {"R&OI", "&Ruler", "&Draw ROS", "SRD&M roi", "Win/Lev"};
+    for (int m = 0; m < 5; ++m) {
+        EXPECT_EQ(frame->Action(modes[m])->text(), texts[m]);
+        frame->Action(modes[m])->trigger();
+        EXPECT_EQ(app.mouseMode, m);
+        for (int other = 0; other < 5; ++other)
+            EXPECT_EQ(frame->Action(modes[other])->isChecked(), other == m) << m << " " << other;
+    }
+}
+
+TEST_F(MainFrameTest, LegendFollowsTheRegionDisplay) {
+    CDiagnosesLegendDlgBar* legend = frame->Legend();
+    ASSERT_NE(legend, nullptr);
+    EXPECT_EQ(legend->ModeText(), "User");
+    const auto entries = legend->Entries();
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].letter, "B");
+    EXPECT_EQ(entries[0].colour, QColor(249, 255, 0));
+    EXPECT_EQ(entries[1].colour, QColor(254, 0, 89));
+    EXPECT_EQ(entries[2].colour, QColor(38, 0, 255));
+    legend->SetNetwork(true);
+    EXPECT_EQ(legend->ModeText(), "Net");
+    ASSERT_EQ(legend->Entries().size(), 2u);
+    EXPECT_EQ(legend->Entries()[0].letter, "T");
+    EXPECT_EQ(legend->Entries()[0].colour, QColor(255, 0, 217));
+
+    ASSERT_TRUE(app.showRegions);
+    EXPECT_TRUE(frame->LegendBar()->isVisibleTo(frame.get()));
+    frame->Action(CommandId::ShowRegions)->trigger();
+    EXPECT_FALSE(frame->LegendBar()->isVisibleTo(frame.get()));
+    EXPECT_EQ(app.mouseMode, kMouseWinLev) << "no regions: the mouse sets the window";
+    EXPECT_TRUE(frame->Action(CommandId::MouseWinLev)->isChecked());
+    frame->Action(CommandId::ShowRegions)->trigger();
+    EXPECT_TRUE(frame->LegendBar()->isVisibleTo(frame.get()));
+    EXPECT_EQ(app.mouseMode, kMouseRoi);
+}
+
+TEST_F(MainFrameTest, CasesMenuListsEachCaseOnceAndClosesItsViews) {
+    const std::string left = WriteRamp("A_1234_1.LEFT_CC.pgx", 120, 100);
+    const std::string right = WriteRamp("A_1234_1.RIGHT_MLO.pgx", 120, 100);
+    const std::string other = WriteRamp("plain.pgx", 120, 100);
+    ASSERT_NE(app.OpenDocumentFile(left), nullptr);
+    ASSERT_NE(app.OpenDocumentFile(right), nullptr);
+    ASSERT_NE(app.OpenDocumentFile(other), nullptr);
+    QList<QAction*> entries;
+    for (QAction* action : frame->CasesMenu()->actions())
+        if (action->data().toInt() >= 50000) entries << action;
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries[0]->data().toInt(), 50000);
+    ASSERT_EQ(app.Cases().Entries().size(), 1u);
+    EXPECT_EQ(entries[0]->text().toStdString(), app.Cases().Entries()[0]);
+
+    // The entry brings the case's windows forward.
+    entries[0]->trigger();
+    ASSERT_NE(app.ActiveDocument(), nullptr);
+    EXPECT_NE(app.ActiveDocument()->pathName, other);
+
+    frame->Action(CommandId::CloseCurrentCase)->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(app.Documents().size(), 1u);
+    EXPECT_EQ(app.Documents()[0]->pathName, other);
+    EXPECT_EQ(frame->MdiArea()->subWindowList().size(), 1);
+}
+
+TEST_F(MainFrameTest, CloseAllClosesEveryWindow) {
+    ASSERT_NE(OpenRamp(), nullptr);
+    ASSERT_NE(app.OpenDocumentFile(WriteRamp("two.pgx", 50, 50)), nullptr);
+    frame->Action(CommandId::CloseAll)->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(app.Documents().empty());
+    EXPECT_TRUE(frame->MdiArea()->subWindowList().isEmpty());
+}
+
+TEST_F(MainFrameTest, RadiologistsPlaceLeftAndRightOnOppositeHalvesMloBelow) {
+    frame->Action(CommandId::RadiologistsInterface)->trigger();
+    Command(CommandId::FitCasePreview);
+    const QSize client = frame->MdiArea()->viewport()->size();
+    CVistrelDoc* leftCc = app.OpenDocumentFile(WriteRamp("A_1_1.LEFT_CC.pgx", 400, 600));
+    CVistrelDoc* rightMlo = app.OpenDocumentFile(WriteRamp("A_1_1.RIGHT_MLO.pgx", 400, 600));
+    ASSERT_NE(leftCc, nullptr);
+    ASSERT_NE(rightMlo, nullptr);
+    const QRect left = frame->FrameOf(leftCc)->geometry();
+    const QRect right = frame->FrameOf(rightMlo)->geometry();
+    EXPECT_GE(left.left(), client.width() / 2);
+    EXPECT_LE(right.right(), client.width() / 2);
+    EXPECT_EQ(left.top(), 0);
+    EXPECT_GE(right.top(), client.height() / 2 - 1);
+
+    // A double click in the case preview opens the image full size.
+    CVistrelView* preview = View(leftCc);
+    SendMouse(preview->viewport(), QEvent::MouseButtonDblClick, QPoint(10, 10), Qt::LeftButton,
+              Qt::LeftButton);
+    ASSERT_EQ(app.Documents().size(), 3u);
+    CVistrelDoc* full = app.Documents().back().get();
+    EXPECT_TRUE(View(full)->PreviewFull());
+    EXPECT_EQ(full->image.width, 400);
+    EXPECT_GT(frame->FrameOf(full)->height(), client.height() / 2) << "fitted as mode 1";
+}
+
+TEST_F(MainFrameTest, ToolWindowCommandsOpenAndCloseTheirWindows) {
+    CVistrelDoc* doc = OpenRamp();
+    ASSERT_NE(doc, nullptr);
+    frame->Action(CommandId::Histogram)->trigger();
+    ASSERT_NE(frame->HistogramWindow(), nullptr);
+    EXPECT_TRUE(frame->HistogramWindow()->isVisible());
+    EXPECT_EQ(frame->HistogramWindow()->Document(), doc);
+    frame->Action(CommandId::Histogram)->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(frame->HistogramWindow(), nullptr);
+
+    frame->Action(CommandId::ImageProperties)->trigger();
+    ASSERT_NE(frame->PropertiesWindow(), nullptr);
+    EXPECT_EQ(frame->PropertiesWindow()->Document(), doc);
+    frame->Action(CommandId::BrightnessContrast)->trigger();
+    ASSERT_NE(frame->EnhanceWindow(), nullptr);
+    EXPECT_EQ(frame->EnhanceWindow()->Document(), doc);
+}
+
+TEST_F(MainFrameTest, TwoImageResultsOpenAsNewDocuments) {
+    CVistrelDoc* doc = OpenRamp(100, 80);
+    ASSERT_NE(doc, nullptr);
+    frame->Action(CommandId::TwoImages)->trigger();
+    CTwoImagesOperationsDlg* window = frame->TwoImagesWindow();
+    ASSERT_NE(window, nullptr);
+    window->SetI1(doc);
+    window->SetI2(doc);
+    window->Run(CTwoImagesModel::kAverage);
+    ASSERT_EQ(app.Documents().size(), 2u);
+    const CVistrelDoc* result = app.Documents().back().get();
+    EXPECT_NE(frame->FrameOf(result), nullptr);
+    EXPECT_EQ(result->pathName, doc->pathName);
+    EXPECT_EQ(result->image.width, 100);
+    EXPECT_EQ(static_cast<uint16_t>(result->image.GetPixel(99, 0)), 4095);
+}
+
+TEST_F(MainFrameTest, ImageCommandsReachTheDocument) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    Command(CommandId::Rotate90Cw);
+    EXPECT_EQ(doc->image.width, 300);
+    EXPECT_EQ(View(doc)->PictureSize().width(), static_cast<int>(300 * View(doc)->Zoom()));
+    Command(CommandId::FlipVertical);
+    Command(CommandId::Rotate90Ccw);
+    EXPECT_EQ(doc->image.width, 400);
+    frame->UpdateCommandStates();
+    EXPECT_TRUE(frame->Action(CommandId::Depth12)->isChecked());
+    EXPECT_TRUE(frame->Action(CommandId::Depth16)->isEnabled());
+    Command(CommandId::Depth16);
+    EXPECT_EQ(doc->image.depth, 16);
+    frame->UpdateCommandStates();
+    EXPECT_TRUE(frame->Action(CommandId::Depth16)->isChecked());
+    EXPECT_FALSE(frame->Action(CommandId::Depth12)->isChecked());
+    Command(CommandId::WindowNew);
+    EXPECT_EQ(app.Documents().size(), 2u);
+}
+
+TEST_F(MainFrameTest, SplitterShowsTheDescriptionBesideThePicture) {
+    app.fitMode = 1;  // the frame hugs the picture at 100 %
+    CVistrelDoc* doc = OpenRamp(300, 200);
+    ASSERT_NE(doc, nullptr);
+    doc->description = "first line\nsecond line";
+    CSplitterFrame* child = frame->FrameOf(doc);
+    const int widthBefore = child->width();
+    frame->Action(CommandId::WindowSplit)->trigger();
+    ASSERT_TRUE(child->DescriptionShown());
+    EXPECT_EQ(child->DescriptionPane()->toPlainText(), "first line\nsecond line");
+    EXPECT_TRUE(child->DescriptionPane()->isReadOnly());
+    const QList<int> sizes = child->Splitter()->sizes();
+    ASSERT_EQ(sizes.size(), 2);
+    EXPECT_EQ(sizes[0], 300 + 2);
+    EXPECT_GE(sizes[1], 200);
+    EXPECT_GT(child->width(), widthBefore) << "the frame widens when there is room";
+
+    // A new comment shows at once.
+    doc->description += "\nthird";
+    doc->UpdateAllViews(kUpdateDescription);
+    EXPECT_TRUE(child->DescriptionPane()->toPlainText().endsWith("third"));
+    frame->Action(CommandId::WindowSplit)->trigger();
+    EXPECT_FALSE(child->DescriptionShown());
+}
+
+TEST_F(MainFrameTest, DicomReadingOptionsStartOnTheCurrentChoiceAndOkStoresIt) {
+    SetDicomReadingOption(0);
+    int shownWith = -1;
+    QTimer::singleShot(0, [&shownWith] {
+        auto* dialog = qobject_cast<CRadioGroupDlg*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        shownWith = dialog->Selected();
+        dialog->Select(1);
+        dialog->accept();
+    });
+    frame->Action(CommandId::DicomReadingOptions)->trigger();
+    EXPECT_EQ(shownWith, 0);
+    EXPECT_EQ(DicomReadingOption(), 1);
+
+    QTimer::singleShot(0, [&shownWith] {
+        auto* dialog = qobject_cast<CRadioGroupDlg*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        shownWith = dialog->Selected();
+        dialog->Select(0);
+        dialog->reject();
+    });
+    frame->Action(CommandId::DicomReadingOptions)->trigger();
+    EXPECT_EQ(shownWith, 1);
+    EXPECT_EQ(DicomReadingOption(), 1) << "Cancel keeps the option";
+    SetDicomReadingOption(0);
 }
 
 }  // namespace

@@ -2,15 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QMenu>
+#include <QPrinter>
 #include <QScrollBar>
 
 #include "regions/region.h"
+#include "shell/window_width_values.h"
 #include "shell_fixture.h"
 
 namespace vistrel {
 namespace {
 
 using testing::MainFrameTest;
+using testing::SendMouse;
 
 TEST_F(MainFrameTest, ZoomCommandsChangeTitleAndPictureSize) {
     CVistrelDoc* doc = OpenRamp(400, 300);
@@ -180,6 +185,400 @@ TEST_F(MainFrameTest, AnnotationCommandsReachTheActiveDocument) {
     frame->Action(CommandId::RemoveAllRegions)->trigger();
     EXPECT_TRUE(doc->regions.IsEmpty());
     EXPECT_EQ(view->OverlayShapeCount(), 0);
+}
+
+// ---------------------------------------------------------------- mouse modes
+
+TEST_F(MainFrameTest, RoiIsDraggedOutMovedInsideTheImageAndReportedInPaneThree) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    Command(CommandId::MouseRoi);
+    DragImage(view, {{10, 20}, {60, 40}, {110, 70}});
+    EXPECT_EQ(view->Roi(), (CRect{10, 20, 110, 70}));
+    EXPECT_EQ(Pane(3), " ROI width: 100 height:  50");
+
+    // Dragging from inside moves it and keeps its size.
+    DragImage(view, {{50, 50}, {70, 52}, {80, 55}});
+    EXPECT_EQ(view->Roi(), (CRect{40, 25, 140, 75}));
+    // It cannot be pushed off the image.
+    DragImage(view, {{50, 50}, {390, 290}});
+    EXPECT_EQ(view->Roi(), (CRect{300, 250, 400, 300}));
+    // Dragged out backwards, the rectangle is still normalised and clipped.
+    DragImage(view, {{100, 100}, {50, 80}, {-20, -30}});
+    EXPECT_EQ(view->Roi(), (CRect{0, 0, 100, 100}));
+    // A click outside the ROI clears it.
+    DragImage(view, {{200, 250}});
+    EXPECT_TRUE(view->Roi().IsEmpty());
+    EXPECT_EQ(Pane(3), "");
+}
+
+TEST_F(MainFrameTest, SrdmRoiIsA512SquareCentredOnTheClickAndKeptOnTheImage) {
+    CVistrelDoc* doc = app.OpenDocumentFile(WriteRamp("big.pgx", 1024, 1024));
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    view->OnActualPixels();
+    Command(CommandId::MouseSrdmRoi);
+    struct Case {
+        QPoint click;
+        CRect roi;
+    } cases[] = {
+        {{300, 300}, {44, 44, 556, 556}},
+        {{10, 600}, {0, 344, 512, 856}},  // pushed right to stay on the image
+    };
+    for (const Case& c : cases) {
+        view->OnDeselectRoi();
+        DragImage(view, {c.click});
+        EXPECT_EQ(view->Roi(), c.roi) << c.click.x() << "," << c.click.y();
+    }
+    EXPECT_EQ(Pane(3), " ROI width: 512 height: 512");
+    // Dragging inside moves the square.
+    DragImage(view, {{100, 400}, {150, 420}});
+    EXPECT_EQ(view->Roi(), (CRect{50, 364, 562, 876}));
+
+    // The ROI opens in a new window as a 512 x 512 image.
+    Command(CommandId::OpenRoiInNewWindow);
+    ASSERT_EQ(app.Documents().size(), 2u);
+    const CVistrelDoc* cut = app.Documents().back().get();
+    EXPECT_EQ(cut->image.width, 512);
+    EXPECT_EQ(cut->image.height, 512);
+    EXPECT_EQ(cut->originX, 50);
+    EXPECT_EQ(static_cast<uint16_t>(cut->image.GetPixel(0, 0)), 50 * 4095 / 1023);
+}
+
+TEST_F(MainFrameTest, SrdmRoiOnASmallImageIsClippedToIt) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    Command(CommandId::MouseSrdmRoi);
+    DragImage(View(doc), {{200, 150}});
+    EXPECT_EQ(View(doc)->Roi(), (CRect{0, 0, 400, 300}));
+}
+
+TEST_F(MainFrameTest, RulerShowsItsLengthInMillimetresAtAnyZoom) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    doc->resolution = 254.0f;  // 10 pixels per millimetre
+    Command(CommandId::MouseRuler);
+    DragImage(view, {{10, 10}, {100, 100}, {310, 410 - 200}});
+    // (300, 200) pixels: 360.55 pixels = 36.06 mm
+    EXPECT_EQ(Pane(3), " Ruler: 36.06 mm");
+    EXPECT_NEAR(view->RulerLength(), 36.0555, 1e-3);
+
+    view->SetZoom(2.0f);
+    DragImage(view, {{0, 0}, {30, 40}});
+    EXPECT_EQ(Pane(3), " Ruler: 5.00 mm");
+    frame->UpdateCommandStates();
+    EXPECT_TRUE(frame->Action(CommandId::Measure)->isEnabled());
+
+    // A click draws no line: the text goes.
+    DragImage(view, {{50, 50}});
+    EXPECT_EQ(Pane(3), "");
+    frame->UpdateCommandStates();
+    EXPECT_FALSE(frame->Action(CommandId::Measure)->isEnabled());
+}
+
+TEST_F(MainFrameTest, OnlyTheFocusedViewWritesTheRulerText) {
+    CVistrelDoc* first = OpenRamp(400, 300);
+    ASSERT_NE(first, nullptr);
+    CVistrelDoc* second = app.OpenDocumentFile(WriteRamp("second.pgx", 200, 200));
+    ASSERT_NE(second, nullptr);
+    Command(CommandId::MouseRuler);
+    DragImage(View(second), {{0, 0}, {100, 0}});
+    ASSERT_TRUE(View(second)->hasFocus());
+    const QString shown = Pane(3);
+    EXPECT_FALSE(shown.isEmpty());
+    View(first)->SetRuler({0, 0}, {50, 0});
+    EXPECT_EQ(Pane(3), shown);
+}
+
+TEST_F(MainFrameTest, DrawnOutlineBecomesARegionOfSuspiciousness) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    frame->OnCommand(static_cast<int>(CommandId::ShowRos));
+    ASSERT_FALSE(app.showRos);
+    Command(CommandId::MouseDrawRos);
+    EXPECT_TRUE(app.showRos) << "drawing ROS shows them";
+    frame->UpdateCommandStates();
+    EXPECT_FALSE(frame->Action(CommandId::ShowRos)->isEnabled());
+
+    DragImage(view, {{20, 20}, {50, 20}, {80, 20}, {80, 60}, {20, 60}});
+    ASSERT_EQ(doc->rosRegions.Count(), 1);
+    const CRegion* ros = doc->rosRegions.At(0);
+    EXPECT_TRUE(ros->Contains(50, 40));
+    EXPECT_FALSE(ros->Contains(90, 40));
+    EXPECT_EQ(ros->Bounds().left, 20);
+    EXPECT_EQ(ros->Bounds().top, 20);
+    EXPECT_EQ(view->OverlayShapeCount(), 1);
+
+    // A click encloses nothing.
+    DragImage(view, {{200, 200}});
+    EXPECT_EQ(doc->rosRegions.Count(), 1);
+}
+
+TEST_F(MainFrameTest, WindowLevelDragWidensAndMovesTheValueWindow) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    ASSERT_FALSE(app.ValueWindowMode());
+    doc->SetWindowValues(1000, 2000);
+    Command(CommandId::MouseWinLev);
+    DragImage(view, {{100, 100}, {150, 100}, {200, 100}});
+    EXPECT_TRUE(app.ValueWindowMode()) << "dragging shows the value window";
+    EXPECT_TRUE(frame->Action(CommandId::WindowValues)->isChecked());
+    EXPECT_LT(doc->windowLow, 1000);
+    EXPECT_GT(doc->windowHigh, 2000);
+    EXPECT_EQ(doc->windowLow + doc->windowHigh, 3000) << "level unchanged";
+    EXPECT_EQ(frame->ValuesBar()->Model().Low(), doc->windowLow);
+    EXPECT_EQ(frame->ValuesBar()->Model().High(), doc->windowHigh);
+
+    const int32_t width = doc->windowHigh - doc->windowLow;
+    DragImage(view, {{100, 100}, {100, 150}});
+    EXPECT_EQ(doc->windowHigh - doc->windowLow, width);
+    EXPECT_GT(doc->windowLow + doc->windowHigh, 3000) << "down raises the level";
+}
+
+TEST_F(MainFrameTest, MouseMovesWriteCursorAndValuePanes) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    view->SetZoom(2.0f);
+    SendMouse(view->viewport(), QEvent::MouseMove, view->ViewportPoint({123, 45}), Qt::NoButton,
+              Qt::NoButton);
+    EXPECT_EQ(Pane(1), "Cursor position x: 123 y:  45");
+    EXPECT_EQ(Pane(2), QString::asprintf("Value:%5d", 123 * 4095 / 399));
+}
+
+// ---------------------------------------------------------------- context menus
+
+TEST_F(MainFrameTest, RightClickPicksTheMenuOfTheObjectUnderTheCursor) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    CRegion object({{20, 20}, {40, 20}, {40, 40}, {20, 40}}, CRegion::PointsMode::Polygon);
+    CRegion cluster({{100, 100}, {200, 100}, {200, 200}, {100, 200}}, CRegion::PointsMode::Polygon);
+    cluster.type = 'c';
+    cluster.clusterNumber = 1001;
+    CRegion member({{140, 140}, {150, 140}, {150, 150}, {140, 150}}, CRegion::PointsMode::Polygon);
+    member.clusterNumber = 1;
+    CRegion ros({{300, 50}, {350, 50}, {350, 90}, {300, 90}}, CRegion::PointsMode::Polygon);
+    doc->regions.Add(object);
+    doc->regions.Add(cluster);
+    doc->regions.Add(member);
+
+    struct Case {
+        const char* what;
+        int mode;
+        bool showRegions;
+        bool withRos;
+        QPoint at;
+        int menu;
+        int regionSelected;  // -1: selection not checked
+        int rosSelected;
+    } cases[] = {
+        {"object", kMouseRoi, true, false, {30, 30}, kMenuRegion, 0, -1},
+        {"cluster outline", kMouseRoi, true, false, {120, 120}, kMenuCluster, 1, -1},
+        {"member inside the cluster", kMouseRoi, true, false, {145, 145}, kMenuRegion, 2, -1},
+        {"no region hit", kMouseRoi, true, false, {300, 250}, kMenuRegions, -1, -1},
+        {"regions hidden", kMouseRoi, false, false, {30, 30}, kMenuNone, -1, -1},
+        {"ruler mode without ruler", kMouseRuler, true, false, {30, 30}, kMenuRegion, 0, -1},
+        {"draw mode, ROS hit", kMouseDrawRos, false, true, {320, 70}, kMenuRos, -1, 0},
+        {"draw mode, no ROS hit", kMouseDrawRos, false, true, {30, 30}, kMenuRosList, -1, -1},
+        {"draw mode, no ROS: regions", kMouseDrawRos, false, false, {30, 30}, kMenuRegion, 0, -1},
+        {"win/lev, regions hidden", kMouseWinLev, false, true, {30, 30}, kMenuNone, -1, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        app.mouseMode = c.mode;
+        app.showRegions = c.showRegions;
+        doc->rosRegions.RemoveAll();
+        if (c.withRos) doc->rosRegions.Add(ros);
+        doc->regions.Select(-1);
+        EXPECT_EQ(view->ContextMenuAt(view->ViewportPoint(c.at)), c.menu);
+        if (c.regionSelected >= 0) {
+            EXPECT_EQ(doc->regions.Selected(), c.regionSelected);
+        }
+        if (c.rosSelected >= 0) {
+            EXPECT_EQ(doc->rosRegions.Selected(), c.rosSelected);
+        }
+    }
+
+    // A ROI or a ruler takes precedence in their modes.
+    app.showRegions = true;
+    app.mouseMode = kMouseRoi;
+    view->SetRoi({0, 0, 50, 50});
+    EXPECT_EQ(view->ContextMenuAt(view->ViewportPoint({300, 250})), kMenuRoi);
+    app.mouseMode = kMouseSrdmRoi;
+    EXPECT_EQ(view->ContextMenuAt(view->ViewportPoint({300, 250})), kMenuRoi);
+    app.mouseMode = kMouseRuler;
+    view->SetRuler({0, 0}, {10, 0});
+    EXPECT_EQ(view->ContextMenuAt(view->ViewportPoint({30, 30})), kMenuRuler);
+}
+
+QStringList MenuTexts(const QMenu* menu) {
+    QStringList texts;
+    if (!menu) return texts;
+    for (const QAction* action : menu->actions())
+        if (!action->isSeparator()) texts << action->text();
+    return texts;
+}
+
+TEST_F(MainFrameTest, ContextMenusCarryTheirCommands) {
+    struct Case {
+        int id;
+        QStringList texts;
+    } cases[] = {
+        {kMenuRoi,
+         {"&Crop ROI", "&Open ROI in New Window", "&Deselect ROI", "Set Regions Inside ROI",
+          "&Compute SRDM", "Compute &GLCM", "&Remove Regions Inside ROI",
+          "&Put Texture Next To ROI"}},
+        {kMenuRuler, {"Ruler Gray-Levels", "Measure"}},
+        {kMenuRos, {"&Benign", "&Malignant", "&False", "Remove &ROS", "Remove &All ROSes"}},
+        {kMenuRosList, {"Remove &All ROSes"}},
+        {kMenuCluster,
+         {"&Benign", "&Malignant", "&False", "&Remove Cluster",
+          "Remove Cluster && Inside &Objects"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(MenuTexts(frame->ContextMenu(c.id)), c.texts) << c.id;
+    EXPECT_TRUE(MenuTexts(frame->ContextMenu(kMenuRegion)).startsWith("&Benign"));
+    EXPECT_TRUE(MenuTexts(frame->ContextMenu(kMenuRegions)).contains("&Remove All Regions"));
+}
+
+TEST_F(MainFrameTest, RoiMenuCommandsActOnTheSelection) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    doc->regions.Add(
+        CRegion({{20, 20}, {30, 20}, {30, 30}, {20, 30}}, CRegion::PointsMode::Polygon));
+    doc->regions.Add(
+        CRegion({{200, 200}, {210, 200}, {210, 210}, {200, 210}}, CRegion::PointsMode::Polygon));
+    view->SetRoi({10, 10, 100, 100});
+    Command(CommandId::RoiRegionsMalignant);
+    EXPECT_EQ(doc->regions.At(0)->diagnosis, 1);
+    EXPECT_NE(doc->regions.At(1)->diagnosis, 1);
+
+    Command(CommandId::CropRoi);
+    EXPECT_EQ(doc->image.width, 90);
+    EXPECT_EQ(doc->image.height, 90);
+    EXPECT_EQ(doc->regions.Count(), 1);
+    EXPECT_TRUE(view->Roi().IsEmpty()) << "cropping clears the selection";
+    EXPECT_EQ(view->PictureSize(), QSize(90, 90));
+    frame->UpdateCommandStates();
+    EXPECT_FALSE(frame->Action(CommandId::CropRoi)->isEnabled());
+
+    view->SetRoi({0, 0, 10, 10});
+    Command(CommandId::DeselectRoi);
+    EXPECT_TRUE(view->Roi().IsEmpty());
+}
+
+TEST_F(MainFrameTest, ClusterMenuSetsTheDiagnosisOfTheClusterAndItsMembers) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    CRegion cluster({{100, 100}, {200, 100}, {200, 200}, {100, 200}}, CRegion::PointsMode::Polygon);
+    cluster.type = 'c';
+    cluster.clusterNumber = 1001;
+    doc->regions.Add(cluster);
+    doc->regions.Add(
+        CRegion({{140, 140}, {150, 140}, {150, 150}, {140, 150}}, CRegion::PointsMode::Polygon));
+    doc->regions.Add(
+        CRegion({{20, 20}, {30, 20}, {30, 30}, {20, 30}}, CRegion::PointsMode::Polygon));
+    doc->regions.SetDiagnosisOfAll(0);
+    ASSERT_EQ(View(doc)->ContextMenuAt(View(doc)->ViewportPoint({120, 120})), kMenuCluster);
+    Command(CommandId::ClusterFalse);
+    EXPECT_EQ(doc->regions.At(0)->diagnosis, 2);
+    EXPECT_EQ(doc->regions.At(1)->diagnosis, 2);
+    EXPECT_NE(doc->regions.At(2)->diagnosis, 2);
+    Command(CommandId::RemoveClusterAndInside);
+    ASSERT_EQ(doc->regions.Count(), 1);
+    EXPECT_EQ(doc->regions.At(0)->StartX(), 20);
+}
+
+// ---------------------------------------------------------------- fit modes
+
+TEST_F(MainFrameTest, FitModesSizeTheFramesAndZoom) {
+    const QSize client = frame->MdiArea()->viewport()->size();
+    CVistrelDoc* small = app.OpenDocumentFile(WriteRamp("small.pgx", 200, 150));
+    CVistrelDoc* large = app.OpenDocumentFile(WriteRamp("large.pgx", 3000, 1000));
+    ASSERT_NE(small, nullptr);
+    ASSERT_NE(large, nullptr);
+
+    // Only large images: the small one stays at 100 % in a frame around it.
+    Command(CommandId::FitLargeToScreen);
+    EXPECT_EQ(app.fitMode, 1);
+    EXPECT_FLOAT_EQ(View(small)->Zoom(), 1.0f);
+    EXPECT_EQ(View(small)->viewport()->size(), QSize(200, 150));
+    EXPECT_LT(View(large)->Zoom(), 1.0f);
+    EXPECT_LE(frame->FrameOf(large)->width(), client.width());
+
+    // Every image fitted to the screen: the small one is blown up.
+    Command(CommandId::FitScreen);
+    EXPECT_GT(View(small)->Zoom(), 1.0f);
+    EXPECT_LE(frame->FrameOf(small)->height(), client.height());
+
+    // Case preview: a quarter of the width and half the height.
+    Command(CommandId::FitCasePreview);
+    EXPECT_EQ(app.childWidth, client.width() / 4);
+    EXPECT_EQ(app.childHeight, client.height() / 2);
+    for (const CVistrelDoc* doc : {small, large}) {
+        EXPECT_LE(frame->FrameOf(doc)->width(), client.width() / 4);
+        EXPECT_LE(frame->FrameOf(doc)->height(), client.height() / 2);
+    }
+
+    // Current window: the active frame's size becomes the child size.
+    frame->FrameOf(large)->resize(500, 400);
+    frame->MdiArea()->setActiveSubWindow(frame->FrameOf(large));
+    Command(CommandId::FitLargeToWindow);
+    EXPECT_EQ(app.childWidth, 500);
+    EXPECT_EQ(app.childHeight, 400);
+    EXPECT_FLOAT_EQ(View(small)->Zoom(), 1.0f);
+    EXPECT_EQ(View(small)->viewport()->size(), QSize(200, 150));
+    EXPECT_LE(frame->FrameOf(large)->width(), 500);
+    frame->UpdateCommandStates();
+    EXPECT_TRUE(frame->Action(CommandId::FitLargeToWindow)->isChecked());
+    EXPECT_FALSE(frame->Action(CommandId::FitScreen)->isChecked());
+}
+
+// ---------------------------------------------------------------- original, printing
+
+TEST_F(MainFrameTest, BackgroundShowsTheOriginalImageOnlyWhenThereIsOne) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    doc->originalImage = CMImage();
+    frame->UpdateCommandStates();
+    EXPECT_FALSE(frame->Action(CommandId::ShowOriginal)->isEnabled());
+    Command(CommandId::ShowOriginal);
+    EXPECT_FALSE(view->ShowsOriginal());
+
+    doc->originalImage = CMImage(400, 300, 12);
+    doc->originalImage.Clear();  // all black
+    frame->UpdateCommandStates();
+    EXPECT_TRUE(frame->Action(CommandId::ShowOriginal)->isEnabled());
+    const int before = qGray(view->DisplayImage().pixel(300, 10));
+    Command(CommandId::ShowOriginal);
+    EXPECT_TRUE(view->ShowsOriginal());
+    frame->UpdateCommandStates();
+    EXPECT_TRUE(frame->Action(CommandId::ShowOriginal)->isChecked());
+    EXPECT_GT(before, 0);
+    EXPECT_EQ(qGray(view->DisplayImage().pixel(300, 10)), 0);
+    Command(CommandId::ShowOriginal);
+    EXPECT_EQ(qGray(view->DisplayImage().pixel(300, 10)), before);
+}
+
+TEST_F(MainFrameTest, PrintingPaintsThePictureOntoThePage) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    QPrinter printer(QPrinter::ScreenResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const std::string pdf = Path("view.pdf");
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    View(doc)->Print(printer);
+    QFile file(QString::fromStdString(pdf));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF"));
+    EXPECT_TRUE(bytes.contains("/Image")) << "the picture is on the page";
 }
 
 }  // namespace
