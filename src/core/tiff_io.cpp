@@ -106,32 +106,36 @@ bool ReadLayout(TIFF* tif, TiffLayout& layout) {
     return layout.samplesPerPixel >= 1 && layout.bitsPerSample >= 1;
 }
 
-// Unpacks count samples of bits bits each from packed (most significant bit
-// first, as TIFF stores them; 16-bit samples already in host order as libtiff
-// delivers them).
-void UnpackSamples(const std::uint8_t* packed, std::size_t count, int bits, std::uint16_t* out) {
-    if (bits == 8) {
-        for (std::size_t i = 0; i < count; ++i) out[i] = packed[i];
-        return;
-    }
+// Sample `index` of a row of samples of `bits` bits each, packed most
+// significant bit first as TIFF stores them (16-bit samples already in host
+// order, as libtiff delivers them).
+std::uint16_t SampleAt(const std::uint8_t* packed, std::uint64_t index, int bits) {
+    if (bits == 8) return packed[index];
     if (bits == 16) {
-        std::memcpy(out, packed, count * 2);
-        return;
+        std::uint16_t value;
+        std::memcpy(&value, packed + 2 * index, 2);
+        return value;
     }
-    std::uint64_t bit = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        std::uint32_t value = 0;
-        for (int need = bits; need > 0;) {
-            const int offset = static_cast<int>(bit & 7);
-            const int take = std::min(8 - offset, need);
-            const std::uint32_t chunk =
-                (packed[bit >> 3] >> (8 - offset - take)) & ((1u << take) - 1u);
-            value = (value << take) | chunk;
-            need -= take;
-            bit += static_cast<std::uint64_t>(take);
-        }
-        out[i] = static_cast<std::uint16_t>(value);
+    std::uint64_t bit = index * static_cast<std::uint64_t>(bits);
+    std::uint32_t value = 0;
+    for (int need = bits; need > 0;) {
+        const int offset = static_cast<int>(bit & 7);
+        const int take = std::min(8 - offset, need);
+        const std::uint32_t chunk = (packed[bit >> 3] >> (8 - offset - take)) & ((1u << take) - 1u);
+        value = (value << take) | chunk;
+        need -= take;
+        bit += static_cast<std::uint64_t>(take);
     }
+    return static_cast<std::uint16_t>(value);
+}
+
+// The first `used` samples of each of `pixels` pixels of spp samples: only
+// those are unpacked, so a file claiming thousands of extra samples per pixel
+// costs no more than its bytes.
+void UnpackPixels(const std::uint8_t* packed, std::uint64_t pixels, std::uint64_t spp, int used,
+                  int bits, std::uint16_t* out) {
+    for (std::uint64_t x = 0; x < pixels; ++x)
+        for (int s = 0; s < used; ++s) out[x * used + s] = SampleAt(packed, x * spp + s, bits);
 }
 
 template <typename T>
@@ -180,13 +184,12 @@ bool ReadSamples(TIFF* tif, const TiffLayout& layout, int used, std::vector<std:
         const std::uint64_t lineBytes = static_cast<std::uint64_t>(TIFFScanlineSize64(tif));
         if (lineBytes == 0 || lineBytes > kMaxChunkBytes ||
             lineBytes < (width * chunkSpp * static_cast<std::uint64_t>(bits) + 7) / 8 ||
-            width * chunkSpp * 2 > kMaxChunkBytes || !TryResize(raw, lineBytes) ||
-            !TryResize(unpacked, width * chunkSpp)) {
+            width * used * 2 > kMaxChunkBytes || !TryResize(raw, lineBytes) ||
+            !TryResize(unpacked, width * used)) {
             return false;
         }
         // Each plane is read top to bottom on its own: compressed strips
         // decode only forwards, so alternating planes would restart them row by row.
-        std::vector<std::uint16_t> planeRow(width * static_cast<std::uint64_t>(used));
         std::vector<std::uint16_t> planeData;
         std::vector<std::uint16_t>& target = separate ? planeData : out;
         for (int plane = 0; plane < planes; ++plane) {
@@ -194,14 +197,9 @@ bool ReadSamples(TIFF* tif, const TiffLayout& layout, int used, std::vector<std:
             for (std::uint32_t y = 0; y < layout.height; ++y) {
                 if (TIFFReadScanline(tif, raw.data(), y, static_cast<std::uint16_t>(plane)) < 0)
                     return false;
-                UnpackSamples(raw.data(), unpacked.size(), bits, unpacked.data());
-                if (separate) {
-                    if (!AppendRows(target, unpacked.data(), width)) return false;
-                    continue;
-                }
-                for (std::uint64_t x = 0; x < width; ++x)
-                    for (int s = 0; s < used; ++s) planeRow[x * used + s] = unpacked[x * spp + s];
-                if (!AppendRows(target, planeRow.data(), planeRow.size())) return false;
+                const int wanted = separate ? 1 : used;
+                UnpackPixels(raw.data(), width, chunkSpp, wanted, bits, unpacked.data());
+                if (!AppendRows(target, unpacked.data(), width * wanted)) return false;
             }
             if (separate) {
                 if (plane == 0 && !TryResize(out, width * height * used)) return false;
@@ -220,8 +218,8 @@ bool ReadSamples(TIFF* tif, const TiffLayout& layout, int used, std::vector<std:
     if (tileBytes == 0 || tileBytes > kMaxChunkBytes || tileRowBytes == 0 ||
         tileRowBytes < (tileWidth * chunkSpp * static_cast<std::uint64_t>(bits) + 7) / 8 ||
         tileRowBytes * tileHeight > tileBytes || bandSamples * 2 > kMaxChunkBytes ||
-        tileWidth * chunkSpp * 2 > kMaxChunkBytes || !TryResize(raw, tileBytes) ||
-        !TryResize(unpacked, tileWidth * chunkSpp)) {
+        tileWidth * used * 2 > kMaxChunkBytes || !TryResize(raw, tileBytes) ||
+        !TryResize(unpacked, tileWidth * used)) {
         return false;
     }
     std::vector<std::uint16_t> band;
@@ -237,15 +235,16 @@ bool ReadSamples(TIFF* tif, const TiffLayout& layout, int used, std::vector<std:
                     return false;
                 }
                 for (std::uint64_t r = 0; r < rows; ++r) {
-                    UnpackSamples(raw.data() + r * tileRowBytes, columns * chunkSpp, bits,
-                                  unpacked.data());
+                    const int wanted = separate ? 1 : used;
+                    UnpackPixels(raw.data() + r * tileRowBytes, columns, chunkSpp, wanted, bits,
+                                 unpacked.data());
                     std::uint16_t* target = band.data() + (r * width + left) * used;
                     for (std::uint64_t x = 0; x < columns; ++x) {
                         if (separate) {
                             target[x * used + plane] = unpacked[x];
                         } else {
                             for (int s = 0; s < used; ++s)
-                                target[x * used + s] = unpacked[x * spp + s];
+                                target[x * used + s] = unpacked[x * used + s];
                         }
                     }
                 }
@@ -291,6 +290,36 @@ void StoreSamples(CMImage& image, const std::vector<std::uint16_t>& samples, int
                                     static_cast<int32_t>(x), y, value);
         }
     }
+}
+
+// 1-, 4- and 8-bit single-sample strips are packed as the image keeps them
+// (leftmost pixel in the most significant bits): the rows are copied as they
+// are. Fax-compressed pages decode to huge pictures from a few bytes, and
+// nothing else would keep up with them.
+int ReadPackedRows(CMImage& image, TIFF* tif, const TiffLayout& layout, bool flipSign) {
+    const int depth = layout.bitsPerSample;
+    const std::int64_t rowBytes = RowBytesFor(static_cast<int32_t>(layout.width), depth);
+    if (rowBytes <= 0 || static_cast<std::int64_t>(TIFFScanlineSize64(tif)) != rowBytes) return 0;
+    std::vector<std::uint8_t> rows;
+    std::vector<std::uint8_t> line(static_cast<std::size_t>(rowBytes));
+    try {
+        for (std::uint32_t y = 0; y < layout.height; ++y) {
+            if (TIFFReadScanline(tif, line.data(), y, 0) < 0) return 0;
+            rows.insert(rows.end(), line.begin(), line.end());
+        }
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    if (!image.Create(static_cast<int32_t>(layout.width), static_cast<int32_t>(layout.height),
+                      depth, 0)) {
+        return 0;
+    }
+    std::memcpy(image.data, rows.data(), image.ByteCount());
+    if (flipSign) {
+        for (std::size_t i = 0; i < image.ByteCount(); ++i) image.data[i] ^= 0x80;
+    }
+    image.valueOffset = flipSign ? 128 : 0;
+    return 1;
 }
 
 // Colour pictures whose samples we do not decode ourselves (YCbCr, CMYK, Lab,
@@ -450,6 +479,9 @@ int ImportTiff(CMImage& image, const std::string& path, int colourMode) {
 
     const int depth = indexed ? (bits == 1 ? 1 : bits <= 4 ? 4 : 8) : 8;
     if (!FitsRaster(layout, depth)) return 0;
+    const bool flipSign = indexed && bits == 8 && layout.Signed();
+    if (indexed && bits == depth && layout.samplesPerPixel == 1 && !layout.tiled)
+        return ReadPackedRows(image, tif.get(), layout, flipSign);
     const int used = rgb8 ? 3 : 1;
     std::vector<std::uint16_t> samples;
     if (!ReadSamples(tif.get(), layout, used, samples)) return 0;
@@ -457,7 +489,6 @@ int ImportTiff(CMImage& image, const std::string& path, int colourMode) {
                       depth, 0)) {
         return 0;
     }
-    const bool flipSign = indexed && bits == 8 && layout.Signed();
     StoreSamples(image, samples, used, flipSign, bits, colourMode);
     image.valueOffset = flipSign ? 128 : 0;
     return 1;
