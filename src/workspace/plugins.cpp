@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -27,6 +28,10 @@ const char* const kCouldNotLoad = "Could'n load ";
 const char* const kErrorInFunction = "Error in function ";
 const char* const kErrorInFunctionNoSpace = "Error in function";
 const char* const kErrorInPlugIn = "Error in PlugIn";
+
+// The manager whose plug-ins the image core's engine look-up serves: another
+// one scanning later takes over, and only the one serving removes it.
+std::atomic<const CPlugInManager*> servingManager{nullptr};
 
 // The entries of a folder sorted by file name: directory-listing order is
 // whatever the file system gives, and the menu must not change between runs.
@@ -254,10 +259,8 @@ std::string CPlugInManager::DefaultPlugInFolder() {
 }
 
 void CPlugInManager::Clear() {
-    if (providerInstalled_) {
-        SetDicomEngineProvider({});
-        providerInstalled_ = false;
-    }
+    const CPlugInManager* self = this;
+    if (servingManager.compare_exchange_strong(self, nullptr)) SetDicomEngineProvider({});
     general_.clear();
     image_.clear();
 }
@@ -282,7 +285,7 @@ CPlugInScanReport CPlugInManager::ScanPlugIns(const std::string& folder) {
             report.failures.push_back(plugIn->ErrorText());
     }
     SetDicomEngineProvider([this] { return FindDicomEngine(); });
-    providerInstalled_ = true;
+    servingManager = this;
     return report;
 }
 

@@ -99,8 +99,9 @@ struct CPlugInScanReport {
     std::vector<std::string> failures;  // the error text of every library not kept
 };
 
-// The loaded plug-ins of the application. While it exists after a scan it
-// serves the image core's DICOM engine look-up.
+// The loaded plug-ins of the application. From its last scan until it is
+// cleared or destroyed it serves the image core's DICOM engine look-up
+// (the most recent scan of any manager wins).
 class CPlugInManager {
   public:
     CPlugInManager() = default;
@@ -144,7 +145,6 @@ class CPlugInManager {
     std::vector<std::unique_ptr<CPlugIn>> general_;
     std::vector<std::unique_ptr<CVTImagePlugIn>> image_;
     std::string programPath_ = ProgramPath();
-    bool providerInstalled_ = false;
 };
 
 // The image held by an image plug-in's result record as a new image: null

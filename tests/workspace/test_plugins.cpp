@@ -141,6 +141,31 @@ TEST(PlugInLoad, SetErrorReleasesTheLibraryAndAnEmptyMessageClearsEverything) {
     EXPECT_EQ(plugIn.Path(), "");
 }
 
+TEST(PlugInLoad, ReloadingLooksUpTheProcedureAgainAndRecordsWhatFails) {
+    PlugInFolder folder;
+    CVTImagePlugIn plugIn;
+    const std::string path = folder.Add("image_invert", "a/VTPlugInMain.so");
+    ASSERT_EQ(plugIn.Load(path), 1);
+    EXPECT_TRUE(plugIn.ReloadProceed1());
+    EXPECT_TRUE(plugIn.IsLoaded());
+    EXPECT_NE(plugIn.Proceed1(), nullptr);
+    EXPECT_EQ(plugIn.InputCount(), 1);
+
+    // Replaced by a library without the procedure (a new file: the mapped one
+    // is never overwritten in place).
+    fs::remove(path);
+    folder.Add("image_no_count", "a/VTPlugInMain.so");
+    EXPECT_FALSE(plugIn.ReloadProceed1());
+    EXPECT_TRUE(plugIn.HasError());
+    EXPECT_EQ(plugIn.ErrorText(),
+              "Error: function " + path + ":VTPlugInProceed1 is not initialized");
+
+    fs::remove(path);
+    EXPECT_FALSE(plugIn.ReloadProceed1());
+    EXPECT_EQ(plugIn.ErrorText(), "Could'n load " + path);
+    EXPECT_FALSE(plugIn.IsLoaded());
+}
+
 // ---------------------------------------------------------------- scanning
 
 class PlugInScanTest : public ::testing::Test {
@@ -237,13 +262,22 @@ TEST(PlugInScan, ABrokenGeneralPlugInAloneLeavesNoEngine) {
     EXPECT_TRUE(FindDicomEngines().empty());
 }
 
-TEST(PlugInScan, TheProviderGoesWithTheManager) {
+TEST(PlugInScan, TheProviderGoesWithTheManagerThatScannedLast) {
     PlugInFolder folder;
     folder.Add("general_fake_engine", "fake_engine.so");
+    PlugInFolder empty;
+    fs::create_directories(empty.root);
     {
         CPlugInManager manager;
         manager.ScanPlugIns(folder.Path());
         EXPECT_EQ(FindDicomEngines().size(), 1u);
+        {
+            CPlugInManager other;
+            other.ScanPlugIns(empty.Path());
+            EXPECT_TRUE(FindDicomEngines().empty()) << "the later scan serves";
+            manager.ScanPlugIns(folder.Path());
+        }
+        EXPECT_EQ(FindDicomEngines().size(), 1u) << "an earlier manager going keeps the server";
     }
     EXPECT_TRUE(FindDicomEngines().empty());
 }
