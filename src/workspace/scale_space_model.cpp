@@ -137,6 +137,11 @@ void CScaleSpaceModel::Select(bool automatic) {
                 keepMinScale_ ? -1 : minScale_);
 }
 
+std::unique_ptr<CMImage> CScaleSpaceModel::Picture(const CMImage& image) const {
+    const CClusters none;
+    return ShowSpots(image, selected_, inClusters_, none, onImage_, what_, shape_);
+}
+
 std::string CScaleSpaceModel::RangeMinText() const {
     return Format("%.0f", rangeMin_);
 }

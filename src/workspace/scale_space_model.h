@@ -63,6 +63,11 @@ class CScaleSpaceModel {
 
     const CSpotList& Spots() const { return spots_; }
     const CSpotList& Selected() const { return selected_; }
+    const CSpotList& InClusters() const { return inClusters_; }
+    // The picture of the current choice (what to show, mark shape, background)
+    // for image; null for an invalid image. Clusters are not made here yet, so
+    // "only in clusters" marks nothing and "cluster areas" paints nothing.
+    std::unique_ptr<CMImage> Picture(const CMImage& image) const;
     const std::string& Log() const { return log_; }
     bool HasSpots() const { return spots_.Count() > 0; }
 

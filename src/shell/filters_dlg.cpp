@@ -1,0 +1,301 @@
+#include "shell/filters_dlg.h"
+
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "workspace/vistrel_app.h"
+#include "workspace/vistrel_doc.h"
+#include "workspace/workspace_ui.h"
+
+namespace vistrel {
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// A real typed into a field; the value in force when the text is not a number.
+double RealOf(const QLineEdit* edit, double fallback) {
+    bool ok = false;
+    const double v = edit->text().trimmed().toDouble(&ok);
+    return ok ? v : fallback;
+}
+
+std::string DataFolderOf(const CVistrelApp& app) {
+    if (!app.PresetsPath().empty())
+        return std::filesystem::path(app.PresetsPath()).parent_path().string();
+    return CVistrelApp::FindDataFolder();
+}
+
+}  // namespace
+
+CFiltersDlg::CFiltersDlg(CVistrelApp& app, QWidget* parent)
+    : QDialog(parent),
+      app_(app),
+      typeBox_(new QComboBox(this)),
+      list_(new QListWidget(this)),
+      nameEdit_(new QLineEdit(this)),
+      scaleEdit_(new QLineEdit(this)),
+      thresholdEdit_(new QLineEdit(this)),
+      distributionGroup_(new QGroupBox(QStringLiteral("Distribution"), this)),
+      dimensionSpin_(new QSpinBox(this)),
+      sigmaEdit_(new QLineEdit(this)),
+      orderSpin_(new QSpinBox(this)),
+      edgeGroup_(new QGroupBox(QStringLiteral("Edge direction"), this)),
+      medianBox_(new QCheckBox(QStringLiteral("Median"), this)),
+      applyButton_(new QPushButton(QStringLiteral("&Apply"), this)),
+      addButton_(new QPushButton(QStringLiteral("Add"), this)),
+      updateButton_(new QPushButton(QStringLiteral("Update"), this)),
+      removeButton_(new QPushButton(QStringLiteral("Remove"), this)),
+      clearButton_(new QPushButton(QStringLiteral("Clear"), this)),
+      createButton_(new QPushButton(QStringLiteral("&Create filter"), this)) {
+    setWindowTitle(QStringLiteral("Filters"));
+    setModal(false);
+    for (int t = 0; t < 4; ++t) typeBox_->addItem(QString::fromLatin1(FilterTypeName(t)));
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setMinimumWidth(220);
+
+    auto* grid = new QGridLayout;
+    grid->setSpacing(2);
+    for (int r = 0; r < CFiltersModel::kGridSide; ++r)
+        for (int c = 0; c < CFiltersModel::kGridSide; ++c) {
+            auto* cell = new QLineEdit(this);
+            cell->setMaxLength(int(CFiltersModel::kCellChars));
+            cell->setFixedWidth(64);
+            cells_[std::size_t(r * CFiltersModel::kGridSide + c)] = cell;
+            grid->addWidget(cell, r, c);
+        }
+
+    auto* fields = new QFormLayout;
+    fields->addRow(QStringLiteral("Name"), nameEdit_);
+    fields->addRow(QStringLiteral("Scale"), scaleEdit_);
+    fields->addRow(QStringLiteral("Threshold"), thresholdEdit_);
+
+    const QString distributions[] = {QStringLiteral("Gauss"), QStringLiteral("Laplace"),
+                                     QStringLiteral("Gamma")};
+    auto* distribution = new QFormLayout(distributionGroup_);
+    auto* radios = new QHBoxLayout;
+    for (int d = 0; d < 3; ++d) {
+        distributionButtons_[std::size_t(d)] = new QRadioButton(distributions[d], this);
+        radios->addWidget(distributionButtons_[std::size_t(d)]);
+    }
+    distribution->addRow(radios);
+    dimensionSpin_->setRange(1, 99);
+    orderSpin_->setRange(1, 99);
+    distribution->addRow(QStringLiteral("Dimension"), dimensionSpin_);
+    distribution->addRow(QStringLiteral("Sigma"), sigmaEdit_);
+    distribution->addRow(QStringLiteral("Order"), orderSpin_);
+
+    const QString directions[] = {QStringLiteral("- Horz"), QStringLiteral("|  Vert"),
+                                  QStringLiteral("\\ NW-SE"), QStringLiteral("/ NE-SW")};
+    auto* edges = new QVBoxLayout(edgeGroup_);
+    for (int d = 0; d < 4; ++d) {
+        directionBoxes_[std::size_t(d)] = new QCheckBox(directions[d], this);
+        edges->addWidget(directionBoxes_[std::size_t(d)]);
+    }
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(typeBox_);
+    left->addWidget(list_, 1);
+    auto* listButtons = new QHBoxLayout;
+    for (QPushButton* b : {addButton_, updateButton_, removeButton_, clearButton_})
+        listButtons->addWidget(b);
+    left->addLayout(listButtons);
+
+    auto* right = new QVBoxLayout;
+    right->addLayout(grid);
+    right->addLayout(fields);
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(distributionGroup_);
+    groups->addWidget(edgeGroup_);
+    right->addLayout(groups);
+    auto* actions = new QHBoxLayout;
+    actions->addWidget(medianBox_);
+    actions->addStretch(1);
+    actions->addWidget(createButton_);
+    actions->addWidget(applyButton_);
+    right->addLayout(actions);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left);
+    layout->addLayout(right, 1);
+
+    connect(typeBox_, &QComboBox::currentIndexChanged, this, [this](int type) {
+        ReadFields();
+        model_.SelectType(type);
+        FillList();
+        ShowModel();
+    });
+    connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row < 0) return;
+        model_.SelectEntry(row);
+        ShowModel();
+    });
+    connect(createButton_, &QPushButton::clicked, this, [this] {
+        ReadFields();
+        const std::size_t before = model_.ListNames().size();
+        model_.CreateFilter();
+        if (model_.ListNames().size() != before) {
+            libraryChanged_ = true;
+            FillList();
+        }
+        ShowModel();
+    });
+    connect(addButton_, &QPushButton::clicked, this, [this] {
+        ReadFields();
+        model_.Add();
+        libraryChanged_ = true;
+        FillList();
+        ShowModel();
+    });
+    connect(updateButton_, &QPushButton::clicked, this, [this] {
+        ReadFields();
+        const int caret = list_->currentRow();
+        model_.Update(caret);
+        libraryChanged_ = true;
+        FillList();
+        if (caret >= 0 && caret < list_->count()) {
+            const QSignalBlocker block(list_);
+            list_->setCurrentRow(caret);
+        }
+    });
+    connect(removeButton_, &QPushButton::clicked, this, [this] {
+        std::vector<int> rows;
+        for (const QModelIndex& index : list_->selectionModel()->selectedRows())
+            rows.push_back(index.row());
+        if (!model_.Remove(rows)) return;
+        libraryChanged_ = true;
+        FillList();
+        ShowModel();
+    });
+    connect(clearButton_, &QPushButton::clicked, this, [this] {
+        ReadFields();
+        model_.Clear();
+        {
+            const QSignalBlocker block(list_);
+            list_->clearSelection();
+            list_->setCurrentRow(-1);
+        }
+        ShowModel();
+    });
+    connect(applyButton_, &QPushButton::clicked, this, &CFiltersDlg::OnApply);
+    connect(medianBox_, &QCheckBox::toggled, this, [this](bool on) { model_.SetMedian(on); });
+    for (int d = 0; d < 3; ++d)
+        connect(distributionButtons_[std::size_t(d)], &QRadioButton::toggled, this,
+                [this, d](bool on) {
+                    if (on) model_.SetDistribution(CFiltersModel::EDistribution(d));
+                });
+
+    CNotifier& notifier = app_.Notifier();
+    connect(&notifier, &CNotifier::imageChanged, this, &CFiltersDlg::Bind);
+    connect(&notifier, &CNotifier::documentClosing, this, [this](CVistrelDoc* doc) {
+        if (doc == doc_) doc_ = nullptr;
+    });
+    doc_ = app_.ActiveDocument();
+    SetLibraryPath((std::filesystem::path(DataFolderOf(app_)) / "filters.flt").string());
+}
+
+CFiltersDlg::~CFiltersDlg() {
+    if (libraryChanged_) SaveLibrary();
+}
+
+void CFiltersDlg::Bind(CVistrelDoc* doc) {
+    doc_ = doc;
+}
+
+void CFiltersDlg::SetLibraryPath(const std::string& path) {
+    if (libraryChanged_) SaveLibrary();
+    libraryPath_ = path;
+    for (auto& list : library_) list.clear();
+    LoadFilterFile(libraryPath_, library_);
+    libraryChanged_ = false;
+    model_.SelectType(typeBox_->currentIndex());
+    FillList();
+    ShowModel();
+}
+
+bool CFiltersDlg::SaveLibrary() {
+    if (libraryPath_.empty() || SaveFilterFile(libraryPath_, library_) != 0) return false;
+    libraryChanged_ = false;
+    return true;
+}
+
+void CFiltersDlg::ReadFields() {
+    for (int r = 0; r < CFiltersModel::kGridSide; ++r)
+        for (int c = 0; c < CFiltersModel::kGridSide; ++c)
+            model_.SetCellText(r, c, Cell(r, c)->text().toStdString());
+    model_.name = nameEdit_->text().toStdString();
+    model_.scale = RealOf(scaleEdit_, model_.scale);
+    model_.threshold = RealOf(thresholdEdit_, model_.threshold);
+    model_.dimension = dimensionSpin_->value();
+    model_.sigma = RealOf(sigmaEdit_, model_.sigma);
+    model_.order = orderSpin_->value();
+    for (int d = 0; d < 4; ++d)
+        model_.directions[std::size_t(d)] = directionBoxes_[std::size_t(d)]->isChecked();
+    model_.SetMedian(medianBox_->isChecked());
+}
+
+void CFiltersDlg::FillList() {
+    const QSignalBlocker block(list_);
+    list_->clear();
+    for (const std::string& name : model_.ListNames()) list_->addItem(Q(name));
+    if (model_.SelectedEntry() >= 0 && model_.SelectedEntry() < list_->count())
+        list_->setCurrentRow(model_.SelectedEntry());
+}
+
+void CFiltersDlg::ShowModel() {
+    for (int r = 0; r < CFiltersModel::kGridSide; ++r)
+        for (int c = 0; c < CFiltersModel::kGridSide; ++c)
+            Cell(r, c)->setText(Q(model_.CellText(r, c)));
+    nameEdit_->setText(Q(model_.name));
+    scaleEdit_->setText(Q(FormatFilterReal(model_.scale)));
+    thresholdEdit_->setText(Q(FormatFilterReal(model_.threshold)));
+    dimensionSpin_->setValue(model_.dimension);
+    sigmaEdit_->setText(Q(FormatFilterReal(model_.sigma)));
+    orderSpin_->setValue(model_.order);
+    distributionGroup_->setTitle(Q(model_.DistributionCaption()));
+    distributionButtons_[2]->setVisible(model_.GammaVisible());
+    {
+        const int d = int(model_.Distribution());
+        const QSignalBlocker block(distributionButtons_[std::size_t(d)]);
+        distributionButtons_[std::size_t(d)]->setChecked(true);
+    }
+    edgeGroup_->setVisible(model_.EdgeGroupVisible());
+    for (int d = 0; d < 4; ++d)
+        directionBoxes_[std::size_t(d)]->setChecked(model_.directions[std::size_t(d)]);
+    medianBox_->setVisible(model_.MedianVisible());
+    {
+        const QSignalBlocker block(medianBox_);
+        medianBox_->setChecked(model_.Median());
+    }
+    updateButton_->setVisible(model_.UpdateVisible());
+    clearButton_->setVisible(model_.ClearVisible());
+    addButton_->setEnabled(model_.AddEnabled());
+}
+
+void CFiltersDlg::OnApply() {
+    ReadFields();
+    if (!doc_ || !doc_->image.IsValid()) return;
+    std::unique_ptr<CMImage> result;
+    std::string suffix;
+    {
+        const CWaitCursor wait(app_.Ui());
+        // The document keeps no breast outline yet: the whole image is filtered.
+        result = model_.Apply(doc_->image, nullptr, suffix);
+    }
+    ShowModel();  // the edge lookup may uncheck directions or show a kernel
+    if (!result) return;
+    CVistrelDoc* opened = doc_->OpenImageInNewWindow(std::move(result));
+    if (opened && !suffix.empty()) {
+        opened->SetPathName(opened->pathName + suffix, false);
+        opened->UpdateTitle(opened->TitleZoom());
+    }
+}
+
+}  // namespace vistrel

@@ -1,0 +1,156 @@
+#include "shell/log_gaussian_flt_dlg.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include "core/messages.h"
+#include "workspace/vistrel_app.h"
+#include "workspace/vistrel_doc.h"
+#include "workspace/workspace_ui.h"
+
+namespace vistrel {
+
+namespace {
+
+double RealOf(const QLineEdit* edit, double fallback) {
+    bool ok = false;
+    const double v = edit->text().trimmed().toDouble(&ok);
+    return ok ? v : fallback;
+}
+
+QString Real(double v) {
+    return QString::number(v, 'g', 10);
+}
+
+}  // namespace
+
+CLogGaussianFltDlg::CLogGaussianFltDlg(CVistrelApp& app, QWidget* parent)
+    : QDialog(parent),
+      app_(app),
+      scaleSpin_(new QSpinBox(this)),
+      dimensionEdit_(new QLineEdit(this)),
+      sigmaEdit_(new QLineEdit(this)),
+      gaussSigmaEdit_(new QLineEdit(this)),
+      dogSigma1Edit_(new QLineEdit(this)),
+      dogSigma2Edit_(new QLineEdit(this)),
+      dogWeightEdit_(new QLineEdit(this)),
+      subtractSigmaEdit_(new QLineEdit(this)),
+      logApply_(new QPushButton(QStringLiteral("&Apply"), this)),
+      gaussApply_(new QPushButton(QStringLiteral("&Apply"), this)),
+      dogApply_(new QPushButton(QStringLiteral("&Apply"), this)),
+      subtractApply_(new QPushButton(QStringLiteral("&Apply"), this)) {
+    setWindowTitle(QStringLiteral("LoG & Gaussian filters"));
+    setModal(false);
+    // The field takes any typed number; the model puts one outside 2..20 back to 2.
+    scaleSpin_->setRange(0, 999);
+    dimensionEdit_->setReadOnly(true);
+    sigmaEdit_->setReadOnly(true);
+
+    auto* log = new QGroupBox(QStringLiteral("LoG"), this);
+    auto* logForm = new QFormLayout(log);
+    logForm->addRow(QStringLiteral("Scale"), scaleSpin_);
+    logForm->addRow(QStringLiteral("Dimension"), dimensionEdit_);
+    logForm->addRow(QStringLiteral("Sigma"), sigmaEdit_);
+    logForm->addRow(logApply_);
+
+    auto* gauss = new QGroupBox(QStringLiteral("Gaussian"), this);
+    auto* gaussForm = new QFormLayout(gauss);
+    gaussForm->addRow(QStringLiteral("Sigma"), gaussSigmaEdit_);
+    gaussForm->addRow(gaussApply_);
+
+    auto* dog = new QGroupBox(QStringLiteral("Differences of Gaussians"), this);
+    auto* dogForm = new QFormLayout(dog);
+    dogForm->addRow(QStringLiteral("Sigma F1"), dogSigma1Edit_);
+    dogForm->addRow(QStringLiteral("Sigma F2"), dogSigma2Edit_);
+    dogForm->addRow(QStringLiteral("Weight"), dogWeightEdit_);
+    dogForm->addRow(dogApply_);
+
+    auto* subtract = new QGroupBox(QStringLiteral("Image - Gaussian"), this);
+    auto* subtractForm = new QFormLayout(subtract);
+    subtractForm->addRow(QStringLiteral("Sigma"), subtractSigmaEdit_);
+    subtractForm->addRow(subtractApply_);
+
+    auto* layout = new QVBoxLayout(this);
+    for (QGroupBox* g : {log, gauss, dog, subtract}) layout->addWidget(g);
+
+    connect(scaleSpin_, &QSpinBox::valueChanged, this, [this](int h) {
+        model_.SetScale(h);
+        ShowModel();
+    });
+    connect(logApply_, &QPushButton::clicked, this, [this] {
+        ReadFields();
+        if (!doc_) return;
+        const CWaitCursor wait(app_.Ui());
+        // The document keeps no breast outline yet: the whole image is filtered.
+        Open(model_.ApplyLoG(doc_->image, nullptr));
+    });
+    connect(gaussApply_, &QPushButton::clicked, this, [this] {
+        ReadFields();
+        if (!doc_) return;
+        std::string table;
+        std::unique_ptr<CMImage> result;
+        {
+            const CWaitCursor wait(app_.Ui());
+            result = model_.ApplyGauss(doc_->image, nullptr, table);
+        }
+        if (!table.empty()) messages().show(table);
+        Open(std::move(result));
+    });
+    connect(dogApply_, &QPushButton::clicked, this, [this] {
+        ReadFields();
+        if (!doc_) return;
+        const CWaitCursor wait(app_.Ui());
+        Open(model_.ApplyDifference(doc_->image));
+    });
+    connect(subtractApply_, &QPushButton::clicked, this, [this] {
+        ReadFields();
+        if (!doc_) return;
+        const CWaitCursor wait(app_.Ui());
+        Open(model_.ApplySubtract(doc_->image));
+    });
+
+    CNotifier& notifier = app_.Notifier();
+    connect(&notifier, &CNotifier::imageChanged, this, &CLogGaussianFltDlg::Bind);
+    connect(&notifier, &CNotifier::documentClosing, this, [this](CVistrelDoc* doc) {
+        if (doc == doc_) doc_ = nullptr;
+    });
+    doc_ = app_.ActiveDocument();
+    ShowModel();
+}
+
+void CLogGaussianFltDlg::Bind(CVistrelDoc* doc) {
+    doc_ = doc;
+}
+
+void CLogGaussianFltDlg::ReadFields() {
+    model_.gaussSigma = RealOf(gaussSigmaEdit_, model_.gaussSigma);
+    model_.dogSigma1 = RealOf(dogSigma1Edit_, model_.dogSigma1);
+    model_.dogSigma2 = RealOf(dogSigma2Edit_, model_.dogSigma2);
+    model_.dogWeight = RealOf(dogWeightEdit_, model_.dogWeight);
+    model_.subtractSigma = RealOf(subtractSigmaEdit_, model_.subtractSigma);
+    ShowModel();
+}
+
+void CLogGaussianFltDlg::ShowModel() {
+    {
+        const QSignalBlocker block(scaleSpin_);
+        scaleSpin_->setValue(model_.Scale());
+    }
+    dimensionEdit_->setText(QString::fromStdString(model_.DimensionText()));
+    sigmaEdit_->setText(QString::fromStdString(model_.SigmaText()));
+    gaussSigmaEdit_->setText(Real(model_.gaussSigma));
+    dogSigma1Edit_->setText(Real(model_.dogSigma1));
+    dogSigma2Edit_->setText(Real(model_.dogSigma2));
+    dogWeightEdit_->setText(Real(model_.dogWeight));
+    subtractSigmaEdit_->setText(Real(model_.subtractSigma));
+}
+
+void CLogGaussianFltDlg::Open(std::unique_ptr<CMImage> result) {
+    // A failed operation leaves the document as it is, without a message.
+    if (!doc_ || !result || !result->IsValid()) return;
+    doc_->OpenImageInNewWindow(std::move(result));
+}
+
+}  // namespace vistrel

@@ -1,0 +1,301 @@
+#include "shell/scale_space_dlg.h"
+
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "core/messages.h"
+#include "detection/spot_file.h"
+#include "workspace/file_filters.h"
+#include "workspace/vistrel_app.h"
+#include "workspace/vistrel_doc.h"
+#include "workspace/workspace_ui.h"
+
+namespace vistrel {
+
+namespace {
+
+QSpinBox* Spin(QWidget* parent, CScaleSpaceModel::CRange range, int value) {
+    auto* spin = new QSpinBox(parent);
+    spin->setRange(range.min, range.max);
+    spin->setValue(value);
+    return spin;
+}
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+}  // namespace
+
+CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
+    : QDialog(parent),
+      app_(app),
+      minScale_(Spin(this, CScaleSpaceModel::kScaleRange, 3)),
+      maxScale_(Spin(this, CScaleSpaceModel::kScaleRange, 10)),
+      increment_(Spin(this, CScaleSpaceModel::kIncrementRange, 2)),
+      localMax_(Spin(this, CScaleSpaceModel::kLocalMaxRange, 3)),
+      search_(Spin(this, CScaleSpaceModel::kSearchRange, 3)),
+      resType_(Spin(this, CScaleSpaceModel::kResTypeRange, -1)),
+      thresholdEdit_(new QLineEdit(this)),
+      autoFactorEdit_(new QLineEdit(this)),
+      slider_(new QSlider(Qt::Vertical, this)),
+      rangeMin_(new QLabel(this)),
+      rangeMax_(new QLabel(this)),
+      minScaleBox_(new QCheckBox(QStringLiteral("min scale"), this)),
+      backgroundBox_(new QCheckBox(QStringLiteral("bkg = original image"), this)),
+      shapeGroup_(new QButtonGroup(this)),
+      whatGroup_(new QButtonGroup(this)),
+      spotsButton_(new QPushButton(QStringLiteral("Spots"), this)),
+      fromFileButton_(new QPushButton(QStringLiteral("Spots from file"), this)),
+      sourceButton_(new QPushButton(QStringLiteral("Set Source Doc"), this)),
+      saveButton_(new QPushButton(QStringLiteral("Save spots"), this)),
+      seedsButton_(new QPushButton(QStringLiteral("Set seeds"), this)),
+      infoButton_(new QPushButton(QStringLiteral("Spot info"), this)),
+      automaticButton_(new QPushButton(QStringLiteral("Set automatic threshold"), this)) {
+    setWindowTitle(QStringLiteral("Multiscale spot detector"));
+    setModal(false);
+    minScaleBox_->setChecked(model_.KeepMinScale());
+    backgroundBox_->setChecked(model_.OnImage());
+    slider_->setTickPosition(QSlider::TicksRight);
+    slider_->setTickInterval(CScaleSpaceModel::kTickFrequency);
+    slider_->setPageStep(CScaleSpaceModel::kPageSize);
+
+    auto* parameters = new QGroupBox(QStringLiteral("Parameters"), this);
+    auto* form = new QFormLayout(parameters);
+    form->addRow(QStringLiteral("min scale"), minScale_);
+    form->addRow(QStringLiteral("max scale"), maxScale_);
+    form->addRow(QStringLiteral("increment"), increment_);
+    form->addRow(QStringLiteral("local max neighbourhood"), localMax_);
+    form->addRow(QStringLiteral("neighbourhood to search local maxima"), search_);
+    form->addRow(QStringLiteral("res type"), resType_);
+    form->addRow(QStringLiteral("threshold"), thresholdEdit_);
+    form->addRow(QStringLiteral("automatic threshold factor"), autoFactorEdit_);
+    form->addRow(minScaleBox_);
+    form->addRow(backgroundBox_);
+
+    auto* shapes = new QGroupBox(QStringLiteral("Marks"), this);
+    auto* shapeLayout = new QVBoxLayout(shapes);
+    const QString shapeTexts[] = {QStringLiteral("crosses"), QStringLiteral("dots"),
+                                  QStringLiteral("circles")};
+    for (int i = 0; i < 3; ++i) {
+        auto* b = new QRadioButton(shapeTexts[i], this);
+        shapeGroup_->addButton(b, i);
+        shapeLayout->addWidget(b);
+    }
+    shapeGroup_->button(int(model_.Shape()))->setChecked(true);
+
+    auto* what = new QGroupBox(QStringLiteral("Show"), this);
+    auto* whatLayout = new QVBoxLayout(what);
+    const QString whatTexts[] = {
+        QStringLiteral("none microcals"), QStringLiteral("microcalcifications"),
+        QStringLiteral("only in clusters"), QStringLiteral("cluster areas")};
+    for (int i = 0; i < 4; ++i) {
+        auto* b = new QRadioButton(whatTexts[i], this);
+        whatGroup_->addButton(b, i);
+        whatLayout->addWidget(b);
+    }
+    whatGroup_->button(int(model_.What()))->setChecked(true);
+
+    auto* sliderColumn = new QVBoxLayout;
+    sliderColumn->addWidget(rangeMax_, 0, Qt::AlignHCenter);
+    sliderColumn->addWidget(slider_, 1, Qt::AlignHCenter);
+    sliderColumn->addWidget(rangeMin_, 0, Qt::AlignHCenter);
+
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* b : {spotsButton_, fromFileButton_, sourceButton_, automaticButton_,
+                           infoButton_, saveButton_, seedsButton_})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(parameters);
+    auto* choices = new QHBoxLayout;
+    choices->addWidget(shapes);
+    choices->addWidget(what);
+    left->addLayout(choices);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(sliderColumn);
+    layout->addLayout(buttons);
+
+    connect(spotsButton_, &QPushButton::clicked, this, &CScaleSpaceDlg::OnSpots);
+    connect(fromFileButton_, &QPushButton::clicked, this, &CScaleSpaceDlg::OnSpotsFromFile);
+    connect(sourceButton_, &QPushButton::clicked, this, [this] {
+        doc_ = nullptr;  // rebinding to the same document clears as well
+        Bind(app_.ActiveDocument());
+    });
+    connect(slider_, &QSlider::valueChanged, this, [this](int position) {
+        model_.MoveSlider(position);
+        Selected();
+    });
+    connect(resType_, &QSpinBox::valueChanged, this, [this](int k) {
+        model_.SetResType(k);
+        Selected();
+    });
+    connect(thresholdEdit_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        bool ok = false;
+        const double v = text.trimmed().toDouble(&ok);
+        if (!ok) return;
+        model_.TypeThreshold(v);
+        const QSignalBlocker block(slider_);
+        slider_->setValue(model_.SliderPosition());
+    });
+    connect(thresholdEdit_, &QLineEdit::returnPressed, this, [this] {
+        if (model_.SubmitThreshold()) Selected();
+    });
+    connect(minScaleBox_, &QCheckBox::toggled, this, [this](bool keep) {
+        model_.SetKeepMinScale(keep);
+        Selected();
+    });
+    connect(automaticButton_, &QPushButton::clicked, this, [this] {
+        ReadParameters();
+        {
+            const CWaitCursor wait(app_.Ui());
+            model_.SelectAutomatic();
+        }
+        Selected();
+    });
+    connect(backgroundBox_, &QCheckBox::toggled, this, [this](bool on) {
+        model_.SetOnImage(on);
+        ShowPicture();
+    });
+    connect(shapeGroup_, &QButtonGroup::idClicked, this, [this](int id) {
+        model_.SetShape(ESpotMark(id));
+        ShowPicture();
+    });
+    connect(whatGroup_, &QButtonGroup::idClicked, this, [this](int id) {
+        model_.SetWhat(ESpotShow(id));
+        ShowPicture();
+    });
+    connect(saveButton_, &QPushButton::clicked, this, [this] {
+        if (doc_) model_.SaveToFile(doc_->pathName);
+    });
+    connect(seedsButton_, &QPushButton::clicked, this, [this] {
+        if (!doc_) return;
+        seeds_.CopyFrom(model_.Selected());
+        emit seedsSet(doc_);
+    });
+    connect(infoButton_, &QPushButton::clicked, this,
+            [this] { messages().show(model_.SpotInfo()); });
+
+    CNotifier& notifier = app_.Notifier();
+    connect(&notifier, &CNotifier::documentClosing, this, [this](CVistrelDoc* doc) {
+        if (doc == pictureDoc_) pictureDoc_ = nullptr;
+        if (doc == doc_) {
+            doc_ = nullptr;
+            Reset();
+        }
+    });
+    doc_ = app_.ActiveDocument();
+    ShowModel();
+}
+
+void CScaleSpaceDlg::Bind(CVistrelDoc* doc) {
+    if (doc == doc_ || (doc && doc == pictureDoc_)) return;
+    doc_ = doc;
+    Reset();
+}
+
+void CScaleSpaceDlg::Reset() {
+    model_.Clear();
+    seeds_.ClearAll();
+    ShowModel();
+}
+
+void CScaleSpaceDlg::ReadParameters() {
+    model_.SetMinScale(minScale_->value());
+    model_.SetMaxScale(maxScale_->value());
+    model_.SetIncrement(increment_->value());
+    model_.SetLocalMaxSide(localMax_->value());
+    model_.SetSearchSide(search_->value());
+    bool ok = false;
+    const double factor = autoFactorEdit_->text().trimmed().toDouble(&ok);
+    if (ok) model_.SetAutoFactor(factor);
+}
+
+void CScaleSpaceDlg::ShowModel() {
+    const bool spots = model_.HasSpots();
+    {
+        const QSignalBlocker a(minScale_), b(maxScale_), c(increment_), d(localMax_), e(search_),
+            f(resType_), g(slider_);
+        minScale_->setValue(model_.MinScale());
+        maxScale_->setValue(model_.MaxScale());
+        increment_->setValue(model_.Increment());
+        localMax_->setValue(model_.LocalMaxSide());
+        search_->setValue(model_.SearchSide());
+        resType_->setValue(model_.ResType());
+        slider_->setRange(model_.SliderMin(), model_.SliderMax());
+        slider_->setValue(model_.SliderPosition());
+    }
+    thresholdEdit_->setText(Q(model_.ThresholdText()).trimmed());
+    autoFactorEdit_->setText(QString::number(model_.AutoFactor(), 'g', 10));
+    rangeMin_->setText(spots ? Q(model_.RangeMinText()) : QString());
+    rangeMax_->setText(spots ? Q(model_.RangeMaxText()) : QString());
+    for (QWidget* w : {static_cast<QWidget*>(slider_), static_cast<QWidget*>(saveButton_),
+                       static_cast<QWidget*>(seedsButton_), static_cast<QWidget*>(infoButton_),
+                       static_cast<QWidget*>(automaticButton_)})
+        w->setEnabled(spots);
+}
+
+void CScaleSpaceDlg::Selected() {
+    ShowModel();
+    ShowPicture();
+}
+
+void CScaleSpaceDlg::ShowPicture() {
+    if (!doc_ || !model_.HasSpots()) return;
+    std::unique_ptr<CMImage> picture;
+    {
+        const CWaitCursor wait(app_.Ui());
+        picture = model_.Picture(doc_->image);
+    }
+    if (!picture) return;
+    if (!pictureDoc_) {
+        pictureDoc_ = doc_->OpenImageInNewWindow(std::move(picture));
+        return;
+    }
+    // Updated in place: the window the user set stays, clamped to the new range.
+    pictureDoc_->image.Swap(*picture);
+    pictureDoc_->ClampWindow();
+    pictureDoc_->UpdateAllViews(kUpdateImage);
+}
+
+void CScaleSpaceDlg::OnSpots() {
+    if (!doc_ || !doc_->image.IsValid()) return;
+    ReadParameters();
+    {
+        const CWaitCursor wait(app_.Ui());
+        // The document keeps no breast mask yet: the whole image is searched.
+        model_.Detect(doc_->image, nullptr);
+    }
+    if (!model_.Log().empty()) messages().show(model_.Log());
+    Selected();
+}
+
+void CScaleSpaceDlg::OnSpotsFromFile() {
+    if (!doc_ || !doc_->image.IsValid()) return;
+    ReadParameters();
+    std::string path =
+        SpotFileName(doc_->pathName, {model_.MinScale(), model_.Increment(), model_.MaxScale(),
+                                      model_.LocalMaxSide(), model_.SearchSide()});
+    if (!std::filesystem::exists(path)) {
+        IWorkspaceUi* ui = app_.Ui();
+        std::string chosen;
+        if (!ui || !ui->PickOpenFile(path, ParseFilterList(kSpotFileFilters), chosen)) return;
+        path = chosen;
+    }
+    {
+        const CWaitCursor wait(app_.Ui());
+        model_.LoadFromFile(path, doc_->image.width, doc_->image.height);
+    }
+    Selected();
+}
+
+}  // namespace vistrel
