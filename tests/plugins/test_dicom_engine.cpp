@@ -209,12 +209,11 @@ class DicomSaveTest : public DicomEngineTest {
   protected:
     void SetUp() override {
         DicomEngineTest::SetUp();
-        if (IsSkipped()) return;
-        folder =
-            fs::temp_directory_path() /
-            ("vistrel_dicom_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder);
+        if (IsSkipped() || HasFatalFailure()) return;
+        // A folder of its own: other checkouts may run the same tests at once.
+        std::string pattern = (fs::temp_directory_path() / "vistrel_dicom_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder = pattern;
     }
     void TearDown() override {
         std::error_code ignored;
