@@ -29,6 +29,7 @@
 #include "shell/enhance_dlg.h"
 #include "shell/histogram_dlg.h"
 #include "shell/image_prop_dlg.h"
+#include "shell/plugin_menu.h"
 #include "shell/radio_group_dlg.h"
 #include "shell/raw_param_dlg.h"
 #include "shell/region_growing_dlg.h"
@@ -39,6 +40,7 @@
 #include "shell/window_width_bits.h"
 #include "shell/window_width_values.h"
 #include "workspace/file_filters.h"
+#include "workspace/plugins.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
@@ -323,6 +325,13 @@ void CMainFrame::BuildPresetMenu() {
     UpdateCommandStates();
 }
 
+QMenu* CMainFrame::BuildPlugInMenu(CPlugInManager& manager) {
+    plugIns_ = &manager;
+    QMenu* menu = vistrel::BuildPlugInMenu(*menuBar(), manager, [this](int id) { OnCommand(id); });
+    if (menu) connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    return menu;
+}
+
 void CMainFrame::RebuildRecentFiles() {
     for (QAction* action : recentActions_) {
         fileMenu_->removeAction(action);
@@ -364,6 +373,11 @@ void CMainFrame::OnCommand(int id) {
     CVistrelView* view = ActiveView();
     if (id >= Id(CommandId::PresetFirst) && id <= Id(CommandId::PresetLast)) {
         app_.ApplyPreset(id - Id(CommandId::PresetFirst));
+        UpdateCommandStates();
+        return;
+    }
+    if (id >= Id(CommandId::PlugInFirst) && id <= Id(CommandId::PlugInLast)) {
+        if (plugIns_ && doc && doc->image.IsValid()) plugIns_->RunImagePlugIn(*doc, id);
         UpdateCommandStates();
         return;
     }

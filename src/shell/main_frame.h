@@ -24,6 +24,7 @@ class CVistrelApp;
 class CVistrelDoc;
 class CVistrelView;
 class CSplitterFrame;
+class CPlugInManager;
 class CWindowWidthBits;
 class CWindowWidthValues;
 class CDiagnosesLegendDlgBar;
@@ -70,6 +71,10 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
     void UpdateCommandStates();
     // Rebuilds the presets popup from the application's list.
     void BuildPresetMenu();
+    // Adds the "Pl&ugIns" menu for the loaded image plug-ins of manager,
+    // which must outlive the frame; its items run on the active document.
+    // Nothing without image plug-ins. Returns the menu or null.
+    QMenu* BuildPlugInMenu(CPlugInManager& manager);
 
     // IWorkspaceUi
     bool OpenDocumentWindow(CVistrelDoc& doc) override;
@@ -148,8 +153,9 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
     QPointer<CImagePropDlg> properties_;
     QPointer<CTwoImagesOperationsDlg> twoImages_;
     std::vector<QAction*> caseActions_;
-    int appliedMode_ = -1;             // the interface mode the bars were last set for
-    bool openingPreviewFull_ = false;  // the next window shows a case-preview image full size
+    int appliedMode_ = -1;  // the interface mode the bars were last set for
+    bool openingPreviewFull_ = false;
+    CPlugInManager* plugIns_ = nullptr;  // the next window shows a case-preview image full size
 };
 
 }  // namespace vistrel

@@ -14,6 +14,7 @@
 #include "shell/window_width_bits.h"
 #include "shell/window_width_values.h"
 #include "shell_fixture.h"
+#include "workspace/plugins.h"
 
 namespace vistrel {
 namespace {
@@ -353,6 +354,28 @@ TEST_F(MainFrameTest, SplitterShowsTheDescriptionBesideThePicture) {
     EXPECT_TRUE(child->DescriptionPane()->toPlainText().endsWith("third"));
     frame->Action(CommandId::WindowSplit)->trigger();
     EXPECT_FALSE(child->DescriptionShown());
+}
+
+TEST_F(MainFrameTest, PlugInMenuRunsTheShippedPlugInOnTheActiveDocument) {
+    CPlugInManager manager;
+    manager.ScanPlugIns(std::string(VISTREL_BIN_DIR) + "/plugins");
+    if (manager.ImagePlugIns().empty()) GTEST_SKIP() << "no image plug-in built beside the tests";
+    QMenu* menu = frame->BuildPlugInMenu(manager);
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), "Pl&ugIns");
+    const QList<QAction*> top = frame->menuBar()->actions();
+    EXPECT_EQ(top.indexOf(menu->menuAction()), 8);
+    ASSERT_EQ(menu->actions().size(), static_cast<int>(manager.ImagePlugIns().size()));
+
+    // Without a document the item does nothing.
+    menu->actions().front()->trigger();
+    EXPECT_TRUE(app.Documents().empty());
+    CVistrelDoc* doc = OpenRamp(64, 48);
+    ASSERT_NE(doc, nullptr);
+    menu->actions().front()->trigger();
+    ASSERT_EQ(app.Documents().size(), 2u) << "the plug-in's image opens as a new document";
+    EXPECT_EQ(app.Documents().back()->image.width, 64);
+    manager.Clear();
 }
 
 TEST_F(MainFrameTest, DicomReadingOptionsStartOnTheCurrentChoiceAndOkStoresIt) {
