@@ -57,6 +57,11 @@ CFiltersDlg::CFiltersDlg(CVistrelApp& app, QWidget* parent)
       createButton_(new QPushButton(QStringLiteral("&Create filter"), this)) {
     setWindowTitle(QStringLiteral("Filters"));
     setModal(false);
+    // Enter in a field belongs to the field (the typed threshold applies on
+    // Enter); no button may take it as the dialog's default.
+    for (QPushButton* b :
+         {applyButton_, addButton_, updateButton_, removeButton_, clearButton_, createButton_})
+        b->setAutoDefault(false);
     for (int t = 0; t < 4; ++t) typeBox_->addItem(QString::fromLatin1(FilterTypeName(t)));
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setMinimumWidth(220);

@@ -43,6 +43,10 @@ CLogGaussianFltDlg::CLogGaussianFltDlg(CVistrelApp& app, QWidget* parent)
       subtractApply_(new QPushButton(QStringLiteral("&Apply"), this)) {
     setWindowTitle(QStringLiteral("LoG & Gaussian filters"));
     setModal(false);
+    // Enter in a field belongs to the field (the typed threshold applies on
+    // Enter); no button may take it as the dialog's default.
+    for (QPushButton* b : {logApply_, gaussApply_, dogApply_, subtractApply_})
+        b->setAutoDefault(false);
     // The field takes any typed number; the model puts one outside 2..20 back to 2.
     scaleSpin_->setRange(0, 999);
     dimensionEdit_->setReadOnly(true);

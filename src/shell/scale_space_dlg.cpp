@@ -60,6 +60,11 @@ CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
       automaticButton_(new QPushButton(QStringLiteral("Set automatic threshold"), this)) {
     setWindowTitle(QStringLiteral("Multiscale spot detector"));
     setModal(false);
+    // Enter in a field belongs to the field (the typed threshold applies on
+    // Enter); no button may take it as the dialog's default.
+    for (QPushButton* b : {spotsButton_, fromFileButton_, sourceButton_, saveButton_, seedsButton_,
+                           infoButton_, automaticButton_})
+        b->setAutoDefault(false);
     minScaleBox_->setChecked(model_.KeepMinScale());
     backgroundBox_->setChecked(model_.OnImage());
     slider_->setTickPosition(QSlider::TicksRight);

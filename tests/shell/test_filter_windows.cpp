@@ -268,6 +268,8 @@ TEST_F(FilterWindowsTest, SpotWindowDetectsSelectsAndShowsOnTheSource) {
     ASSERT_TRUE(source);
     CScaleSpaceDlg dlg(app);
     dlg.Bind(source);
+    dlg.show();  // keys reach a shown dialog as they would on screen
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
     EXPECT_EQ(dlg.MinScaleSpin()->value(), 3);
     EXPECT_EQ(dlg.MaxScaleSpin()->value(), 10);
     EXPECT_EQ(dlg.IncrementSpin()->value(), 2);
@@ -325,7 +327,9 @@ TEST_F(FilterWindowsTest, SpotWindowDetectsSelectsAndShowsOnTheSource) {
     QTest::keyClicks(dlg.ThresholdEdit(), QString::number(bottom + 1));
     EXPECT_EQ(dlg.Slider()->value(), top - 1);
     EXPECT_EQ(dlg.Model().Selected().Count(), dlg.Model().Spots().Count());  // not yet
+    sink.shown.clear();
     QTest::keyClick(dlg.ThresholdEdit(), Qt::Key_Return);
+    EXPECT_TRUE(sink.shown.empty());  // Enter selects; it does not detect again
     SelectSpots(dlg.Model().Spots(), expected, false, bottom + 1, -1, -1);
     EXPECT_EQ(dlg.Model().Selected().Count(), expected.Count());
 
