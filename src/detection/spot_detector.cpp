@@ -10,6 +10,7 @@
 
 #include "core/messages.h"
 #include "filters/convolution.h"
+#include "filters/parallel_rows.h"
 
 namespace vistrel {
 
@@ -96,7 +97,7 @@ bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImag
     {
         const int32_t hw = std::min(kernel.width / 2, w), hh = std::min(kernel.height / 2, h);
         const bool fits = 2 * (kernel.width / 2) < w && 2 * (kernel.height / 2) < h;
-#pragma omp parallel for schedule(static)
+        // Only the border band is written: too little work to share out.
         for (int32_t y = 0; y < h; ++y) {
             float* row = out.values.data() + std::size_t(y) * w;
             if (!fits || y < hh || y >= h - hh) {
@@ -210,16 +211,17 @@ void FindLogMaxima(int n, int m, std::vector<CLogPath>& paths, const CResponseIm
         // Rows are scanned in parallel into per-row lists, joined in row order
         // so that the paths keep the scan order.
         std::vector<std::vector<int32_t>> found(std::size_t(ymax - ymin));
-#pragma omp parallel for schedule(dynamic, 32)
-        for (int32_t y = ymin; y < ymax; ++y) {
-            const float* row = r.values.data() + std::size_t(y) * r.width;
-            std::vector<int32_t>& xs = found[std::size_t(y - ymin)];
-            for (int32_t x = xmin; x < xmax; ++x) {
-                if (!(double(row[x]) >= threshold)) continue;  // cheap rejection first
-                if (IsCandidate(r, n, x, y, xmin, xmax, ymin, ymax, mask, threshold))
-                    xs.push_back(x);
+        ParallelRows(ymin, ymax, 32, [&](int, int32_t first, int32_t last) {
+            for (int32_t y = first; y < last; ++y) {
+                const float* row = r.values.data() + std::size_t(y) * r.width;
+                std::vector<int32_t>& xs = found[std::size_t(y - ymin)];
+                for (int32_t x = xmin; x < xmax; ++x) {
+                    if (!(double(row[x]) >= threshold)) continue;  // cheap rejection first
+                    if (IsCandidate(r, n, x, y, xmin, xmax, ymin, ymax, mask, threshold))
+                        xs.push_back(x);
+                }
             }
-        }
+        });
         for (int32_t y = ymin; y < ymax; ++y)
             for (int32_t x : found[std::size_t(y - ymin)])
                 paths.emplace_back(hMIN, hMAX, CPoint{x, y}, double(r.At(x, y)));

@@ -1,6 +1,7 @@
 #include "filters/convolution.h"
 
 #include "filters/convolution_job.h"
+#include "filters/parallel_rows.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -126,21 +127,24 @@ bool CorrelateInteriorImpl(const CMImageBase& image, const CFilter& filter, Out*
         job.symmetricRows = job.symmetricRows && SymmetricValues(terms.rows[std::size_t(t)]);
     }
     const CRowKernels& kernels = BestRowKernels();
-#pragma omp parallel
-    {
-        std::vector<double> acc(std::size_t(w), 0.0);
-        std::vector<double> buffers(std::size_t(w) * 3, 0.0);
-        double* vbuf[3] = {buffers.data(), buffers.data() + w,
-                           buffers.data() + 2 * std::ptrdiff_t(w)};
-        // Rows in small dynamic batches: on a shared machine a core taken by another
-        // process would otherwise hold up the whole image at the barrier.
-#pragma omp for schedule(dynamic, 8)
-        for (int32_t y = hh; y < h - hh; ++y) {
+    struct CWorkBuffers {
+        std::vector<double> acc, vertical;
+    };
+    std::vector<CWorkBuffers> work(std::max(1u, std::thread::hardware_concurrency()));
+    ParallelRows(hh, h - hh, 8, [&](int worker, int32_t first, int32_t last) {
+        CWorkBuffers& b = work[std::size_t(worker)];
+        if (b.acc.empty()) {
+            b.acc.assign(std::size_t(w), 0.0);
+            b.vertical.assign(std::size_t(w) * 3, 0.0);
+        }
+        double* vbuf[3] = {b.vertical.data(), b.vertical.data() + w,
+                           b.vertical.data() + 2 * std::ptrdiff_t(w)};
+        for (int32_t y = first; y < last; ++y) {
             Out* row = out + std::ptrdiff_t(y) * w;
-            RunRow(kernels, job, y, vbuf, acc.data(), row);
+            RunRow(kernels, job, y, vbuf, b.acc.data(), row);
             if (figures) Figures(kernels, row + hw, w - 2 * hw, figures[y]);
         }
-    }
+    });
     return true;
 }
 
