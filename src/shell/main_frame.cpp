@@ -215,6 +215,12 @@ void CMainFrame::CreateMenus() {
     for (CommandId id : {CommandId::SwapOriginal, CommandId::AddComment, CommandId::TwoImages})
         basic->addAction(Action(id));
 
+    QMenu* filtering = menuBar()->addMenu(QStringLiteral("F&iltering"));
+    filtering->addAction(Action(CommandId::Filters));
+    filtering->addAction(Action(CommandId::LogGaussianFilters));
+    QMenu* detection = menuBar()->addMenu(QStringLiteral("&Detection Tools"));
+    detection->addAction(Action(CommandId::SpotDetector));
+
     CreateRegionsMenu();
 
     casesMenu_ = menuBar()->addMenu(QStringLiteral("&Cases"));
@@ -640,7 +646,8 @@ void CMainFrame::UpdateViewStates(CVistrelDoc* doc, CVistrelView* view) {
           CommandId::RemoveCluster, CommandId::RemoveClusterAndInside})
         Action(id)->setEnabled(clusterSelected);
     for (CommandId id : {CommandId::BrightnessContrast, CommandId::Histogram,
-                         CommandId::ImageProperties, CommandId::TwoImages})
+                         CommandId::ImageProperties, CommandId::TwoImages, CommandId::Filters,
+                         CommandId::LogGaussianFilters, CommandId::SpotDetector})
         Action(id)->setEnabled(true);
     Action(CommandId::WindowNew)->setEnabled(valid);
     for (CommandId id : {CommandId::EqualizeHistogram, CommandId::Rotate180, CommandId::Rotate90Cw,
@@ -730,6 +737,9 @@ bool CMainFrame::OnViewCommand(int id, CVistrelDoc* doc, CVistrelView* view) {
         case CommandId::Histogram:
         case CommandId::ImageProperties:
         case CommandId::TwoImages:
+        case CommandId::Filters:
+        case CommandId::LogGaussianFilters:
+        case CommandId::SpotDetector:
             ToggleToolWindow(id);
             return true;
         case CommandId::WindowSplit:
@@ -996,6 +1006,15 @@ void CMainFrame::ToggleToolWindow(int id) {
         case CommandId::ImageProperties:
             toggle(properties_, [this] { return new CImagePropDlg(app_, this); });
             break;
+        case CommandId::Filters:
+            toggle(filters_, [this] { return new CFiltersDlg(app_, this); });
+            break;
+        case CommandId::LogGaussianFilters:
+            toggle(logGaussian_, [this] { return new CLogGaussianFltDlg(app_, this); });
+            break;
+        case CommandId::SpotDetector:
+            toggle(spotDetector_, [this] { return new CScaleSpaceDlg(app_, this); });
+            break;
         case CommandId::TwoImages:
             toggle(twoImages_, [this] {
                 auto* window = new CTwoImagesOperationsDlg(app_, this);
@@ -1177,6 +1196,9 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window) {
         if (frame->Document()) app_.SetActiveDocument(frame->Document());
     } else if (mdi_->subWindowList().isEmpty()) {
         app_.SetActiveDocument(nullptr);
+        // Nothing is under the cursor any more.
+        for (QLabel* pane : panes_)
+            if (pane) pane->clear();
     }
     UpdateCommandStates();
 }

@@ -12,8 +12,11 @@
 #include <map>
 
 #include "shell/enhance_dlg.h"
+#include "shell/filters_dlg.h"
 #include "shell/histogram_dlg.h"
 #include "shell/image_prop_dlg.h"
+#include "shell/log_gaussian_flt_dlg.h"
+#include "shell/scale_space_dlg.h"
 #include "shell/two_images_dlg.h"
 #include "workspace/command_ids.h"
 #include "workspace/workspace_ui.h"
@@ -64,6 +67,9 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
     CHistogramDlg* HistogramWindow() const { return histogram_; }
     CImagePropDlg* PropertiesWindow() const { return properties_; }
     CTwoImagesOperationsDlg* TwoImagesWindow() const { return twoImages_; }
+    CFiltersDlg* FiltersWindow() const { return filters_; }
+    CLogGaussianFltDlg* LogGaussianWindow() const { return logGaussian_; }
+    CScaleSpaceDlg* SpotDetectorWindow() const { return spotDetector_; }
 
     // Runs a command as its menu item would.
     void OnCommand(int id);
@@ -152,6 +158,9 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
     QPointer<CHistogramDlg> histogram_;
     QPointer<CImagePropDlg> properties_;
     QPointer<CTwoImagesOperationsDlg> twoImages_;
+    QPointer<CFiltersDlg> filters_;
+    QPointer<CLogGaussianFltDlg> logGaussian_;
+    QPointer<CScaleSpaceDlg> spotDetector_;
     std::vector<QAction*> caseActions_;
     int appliedMode_ = -1;  // the interface mode the bars were last set for
     bool openingPreviewFull_ = false;

@@ -74,6 +74,10 @@ enum class CommandId : int {
     AddComment = 32822,
     ImageProperties = 32867,
     TwoImages = 32899,
+    // Tool windows of filtering and detection
+    Filters = 32868,
+    LogGaussianFilters = 32869,
+    SpotDetector = 32871,
     // Annotations
     OpenOverlay = 32779,
     SaveOverlay = 32780,

@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
+#include <functional>
 
 #include "core/dicom_engine.h"
 #include "shell/diagnoses_legend_bar.h"
@@ -285,12 +286,36 @@ TEST_F(MainFrameTest, ToolWindowCommandsOpenAndCloseTheirWindows) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(frame->HistogramWindow(), nullptr);
 
-    frame->Action(CommandId::ImageProperties)->trigger();
-    ASSERT_NE(frame->PropertiesWindow(), nullptr);
-    EXPECT_EQ(frame->PropertiesWindow()->Document(), doc);
-    frame->Action(CommandId::BrightnessContrast)->trigger();
-    ASSERT_NE(frame->EnhanceWindow(), nullptr);
-    EXPECT_EQ(frame->EnhanceWindow()->Document(), doc);
+    // Each window opens on the active document and its command closes it again.
+    struct Case {
+        CommandId id;
+        std::function<QDialog*()> window;
+        std::function<CVistrelDoc*()> bound;
+    } cases[] = {
+        {CommandId::ImageProperties, [&] { return frame->PropertiesWindow(); },
+         [&] { return frame->PropertiesWindow()->Document(); }},
+        {CommandId::BrightnessContrast, [&] { return frame->EnhanceWindow(); },
+         [&] { return frame->EnhanceWindow()->Document(); }},
+        {CommandId::Filters, [&] { return frame->FiltersWindow(); },
+         [&] { return frame->FiltersWindow()->Document(); }},
+        {CommandId::LogGaussianFilters, [&] { return frame->LogGaussianWindow(); },
+         [&] { return frame->LogGaussianWindow()->Document(); }},
+        {CommandId::SpotDetector, [&] { return frame->SpotDetectorWindow(); },
+         [&] { return frame->SpotDetectorWindow()->Document(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(frame->Action(c.id)->text().toStdString());
+        frame->Action(c.id)->trigger();
+        ASSERT_NE(c.window(), nullptr);
+        EXPECT_TRUE(c.window()->isVisible());
+        EXPECT_EQ(c.bound(), doc);
+        frame->Action(c.id)->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(c.window(), nullptr);
+    }
+    EXPECT_EQ(frame->Action(CommandId::Filters)->shortcut(), QKeySequence("Ctrl+F"));
+    EXPECT_EQ(frame->Action(CommandId::SpotDetector)->shortcut(), QKeySequence("Ctrl+D"));
+    EXPECT_EQ(frame->Action(CommandId::LogGaussianFilters)->text(), "Lo&G && Gaussian filters...");
 }
 
 TEST_F(MainFrameTest, TwoImageResultsOpenAsNewDocuments) {
