@@ -30,6 +30,7 @@
 #include "shell/histogram_dlg.h"
 #include "shell/image_prop_dlg.h"
 #include "shell/plugin_menu.h"
+#include "shell/preview_file_dlg.h"
 #include "shell/radio_group_dlg.h"
 #include "shell/raw_param_dlg.h"
 #include "shell/region_growing_dlg.h"
@@ -1249,12 +1250,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 bool CMainFrame::PickOpenFiles(const std::string& startPath,
                                const std::vector<CFileFilter>& filters,
                                std::vector<std::string>& paths) {
-    const QString start = startPath.empty() ? QString() : QFileInfo(ToQ(startPath)).absolutePath();
-    const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("Open"), start,
-                                                            ToQ(ToQtFilterString(filters)));
-    paths.clear();
-    for (const QString& file : files) paths.push_back(file.toStdString());
-    return !paths.empty();
+    // The open dialog previews the selected image through the current LUT.
+    return CPreviewFileDlg::PickFiles(this, startPath, filters, paths, app_.colourMode,
+                                      app_.Palette()) &&
+           !paths.empty();
 }
 
 bool CMainFrame::PickOpenFile(const std::string& initialPath,

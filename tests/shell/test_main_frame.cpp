@@ -11,6 +11,7 @@
 
 #include "core/dicom_engine.h"
 #include "shell/diagnoses_legend_bar.h"
+#include "shell/preview_file_dlg.h"
 #include "shell/radio_group_dlg.h"
 #include "shell/window_width_bits.h"
 #include "shell/window_width_values.h"
@@ -401,6 +402,33 @@ TEST_F(MainFrameTest, PlugInMenuRunsTheShippedPlugInOnTheActiveDocument) {
     ASSERT_EQ(app.Documents().size(), 2u) << "the plug-in's image opens as a new document";
     EXPECT_EQ(app.Documents().back()->image.width, 64);
     manager.Clear();
+}
+
+TEST_F(MainFrameTest, OpenAsksWithThePreviewDialogAndOpensTheChosenFiles) {
+    const std::string first = WriteRamp("first.pgx", 60, 40);
+    const std::string second = WriteRamp("second.pgx", 30, 20);
+    bool previewDialog = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<CPreviewFileDlg*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        previewDialog = true;
+        dialog->reject();
+    });
+    frame->Action(CommandId::FileOpen)->trigger();
+    EXPECT_TRUE(previewDialog);
+    EXPECT_TRUE(app.Documents().empty()) << "Cancel opens nothing";
+
+    std::vector<std::string> paths;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<CPreviewFileDlg*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        dialog->setDirectory(dir.path());
+        dialog->selectFile("\"first.pgx\" \"second.pgx\"");
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    EXPECT_TRUE(frame->PickOpenFiles(first, ParseFilterList(kOpenFilterList), paths));
+    ASSERT_EQ(paths.size(), 2u);
+    EXPECT_NE(std::find(paths.begin(), paths.end(), second), paths.end());
 }
 
 TEST_F(MainFrameTest, DicomReadingOptionsStartOnTheCurrentChoiceAndOkStoresIt) {
