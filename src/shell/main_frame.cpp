@@ -96,6 +96,8 @@ CMainFrame::CMainFrame(CVistrelApp& app, QWidget* parent)
     connect(&notifier, &CNotifier::presetsChanged, this, &CMainFrame::BuildPresetMenu);
     connect(&notifier, &CNotifier::recentFilesChanged, this, &CMainFrame::RebuildRecentFiles);
     connect(&notifier, &CNotifier::diagnosisDisplayChanged, this, &CMainFrame::ShowLegend);
+    // Toolbar buttons show their state without a menu being opened.
+    connect(&notifier, &CNotifier::imageChanged, this, &CMainFrame::UpdateCommandStates);
     app.SetUi(this);
     resize(1280, 900);
     // The remembered interface mode decides the bars, the mouse mode and the displays.
@@ -917,6 +919,7 @@ void CMainFrame::CaseListChanged() {
         casesMenu_->addAction(action);
         caseActions_.push_back(action);
     }
+    UpdateCommandStates();
 }
 
 void CMainFrame::ShowLegend() {

@@ -221,6 +221,7 @@ TEST_F(MainFrameTest, CasesMenuListsEachCaseOnceAndClosesItsViews) {
     ASSERT_NE(app.OpenDocumentFile(left), nullptr);
     ASSERT_NE(app.OpenDocumentFile(right), nullptr);
     ASSERT_NE(app.OpenDocumentFile(other), nullptr);
+    EXPECT_TRUE(frame->Action(CommandId::NextCase)->isEnabled()) << "without opening a menu";
     QList<QAction*> entries;
     for (QAction* action : frame->CasesMenu()->actions())
         if (action->data().toInt() >= 50000) entries << action;
