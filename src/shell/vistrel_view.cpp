@@ -657,7 +657,8 @@ int CVistrelView::ContextMenuAt(QPoint viewportPoint) {
 }
 
 void CVistrelView::contextMenuEvent(QContextMenuEvent* event) {
-    const int id = ContextMenuAt(viewport()->mapFrom(this, event->pos()));
+    // Viewport events reach the scroll area in viewport coordinates.
+    const int id = ContextMenuAt(event->pos());
     if (id != kMenuNone) emit contextMenuWanted(id, event->globalPos());
 }
 

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QMenu>
 #include <QPrinter>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "regions/region.h"
 #include "shell/window_width_values.h"
@@ -414,6 +416,28 @@ TEST_F(MainFrameTest, RightClickPicksTheMenuOfTheObjectUnderTheCursor) {
     app.mouseMode = kMouseRuler;
     view->SetRuler({0, 0}, {10, 0});
     EXPECT_EQ(view->ContextMenuAt(view->ViewportPoint({30, 30})), kMenuRuler);
+}
+
+TEST_F(MainFrameTest, RightClickShowsTheMenuForTheRegionUnderTheCursor) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    view->SetZoom(2.0f);
+    doc->regions.Add(
+        CRegion({{100, 100}, {110, 100}, {110, 110}, {100, 110}}, CRegion::PointsMode::Polygon));
+    doc->regions.Add(
+        CRegion({{20, 20}, {30, 20}, {30, 30}, {20, 30}}, CRegion::PointsMode::Polygon));
+    QWidget* shown = nullptr;
+    QTimer::singleShot(0, [&shown] {
+        shown = QApplication::activePopupWidget();
+        if (shown) shown->close();
+    });
+    // The first screen pixel of image pixel (20, 25): the region's left edge.
+    const QPoint at(40, 50);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &event);
+    EXPECT_EQ(doc->regions.Selected(), 1);
+    EXPECT_EQ(shown, frame->ContextMenu(kMenuRegion));
 }
 
 QStringList MenuTexts(const QMenu* menu) {
