@@ -280,6 +280,30 @@ TEST_F(MainFrameTest, RulerShowsItsLengthInMillimetresAtAnyZoom) {
     EXPECT_FALSE(frame->Action(CommandId::Measure)->isEnabled());
 }
 
+TEST_F(MainFrameTest, RulerGreyLevelsFollowTheLineAndMeasureReportsItsLength) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    doc->resolution = 254.0f;
+    // Along a row of the ramp the levels climb from the first column to the last.
+    view->SetRuler({0.5, 5.5}, {399.5, 5.5});
+    const std::vector<int> levels = view->RulerLevels();
+    ASSERT_EQ(levels.size(), 400u);
+    EXPECT_EQ(levels.front(), 0);
+    EXPECT_EQ(levels[200], 200 * 4095 / 399);
+    EXPECT_EQ(levels.back(), 4095);
+    // Down a column every level is the same; a line leaving the image keeps its inside part.
+    view->SetRuler({100.5, 0.5}, {100.5, 299.5});
+    for (int level : view->RulerLevels()) ASSERT_EQ(level, 100 * 4095 / 399);
+    view->SetRuler({390.5, 10.5}, {420.5, 10.5});
+    EXPECT_EQ(view->RulerLevels().size(), 10u);
+
+    view->SetRuler({0, 0}, {30, 40});
+    Command(CommandId::Measure);
+    ASSERT_FALSE(sink.shown.empty());
+    EXPECT_EQ(sink.shown.back(), "Ruler: 5.00 mm");
+}
+
 TEST_F(MainFrameTest, OnlyTheFocusedViewWritesTheRulerText) {
     CVistrelDoc* first = OpenRamp(400, 300);
     ASSERT_NE(first, nullptr);
