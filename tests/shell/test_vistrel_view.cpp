@@ -614,6 +614,21 @@ TEST_F(MainFrameTest, BackgroundShowsTheOriginalImageOnlyWhenThereIsOne) {
     EXPECT_EQ(qGray(view->DisplayImage().pixel(300, 10)), before);
 }
 
+TEST_F(MainFrameTest, PrintPreviewShowsTheActiveView) {
+    ASSERT_NE(OpenRamp(400, 300), nullptr);
+    frame->UpdateCommandStates();
+    ASSERT_TRUE(frame->Action(CommandId::FilePrintPreview)->isEnabled());
+    QString title;
+    QTimer::singleShot(0, [&title] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            title = dialog->metaObject()->className();
+            dialog->close();
+        }
+    });
+    Command(CommandId::FilePrintPreview);
+    EXPECT_EQ(title, "QPrintPreviewDialog");
+}
+
 TEST_F(MainFrameTest, PrintingPaintsThePictureOntoThePage) {
     CVistrelDoc* doc = OpenRamp(400, 300);
     ASSERT_NE(doc, nullptr);
