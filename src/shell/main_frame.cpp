@@ -16,6 +16,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -1240,6 +1241,17 @@ void CMainFrame::CloseDocumentWindow(CVistrelDoc& doc) {
     frames_.erase(it);
     if (frame && !frame->IsClosing()) frame->CloseFromApp();
     UpdateCommandStates();
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    // The remembered child size must fit the client area, known once laid out.
+    QTimer::singleShot(0, this, [this] {
+        const QSize client = ClientSize();
+        app_.ClampChildSize(client.width(), client.height());
+    });
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

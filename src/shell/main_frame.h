@@ -104,6 +104,7 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void CreateActions();
@@ -164,6 +165,7 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
     std::vector<QAction*> caseActions_;
     int appliedMode_ = -1;  // the interface mode the bars were last set for
     bool openingPreviewFull_ = false;
+    bool shownOnce_ = false;
     CPlugInManager* plugIns_ = nullptr;  // the next window shows a case-preview image full size
 };
 

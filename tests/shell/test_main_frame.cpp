@@ -119,6 +119,14 @@ TEST_F(MainFrameTest, PresetsApplyOnlyWhileTheValueBarIsShownAndCheckTheMatch) {
     EXPECT_EQ(frame->ValuesBar()->Model().High(), doc->windowHigh);
 }
 
+TEST_F(MainFrameTest, RememberedChildSizeIsClampedToTheClientAreaAtFirstShowing) {
+    // The fixture's application remembers no size: new frames fill the client area.
+    QCoreApplication::processEvents();
+    const QSize client = frame->MdiArea()->viewport()->size();
+    EXPECT_EQ(app.childWidth, client.width());
+    EXPECT_EQ(app.childHeight, client.height());
+}
+
 TEST_F(MainFrameTest, RadiologistsInterfaceSwapsTheBarsAndTheMouseMode) {
     ASSERT_NE(OpenRamp(), nullptr);
     EXPECT_TRUE(frame->StandardBar()->isVisibleTo(frame.get()));
