@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ int RunBatchMode(int argc, char** argv, const vistrel::CVTCommandLineInfo& info)
 int main(int argc, char** argv) {
     vistrel::CVTCommandLineInfo info;
     info.Parse(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    for (const std::string& flag : info.UnknownFlags())
+        std::fprintf(stderr, "vistrel: unknown switch -%s ignored\n", flag.c_str());
     if (info.BatchSwitch() != 0) return RunBatchMode(argc, argv, info);
 
     QApplication application(argc, argv);
