@@ -13,6 +13,7 @@
 #include "shell/message_box_sink.h"
 #include "workspace/batch.h"
 #include "workspace/command_line.h"
+#include "workspace/plugins.h"
 #include "workspace/vistrel_app.h"
 
 namespace {
@@ -29,6 +30,9 @@ int RunBatchMode(int argc, char** argv, const vistrel::CVTCommandLineInfo& info)
     NameTheApplication();
     vistrel::CStderrMessageSink sink;
     vistrel::CScopedMessageSink scopedSink(&sink);
+    // DICOM files of a batch open through the engine plug-in as they do on screen.
+    vistrel::CPlugInManager plugIns;
+    plugIns.ScanPlugIns(vistrel::CPlugInManager::DefaultPlugInFolder());
     vistrel::CVistrelApp app;
     return vistrel::RunBatch(app, info);
 }
@@ -45,6 +49,11 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     NameTheApplication();
 
+    // Loaded once for the whole run; declared first so it outlives the frame
+    // whose "Pl&ugIns" menu runs them.
+    vistrel::CPlugInManager plugIns;
+    plugIns.ScanPlugIns(vistrel::CPlugInManager::DefaultPlugInFolder());
+
     vistrel::CVistrelApp app;
     app.LoadSettings();
     app.LoadToolData(vistrel::CVistrelApp::FindDataFolder());
@@ -53,6 +62,7 @@ int main(int argc, char** argv) {
     vistrel::CMessageBoxSink sink(&frame);
     vistrel::CScopedMessageSink scopedSink(&sink);
 
+    frame.BuildPlugInMenu(plugIns);
     frame.show();
     const std::string file = app.StartupFile(info.FileName());
     if (!file.empty() && !app.OpenDocumentFile(file) && !info.FileName().empty())
