@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <cmath>
@@ -412,6 +414,33 @@ TEST_F(TwoImagesWindowTest, AClosedDocumentIsForgotten) {
     dlg->OperationButton(CTwoImagesModel::kAverage)->click();
     EXPECT_TRUE(results.empty());
     EXPECT_TRUE(sink.shown.empty());
+}
+
+// Writes pictures of the histogram window, with a range dragged across the
+// occupied levels, for a person to look at:
+// test_shell --gtest_also_run_disabled_tests --gtest_filter='*HistogramScreenshots*'
+TEST_F(ToolWindowTest, DISABLED_HistogramScreenshots) {
+    const std::string data = VISTREL_SHARED_DATA;
+    const QString folder = QDir::tempPath() + "/vistrel_shots";
+    QDir().mkpath(folder);
+    for (const char* file : {"/mammograms/mias/mdb209.pgm", "/raster/pgx/c1p1_04_0.pgx"}) {
+        const std::string path = data + file;
+        if (!QFileInfo::exists(QString::fromStdString(path))) GTEST_SKIP() << "no shared data";
+        std::string description;
+        ASSERT_EQ(first.image.Open(path, description, 0, {}), 1) << path;
+        CHistogramDlg dlg(app);
+        dlg.resize(700, 420);
+        dlg.Bind(&first);
+        dlg.show();
+        CHistogramCtrl* control = dlg.Control();
+        const int w = control->width();
+        SendMouse(control, QEvent::MouseButtonPress, w / 3, Qt::LeftButton);
+        SendMouse(control, QEvent::MouseMove, w / 2, Qt::LeftButton);
+        SendMouse(control, QEvent::MouseButtonRelease, w / 2, Qt::NoButton);
+        EXPECT_NE(Text(dlg.Figure("Range:")), "");
+        const QString name = folder + "/histogram_" + QFileInfo(file).baseName() + ".png";
+        EXPECT_TRUE(dlg.grab().toImage().save(name)) << name.toStdString();
+    }
 }
 
 }  // namespace
