@@ -6,6 +6,7 @@
 #include <random>
 
 #include "filters/convolution.h"
+#include "synthetic_mammogram.h"
 
 namespace {
 
@@ -14,17 +15,8 @@ using vistrel::CMImage;
 
 const CMImage& LargeMammogram() {
     static const CMImage image = [] {
-        CMImage m;
-        m.Create(3328, 4084, 12, 1);
         std::mt19937 rng(1);
-        for (int y = 0; y < m.height; ++y) {
-            uint16_t* row = m.Row16(y);
-            for (int x = 0; x < m.width; ++x) {
-                const double tissue = 1500 + 900 * std::sin(x / 300.0) * std::cos(y / 410.0);
-                row[x] = static_cast<uint16_t>(tissue + (rng() % 64));
-            }
-        }
-        return m;
+        return vistrel::bench::MakeTissueImage(rng);
     }();
     return image;
 }

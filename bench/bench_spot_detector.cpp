@@ -8,6 +8,7 @@
 #include <random>
 
 #include "detection/spot_detector.h"
+#include "synthetic_mammogram.h"
 
 namespace {
 
@@ -15,16 +16,8 @@ using vistrel::CMImage;
 
 const CMImage& LargeMammogram() {
     static const CMImage image = [] {
-        CMImage m;
-        m.Create(3328, 4084, 12, 1);
         std::mt19937 rng(1);
-        for (int y = 0; y < m.height; ++y) {
-            uint16_t* row = m.Row16(y);
-            for (int x = 0; x < m.width; ++x) {
-                const double tissue = 1500 + 900 * std::sin(x / 300.0) * std::cos(y / 410.0);
-                row[x] = static_cast<uint16_t>(tissue + (rng() % 64));
-            }
-        }
+        CMImage m = vistrel::bench::MakeTissueImage(rng);
         // Bright specks the size of microcalcifications.
         for (int k = 0; k < 400; ++k) {
             const int cx = 20 + int(rng() % 3280), cy = 20 + int(rng() % 4040);

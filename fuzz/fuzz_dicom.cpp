@@ -14,25 +14,13 @@
 #include "core/dicom_reader.h"
 #include "core/image.h"
 #include "core/messages.h"
+#include "fuzz_support.h"
 
 namespace {
 
-class QuietSink : public vistrel::IMessageSink {
-  public:
-    void show(const std::string&) override {}
-    int ask(const std::string&, const std::vector<std::string>&) override { return 0; }
-};
-
-char g_folder[] = "/tmp/vistrel_fuzz_dicom_XXXXXX";
-
-const std::string& Folder() {
-    static const std::string folder = [] {
-        if (!mkdtemp(g_folder)) return std::string("/tmp");
-        std::atexit([] { rmdir(g_folder); });
-        return std::string(g_folder);
-    }();
-    return folder;
-}
+using vistrel::fuzz::Folder;
+using vistrel::fuzz::QuietSink;
+using vistrel::fuzz::WriteInput;
 
 void Touch(const std::vector<uint16_t>& samples) {
     unsigned sum = 0;
@@ -70,10 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The file path through the dispatcher.
     const std::string path = Folder() + "/input.dcm";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return 0;
-    const bool written = std::fwrite(data, 1, size, file) == size;
-    if (std::fclose(file) != 0 || !written) return 0;
+    if (!WriteInput(path, data, size)) return 0;
     vistrel::CMImage image;
     std::string description;
     const int opened = image.Open(path, description);

@@ -12,34 +12,13 @@
 
 #include "core/image.h"
 #include "core/messages.h"
+#include "fuzz_support.h"
 
 namespace {
 
-class QuietSink : public vistrel::IMessageSink {
-  public:
-    void show(const std::string&) override {}
-    int ask(const std::string&, const std::vector<std::string>&) override { return 0; }
-};
-
-// One temporary folder per fuzzing process, created on first use and removed
-// at exit (a plain array, so it outlives the static strings at that point).
-char g_folder[] = "/tmp/vistrel_fuzz_XXXXXX";
-
-const std::string& Folder() {
-    static const std::string folder = [] {
-        if (!mkdtemp(g_folder)) return std::string("/tmp");
-        std::atexit([] { rmdir(g_folder); });
-        return std::string(g_folder);
-    }();
-    return folder;
-}
-
-bool WriteInput(const std::string& path, const uint8_t* data, size_t size) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    const bool ok = std::fwrite(data, 1, size, file) == size;
-    return std::fclose(file) == 0 && ok;
-}
+using vistrel::fuzz::Folder;
+using vistrel::fuzz::QuietSink;
+using vistrel::fuzz::WriteInput;
 
 // A full-sized image must never come out of a file shorter than its raster.
 void CheckResult(const vistrel::CMImage& image, int result, size_t size) {

@@ -12,27 +12,12 @@
 #include "core/gif_io.h"
 #include "core/image.h"
 #include "core/tiff_io.h"
+#include "fuzz_support.h"
 
 namespace {
 
-// One temporary folder per fuzzing process, removed at exit.
-char g_folder[] = "/tmp/vistrel_fuzz_tiff_XXXXXX";
-
-const std::string& Folder() {
-    static const std::string folder = [] {
-        if (!mkdtemp(g_folder)) return std::string("/tmp");
-        std::atexit([] { rmdir(g_folder); });
-        return std::string(g_folder);
-    }();
-    return folder;
-}
-
-bool WriteInput(const std::string& path, const uint8_t* data, size_t size) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    const bool ok = std::fwrite(data, 1, size, file) == size;
-    return std::fclose(file) == 0 && ok;
-}
+using vistrel::fuzz::Folder;
+using vistrel::fuzz::WriteInput;
 
 // Failure leaves the image empty; success gives a valid image whose every
 // byte can be read.

@@ -637,36 +637,33 @@ void CVistrelDoc::OnSetAllDiagnosis(int16_t diagnosis) {
     if (app_.showUserDiagnoses) UpdateAllViews(kUpdateAnnotations);
 }
 
-bool CVistrelDoc::OnRegionDiagnosis(int32_t index, int16_t diagnosis) {
-    if (!regions.At(index)) return false;
-    regions.Select(index);
-    regions.SetDiagnosisOfSelected(diagnosis);
-    UpdateAllViews(kUpdateAnnotations);
+// The context-menu commands act on the one region the view hit-tested:
+// select it, apply, tell the views. False when index names no region.
+template <typename Action>
+static bool ActOnRegionAt(CVistrelDoc& doc, CRegions& list, int32_t index, Action action) {
+    if (!list.At(index)) return false;
+    list.Select(index);
+    action(list);
+    doc.UpdateAllViews(kUpdateAnnotations);
     return true;
+}
+
+bool CVistrelDoc::OnRegionDiagnosis(int32_t index, int16_t diagnosis) {
+    return ActOnRegionAt(*this, regions, index,
+                         [&](CRegions& list) { list.SetDiagnosisOfSelected(diagnosis); });
 }
 
 bool CVistrelDoc::OnRemoveRegion(int32_t index) {
-    if (!regions.At(index)) return false;
-    regions.Select(index);
-    regions.RemoveSelected();
-    UpdateAllViews(kUpdateAnnotations);
-    return true;
+    return ActOnRegionAt(*this, regions, index, [](CRegions& list) { list.RemoveSelected(); });
 }
 
 bool CVistrelDoc::OnRosDiagnosis(int32_t index, int16_t diagnosis) {
-    if (!rosRegions.At(index)) return false;
-    rosRegions.Select(index);
-    rosRegions.SetDiagnosisOfSelected(diagnosis);
-    UpdateAllViews(kUpdateAnnotations);
-    return true;
+    return ActOnRegionAt(*this, rosRegions, index,
+                         [&](CRegions& list) { list.SetDiagnosisOfSelected(diagnosis); });
 }
 
 bool CVistrelDoc::OnRemoveRos(int32_t index) {
-    if (!rosRegions.At(index)) return false;
-    rosRegions.Select(index);
-    rosRegions.RemoveSelected();
-    UpdateAllViews(kUpdateAnnotations);
-    return true;
+    return ActOnRegionAt(*this, rosRegions, index, [](CRegions& list) { list.RemoveSelected(); });
 }
 
 void CVistrelDoc::OnRemoveAllRos() {

@@ -249,7 +249,7 @@ TEST_F(RasterTest, Deep16BitRgbTiffAgreesWithLibtiffsOwnEightBitConversion) {
 // ---------------------------------------------------------------------------
 // Synthetic TIFF files written with libtiff.
 
-struct TiffSpec {
+struct TiffLayout {
     const char* name;
     uint32_t width = 13;
     uint32_t height = 7;
@@ -264,8 +264,8 @@ struct TiffSpec {
 };
 
 // Raw value of sample s of pixel (x, y) in a synthetic file.
-uint32_t TiffSample(const TiffSpec& spec, uint32_t x, uint32_t y, uint32_t s) {
-    const uint32_t maxValue = spec.bits >= 32 ? 0xFFFFFFFFu : (1u << spec.bits) - 1;
+uint32_t TiffSample(const TiffLayout& layout, uint32_t x, uint32_t y, uint32_t s) {
+    const uint32_t maxValue = layout.bits >= 32 ? 0xFFFFFFFFu : (1u << layout.bits) - 1;
     return PatternValue(static_cast<int>(x), static_cast<int>(y), maxValue, s + 1);
 }
 
@@ -287,50 +287,50 @@ void PackSamples(const std::vector<uint32_t>& values, int bits, std::vector<uint
     }
 }
 
-bool WriteTiffFile(const std::string& path, const TiffSpec& spec) {
-    TIFF* tif = TIFFOpen(path.c_str(), spec.bigEndian ? "wb" : "wl");
+bool WriteTiffFile(const std::string& path, const TiffLayout& layout) {
+    TIFF* tif = TIFFOpen(path.c_str(), layout.bigEndian ? "wb" : "wl");
     if (!tif) return false;
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, spec.width);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, spec.height);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, spec.bits);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spec.samples);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, spec.photometric);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, spec.compression);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, spec.planar);
-    TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, spec.sampleFormat);
-    const bool rgb = spec.photometric == PHOTOMETRIC_RGB;
-    if (spec.samples > (rgb ? 3 : 1)) {
-        std::vector<uint16_t> extra(spec.samples - (rgb ? 3 : 1), EXTRASAMPLE_UNASSALPHA);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, layout.width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, layout.height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, layout.bits);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, layout.samples);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, layout.photometric);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, layout.compression);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, layout.planar);
+    TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, layout.sampleFormat);
+    const bool rgb = layout.photometric == PHOTOMETRIC_RGB;
+    if (layout.samples > (rgb ? 3 : 1)) {
+        std::vector<uint16_t> extra(layout.samples - (rgb ? 3 : 1), EXTRASAMPLE_UNASSALPHA);
         TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, static_cast<uint16_t>(extra.size()), extra.data());
     }
-    if (spec.photometric == PHOTOMETRIC_PALETTE) {
+    if (layout.photometric == PHOTOMETRIC_PALETTE) {
         // An all-black table: only the indices may reach the image.
-        std::vector<uint16_t> table(size_t{1} << spec.bits, 0);
+        std::vector<uint16_t> table(size_t{1} << layout.bits, 0);
         TIFFSetField(tif, TIFFTAG_COLORMAP, table.data(), table.data(), table.data());
     }
-    const int planes = spec.planar == PLANARCONFIG_SEPARATE ? spec.samples : 1;
-    const int perPixel = spec.planar == PLANARCONFIG_SEPARATE ? 1 : spec.samples;
+    const int planes = layout.planar == PLANARCONFIG_SEPARATE ? layout.samples : 1;
+    const int perPixel = layout.planar == PLANARCONFIG_SEPARATE ? 1 : layout.samples;
     bool ok = true;
     std::vector<uint8_t> packed;
-    if (spec.tiled) {
+    if (layout.tiled) {
         const uint32_t tile = 16;
         TIFFSetField(tif, TIFFTAG_TILEWIDTH, tile);
         TIFFSetField(tif, TIFFTAG_TILELENGTH, tile);
         std::vector<uint8_t> buffer(static_cast<size_t>(TIFFTileSize(tif)));
         const size_t rowBytes = static_cast<size_t>(TIFFTileRowSize(tif));
         for (int plane = 0; plane < planes; ++plane)
-            for (uint32_t ty = 0; ty < spec.height; ty += tile)
-                for (uint32_t tx = 0; tx < spec.width; tx += tile) {
+            for (uint32_t ty = 0; ty < layout.height; ty += tile)
+                for (uint32_t tx = 0; tx < layout.width; tx += tile) {
                     std::fill(buffer.begin(), buffer.end(), 0);
                     for (uint32_t r = 0; r < tile; ++r) {
                         std::vector<uint32_t> values;
                         for (uint32_t c = 0; c < tile; ++c)
                             for (int s = 0; s < perPixel; ++s) {
-                                const bool inside = tx + c < spec.width && ty + r < spec.height;
+                                const bool inside = tx + c < layout.width && ty + r < layout.height;
                                 values.push_back(
-                                    inside ? TiffSample(spec, tx + c, ty + r, plane + s) : 0);
+                                    inside ? TiffSample(layout, tx + c, ty + r, plane + s) : 0);
                             }
-                        PackSamples(values, spec.bits, packed);
+                        PackSamples(values, layout.bits, packed);
                         std::memcpy(buffer.data() + r * rowBytes, packed.data(), rowBytes);
                     }
                     ok = ok && TIFFWriteTile(tif, buffer.data(), tx, ty, 0,
@@ -339,12 +339,12 @@ bool WriteTiffFile(const std::string& path, const TiffSpec& spec) {
     } else {
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 3u);
         for (int plane = 0; plane < planes; ++plane)
-            for (uint32_t y = 0; y < spec.height; ++y) {
+            for (uint32_t y = 0; y < layout.height; ++y) {
                 std::vector<uint32_t> values;
-                for (uint32_t x = 0; x < spec.width; ++x)
+                for (uint32_t x = 0; x < layout.width; ++x)
                     for (int s = 0; s < perPixel; ++s)
-                        values.push_back(TiffSample(spec, x, y, plane + s));
-                PackSamples(values, spec.bits, packed);
+                        values.push_back(TiffSample(layout, x, y, plane + s));
+                PackSamples(values, layout.bits, packed);
                 ok = ok &&
                      TIFFWriteScanline(tif, packed.data(), y, static_cast<uint16_t>(plane)) == 1;
             }
@@ -354,22 +354,22 @@ bool WriteTiffFile(const std::string& path, const TiffSpec& spec) {
 }
 
 // The grey sample the readers should give for a pixel of a synthetic file.
-uint32_t ExpectedGrey(const TiffSpec& spec, uint32_t x, uint32_t y, int colourMode) {
-    if (spec.photometric == PHOTOMETRIC_RGB)
-        return ToGrey(static_cast<int>(TiffSample(spec, x, y, 0)),
-                      static_cast<int>(TiffSample(spec, x, y, 1)),
-                      static_cast<int>(TiffSample(spec, x, y, 2)), colourMode);
-    const uint32_t raw = TiffSample(spec, x, y, 0);
-    if (spec.sampleFormat == SAMPLEFORMAT_INT) return raw ^ (1u << (spec.bits - 1));
+uint32_t ExpectedGrey(const TiffLayout& layout, uint32_t x, uint32_t y, int colourMode) {
+    if (layout.photometric == PHOTOMETRIC_RGB)
+        return ToGrey(static_cast<int>(TiffSample(layout, x, y, 0)),
+                      static_cast<int>(TiffSample(layout, x, y, 1)),
+                      static_cast<int>(TiffSample(layout, x, y, 2)), colourMode);
+    const uint32_t raw = TiffSample(layout, x, y, 0);
+    if (layout.sampleFormat == SAMPLEFORMAT_INT) return raw ^ (1u << (layout.bits - 1));
     return raw;
 }
 
-void ExpectSamples(const CMImage& image, const TiffSpec& spec, int colourMode) {
+void ExpectSamples(const CMImage& image, const TiffLayout& layout, int colourMode) {
     int mismatches = 0;
-    for (uint32_t y = 0; y < spec.height; ++y)
-        for (uint32_t x = 0; x < spec.width; ++x) {
+    for (uint32_t y = 0; y < layout.height; ++y)
+        for (uint32_t x = 0; x < layout.width; ++x) {
             const uint32_t got = static_cast<uint16_t>(image.GetPixel(int(x), int(y)));
-            const uint32_t want = ExpectedGrey(spec, x, y, colourMode);
+            const uint32_t want = ExpectedGrey(layout, x, y, colourMode);
             if (got != want && ++mismatches <= 3)
                 ADD_FAILURE() << "(" << x << ", " << y << "): " << got << " instead of " << want;
         }
@@ -377,54 +377,54 @@ void ExpectSamples(const CMImage& image, const TiffSpec& spec, int colourMode) {
 }
 
 TEST_F(RasterTest, DeepTiffKeepsItsSamplesInEveryLayout) {
-    auto spec = [](const char* name) {
-        TiffSpec s;
+    auto layout = [](const char* name) {
+        TiffLayout s;
         s.name = name;
         return s;
     };
-    std::vector<TiffSpec> cases;
-    cases.push_back(spec("16-bit"));
-    cases.push_back(spec("16-bit big-endian"));
+    std::vector<TiffLayout> cases;
+    cases.push_back(layout("16-bit"));
+    cases.push_back(layout("16-bit big-endian"));
     cases.back().bigEndian = true;
     for (uint16_t bits : {9, 10, 12, 14}) {
-        cases.push_back(spec("packed"));
+        cases.push_back(layout("packed"));
         cases.back().bits = bits;
     }
-    cases.push_back(spec("12-bit big-endian"));
+    cases.push_back(layout("12-bit big-endian"));
     cases.back().bits = 12;
     cases.back().bigEndian = true;
-    cases.push_back(spec("16-bit LZW"));
+    cases.push_back(layout("16-bit LZW"));
     cases.back().compression = COMPRESSION_LZW;
-    cases.push_back(spec("12-bit deflate"));
+    cases.push_back(layout("12-bit deflate"));
     cases.back().bits = 12;
     cases.back().compression = COMPRESSION_ADOBE_DEFLATE;
-    cases.push_back(spec("16-bit PackBits big-endian"));
+    cases.push_back(layout("16-bit PackBits big-endian"));
     cases.back().compression = COMPRESSION_PACKBITS;
     cases.back().bigEndian = true;
-    cases.push_back(spec("16-bit tiled, edge tiles"));
+    cases.push_back(layout("16-bit tiled, edge tiles"));
     cases.back().tiled = true;
     cases.back().width = 37;
     cases.back().height = 20;
-    cases.push_back(spec("12-bit tiled LZW"));
+    cases.push_back(layout("12-bit tiled LZW"));
     cases.back().tiled = true;
     cases.back().bits = 12;
     cases.back().compression = COMPRESSION_LZW;
-    cases.push_back(spec("16-bit min-is-white"));
+    cases.push_back(layout("16-bit min-is-white"));
     cases.back().photometric = PHOTOMETRIC_MINISWHITE;
-    cases.push_back(spec("16-bit palette"));
+    cases.push_back(layout("16-bit palette"));
     cases.back().photometric = PHOTOMETRIC_PALETTE;
-    cases.push_back(spec("16-bit grey with alpha"));
+    cases.push_back(layout("16-bit grey with alpha"));
     cases.back().samples = 2;
-    cases.push_back(spec("16-bit grey with alpha, separate planes"));
+    cases.push_back(layout("16-bit grey with alpha, separate planes"));
     cases.back().samples = 2;
     cases.back().planar = PLANARCONFIG_SEPARATE;
-    cases.push_back(spec("16-bit signed"));
+    cases.push_back(layout("16-bit signed"));
     cases.back().sampleFormat = SAMPLEFORMAT_INT;
-    cases.push_back(spec("12-bit signed"));
+    cases.push_back(layout("12-bit signed"));
     cases.back().sampleFormat = SAMPLEFORMAT_INT;
     cases.back().bits = 12;
 
-    for (const TiffSpec& c : cases) {
+    for (const TiffLayout& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.bits) + " bits");
         const std::string path = Path("deep.tif");
         ASSERT_TRUE(WriteTiffFile(path, c));
@@ -445,23 +445,23 @@ TEST_F(RasterTest, DeepTiffKeepsItsSamplesInEveryLayout) {
 }
 
 TEST_F(RasterTest, DeepRgbTiffBecomesGreyThroughTheColourMode) {
-    TiffSpec contig;
+    TiffLayout contig;
     contig.name = "contiguous LZW";
     contig.photometric = PHOTOMETRIC_RGB;
     contig.samples = 3;
     contig.compression = COMPRESSION_LZW;
-    TiffSpec separate = contig;
+    TiffLayout separate = contig;
     separate.name = "separate planes";
     separate.planar = PLANARCONFIG_SEPARATE;
     separate.compression = COMPRESSION_NONE;
-    TiffSpec alpha = contig;
+    TiffLayout alpha = contig;
     alpha.name = "with alpha, tiled";
     alpha.samples = 4;
     alpha.tiled = true;
-    TiffSpec twelve = contig;
+    TiffLayout twelve = contig;
     twelve.name = "12 bits";
     twelve.bits = 12;
-    for (const TiffSpec& c : {contig, separate, alpha, twelve}) {
+    for (const TiffLayout& c : {contig, separate, alpha, twelve}) {
         const std::string path = Path("rgb.tif");
         ASSERT_TRUE(WriteTiffFile(path, c));
         for (int mode = 0; mode < 3; ++mode) {
@@ -493,52 +493,52 @@ TEST_F(RasterTest, ShallowTiffKeepsItsIndicesThroughTheImport) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TiffSpec spec;
-        spec.name = c.name;
-        spec.width = 21;
-        spec.height = 9;
-        spec.bits = c.bits;
-        spec.photometric = c.photometric;
-        spec.compression = c.compression;
+        TiffLayout layout;
+        layout.name = c.name;
+        layout.width = 21;
+        layout.height = 9;
+        layout.bits = c.bits;
+        layout.photometric = c.photometric;
+        layout.compression = c.compression;
         const std::string path = Path("shallow.tif");
-        ASSERT_TRUE(WriteTiffFile(path, spec));
+        ASSERT_TRUE(WriteTiffFile(path, layout));
         CMImage image;
         // The deep-grey reader leaves these to the import.
         EXPECT_EQ(ReadTiff(image, path, 0), 0);
         ExpectEmpty(image);
         ASSERT_EQ(Open(image, path), 1);
         EXPECT_EQ(image.depth, c.depth);
-        ExpectSamples(image, spec, 0);
+        ExpectSamples(image, layout, 0);
     }
 }
 
 TEST_F(RasterTest, EightBitRgbTiffBecomesEightBitGrey) {
-    TiffSpec spec;
-    spec.name = "rgb8";
-    spec.bits = 8;
-    spec.samples = 3;
-    spec.photometric = PHOTOMETRIC_RGB;
-    spec.compression = COMPRESSION_ADOBE_DEFLATE;
+    TiffLayout layout;
+    layout.name = "rgb8";
+    layout.bits = 8;
+    layout.samples = 3;
+    layout.photometric = PHOTOMETRIC_RGB;
+    layout.compression = COMPRESSION_ADOBE_DEFLATE;
     const std::string path = Path("rgb8.tif");
-    ASSERT_TRUE(WriteTiffFile(path, spec));
+    ASSERT_TRUE(WriteTiffFile(path, layout));
     for (int mode = 0; mode < 3; ++mode) {
         SCOPED_TRACE(mode);
         CMImage image;
         ASSERT_EQ(Open(image, path, mode), 1);
         EXPECT_EQ(image.depth, 8);
-        ExpectSamples(image, spec, mode);
+        ExpectSamples(image, layout, mode);
     }
 }
 
 TEST_F(RasterTest, TiffsWithoutAnIntegerGreyOrColourReadingFailCleanly) {
-    TiffSpec floats;
+    TiffLayout floats;
     floats.name = "32-bit float";
     floats.bits = 32;
     floats.sampleFormat = SAMPLEFORMAT_IEEEFP;
-    TiffSpec wide;
+    TiffLayout wide;
     wide.name = "32-bit integer";
     wide.bits = 32;
-    for (const TiffSpec& c : {floats, wide}) {
+    for (const TiffLayout& c : {floats, wide}) {
         SCOPED_TRACE(c.name);
         const std::string path = Path("odd.tif");
         ASSERT_TRUE(WriteTiffFile(path, c));
