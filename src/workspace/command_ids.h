@@ -17,6 +17,8 @@ enum class CommandId : int {
     PgxSavingOptions = 33100,
     OriginalImageOptions = 33101,
     DicomReadingOptions = 33102,
+    // Image
+    SetResolution = 33104,
     CloseAll = 33035,
     FilePrint = 57607,
     FilePrintDirect = 57608,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -32,6 +33,10 @@ const char* const kEqualizeTitle = "Equalize histogram options";
 const char* const kEqualizeAreaOnly = "Equalize the selected area only";
 const char* const kEqualizeFromArea = "Equalize entire image based on the selected area";
 const char* const kCannotOpenResult = "The result cannot be opened in a new window.";
+const char* const kSetResolutionTitle = "Set Resolution";
+const char* const kSetResolutionPrompt = "Pixel size in micrometres (MIAS films: 200)";
+const char* const kSetResolutionLabel = "Pixel size (µm)";
+const char* const kDefaultPixelSizeNote = " (default pixel size)";
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -105,6 +110,8 @@ CVistrelDoc::~CVistrelDoc() = default;
 
 bool CVistrelDoc::OnOpenDocument(const std::string& path) {
     resolution = kDefaultResolution;
+    resolutionSource = EResolutionSource::Default;
+    photometric.clear();
     const RawParamsFn rawParams = [this](const std::string& file, CRawParams& params) {
         return app_.AskRawParams(file, params);
     };
@@ -140,7 +147,9 @@ bool CVistrelDoc::OnOpenDocument(const std::string& path) {
     windowHigh = window.high;
 
     DeriveDisplayBits(image.depth, displayShift, displayDepth);
-    resolution = ReadCaseResolution(path, kDefaultResolution);
+    const CImageResolution found = ImageResolution(path, image);
+    resolution = found.dpi;
+    resolutionSource = found.source;
 
     ReadOverlay(2);
     ApplyOrientationRule(path);
@@ -299,6 +308,8 @@ CVistrelDoc* CVistrelDoc::OpenImageInNewWindow(std::unique_ptr<CMImage> newImage
 
     doc->pathName = pathName;
     doc->resolution = resolution;
+    doc->resolutionSource = resolutionSource;
+    doc->photometric = photometric;
     doc->subtlety = subtlety;
     doc->description = description;
     doc->autoFlipped = autoFlipped;
@@ -331,6 +342,44 @@ CVistrelDoc* CVistrelDoc::OpenImageInNewWindow(std::unique_ptr<CMImage> newImage
     CVistrelDoc* opened = app_.AddDocument(std::move(doc));
     if (!opened) messages().show(kCannotOpenResult);
     return opened;
+}
+
+// ---------------------------------------------------------------- true sizes
+
+bool CVistrelDoc::OnSetResolution() {
+    IWorkspaceUi* ui = app_.Ui();
+    if (!image.IsValid() || !ui) return false;
+    char current[64];
+    std::snprintf(current, sizeof current, "%g", 25400.0 / static_cast<double>(resolution));
+    std::string text = current;
+    if (!ui->AskText(kSetResolutionTitle, kSetResolutionPrompt, kSetResolutionLabel, text))
+        return false;
+    const double dpi = DpiFromMicrometresText(text);
+    if (dpi <= 0.0) return false;
+    resolution = static_cast<float>(dpi);
+    resolutionSource = EResolutionSource::User;
+    // Lengths shown over the image (the ruler) follow the new pixel size.
+    UpdateAllViews(kUpdateAnnotations);
+    return true;
+}
+
+std::string CVistrelDoc::ResolutionNote() const {
+    return resolutionSource == EResolutionSource::Default ? kDefaultPixelSizeNote : "";
+}
+
+double CVistrelDoc::PixelsToMillimetres(double pixels) const {
+    if (!(resolution > 0.0f) || !std::isfinite(resolution)) return 0.0;
+    return pixels * 25.4 / static_cast<double>(resolution);
+}
+
+std::string CVistrelDoc::DisplayDescription() const {
+    if (photometric.empty()) return description;
+    std::string text = "Photometric interpretation: " + photometric + "\n";
+    if (photometric == "MONOCHROME1")
+        text +=
+            "Shown as stored: high values bright, so the film looks inverted. \"Dicom Reading "
+            "Options...\" → \"Open rendered pixels\" shows it as acquired.\n";
+    return text + description;
 }
 
 // ---------------------------------------------------------------- image commands

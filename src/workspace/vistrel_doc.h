@@ -12,6 +12,7 @@
 #include "core/image.h"
 #include "regions/overlay_file.h"
 #include "regions/regions.h"
+#include "workspace/image_resolution.h"
 
 namespace vistrel {
 
@@ -27,7 +28,6 @@ enum UpdateCode : int {
     kUpdateDisplay = 6,  // display mapping changed: re-render only
 };
 
-inline constexpr float kDefaultResolution = 583.92f;
 // Band width of the breast-side test of the orientation rule, in pixels.
 inline constexpr int kOrientationBand = 300;
 
@@ -136,6 +136,22 @@ class CVistrelDoc : public QObject {
     // Clamps the window into the image's range as after a depth change.
     void ClampWindow();
 
+    // ---- true sizes
+    // "Set Resolution...": asks the pixel size in micrometres and sets
+    // resolution = 25400 / µm with source User; false when cancelled or invalid.
+    bool OnSetResolution();
+    // " (default pixel size)" for texts that show lengths while the
+    // resolution is the default; empty when it was measured or given.
+    std::string ResolutionNote() const;
+    // A distance in pixels as millimetres at the document's resolution; 0
+    // without a usable resolution.
+    double PixelsToMillimetres(double pixels) const;
+
+    // The text the description pane shows: for DICOM images the photometric
+    // interpretation (and how a MONOCHROME1 image is shown) above the
+    // description. Display only: what is saved is `description` alone.
+    std::string DisplayDescription() const;
+
     // ---- annotations
     // Where the image sits in the coordinates of its OVERLAY file.
     COverlayPlacement OverlayPlacement() const;
@@ -229,6 +245,10 @@ class CVistrelDoc : public QObject {
     int32_t number = 0;
     bool autoFlipped = false;
     float resolution = kDefaultResolution;
+    EResolutionSource resolutionSource = EResolutionSource::Default;
+    // Photometric interpretation of a DICOM image as read ("MONOCHROME1" …);
+    // empty for other files.
+    std::string photometric;
     // The selection the first view of this document starts with (in image
     // coordinates), for commands that carry the source's ROI over; empty for none.
     CRect initialRoi;
