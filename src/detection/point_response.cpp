@@ -1,7 +1,9 @@
 #include "detection/point_response.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
+#include <utility>
 
 namespace vistrel {
 
@@ -73,6 +75,86 @@ bool CSpotList::AddUnique(const CPointResponse& spot) {
     for (const auto& item : items_)
         if (*item == spot) return false;
     items_.push_back(std::make_unique<CPointResponse>(spot));
+    return true;
+}
+
+namespace {
+
+uint64_t Mix(uint64_t h, uint64_t v) {
+    uint64_t z = h ^ (v + 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// Equal doubles must hash alike: -0.0 == 0.0 although their bits differ. A NaN
+// equals nothing, so whatever it hashes to is never matched.
+uint64_t Bits(double v) {
+    return v == 0.0 ? 0 : std::bit_cast<uint64_t>(v);
+}
+
+uint64_t HashOf(const CPointResponse& spot) {
+    uint64_t h = Mix(uint64_t(uint32_t(spot.x)) << 32 | uint32_t(spot.y), spot.values.size());
+    h = Mix(h, Bits(spot.response));
+    for (double v : spot.values) h = Mix(h, Bits(v));
+    return h;
+}
+
+}  // namespace
+
+CUniqueSpotAdder::CUniqueSpotAdder(CSpotList& list, std::size_t expected) : list_(list) {
+    const std::size_t existing = std::size_t(list.Count());
+    Reserve(existing + expected);
+    list_.Reserve(existing + expected);
+    for (int32_t i = 0; i < list.Count(); ++i) {
+        const uint64_t hash = HashOf(list[i]);
+        CSlot& slot = Find(list[i], hash);
+        // A list built by other means may already hold equal spots; the first
+        // one is the one an AddUnique search would find.
+        if (slot.index < 0) slot = {hash, i};
+    }
+}
+
+void CUniqueSpotAdder::Reserve(std::size_t count) {
+    // At most half full, so that probe runs stay short.
+    const std::size_t wanted = std::bit_ceil(std::max<std::size_t>(16, 2 * count + 1));
+    if (wanted <= slots_.size()) return;
+    std::vector<CSlot> old = std::exchange(slots_, std::vector<CSlot>(wanted));
+    mask_ = wanted - 1;
+    for (const CSlot& s : old) {
+        if (s.index < 0) continue;
+        std::size_t at = std::size_t(s.hash) & mask_;
+        while (slots_[at].index >= 0) at = (at + 1) & mask_;
+        slots_[at] = s;
+    }
+}
+
+CUniqueSpotAdder::CSlot& CUniqueSpotAdder::Find(const CPointResponse& spot, uint64_t hash) {
+    std::size_t at = std::size_t(hash) & mask_;
+    for (;; at = (at + 1) & mask_) {
+        CSlot& slot = slots_[at];
+        if (slot.index < 0) return slot;
+        if (slot.hash == hash && list_[slot.index] == spot) return slot;
+    }
+}
+
+bool CUniqueSpotAdder::Add(const CPointResponse& spot) {
+    Reserve(std::size_t(list_.Count()) + 1);
+    const uint64_t hash = HashOf(spot);
+    CSlot& slot = Find(spot, hash);
+    if (slot.index >= 0) return false;
+    slot = {hash, list_.Count()};
+    list_.Append(spot);
+    return true;
+}
+
+bool CUniqueSpotAdder::Add(CPointResponse&& spot) {
+    Reserve(std::size_t(list_.Count()) + 1);
+    const uint64_t hash = HashOf(spot);
+    CSlot& slot = Find(spot, hash);
+    if (slot.index >= 0) return false;
+    slot = {hash, list_.Count()};
+    list_.Append(std::move(spot));
     return true;
 }
 

@@ -86,6 +86,8 @@ class CSpotList {
         if (this != &other) CopyFrom(other);
         return *this;
     }
+    CSpotList(CSpotList&&) noexcept = default;
+    CSpotList& operator=(CSpotList&&) noexcept = default;
     virtual ~CSpotList() = default;
 
     int32_t Count() const { return static_cast<int32_t>(items_.size()); }
@@ -99,6 +101,10 @@ class CSpotList {
     void Append(const CPointResponse& spot) {
         items_.push_back(std::make_unique<CPointResponse>(spot));
     }
+    void Append(CPointResponse&& spot) {
+        items_.push_back(std::make_unique<CPointResponse>(std::move(spot)));
+    }
+    void Reserve(std::size_t count) { items_.reserve(count); }
     bool AddNew(CPoint point, double response, double firstValue = -DBL_MAX) {
         return AddUnique(CPointResponse(point, response, firstValue));
     }
@@ -113,6 +119,33 @@ class CSpotList {
 
   private:
     std::vector<std::unique_ptr<CPointResponse>> items_;
+};
+
+// Adds spots to a list by AddUnique's rule (a spot equal to one already in the
+// list is not added) and in the same order, but finds equal spots through a
+// hash of their fields: AddUnique searches the whole list per spot, which is
+// quadratic on the tens of thousands of spots of a full-field mammogram. The
+// list must not be changed by other means while the adder is in use.
+class CUniqueSpotAdder {
+  public:
+    // Indexes the spots already in list; expected is how many more may come.
+    explicit CUniqueSpotAdder(CSpotList& list, std::size_t expected = 0);
+    // True when the spot was appended.
+    bool Add(const CPointResponse& spot);
+    bool Add(CPointResponse&& spot);
+
+  private:
+    struct CSlot {
+        uint64_t hash = 0;
+        int32_t index = -1;  // into the list; -1 for an empty slot
+    };
+    // The slot holding a spot equal to spot, or the empty slot where it goes.
+    CSlot& Find(const CPointResponse& spot, uint64_t hash);
+    void Reserve(std::size_t count);
+
+    CSpotList& list_;
+    std::vector<CSlot> slots_;
+    std::size_t mask_ = 0;
 };
 
 }  // namespace vistrel

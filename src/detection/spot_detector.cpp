@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <new>
-#include <set>
-#include <tuple>
 
 #include "core/messages.h"
 #include "filters/convolution.h"
@@ -315,7 +313,7 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
     response = CResponseImage();
 
     auto spots = std::make_unique<CSpotList>();
-    std::set<std::tuple<int32_t, int32_t, double, std::vector<double>>> seen;
+    CUniqueSpotAdder unique(*spots, paths.size());
     for (int s = hMIN; s <= hMAX; ++s) {
         for (const CLogPath& path : paths) {
             const CPointResponse* best = path.BestEntry();
@@ -336,10 +334,8 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
             spot.Append(sdMin);
             spot.Append(means[std::size_t(s - hMIN)]);
             spot.Append(deviations[std::size_t(s - hMIN)]);
-            // Equal spots (paths merged into one point) are kept once; the set
-            // avoids the quadratic search of AddUnique on large lists.
-            if (seen.emplace(spot.x, spot.y, spot.response, spot.values).second)
-                spots->Append(spot);
+            // Equal spots (paths merged into one point) are kept once.
+            unique.Add(std::move(spot));
         }
     }
     log += "CandidateListSSS-Create seeds ";
@@ -460,7 +456,7 @@ std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, in
     response = CResponseImage();
 
     auto spots = std::make_unique<CSpotList>();
-    std::set<std::tuple<int32_t, int32_t, double, std::vector<double>>> seen;
+    CUniqueSpotAdder unique(*spots, paths.size());
     for (int s = hMIN; s <= hMAX; ++s)
         for (std::size_t p = 0; p < paths.size(); ++p) {
             const CPointResponse* best = paths[p].BestEntry();
@@ -471,8 +467,7 @@ std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, in
             const auto [mean, sd] = local[p][std::size_t(s - hMIN)];
             spot.Append(r > 0 ? r * r : (r < 0 ? -r * r : 0.0));
             for (double v : {mean, sd, mean, sd}) spot.Append(v);
-            if (seen.emplace(spot.x, spot.y, spot.response, spot.values).second)
-                spots->Append(spot);
+            unique.Add(std::move(spot));
         }
     log += "CandidateListSSS-Create seeds ";
     ticker.Stamp(log);
@@ -485,6 +480,8 @@ std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, in
 void SelectSpots(const CSpotList& spots, CSpotList& out, bool automatic, double threshold, int k,
                  int excludedScale) {
     out.ClearAll();
+    if (&out == &spots) return;
+    CUniqueSpotAdder unique(out, std::size_t(spots.Count()));
     for (int32_t i = 0; i < spots.Count(); ++i) {
         const CPointResponse& spot = spots[i];
         const double scale = spot.values.empty() ? 0.0 : spot.values[0];
@@ -493,7 +490,7 @@ void SelectSpots(const CSpotList& spots, CSpotList& out, bool automatic, double 
         const double limit =
             automatic ? SpotValue(spot, kSpotMeanMin) + threshold * SpotValue(spot, kSpotStdDevMin)
                       : threshold;
-        if (v >= limit) out.AddUnique(spot);
+        if (v >= limit) unique.Add(spot);
     }
 }
 

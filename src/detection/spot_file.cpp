@@ -105,6 +105,7 @@ int LoadSpots(const std::string& path, CSpotList& spots, CPoint offset, int32_t 
     std::istringstream in(text);
     std::string line;
     int added = 0;
+    CUniqueSpotAdder unique(spots);
     while (std::getline(in, line)) {
         std::size_t pos = 0;
         const double x = Field(line, pos, '(', ',');
@@ -124,7 +125,7 @@ int LoadSpots(const std::string& path, CSpotList& spots, CPoint offset, int32_t 
             if (v == -DBL_MAX) break;
             spot.Append(v);
         }
-        added += spots.AddUnique(spot) ? 1 : 0;
+        added += unique.Add(std::move(spot)) ? 1 : 0;
     }
     return added;
 }
@@ -189,7 +190,7 @@ std::unique_ptr<CMImage> ClusterAreaImage(const CMImageBase& image, const CClust
 
 std::unique_ptr<CMImage> ShowSpots(const CMImage& image, const CSpotList& selected,
                                    const CSpotList& inClusters, const CClusters& clusters,
-                                   bool onImage, ESpotShow what, ESpotMark shape) {
+                                   bool onImage, ESpotShow what, ESpotMark shape, bool outlined) {
     if (!image.IsValid()) return nullptr;
     std::unique_ptr<CMImage> marks;
     const CSpotList none;
@@ -209,9 +210,27 @@ std::unique_ptr<CMImage> ShowSpots(const CMImage& image, const CSpotList& select
     }
     if (!marks || !onImage) return marks;
     auto result = std::make_unique<CMImage>(image);
-    for (int32_t y = 0; y < image.height; ++y)
-        for (int32_t x = 0; x < image.width; ++x)
-            if (marks->GetPixel(x, y) != 0) result->SetPixel(x, y, image.maxValue);
+    // Marks are sparse: whole zero bytes of the packed mark rows are passed over.
+    const int32_t perByte = marks->depth < 8 ? 8 / marks->depth : 0;
+    const int32_t w = image.width, h = image.height;
+    auto marked = [&](int32_t x, int32_t y) { return marks->GetPixel(x, y) != 0; };
+    for (int32_t y = 0; y < h; ++y) {
+        const uint8_t* row = marks->Row(y);
+        const int32_t step = perByte ? perByte : w;
+        for (int32_t first = 0; first < w; first += step) {
+            if (perByte && row[first / perByte] == 0) continue;
+            for (int32_t x = first; x < std::min(w, first + step); ++x) {
+                if (!marked(x, y)) continue;
+                result->SetPixel(x, y, image.maxValue);
+                if (!outlined) continue;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        if ((dx || dy) && x + dx >= 0 && y + dy >= 0 && x + dx < w && y + dy < h &&
+                            !marked(x + dx, y + dy))
+                            result->SetPixel(x + dx, y + dy, 0);
+            }
+        }
+    }
     result->InvalidateHistogram();
     return result;
 }

@@ -50,9 +50,12 @@ std::unique_ptr<CMImage> SpotMarkImage(const CMImageBase& image, const CSpotList
 // 4-bit cluster rectangles, largest first: borders 7, insides 15.
 std::unique_ptr<CMImage> ClusterAreaImage(const CMImageBase& image, const CClusters& clusters);
 // The picture shown for a choice: marks (or cluster areas) alone, or burnt into
-// a copy of the image at its maxValue when onImage is set.
+// a copy of the image at its maxValue when onImage is set. With outlined (and
+// onImage) the unmarked pixels touching a mark are set to 0 as well, so that
+// marks stay visible on bright, dense tissue.
 std::unique_ptr<CMImage> ShowSpots(const CMImage& image, const CSpotList& selected,
                                    const CSpotList& inClusters, const CClusters& clusters,
-                                   bool onImage, ESpotShow what, ESpotMark shape);
+                                   bool onImage, ESpotShow what, ESpotMark shape,
+                                   bool outlined = false);
 
 }  // namespace vistrel

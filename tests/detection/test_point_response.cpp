@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+
 namespace vistrel {
 namespace {
 
@@ -87,6 +90,80 @@ TEST(SpotList, Helpers) {
     EXPECT_EQ(crop[0].y, 0);
     crop.ClearAll();
     EXPECT_EQ(crop.Count(), 0);
+}
+
+// The hashed adder against the linear AddUnique it replaces on large lists:
+// the same spots, in the same order, and the same answers.
+void ExpectSameAsAddUnique(const CSpotList& start, const std::vector<CPointResponse>& incoming,
+                           const char* name) {
+    CSpotList reference(start), hashed(start);
+    CUniqueSpotAdder adder(hashed, incoming.size() / 4);  // too small: it must grow
+    for (std::size_t i = 0; i < incoming.size(); ++i)
+        ASSERT_EQ(adder.Add(incoming[i]), reference.AddUnique(incoming[i])) << name << " #" << i;
+    ASSERT_EQ(hashed.Count(), reference.Count()) << name;
+    for (int32_t i = 0; i < reference.Count(); ++i) {
+        // Bitwise, so that a -0.0 kept in place of the first 0.0 would show.
+        const CPointResponse &a = hashed[i], &b = reference[i];
+        EXPECT_TRUE(a.x == b.x && a.y == b.y && a.values.size() == b.values.size())
+            << name << " #" << i;
+        EXPECT_EQ(std::signbit(a.response), std::signbit(b.response)) << name << " #" << i;
+        for (std::size_t k = 0; k < std::min(a.values.size(), b.values.size()); ++k)
+            EXPECT_EQ(std::signbit(a.values[k]), std::signbit(b.values[k])) << name << " #" << i;
+    }
+}
+
+CPointResponse Spot(int32_t x, int32_t y, double response, std::vector<double> values) {
+    CPointResponse s({x, y}, response);
+    s.values = std::move(values);
+    return s;
+}
+
+TEST(UniqueSpotAdder, KeepsTheRuleAndTheOrderOfAddUnique) {
+    const double nan = std::nan("");
+    const CPointResponse base = Spot(4, 7, 12.5, {3, 12.5, 156.25, 1, 2, 3, 4});
+    auto with = [&](auto change) {
+        CPointResponse s = base;
+        change(s);
+        return s;
+    };
+    const struct {
+        const char* name;
+        std::vector<CPointResponse> start, incoming;
+    } cases[] = {
+        {"repeats", {}, {base, base, base}},
+        // Each differs from base in one field only: all are kept.
+        {"one field apart",
+         {},
+         {base, with([](auto& s) { s.x = 5; }), with([](auto& s) { s.y = 8; }),
+          with([](auto& s) { s.response = 12.25; }), with([](auto& s) { s.values[6] = 5; }),
+          with([](auto& s) { s.values.pop_back(); }), with([](auto& s) { s.values.clear(); }),
+          with([](auto& s) { std::swap(s.x, s.y); }), base}},
+        // -0.0 equals 0.0: the first one stays.
+        {"signed zeros",
+         {},
+         {Spot(1, 1, 0.0, {3, 0.0}), Spot(1, 1, -0.0, {3, -0.0}), Spot(1, 1, -0.0, {3, 0.0})}},
+        // A NaN equals nothing, not even itself: every copy is appended.
+        {"not a number",
+         {},
+         {Spot(1, 1, nan, {3}), Spot(1, 1, nan, {3}), Spot(1, 1, 2, {nan}), Spot(1, 1, 2, {nan})}},
+        // The spots already in the list count, duplicates among them included.
+        {"non-empty list",
+         {base, base, Spot(0, 0, 1, {})},
+         {Spot(0, 0, 1, {}), base, Spot(0, 0, 2, {})}},
+    };
+    for (const auto& c : cases) {
+        CSpotList start;
+        for (const CPointResponse& s : c.start) start.Append(s);
+        ExpectSameAsAddUnique(start, c.incoming, c.name);
+    }
+
+    // Many spots on few points with few values: collisions, growth and repeats.
+    std::mt19937 rng(11);
+    std::vector<CPointResponse> many;
+    for (int i = 0; i < 6000; ++i)
+        many.push_back(Spot(int32_t(rng() % 20), int32_t(rng() % 20), double(rng() % 4),
+                            {double(rng() % 3), double(rng() % 2)}));
+    ExpectSameAsAddUnique({}, many, "many");
 }
 
 }  // namespace

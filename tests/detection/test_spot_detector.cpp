@@ -472,6 +472,19 @@ TEST(SelectSpots, ManualAutomaticAndExcludedScale) {
     EXPECT_EQ(out.Count(), 2);
     SelectSpots(spots, out, false, 21, 0, -1);  // value 0 is the scale
     EXPECT_EQ(out.Count(), 0);
+
+    // A list holding equal spots yields each passing one once, in list order.
+    CSpotList repeated;
+    for (int i : {2, 0, 2, 1, 0}) repeated.Append(spots[i]);
+    SelectSpots(repeated, out, false, 20, -1, -1);
+    ASSERT_EQ(out.Count(), 3);
+    EXPECT_EQ(out[0].x, 2);
+    EXPECT_EQ(out[1].x, 0);
+    EXPECT_EQ(out[2].x, 1);
+    // The previous selection is cleared, not added to.
+    SelectSpots(repeated, out, false, 40, -1, -1);
+    ASSERT_EQ(out.Count(), 1);
+    EXPECT_EQ(out[0].x, 0);
 }
 
 }  // namespace

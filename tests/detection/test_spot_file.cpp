@@ -88,6 +88,25 @@ TEST(SpotFile, MalformedLinesAreSkipped) {
     fs::remove(path);
 }
 
+TEST(SpotFile, RepeatedSpotsAreAddedOnce) {
+    const fs::path path = fs::temp_directory_path() / "vistrel_spots_repeated.cnd";
+    {
+        std::ofstream out(path);
+        out << "(7, 8) 3.5 4 3.5 9.25 \n(1, 2) 2.0 3 2.0 \n(7, 8) 3.5 4 3.5 9.25 \n"
+               "(7, 8) 3.5 4 3.5 9.5 \n";
+    }
+    // The list's own spots count as well: (1, 2) is there already.
+    CSpotList spots;
+    CPointResponse present({1, 2}, 2.0, 3);
+    present.Append(2.0);
+    spots.Append(present);
+    EXPECT_EQ(LoadSpots(path.string(), spots, {0, 0}, 20, 20), 2);
+    ASSERT_EQ(spots.Count(), 3);
+    EXPECT_EQ(spots[1].values, (std::vector<double>{4, 3.5, 9.25}));
+    EXPECT_EQ(spots[2].values, (std::vector<double>{4, 3.5, 9.5}));
+    fs::remove(path);
+}
+
 TEST(SpotMarks, Shapes) {
     const CMImage image = Zeroed(20, 20, 8);
     CSpotList spots;
@@ -114,6 +133,50 @@ TEST(SpotMarks, Shapes) {
             EXPECT_EQ(count, c.marked);
         }
     }
+}
+
+// Marks burnt into a bright 12-bit image: marked pixels at maxValue and, when
+// outlined, the unmarked pixels touching them at 0; the rest untouched.
+TEST(ShowSpots, MarksOnTheImageAndTheirOutline) {
+    CMImage image(21, 13, 12);  // odd width: a 1-bit mark row ends inside a byte
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) image.SetPixel(x, y, 3000 + x);
+    CSpotList spots;
+    spots.Append(Spot(0, 0, 1, 3));   // crosses clipped by the corner
+    spots.Append(Spot(20, 6, 1, 3));  // on the last column
+    spots.Append(Spot(10, 6, 1, 3));  // inside
+    spots.Append(Spot(11, 6, 1, 3));  // overlapping it: the shared edge stays marked
+    const CSpotList none;
+    const CClusters noClusters;
+    auto marks = SpotMarkImage(image, spots, ESpotMark::kCrosses);
+    ASSERT_TRUE(marks);
+    for (const bool outlined : {false, true}) {
+        auto shown = ShowSpots(image, spots, none, noClusters, true, ESpotShow::kSpots,
+                               ESpotMark::kCrosses, outlined);
+        ASSERT_TRUE(shown);
+        ASSERT_EQ(shown->depth, 12);
+        int outline = 0;
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x) {
+                bool touches = false;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) touches |= marks->GetPixel(x + dx, y + dy);
+                const int expected = marks->GetPixel(x, y) ? 4095
+                                     : outlined && touches ? 0
+                                                           : 3000 + x;
+                outline += expected == 0;
+                ASSERT_EQ(shown->GetPixel(x, y), expected)
+                    << x << "," << y << (outlined ? " outlined" : "");
+            }
+        // Corner: its 2x2 in a 3x3; last column: its 2x3 in a 3x5 (the image
+        // ends); the pair: its 4x3 in a 6x5.
+        EXPECT_EQ(outline, outlined ? (9 - 4) + (15 - 6) + (30 - 12) : 0);
+    }
+    // Without the image the marks come alone, whatever outlined says.
+    auto alone = ShowSpots(image, spots, none, noClusters, false, ESpotShow::kSpots,
+                           ESpotMark::kCrosses, true);
+    ASSERT_TRUE(alone);
+    EXPECT_EQ(alone->depth, 1);
 }
 
 TEST(ClusterAreas, LargestFirstSmallerOnTop) {
