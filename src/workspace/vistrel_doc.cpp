@@ -104,6 +104,35 @@ std::string ProcessedCompanionParentPath(const std::string& path) {
     return (parent / (title + ".kontrast6." + ext)).string();
 }
 
+CWindowRange StartingWindow(const CWindowRange& wanted, CMImage& image) {
+    int32_t minV = 0, maxV = 0;
+    TrueValueRange(image, minV, maxV);
+    if (std::max(wanted.low, minV) < std::min(wanted.high, maxV)) {
+        CWindowRange window = wanted;
+        ClampWindowOnLoad(window, minV, maxV);
+        return window;
+    }
+    int32_t lowest = 0, highest = 0;
+    image.GetValueRange(lowest, highest);
+    if (lowest < highest && lowest >= minV && highest <= maxV) return {lowest, highest};
+    return {minV, maxV};
+}
+
+CWindowRange BitWindowAsValueWindow(const CMImage& image, int shift, int bits) {
+    int32_t minV = 0, maxV = 0;
+    TrueValueRange(image, minV, maxV);
+    // The renderer shows the top eight bits of a window that reaches past the depth.
+    if (image.depth < shift + bits) {
+        bits = std::min<int>(8, image.depth);
+        shift = image.depth - bits;
+    }
+    const int top = std::clamp(shift + bits, 1, 16);
+    const int32_t stored = std::min<int32_t>((int32_t{1} << top) - 1, image.maxValue);
+    CWindowRange window{minV, stored - image.valueOffset};
+    window.high = std::clamp(window.high, window.low, maxV);
+    return window;
+}
+
 CVistrelDoc::CVistrelDoc(CVistrelApp& app, int number) : number(number), app_(app) {}
 
 CVistrelDoc::~CVistrelDoc() = default;
@@ -139,10 +168,7 @@ bool CVistrelDoc::OnOpenDocument(const std::string& path) {
     regions.RemoveInvalid();
     rosRegions.RemoveInvalid();
 
-    CWindowRange window = app_.currentWindow;
-    int32_t minV = 0, maxV = 0;
-    TrueValueRange(image, minV, maxV);
-    ClampWindowOnLoad(window, minV, maxV);
+    const CWindowRange window = StartingWindow(app_.currentWindow, image);
     windowLow = window.low;
     windowHigh = window.high;
 
@@ -314,10 +340,7 @@ CVistrelDoc* CVistrelDoc::OpenImageInNewWindow(std::unique_ptr<CMImage> newImage
     doc->description = description;
     doc->autoFlipped = autoFlipped;
     DeriveDisplayBits(doc->image.depth, doc->displayShift, doc->displayDepth);
-    CWindowRange window{windowLow, windowHigh};
-    int32_t minV = 0, maxV = 0;
-    TrueValueRange(doc->image, minV, maxV);
-    ClampWindowOnLoad(window, minV, maxV);
+    const CWindowRange window = StartingWindow({windowLow, windowHigh}, doc->image);
     doc->windowLow = window.low;
     doc->windowHigh = window.high;
 
@@ -841,6 +864,12 @@ void CVistrelDoc::GetWindowValues(int32_t& low, int32_t& high, int32_t& minV, in
     TrueValueRange(image, minV, maxV);
     low = (windowLow < minV || windowLow > maxV) ? minV : windowLow;
     high = (windowHigh < minV || windowHigh > maxV) ? maxV : windowHigh;
+}
+
+void CVistrelDoc::BeginWindowDrag(bool valueWindowShown) {
+    if (valueWindowShown || !image.IsValid()) return;
+    const CWindowRange window = BitWindowAsValueWindow(image, displayShift, displayDepth);
+    SetWindowValues(window.low, window.high);
 }
 
 void CVistrelDoc::SetDisplayEnhancement(int32_t newContrast, int32_t newBrightness, float newGamma,

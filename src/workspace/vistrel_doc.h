@@ -52,6 +52,19 @@ std::string MakeDocumentTitle(const std::string& fileName, float zoom, int numbe
 std::string ProcessedCompanionPath(const std::string& path);
 std::string ProcessedCompanionParentPath(const std::string& path);
 
+// The window a document starts with when it is given `wanted` (the
+// application's window at opening, the source document's for a result): the
+// load clamp of `wanted`, unless `wanted` does not overlap the image's value
+// range, where that clamp would collapse to one grey level and black out the
+// picture; then the range the image's samples occupy (the whole value range
+// for a constant image).
+CWindowRange StartingWindow(const CWindowRange& wanted, CMImage& image);
+
+// The value window that shows what the bit window (shift, bits) shows: from
+// the lowest value to the top of the displayed bits (the first period of a
+// wrapping window), in true values and inside the image's range.
+CWindowRange BitWindowAsValueWindow(const CMImage& image, int shift, int bits);
+
 class CVistrelDoc : public QObject {
     Q_OBJECT
   public:
@@ -207,6 +220,10 @@ class CVistrelDoc : public QObject {
     int SetWindowValues(int32_t low, int32_t high);
     // The value window and the image's true-value range.
     void GetWindowValues(int32_t& low, int32_t& high, int32_t& minV, int32_t& maxV) const;
+    // A Win/Lev drag starts from the window on screen: while the bit window is
+    // shown (valueWindowShown false) the value window becomes the one that
+    // shows the same picture, so the switch to the value window does not jump.
+    void BeginWindowDrag(bool valueWindowShown);
     // Display-only contrast, brightness and gamma.
     void SetDisplayEnhancement(int32_t contrast, int32_t brightness, float gamma, bool repaint);
 
