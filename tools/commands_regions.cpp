@@ -37,13 +37,16 @@ const char* const kOverlayHelp =
     "\n"
     "Reads an OVERLAY annotation file and prints its contents:\n"
     "  subtlety, description (the lines that are not outlines or headers),\n"
-    "  ros: [{diagnosis, start, chain, bounds, pixels}],\n"
+    "  ros: [{diagnosis, lesion, start, chain, bounds, pixels}],\n"
     "  regions: [{type, diagnosis, cluster, scale, response, energy, mean, x, y,\n"
     "            start, chain, bounds, pixels}]\n"
     "Diagnoses: 0 benign, 1 malignant, 2 false. Types: o object,\n"
     "m microcalcification, c cluster outline, f fibre, p point, t tumour,\n"
     "d distortion. Cluster: k for a member of cluster k, 1000 + k for its\n"
-    "outline, 0 for none. Coordinates are those written in the file.\n";
+    "outline, 0 for none. lesion: the file's lines that describe the ROS (its\n"
+    "PATHOLOGY line or abnormality block, then BOUNDARY or CORE), one per line.\n"
+    "Coordinates are those written in the file. A file holding NUL bytes is not\n"
+    "text and is refused.\n";
 
 namespace {
 
@@ -149,8 +152,9 @@ int RunOverlay(const CommandArgs& words) {
     std::string description;
     int16_t subtlety = 0;
     CRegions regions, ros;
-    if (!ReadOverlay(path, placement, description, subtlety, regions, ros))
-        throw CFailure(path + ": cannot read the file");
+    std::string failure;
+    if (!ReadOverlay(path, placement, description, subtlety, regions, ros, &failure))
+        throw CFailure(path + ": " + failure);
 
     CJsonWriter json;
     json.BeginObject()
@@ -159,7 +163,9 @@ int RunOverlay(const CommandArgs& words) {
     json.Key("ros").BeginArray();
     for (int32_t i = 0; i < ros.Count(); ++i) {
         const CRegion& r = *ros.At(i);
-        json.BeginObject().Field("diagnosis", static_cast<int32_t>(r.diagnosis));
+        json.BeginObject()
+            .Field("diagnosis", static_cast<int32_t>(r.diagnosis))
+            .Field("lesion", r.lesionLines);
         OutlineFields(json, r);
         json.EndObject();
     }

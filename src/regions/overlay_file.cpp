@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/atomic_file.h"
 #include "core/messages.h"
@@ -159,13 +161,116 @@ std::string TypeKeyword(char type) {
     }
 }
 
-void AppendDescriptionLine(std::string& description, std::string_view line) {
+std::string WithoutLineBreaks(std::string_view line) {
     std::string clean;
     for (char c : line)
         if (c != '\r' && c != '\n') clean.push_back(c);
+    return clean;
+}
+
+void AppendDescriptionLine(std::string& description, std::string_view line) {
+    const std::string clean = WithoutLineBreaks(line);
     if (clean.empty()) return;
     description += clean;
     description += "\r\n";
+}
+
+bool StartsWith(std::string_view line, std::string_view word) {
+    return line.substr(0, word.size()) == word;
+}
+
+// The lines just before a "BOUNDARY" or "CORE" line that describe the lesion
+// whose outline follows: a PATHOLOGY line, or an abnormality block of the
+// screening-database layout ("ABNORMALITY n" with its LESION_TYPE,
+// ASSESSMENT, SUBTLETY, PATHOLOGY and TOTAL_OUTLINES lines). They belong to
+// the outline only when they lead straight to it; anything else in between
+// makes them description again, in their place, as they always were.
+class CLesionBlock {
+  public:
+    // An uninterpreted line: joins the block, or is description (after the
+    // pending block, which it ends).
+    void Take(std::string_view line, std::string& description) {
+        std::string clean = WithoutLineBreaks(line);
+        if (clean.empty()) return;
+        if (StartsWith(clean, "ABNORMALITY ")) {
+            Flush(description);
+            abnormality_ = true;
+        } else if (abnormality_ && IsAbnormalityLine(clean)) {
+        } else if (Has(clean, "PATHOLOGY")) {
+            Flush(description);
+        } else {
+            Flush(description);
+            AppendDescriptionLine(description, clean);
+            return;
+        }
+        lines_ += clean;
+        lines_ += '\n';
+    }
+    // The pending lines, which now belong to an outline.
+    std::string Release() {
+        abnormality_ = false;
+        return std::exchange(lines_, {});
+    }
+    void Flush(std::string& description) {
+        std::string_view rest = lines_;
+        while (!rest.empty()) {
+            const size_t end = rest.find('\n');
+            AppendDescriptionLine(description, rest.substr(0, end));
+            rest.remove_prefix(end + 1);
+        }
+        Release();
+    }
+
+  private:
+    static bool IsAbnormalityLine(std::string_view line) {
+        for (std::string_view key : {"LESION_TYPE", "ASSESSMENT", "SUBTLETY", "TOTAL_OUTLINES"})
+            if (StartsWith(line, key)) return true;
+        return Has(line, "PATHOLOGY");
+    }
+
+    std::string lines_;
+    bool abnormality_ = false;
+};
+
+const char* PathologyLine(int16_t diagnosis) {
+    return diagnosis == 0   ? "PATHOLOGY BENIGN"
+           : diagnosis == 1 ? "PATHOLOGY MALIGNANT"
+                            : "PATHOLOGY -";
+}
+
+// The lines written before a ROS outline. An outline drawn here gets its
+// pathology and "BOUNDARY". One read from a file gets its own lesion lines
+// back, with every PATHOLOGY line that no longer states its diagnosis
+// replaced, and one added when none does: a reader would otherwise take the
+// pathology of whatever precedes the block. The one exception is a CORE
+// outline that directly follows an outline of the same pathology, which a
+// reader gives that pathology, as its file had it. `previousDiagnosis` is the
+// diagnosis of the ROS written just before (-1 when none).
+std::string RosLeadLines(const CRegion& ros, int16_t previousDiagnosis) {
+    const std::string pathology = PathologyLine(ros.diagnosis);
+    std::vector<std::string> lines;
+    std::string_view rest = ros.lesionLines;
+    while (!rest.empty()) {
+        const size_t end = rest.find('\n');
+        lines.emplace_back(rest.substr(0, end));
+        if (end == std::string_view::npos) break;
+        rest.remove_prefix(end + 1);
+    }
+    if (lines.empty() || (lines.back() != "BOUNDARY" && lines.back() != "CORE"))
+        return pathology + "\nBOUNDARY\n";
+    const std::string keyword = lines.back();
+    lines.pop_back();
+    bool stated = false;
+    for (std::string& line : lines) {
+        if (!Has(line, "PATHOLOGY")) continue;
+        if (DiagnosisOf(line) != ros.diagnosis) line = pathology;
+        stated = true;
+    }
+    const bool inherited = keyword == "CORE" && lines.empty() && previousDiagnosis == ros.diagnosis;
+    if (!stated && !inherited) lines.push_back(pathology);
+    std::string text;
+    for (const std::string& line : lines) text += line + '\n';
+    return text + keyword + '\n';
 }
 
 }  // namespace
@@ -187,9 +292,17 @@ std::string OverlayRegionHeader(const CRegion& region) {
 }
 
 bool ReadOverlay(const std::string& path, const COverlayPlacement& placement,
-                 std::string& description, int16_t& subtlety, CRegions& regions, CRegions& ros) {
+                 std::string& description, int16_t& subtlety, CRegions& regions, CRegions& ros,
+                 std::string* failure) {
+    const auto fail = [failure](const char* reason) {
+        if (failure) *failure = reason;
+        return false;
+    };
     std::string bytes;
-    if (path.empty() || !ReadWholeFile(path, bytes)) return false;
+    if (path.empty() || !ReadWholeFile(path, bytes)) return fail("cannot read the file");
+    // A picture or any other binary file saved under the companion name must
+    // not turn into description lines.
+    if (bytes.find('\0') != std::string::npos) return fail("not a text file (it holds NUL bytes)");
 
     CRegions readRegions, readRos;
     int16_t pendingPathology = 1;
@@ -199,6 +312,8 @@ bool ReadOverlay(const std::string& path, const COverlayPlacement& placement,
     // Pathology of the ROS outline on the previous line, for a CORE outline
     // that follows it (-1 when the previous line was something else).
     int16_t previousOutlinePathology = -1;
+    CLesionBlock block;
+    std::string rosKeyword;
 
     size_t begin = 0;
     while (begin <= bytes.size()) {
@@ -217,7 +332,10 @@ bool ReadOverlay(const std::string& path, const COverlayPlacement& placement,
             CRegion r = ParseOutline(line);
             if (r.IsValid()) {
                 r.diagnosis = pendingPathology;
+                r.lesionLines = block.Release() + rosKeyword + '\n';
                 readRos.Add(r);
+            } else {
+                block.Flush(description);
             }
             previousOutlinePathology = pendingPathology;
             pendingPathology = 1;
@@ -228,6 +346,7 @@ bool ReadOverlay(const std::string& path, const COverlayPlacement& placement,
             regionPending = false;
             CRegion r = ParseOutline(line);
             if (r.IsValid()) {
+                block.Flush(description);
                 r.type = header.type;
                 r.diagnosis = header.diagnosis;
                 r.clusterNumber = header.clusterNumber;
@@ -238,12 +357,13 @@ bool ReadOverlay(const std::string& path, const COverlayPlacement& placement,
             // No outline followed: the header was an ordinary line that merely
             // contained a keyword ("DISTRIBUTION REGIONAL",
             // "ARCHITECTURAL_DISTORTION"); keep it and read this line afresh.
-            AppendDescriptionLine(description, header.line);
+            block.Take(header.line, description);
         }
         if (line == "BOUNDARY" || line == "CORE") {
             // A CORE outline belongs to the lesion whose boundary precedes it.
             if (line == "CORE" && outlinePathologyBefore >= 0)
                 pendingPathology = outlinePathologyBefore;
+            rosKeyword = std::string(line);
             expectRos = true;
             continue;
         }
@@ -261,9 +381,10 @@ bool ReadOverlay(const std::string& path, const COverlayPlacement& placement,
             continue;
         }
         if (Has(line, "PATHOLOGY")) pendingPathology = DiagnosisOf(line);
-        AppendDescriptionLine(description, line);
+        block.Take(line, description);
     }
-    if (regionPending) AppendDescriptionLine(description, header.line);
+    if (regionPending) block.Take(header.line, description);
+    block.Flush(description);
 
     // File coordinates are those of the unmirrored source image: mirror them
     // into the mirrored source first (about the source width), then cut out the
@@ -316,15 +437,14 @@ COverlayWriteResult WriteOverlay(const std::string& path, const std::string& des
     for (char c : description)
         if (c != '\r') text.push_back(c);
     if (!text.empty() && text.back() != '\n') text.push_back('\n');
+    int16_t previousDiagnosis = -1;
     for (int32_t i = 0; i < outRos.Count(); ++i) {
         const CRegion& r = *outRos.At(i);
         const std::string outline = r.ToText(true);
         if (outline.empty()) continue;
-        text += r.diagnosis == 0   ? "PATHOLOGY BENIGN\n"
-                : r.diagnosis == 1 ? "PATHOLOGY MALIGNANT\n"
-                                   : "PATHOLOGY -\n";
-        text += "BOUNDARY\n";
+        text += RosLeadLines(r, previousDiagnosis);
         text += outline + "#\n";
+        previousDiagnosis = r.diagnosis;
     }
     for (int32_t i = 0; i < outRegions.Count(); ++i) {
         const CRegion& r = *outRegions.At(i);

@@ -35,11 +35,18 @@ inline constexpr const char* kOverlayCoordinateQuestion =
 // "SUBTLETY" line. File coordinates are source-image coordinates: outlines
 // that do not fit the document's image are dropped and the others are moved
 // into the document's coordinates (and mirrored when the image was mirrored at
-// opening). False when the file cannot be read.
+// opening). The PATHOLOGY line or abnormality block that leads straight to a
+// ROS outline is kept with that ROS (`lesionLines`), not in the description,
+// so that writing the file back reproduces it. False, with the reason in
+// `failure` when given, when the file cannot be read or is not text (holds NUL
+// bytes); nothing is changed then.
 bool ReadOverlay(const std::string& path, const COverlayPlacement& placement,
-                 std::string& description, int16_t& subtlety, CRegions& regions, CRegions& ros);
+                 std::string& description, int16_t& subtlety, CRegions& regions, CRegions& ros,
+                 std::string* failure = nullptr);
 
-// Writes an OVERLAY file atomically. Outlines go out in source-image
+// Writes an OVERLAY file atomically. A ROS read from a file is written with
+// its own lesion lines (a PATHOLOGY line stating its current diagnosis among
+// them); any other ROS with "PATHOLOGY ..." and "BOUNDARY". Outlines go out in source-image
 // coordinates unless `currentCoordinates` is set; with `interactive` and a
 // non-zero origin the user is asked which to use. Outlines of a mirrored image
 // are mirrored back. Nothing is written when the description and both

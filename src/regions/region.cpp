@@ -155,6 +155,7 @@ void CRegion::CopyAttributesFrom(const CRegion& other) {
     scale = other.scale;
     spotX = other.spotX;
     spotY = other.spotY;
+    lesionLines = other.lesionLines;
 }
 
 void CRegion::InvalidateCaches() {

@@ -82,7 +82,8 @@ class CRegion {
     std::string ToText(bool blankForm = true) const;
     // " scale=%d response=%.4lf energy=%.4lf mean=%.4lf x=%d y=%d \n"
     std::string SpotText() const;
-    // Copies diagnosis, network diagnosis, cluster, type and spot attributes.
+    // Copies diagnosis, network diagnosis, cluster, type, spot attributes and
+    // lesion lines.
     void CopyAttributesFrom(const CRegion& other);
 
     int32_t StartX() const { return startX_; }
@@ -113,6 +114,13 @@ class CRegion {
     int32_t scale = 0;
     int32_t spotX = 0;
     int32_t spotY = 0;
+    // The annotation file's lines that described this outline's lesion (its
+    // pathology, or a whole abnormality block), ending with the "BOUNDARY" or
+    // "CORE" line that introduced the outline; each line ends with '\n'. They
+    // travel with the outline so that saving writes them back in place
+    // instead of leaving copies in the description. Empty for outlines drawn
+    // here.
+    std::string lesionLines;
 
   private:
     // Per-row view of the outline that makes Contains logarithmic: the sorted

@@ -205,12 +205,16 @@ TEST_F(OverlayFile, RoundTripKeepsOutlinesDiagnosesTypesClustersAndAttributes) {
     int16_t subtlety = 0;
     ASSERT_TRUE(ReadOverlay(path, Plain(400, 300), description, subtlety, readRegions, readRos));
     EXPECT_EQ(subtlety, 4);
-    EXPECT_EQ(description,
-              "Case A\r\nSUBTLETY 4\r\nPATHOLOGY BENIGN\r\nPATHOLOGY MALIGNANT\r\nPATHOLOGY -\r\n");
+    // Each ROS's PATHOLOGY line stays with that ROS, out of the description.
+    EXPECT_EQ(description, "Case A\r\nSUBTLETY 4\r\n");
+    const char* const lesionLines[] = {"PATHOLOGY BENIGN\nBOUNDARY\n",
+                                       "PATHOLOGY MALIGNANT\nBOUNDARY\n",
+                                       "PATHOLOGY -\nBOUNDARY\n"};
     ASSERT_EQ(readRos.Count(), 3);
     for (int i = 0; i < 3; ++i) {
         EXPECT_TRUE(readRos.At(i)->IsEqual(*ros.At(i))) << "ROS " << i;
         EXPECT_EQ(readRos.At(i)->diagnosis, pathologies[i]) << "ROS " << i;
+        EXPECT_EQ(readRos.At(i)->lesionLines, lesionLines[i]) << "ROS " << i;
     }
     ASSERT_EQ(readRegions.Count(), n);
     for (int i = 0; i < n; ++i) {
@@ -252,7 +256,10 @@ TEST_F(OverlayFile, PathologyBoundaryAndCoreRules) {
     }
     EXPECT_EQ(regions.Count(), 0);
     EXPECT_EQ(subtlety, -5) << "no SUBTLETY line";
-    EXPECT_EQ(description, "PATHOLOGY -\r\nPATHOLOGY BENIGN\r\n");
+    // Every PATHOLOGY line leads straight to its outline: none is description.
+    EXPECT_EQ(description, "");
+    EXPECT_EQ(ros.At(1)->lesionLines, "PATHOLOGY -\nCORE\n");
+    EXPECT_EQ(ros.At(2)->lesionLines, "PATHOLOGY BENIGN\nBOUNDARY\n");
 }
 
 TEST_F(OverlayFile, LaterHeaderWinsAndHeadersWithoutOutlineStayDescription) {
@@ -422,14 +429,19 @@ TEST_F(OverlayFile, DdsmStyleFile) {
     EXPECT_EQ(ros.At(2)->StartX(), 801);
     EXPECT_EQ(ros.At(2)->diagnosis, 0);
     EXPECT_TRUE(ros.At(2)->LiesInside(*ros.At(1)));
-    EXPECT_EQ(description,
-              "TOTAL_ABNORMALITIES 2\r\nABNORMALITY 1\r\n"
-              "LESION_TYPE CALCIFICATION TYPE PLEOMORPHIC DISTRIBUTION REGIONAL\r\n"
-              "ASSESSMENT 4\r\nSUBTLETY 3\r\nPATHOLOGY MALIGNANT\r\nTOTAL_OUTLINES 1\r\n"
-              "ABNORMALITY 2\r\n"
-              "LESION_TYPE MASS SHAPE ARCHITECTURAL_DISTORTION MARGINS SPICULATED\r\n"
-              "ASSESSMENT 3\r\nSUBTLETY 2\r\nPATHOLOGY BENIGN_WITHOUT_CALLBACK\r\n"
-              "TOTAL_OUTLINES 2\r\n");
+    // Each abnormality block describes the outline it leads to and stays with
+    // it; the keyword lines inside ("REGIONAL", "DISTORTION") are no headers.
+    EXPECT_EQ(description, "TOTAL_ABNORMALITIES 2\r\n");
+    EXPECT_EQ(ros.At(0)->lesionLines,
+              "ABNORMALITY 1\n"
+              "LESION_TYPE CALCIFICATION TYPE PLEOMORPHIC DISTRIBUTION REGIONAL\n"
+              "ASSESSMENT 4\nSUBTLETY 3\nPATHOLOGY MALIGNANT\nTOTAL_OUTLINES 1\nBOUNDARY\n");
+    EXPECT_EQ(ros.At(1)->lesionLines,
+              "ABNORMALITY 2\n"
+              "LESION_TYPE MASS SHAPE ARCHITECTURAL_DISTORTION MARGINS SPICULATED\n"
+              "ASSESSMENT 3\nSUBTLETY 2\nPATHOLOGY BENIGN_WITHOUT_CALLBACK\nTOTAL_OUTLINES 2\n"
+              "BOUNDARY\n");
+    EXPECT_EQ(ros.At(2)->lesionLines, "CORE\n");
 }
 
 TEST_F(OverlayFile, OutlinesOutsideTheImageAreDropped) {
@@ -608,4 +620,334 @@ TEST_F(OverlayFile, FailuresAreReported) {
     EXPECT_EQ(description, "kept");
     EXPECT_EQ(subtlety, 7);
     EXPECT_EQ(regions.Count(), 1);
+}
+
+namespace {
+
+// A truth file of the screening database: a calcification cluster, and a
+// mass with its core outline. Codes are separated by blanks, as there.
+const char* const kScreeningFile =
+    "TOTAL_ABNORMALITIES 2\r\n"
+    "ABNORMALITY 1\r\n"
+    "LESION_TYPE CALCIFICATION TYPE PLEOMORPHIC DISTRIBUTION CLUSTERED\r\n"
+    "ASSESSMENT 4\r\n"
+    "SUBTLETY 3\r\n"
+    "PATHOLOGY MALIGNANT\r\n"
+    "TOTAL_OUTLINES 1\r\n"
+    "BOUNDARY\r\n"
+    "1500 2000 2 2 2 3 4 5 6 6 6 7 0 1 #\r\n"
+    "ABNORMALITY 2\r\n"
+    "LESION_TYPE MASS SHAPE OVAL MARGINS CIRCUMSCRIBED\r\n"
+    "ASSESSMENT 3\r\n"
+    "SUBTLETY 4\r\n"
+    "PATHOLOGY BENIGN_WITHOUT_CALLBACK\r\n"
+    "TOTAL_OUTLINES 2\r\n"
+    "BOUNDARY\r\n"
+    "800 900 2 2 2 2 4 4 4 4 6 6 6 6 0 0 0 0 #\r\n"
+    "CORE\r\n"
+    "801 901 2 2 4 4 6 6 0 0 #\r\n";
+
+// What the workstation writes for it: the same records with compact codes.
+const char* const kScreeningFileSaved =
+    "TOTAL_ABNORMALITIES 2\r\n"
+    "ABNORMALITY 1\r\n"
+    "LESION_TYPE CALCIFICATION TYPE PLEOMORPHIC DISTRIBUTION CLUSTERED\r\n"
+    "ASSESSMENT 4\r\n"
+    "SUBTLETY 3\r\n"
+    "PATHOLOGY MALIGNANT\r\n"
+    "TOTAL_OUTLINES 1\r\n"
+    "BOUNDARY\r\n"
+    "1500 2000 222345666701#\r\n"
+    "ABNORMALITY 2\r\n"
+    "LESION_TYPE MASS SHAPE OVAL MARGINS CIRCUMSCRIBED\r\n"
+    "ASSESSMENT 3\r\n"
+    "SUBTLETY 4\r\n"
+    "PATHOLOGY BENIGN_WITHOUT_CALLBACK\r\n"
+    "TOTAL_OUTLINES 2\r\n"
+    "BOUNDARY\r\n"
+    "800 900 2222444466660000#\r\n"
+    "CORE\r\n"
+    "801 901 22446600#\r\n";
+
+struct COverlayContents {
+    std::string description;
+    int16_t subtlety = 0;
+    CRegions regions, ros;
+};
+
+std::vector<std::string> LesionLinesOf(const CRegions& ros) {
+    std::vector<std::string> lines;
+    for (int32_t i = 0; i < ros.Count(); ++i) lines.push_back(ros.At(i)->lesionLines);
+    return lines;
+}
+
+std::vector<int16_t> DiagnosesOf(const CRegions& ros) {
+    std::vector<int16_t> diagnoses;
+    for (int32_t i = 0; i < ros.Count(); ++i) diagnoses.push_back(ros.At(i)->diagnosis);
+    return diagnoses;
+}
+
+}  // namespace
+
+class OverlaySaves : public OverlayFile {
+  protected:
+    COverlayContents Open(const std::string& path, const COverlayPlacement& placement) {
+        COverlayContents c;
+        EXPECT_TRUE(ReadOverlay(path, placement, c.description, c.subtlety, c.regions, c.ros))
+            << path;
+        return c;
+    }
+    // What a document opened on `in` writes when saved to `out`, as a
+    // non-interactive save of the image does.
+    std::string OpenAndSave(const std::string& in, const std::string& out,
+                            const COverlayPlacement& placement) {
+        const COverlayContents c = Open(in, placement);
+        EXPECT_EQ(WriteOverlay(out, c.description, c.regions, c.ros, placement, false, false),
+                  COverlayWriteResult::Written)
+            << in;
+        return ReadText(out);
+    }
+};
+
+TEST_F(OverlaySaves, EverySaveAfterTheFirstWritesTheSameBytes) {
+    // The workstation's own layout, as it writes it.
+    CRegions ros, regions;
+    for (int i = 0; i < 3; ++i) {
+        CRegion r = Irregular(20 + 60 * i, 100);
+        r.diagnosis = static_cast<int16_t>(i);
+        ros.Add(r);
+    }
+    const char types[] = {'m', 'c', 't', 'o'};
+    for (int i = 0; i < 4; ++i) {
+        CRegion r = Shape(10 + 20 * i, 30, 4, 5);
+        r.type = types[i];
+        r.diagnosis = static_cast<int16_t>(i % 3);
+        r.clusterNumber = types[i] == 'm' ? 1 : types[i] == 'c' ? 1001 : 0;
+        r.scale = i + 1;
+        r.response = 0.25 * i;
+        r.spotX = 12 + 20 * i;
+        r.spotY = 32;
+        regions.Add(r);
+    }
+    const std::string own = Path("own.OVERLAY");
+    ASSERT_EQ(WriteOverlay(own, "Case 12\r\nSUBTLETY 2\r\nnote: dense tissue\r\n", regions, ros,
+                           Plain(400, 300), true, false),
+              COverlayWriteResult::Written);
+    // As the earlier workstation left that layout after two saves: copies of
+    // the PATHOLOGY lines in the description. They must not multiply further.
+    const std::string grown = WriteText("grown.OVERLAY",
+                                        "Case 12\r\nPATHOLOGY BENIGN\r\nPATHOLOGY MALIGNANT\r\n"
+                                        "PATHOLOGY BENIGN\r\nPATHOLOGY MALIGNANT\r\n"
+                                        "PATHOLOGY BENIGN\r\nBOUNDARY\r\n10 10 2460#\r\n"
+                                        "PATHOLOGY MALIGNANT\r\nBOUNDARY\r\n20 10 2460#\r\n");
+    const std::string screening = WriteText("A_1234_1.LEFT_CC.OVERLAY", kScreeningFile);
+
+    COverlayPlacement mirrored = Plain(3000, 4000);
+    mirrored.autoFlipped = true;
+    COverlayPlacement cut = Plain(1000, 1500);  // holds every outline of the screening file
+    cut.originX = 700;
+    cut.originY = 800;
+    cut.originalWidth = 3000;
+    COverlayPlacement mirroredCut = cut;
+    mirroredCut.autoFlipped = true;
+    mirroredCut.originX = 3000 - 1700;
+
+    struct Case {
+        const char* name;
+        std::string file;
+        COverlayPlacement placement;
+        std::string firstSave;  // empty: only later saves are compared
+    } cases[] = {
+        {"own layout", own, Plain(400, 300), ReadText(own)},
+        {"grown description", grown, Plain(100, 100), ReadText(grown)},
+        {"screening database", screening, Plain(3000, 4000), kScreeningFileSaved},
+        {"screening database, cut out", screening, cut, kScreeningFileSaved},
+        // Mirroring retraces the outlines, which may start them elsewhere.
+        {"screening database, mirrored", screening, mirrored, ""},
+        {"screening database, mirrored cut-out", screening, mirroredCut, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const COverlayContents original = Open(c.file, c.placement);
+        const std::string first = OpenAndSave(c.file, Path("first.OVERLAY"), c.placement);
+        if (!c.firstSave.empty()) {
+            EXPECT_EQ(first, c.firstSave);
+        }
+        std::string previous = Path("first.OVERLAY");
+        for (int save = 2; save <= 5; ++save) {
+            const std::string next = Path("save" + std::to_string(save) + ".OVERLAY");
+            EXPECT_EQ(OpenAndSave(previous, next, c.placement), first) << "save " << save;
+            previous = next;
+        }
+        const COverlayContents reopened = Open(previous, c.placement);
+        EXPECT_EQ(reopened.description, original.description);
+        EXPECT_EQ(reopened.subtlety, original.subtlety);
+        EXPECT_EQ(LesionLinesOf(reopened.ros), LesionLinesOf(original.ros));
+        EXPECT_EQ(DiagnosesOf(reopened.ros), DiagnosesOf(original.ros));
+        ASSERT_EQ(reopened.ros.Count(), original.ros.Count());
+        for (int32_t i = 0; i < original.ros.Count(); ++i)
+            EXPECT_EQ(PixelSet(*reopened.ros.At(i)), PixelSet(*original.ros.At(i))) << "ROS " << i;
+        EXPECT_EQ(reopened.regions.Count(), original.regions.Count());
+    }
+}
+
+TEST_F(OverlaySaves, ChangedDiagnosesRewriteOnlyThePathologyOfTheirLesion) {
+    const std::string file = WriteText("case.OVERLAY", kScreeningFile);
+    struct Case {
+        const char* name;
+        std::vector<int16_t> diagnoses;  // after the edit, per remaining ROS
+        bool removeMass;                 // the mass boundary (ROS 1) is deleted
+        std::string expectedPart;
+    } cases[] = {
+        {"calcification made benign",
+         {0, 0, 0},
+         false,
+         "SUBTLETY 3\r\nPATHOLOGY BENIGN\r\nTOTAL_OUTLINES 1\r\nBOUNDARY\r\n1500 2000 "},
+        // The benign core no longer follows an outline of its pathology.
+        {"mass made false",
+         {1, 2, 0},
+         false,
+         "SUBTLETY 4\r\nPATHOLOGY -\r\nTOTAL_OUTLINES 2\r\nBOUNDARY\r\n800 900 2222444466660000#"
+         "\r\nPATHOLOGY BENIGN\r\nCORE\r\n801 901 "},
+        {"core made malignant",
+         {1, 0, 1},
+         false,
+         "PATHOLOGY BENIGN_WITHOUT_CALLBACK\r\nTOTAL_OUTLINES 2\r\nBOUNDARY\r\n800 900 "
+         "2222444466660000#\r\nPATHOLOGY MALIGNANT\r\nCORE\r\n801 901 "},
+        {"mass boundary deleted",
+         {1, 0},
+         true,
+         "TOTAL_OUTLINES 1\r\nBOUNDARY\r\n1500 2000 222345666701#\r\n"
+         "PATHOLOGY BENIGN\r\nCORE\r\n801 901 22446600#\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        COverlayContents doc = Open(file, Plain(3000, 4000));
+        ASSERT_EQ(doc.ros.Count(), 3);
+        if (c.removeMass) {
+            doc.ros.Select(1);
+            ASSERT_TRUE(doc.ros.RemoveSelected());
+        }
+        ASSERT_EQ(doc.ros.Count(), static_cast<int32_t>(c.diagnoses.size()));
+        for (int32_t i = 0; i < doc.ros.Count(); ++i) doc.ros.At(i)->diagnosis = c.diagnoses[i];
+        const std::string out = Path("edited.OVERLAY");
+        ASSERT_EQ(WriteOverlay(out, doc.description, doc.regions, doc.ros, Plain(3000, 4000), true,
+                               false),
+                  COverlayWriteResult::Written);
+        const std::string text = ReadText(out);
+        EXPECT_NE(text.find(c.expectedPart), std::string::npos) << text;
+        EXPECT_EQ(text.find("ABNORMALITY 2") == std::string::npos, c.removeMass) << text;
+        const COverlayContents back = Open(out, Plain(3000, 4000));
+        EXPECT_EQ(back.description, "TOTAL_ABNORMALITIES 2\r\n");
+        EXPECT_EQ(DiagnosesOf(back.ros), c.diagnoses);
+    }
+}
+
+TEST_F(OverlaySaves, LesionLinesTravelWithTheirOutline) {
+    const std::string file = WriteText("case.OVERLAY", kScreeningFile);
+    const COverlayContents doc = Open(file, Plain(3000, 4000));
+    const std::vector<std::string> lines = LesionLinesOf(doc.ros);
+    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines[2], "CORE\n");
+
+    CRegions rotated = doc.ros;
+    ASSERT_TRUE(rotated.Rotate(4000, 3000, 90));
+    EXPECT_EQ(LesionLinesOf(rotated), lines);
+    CRegions mirrored = doc.ros;
+    mirrored.MirrorVertically(4000);
+    EXPECT_EQ(LesionLinesOf(mirrored), lines);
+    CRegions cut = doc.ros;
+    cut.CropTo(CRect{700, 800, 1700, 2300});
+    EXPECT_EQ(LesionLinesOf(cut), lines);
+
+    // The rotated outlines are written with their blocks, in their order.
+    const std::string out = Path("rotated.OVERLAY");
+    ASSERT_EQ(
+        WriteOverlay(out, doc.description, doc.regions, rotated, Plain(4000, 3000), true, false),
+        COverlayWriteResult::Written);
+    const std::string text = ReadText(out);
+    const size_t first = text.find("ABNORMALITY 1\r\n"), second = text.find("ABNORMALITY 2\r\n");
+    ASSERT_NE(first, std::string::npos) << text;
+    ASSERT_NE(second, std::string::npos) << text;
+    EXPECT_LT(first, second);
+    EXPECT_NE(text.find("#\r\nCORE\r\n"), std::string::npos) << text;
+}
+
+TEST_F(OverlaySaves, LinesThatDoNotLeadToAnOutlineStayDescription) {
+    struct Case {
+        const char* name;
+        std::string file;
+        std::string description;
+        std::vector<std::string> lesionLines;
+        std::vector<int16_t> diagnoses;
+    } cases[] = {
+        {"note between pathology and outline",
+         "PATHOLOGY BENIGN\nfree note\nBOUNDARY\n10 10 2460#\n",
+         "PATHOLOGY BENIGN\r\nfree note\r\n",
+         {"BOUNDARY\n"},
+         {0}},
+        {"unparsable outline",
+         "ABNORMALITY 1\nPATHOLOGY BENIGN\nBOUNDARY\n0 10 2460#\n",
+         "ABNORMALITY 1\r\nPATHOLOGY BENIGN\r\n",
+         {},
+         {}},
+        {"region outline in between",
+         "PATHOLOGY BENIGN\nREGION BENIGN\n5 5 2460#\nBOUNDARY\n10 10 2460#\n",
+         "PATHOLOGY BENIGN\r\n",
+         {"BOUNDARY\n"},
+         {0}},
+        {"no outline at all",
+         "TOTAL_ABNORMALITIES 1\nABNORMALITY 1\nASSESSMENT 4\nSUBTLETY 2\nPATHOLOGY MALIGNANT\n",
+         "TOTAL_ABNORMALITIES 1\r\nABNORMALITY 1\r\nASSESSMENT 4\r\nSUBTLETY 2\r\n"
+         "PATHOLOGY MALIGNANT\r\n",
+         {},
+         {}},
+        {"free line ends an abnormality block",
+         "ABNORMALITY 1\nASSESSMENT 4\nreviewed twice\nPATHOLOGY MALIGNANT\nBOUNDARY\n10 10 "
+         "2460#\n",
+         "ABNORMALITY 1\r\nASSESSMENT 4\r\nreviewed twice\r\n",
+         {"PATHOLOGY MALIGNANT\nBOUNDARY\n"},
+         {1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string in = WriteText("in.OVERLAY", c.file);
+        const COverlayContents read = Open(in, Plain(100, 100));
+        EXPECT_EQ(read.description, c.description);
+        EXPECT_EQ(LesionLinesOf(read.ros), c.lesionLines);
+        EXPECT_EQ(DiagnosesOf(read.ros), c.diagnoses);
+
+        // Saved and reopened, the diagnoses hold and the file stops changing.
+        const std::string first = OpenAndSave(in, Path("a.OVERLAY"), Plain(100, 100));
+        EXPECT_EQ(OpenAndSave(Path("a.OVERLAY"), Path("b.OVERLAY"), Plain(100, 100)), first);
+        EXPECT_EQ(DiagnosesOf(Open(Path("a.OVERLAY"), Plain(100, 100)).ros), c.diagnoses);
+    }
+}
+
+TEST_F(OverlaySaves, BinaryFilesAreRefusedWithoutTouchingTheDocument) {
+    using namespace std::string_literals;
+    const std::string cases[] = {
+        "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s,
+        "SUBTLETY 5\nPATHOLOGY BENIGN\nBOUNDARY\n10 10 2460#\n\0\0"s,
+    };
+    for (const std::string& bytes : cases) {
+        const std::string path = WriteText("binary.OVERLAY", bytes);
+        ASSERT_EQ(ReadText(path).size(), bytes.size());
+        std::string description = "kept\r\n", failure;
+        int16_t subtlety = 1;
+        CRegions regions, ros;
+        EXPECT_FALSE(
+            ReadOverlay(path, Plain(100, 100), description, subtlety, regions, ros, &failure));
+        EXPECT_EQ(failure, "not a text file (it holds NUL bytes)");
+        EXPECT_EQ(description, "kept\r\n");
+        EXPECT_EQ(subtlety, 1);
+        EXPECT_TRUE(ros.IsEmpty());
+        EXPECT_TRUE(regions.IsEmpty());
+    }
+    std::string description, failure;
+    int16_t subtlety = 0;
+    CRegions regions, ros;
+    EXPECT_FALSE(ReadOverlay(Path("missing.OVERLAY"), Plain(10, 10), description, subtlety, regions,
+                             ros, &failure));
+    EXPECT_EQ(failure, "cannot read the file");
 }

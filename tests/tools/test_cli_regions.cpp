@@ -122,11 +122,13 @@ TEST_F(RegionsCli, OverlayReportsEveryField) {
     const QJsonObject json = JsonOf(run);
     EXPECT_EQ(json["subtlety"].toInt(), 3);
     const std::string description = json["description"].toString().toStdString();
-    EXPECT_EQ(description.rfind("a first note\r\n", 0), 0u) << description;
-    EXPECT_NE(description.find("PATHOLOGY BENIGN"), std::string::npos);
+    // The PATHOLOGY line belongs to the ROS it leads to, not to the description.
+    EXPECT_EQ(description, "a first note\r\nSUBTLETY 3\r\nsecond lesion\r\n");
 
     const QJsonArray ros = json["ros"].toArray();
     ASSERT_EQ(ros.size(), 2);
+    EXPECT_EQ(ros[0].toObject()["lesion"].toString(), "PATHOLOGY BENIGN\nBOUNDARY\n");
+    EXPECT_EQ(ros[1].toObject()["lesion"].toString(), "CORE\n");
     EXPECT_EQ(ros[0].toObject()["diagnosis"].toInt(), 0);
     EXPECT_EQ(ros[1].toObject()["diagnosis"].toInt(), 1);  // no PATHOLOGY: malignant
     EXPECT_EQ(Ints(ros[0].toObject()["start"]), (std::vector<int>{5, 6}));
@@ -155,6 +157,21 @@ TEST_F(RegionsCli, OverlayReportsEveryField) {
     EXPECT_EQ(tumour["type"].toString(), "t");
     EXPECT_EQ(tumour["diagnosis"].toInt(), 0);
     EXPECT_EQ(tumour["pixels"].toInt(), 4);
+}
+
+TEST_F(RegionsCli, OverlayRefusesAFileThatIsNotText) {
+    // A picture saved under the annotation name: printing it as description
+    // would hand scripts binary garbage.
+    WriteFile(Path("picture.OVERLAY"), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
+    WriteFile(Path("mixed.OVERLAY"), std::string("BOUNDARY\n10 10 2460#\n\0", 22));
+    for (const char* name : {"picture.OVERLAY", "mixed.OVERLAY"}) {
+        SCOPED_TRACE(name);
+        const CRun run = Run({"overlay", Path(name)});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.out.empty()) << run.out;
+        EXPECT_EQ(run.err, "vistrel-cli overlay: " + Path(name) +
+                               ": not a text file (it holds NUL bytes)\n");
+    }
 }
 
 TEST_F(RegionsCli, ExitCodes) {
