@@ -111,8 +111,11 @@ typedef int32_t (*VTPlugInProceedFn)(void);
  * width * height samples row by row without padding, one byte each when
  * *depth <= 8 and one 16-bit word each otherwise, or null on failure.
  * *header points to a block the engine may fill with what it needs to write
- * the file back.
+ * the file back. A colour image comes as *depth = VT_DICOM_DEPTH_RGB: three
+ * bytes (red, green, blue) per sample; a host that predates it refuses the
+ * depth as unsupported, as it always did for colour.
  */
+#define VT_DICOM_DEPTH_RGB 24
 typedef uint8_t* (*VTLoadDicomFileFn)(const char* path, int32_t option, int32_t* width,
                                       int32_t* height, int32_t* depth,
                                       VTDicomHeaderBlock** header);

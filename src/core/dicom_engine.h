@@ -13,6 +13,10 @@ namespace vistrel {
 struct CDicomEngine {
     VTLoadDicomFileFn load = nullptr;  // null when the engine does not export it
     VTSaveDicomFileFn save = nullptr;
+    // Engines are outside code that may crash, hang or exhaust memory on a
+    // damaged file: they run in a child process. Only an engine known to be
+    // harmless (built into the same program) runs in-process.
+    bool isolated = true;
 };
 
 using DicomEngineProvider = std::function<std::vector<CDicomEngine>()>;

@@ -1,9 +1,13 @@
 #include "core/dicom_load.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,8 +15,10 @@
 #include <vector>
 
 #include "core/atomic_file.h"
+#include "core/dicom_child.h"
 #include "core/dicom_engine.h"
 #include "core/dicom_reader.h"
+#include "core/display.h"
 #include "core/messages.h"
 
 namespace vistrel {
@@ -23,12 +29,100 @@ namespace {
 // - 1024 = true value).
 constexpr uint16_t kDicomValueOffset = 1024;
 
+const char kEngineCannotRead[] = "The DICOM engine cannot read this file.";
+
 struct SampleBuffer {
     uint8_t* data;
     ~SampleBuffer() { std::free(data); }
 };
 
-int LoadWithEngine(CMImage& image, VTLoadDicomFileFn load, const std::string& path) {
+// The file, mapped read-only for the structure check: the walk touches the
+// header pages only, so even a large mammogram costs next to nothing.
+class MappedFile {
+  public:
+    explicit MappedFile(const std::string& path) {
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            error_ = errno;
+            return;
+        }
+        struct stat info {};
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            error_ = S_ISDIR(info.st_mode) ? EISDIR : EIO;
+            close(fd);
+            return;
+        }
+        size_ = static_cast<std::size_t>(info.st_size);
+        if (size_ > 0) {
+            void* map = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
+            if (map == MAP_FAILED) {
+                error_ = errno;
+                size_ = 0;
+            } else {
+                data_ = static_cast<const uint8_t*>(map);
+            }
+        }
+        close(fd);
+        opened_ = error_ == 0;
+    }
+    ~MappedFile() {
+        if (data_) munmap(const_cast<uint8_t*>(data_), size_);
+    }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    bool Opened() const { return opened_; }
+    int Error() const { return error_; }
+    const uint8_t* Data() const { return data_; }
+    std::size_t Size() const { return size_; }
+
+  private:
+    const uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    int error_ = 0;
+    bool opened_ = false;
+};
+
+std::string DescribeOpenError(int error) {
+    if (error == ENOENT || error == ENOTDIR) return "The file was not found.";
+    if (error == EISDIR) return "It is a folder, not a file.";
+    return "The file cannot be read.";
+}
+
+// Bytes per sample of what LoadDicomFile returns for a depth.
+std::size_t EngineSampleBytes(int32_t depth) {
+    if (depth == VT_DICOM_DEPTH_RGB) return 3;
+    return depth <= 8 ? 1 : 2;
+}
+
+// Fills the (empty) image from an engine's samples; false for a depth or
+// size the image model cannot hold. Colour becomes 8-bit grey through the
+// same conversion as every other colour picture.
+bool TakeEngineSamples(CMImage& image, const uint8_t* samples, int32_t width, int32_t height,
+                       int32_t depth, int colourMode) {
+    if (!samples) return false;
+    const bool colour = depth == VT_DICOM_DEPTH_RGB;
+    if (!colour && !IsSupportedDepth(depth)) return false;
+    if (!image.Create(width, height, colour ? 8 : depth, 0)) return false;
+    const std::size_t rowBytes = std::size_t(width) * EngineSampleBytes(depth);
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* in = samples + rowBytes * y;
+        if (colour) {
+            uint8_t* out = image.Row(y);
+            for (int32_t x = 0; x < width; ++x, in += 3) {
+                out[x] = static_cast<uint8_t>(ToGrey(in[0], in[1], in[2], colourMode));
+            }
+        } else if (depth >= 8) {
+            std::memcpy(image.Row(y), in, rowBytes);
+        } else {
+            for (int32_t x = 0; x < width; ++x) image.SetPixel(x, y, in[x]);
+        }
+    }
+    return true;
+}
+
+int LoadWithEngine(CMImage& image, VTLoadDicomFileFn load, const std::string& path,
+                   int colourMode) {
     image.Free();
     image.dicomHeader = new DicomHeaderBlock;
     VTDicomHeaderBlock* header = reinterpret_cast<VTDicomHeaderBlock*>(image.dicomHeader);
@@ -37,21 +131,109 @@ int LoadWithEngine(CMImage& image, VTLoadDicomFileFn load, const std::string& pa
     int32_t depth = 0;
     const SampleBuffer samples{
         load(path.c_str(), DicomReadingOption(), &width, &height, &depth, &header)};
-    if (!samples.data || !IsSupportedDepth(depth) || !image.Create(width, height, depth, 0)) {
+    if (!TakeEngineSamples(image, samples.data, width, height, depth, colourMode)) {
         image.Free();
         return 0;
     }
-    if (depth > 8) {
-        const std::size_t rowBytes = std::size_t(width) * 2;
-        for (int32_t y = 0; y < height; ++y) {
-            std::memcpy(image.Row(y), samples.data + rowBytes * y, rowBytes);
-        }
-    } else {
-        const uint8_t* in = samples.data;
-        for (int32_t y = 0; y < height; ++y) {
-            for (int32_t x = 0; x < width; ++x) image.SetPixel(x, y, *in++);
-        }
+    return 1;
+}
+
+// What the child writes at the start of the shared block; the samples and
+// the two header blocks follow it.
+struct ChildResult {
+    uint32_t complete;  // kChildMagic once everything after it is written
+    int32_t width;
+    int32_t height;
+    int32_t depth;
+    uint64_t sampleBytes;
+    uint64_t length1;
+    uint64_t length2;
+};
+constexpr uint32_t kChildMagic = 0x56544431;  // "VTD1"
+
+// Shared space for the child's results: the decoded image as the host check
+// predicts it in its widest form (RGB), the header blocks, which hold the
+// data set without pixels and so stay below the file's size, and headroom.
+std::size_t ChildBlockSize(const DicomStructure& structure, std::size_t fileSize) {
+    uint64_t pixels = uint64_t{structure.rows} * structure.columns;
+    // A deflated data set was not walked: allow the largest image we take.
+    const uint64_t imageBytes = pixels > 0 ? pixels * 3 : static_cast<uint64_t>(kMaxImageBytes);
+    return static_cast<std::size_t>(sizeof(ChildResult) + imageBytes + 2 * uint64_t{fileSize} +
+                                    (std::size_t{1} << 20));
+}
+
+// Wall-clock time a child gets: decoding is linear in the data, and a large
+// JPEG 2000 mammogram on a busy machine needs a good part of a minute.
+double ChildSeconds(std::size_t fileSize, std::size_t blockSize) {
+    const double megabytes = static_cast<double>(fileSize + blockSize) / double(1 << 20);
+    return std::min(2.0 + 0.25 * megabytes, 60.0);
+}
+
+int LoadIsolated(CMImage& image, VTLoadDicomFileFn load, const std::string& path,
+                 const DicomStructure& structure, std::size_t fileSize, int colourMode) {
+    image.Free();
+    const std::size_t blockSize = ChildBlockSize(structure, fileSize);
+    CSharedBlock block(blockSize);
+    if (!block.IsValid()) return 0;
+    const int option = DicomReadingOption();
+
+    const auto job = [&]() -> bool {
+        VTDicomHeaderBlock header{};
+        VTDicomHeaderBlock* headerPointer = &header;
+        int32_t width = 0, height = 0, depth = 0;
+        const uint8_t* samples =
+            load(path.c_str(), option, &width, &height, &depth, &headerPointer);
+        if (!samples || width <= 0 || height <= 0) return false;
+        const uint64_t sampleBytes = uint64_t(width) * uint64_t(height) * EngineSampleBytes(depth);
+        const uint64_t length1 = header.block1 ? header.length1 : 0;
+        const uint64_t length2 = header.block2 ? header.length2 : 0;
+        if (sizeof(ChildResult) + sampleBytes + length1 + length2 > block.Size()) return false;
+        uint8_t* out = block.Data() + sizeof(ChildResult);
+        std::memcpy(out, samples, static_cast<std::size_t>(sampleBytes));
+        if (length1) std::memcpy(out + sampleBytes, header.block1, length1);
+        if (length2) std::memcpy(out + sampleBytes + length1, header.block2, length2);
+        ChildResult result{0, width, height, depth, sampleBytes, length1, length2};
+        result.complete = kChildMagic;
+        std::memcpy(block.Data(), &result, sizeof result);
+        return true;
+    };
+    CChildLimits limits;
+    limits.seconds = ChildSeconds(fileSize, blockSize);
+    // Decoders keep the file, the decoded frame and a converted copy or two.
+    limits.addressSpaceBytes = std::min<std::size_t>(
+        (std::size_t{512} << 20) + 8 * (std::size_t(fileSize) + blockSize), std::size_t{16} << 30);
+    if (RunInChild(job, limits) != ChildOutcome::Succeeded) return 0;
+
+    // Nothing the child wrote is trusted beyond what the block can hold.
+    ChildResult result{};
+    std::memcpy(&result, block.Data(), sizeof result);
+    const uint64_t room = block.Size() - sizeof(ChildResult);
+    if (result.complete != kChildMagic || result.width <= 0 || result.height <= 0 ||
+        result.sampleBytes !=
+            uint64_t(result.width) * uint64_t(result.height) * EngineSampleBytes(result.depth) ||
+        result.sampleBytes > room || result.length1 > room - result.sampleBytes ||
+        result.length2 > room - result.sampleBytes - result.length1 ||
+        result.length1 > UINT32_MAX || result.length2 > UINT32_MAX) {
+        return 0;
     }
+    const uint8_t* samples = block.Data() + sizeof(ChildResult);
+    if (!TakeEngineSamples(image, samples, result.width, result.height, result.depth, colourMode)) {
+        image.Free();
+        return 0;
+    }
+    auto* header = new DicomHeaderBlock;
+    image.dicomHeader = header;
+    const auto copyBlock = [](const uint8_t* from, uint64_t length, uint8_t*& to,
+                              uint32_t& toLength) {
+        if (length == 0) return;
+        to = static_cast<uint8_t*>(std::malloc(static_cast<std::size_t>(length)));
+        if (!to) return;
+        std::memcpy(to, from, static_cast<std::size_t>(length));
+        toLength = static_cast<uint32_t>(length);
+    };
+    copyBlock(samples + result.sampleBytes, result.length1, header->block1, header->length1);
+    copyBlock(samples + result.sampleBytes + result.length1, result.length2, header->block2,
+              header->length2);
     return 1;
 }
 
@@ -112,15 +294,50 @@ std::string MakeEngineTemporary(const std::string& path) {
 
 }  // namespace
 
-int LoadDicom(CMImage& image, const std::string& path) {
+int LoadDicom(CMImage& image, const std::string& path, int colourMode) {
     image.Free();
-    std::vector<VTLoadDicomFileFn> loaders;
+    std::vector<CDicomEngine> loaders;
     for (const CDicomEngine& engine : FindDicomEngines()) {
-        if (engine.load) loaders.push_back(engine.load);
+        if (engine.load) loaders.push_back(engine);
     }
-    if (loaders.empty()) return LoadBuiltIn(image, path);
+    const MappedFile file(path);
+    if (!file.Opened()) {
+        SetOpenFailure(DescribeOpenError(file.Error()));
+        return 0;
+    }
+    const DicomStructure structure = CheckDicomStructure(file.Data(), file.Size());
     int result = 0;
-    for (const VTLoadDicomFileFn load : loaders) result = LoadWithEngine(image, load, path);
+    if (loaders.empty()) {
+        result = LoadBuiltIn(image, path);
+        // The reader shows the first frame; the file must still hold them all.
+        if (result && structure.defect == DicomDefect::PixelDataShort) {
+            image.Free();
+            result = 0;
+        }
+        if (!result) {
+            if (structure.defect != DicomDefect::None) {
+                SetOpenFailure(DescribeDicomDefect(structure.defect));
+            } else if (structure.encapsulated || structure.deflated) {
+                SetOpenFailure("The file's transfer syntax (" + structure.transferSyntax +
+                               ") is not supported without the DICOM engine.");
+            } else {
+                SetOpenFailure("The DICOM file holds no image this program can read.");
+            }
+        }
+    } else {
+        // An engine trusts what it reads; broken structure never reaches it.
+        if (structure.defect != DicomDefect::None) {
+            SetOpenFailure(DescribeDicomDefect(structure.defect));
+            return 0;
+        }
+        for (const CDicomEngine& engine : loaders) {
+            result = engine.isolated ? LoadIsolated(image, engine.load, path, structure,
+                                                    file.Size(), colourMode)
+                                     : LoadWithEngine(image, engine.load, path, colourMode);
+        }
+        if (!result) SetOpenFailure(kEngineCannotRead);
+    }
+    if (result) image.dicomAttributes = structure.attributes;
     return result;
 }
 

@@ -14,8 +14,16 @@ constexpr unsigned kLogId = 101;
 std::mutex logMutex;
 std::FILE* logFile = nullptr;
 DicomLogLevel currentLevel = DicomLogLevel::Notice;
+thread_local int mutedDepth = 0;
 
 }  // namespace
+
+CDicomLogMute::CDicomLogMute() {
+    ++mutedDepth;
+}
+CDicomLogMute::~CDicomLogMute() {
+    --mutedDepth;
+}
 
 const char* DicomLogLevelName(DicomLogLevel level) {
     switch (level) {
@@ -63,6 +71,7 @@ void CloseDicomLog() {
 }
 
 void DicomLog(DicomLogLevel level, const char* function, const std::string& text) {
+    if (mutedDepth > 0) return;
     std::lock_guard<std::mutex> lock(logMutex);
     if (static_cast<int>(level) > static_cast<int>(currentLevel)) return;
     const std::string message = std::string(function) + ": " + text;

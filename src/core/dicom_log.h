@@ -36,4 +36,14 @@ void CloseDicomLog();
 // Writes one message: "<function>: <text>", with `text` used verbatim.
 void DicomLog(DicomLogLevel level, const char* function, const std::string& text);
 
+// While one lives, this thread's messages are dropped: the structure check
+// walks a file before the real reading and would only repeat its messages.
+class CDicomLogMute {
+  public:
+    CDicomLogMute();
+    ~CDicomLogMute();
+    CDicomLogMute(const CDicomLogMute&) = delete;
+    CDicomLogMute& operator=(const CDicomLogMute&) = delete;
+};
+
 }  // namespace vistrel

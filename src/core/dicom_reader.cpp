@@ -1,7 +1,9 @@
 #include "core/dicom_reader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -46,6 +48,34 @@ bool IsLongVr(uint16_t vr) {
                                          DicomVrCode('S', 'V'),
                                          DicomVrCode('U', 'V')};
     return std::find(std::begin(kLong), std::end(kLong), vr) != std::end(kLong);
+}
+
+// The value representations of the standard; anything else in an explicit-VR
+// meta group means the bytes are not what they claim to be.
+bool IsKnownVr(uint16_t vr) {
+    static constexpr char kKnown[][3] = {"AE", "AS", "AT", "CS", "DA", "DS", "DT", "FD", "FL",
+                                         "IS", "LO", "LT", "OB", "OD", "OF", "OL", "OV", "OW",
+                                         "PN", "SH", "SL", "SQ", "SS", "ST", "SV", "TM", "UC",
+                                         "UI", "UL", "UN", "UR", "US", "UT", "UV"};
+    for (const char* known : kKnown) {
+        if (vr == DicomVrCode(known[0], known[1])) return true;
+    }
+    return false;
+}
+
+// The first two numbers of a decimal-string value ("0.5\0.5").
+void ReadTwoDecimals(const std::string& text, double (&values)[2]) {
+    std::size_t at = 0;
+    for (double& value : values) {
+        const std::size_t cut = text.find('\\', at);
+        const std::string part =
+            text.substr(at, cut == std::string::npos ? std::string::npos : cut - at);
+        char* end = nullptr;
+        const double number = std::strtod(part.c_str(), &end);
+        value = end != part.c_str() && std::isfinite(number) && number > 0 ? number : 0.0;
+        if (cut == std::string::npos) break;
+        at = cut + 1;
+    }
 }
 
 std::string VrText(uint16_t vr) {
@@ -273,6 +303,7 @@ class DicomParser {
 
     bool dicom_open();
     bool dicom_single(DicomImage& out, int parametric);
+    void dicom_check(DicomStructure& out);
 
   private:
     enum class Step { Element, End };
@@ -771,6 +802,101 @@ bool DicomParser::dicom_single(DicomImage& out, int parametric) {
     }
 }
 
+void DicomParser::dicom_check(DicomStructure& out) {
+    out = DicomStructure{};
+    if (!dicom_open()) return;  // NotDicom
+    ImageFacts facts;
+    bool pixelsSeen = false;
+    std::size_t elements = 0;
+    const auto refuse = [&](DicomDefect defect) {
+        // Garbage that never yields one element is not DICOM at all.
+        out.defect = elements == 0 ? DicomDefect::NotDicom : defect;
+    };
+    for (;;) {
+        CloseFinishedSequences();
+        Element e;
+        if (dicom_element(e) == Step::End) {
+            // Less than an element header left. A few stray bytes after the
+            // pixel data do no harm; anywhere else the file was cut.
+            if (Remaining() > 0 && (!pixelsSeen || !sequences_.empty())) {
+                return refuse(DicomDefect::Truncated);
+            }
+            break;
+        }
+        if (metaDone_ && transferSyntax_ == "1.2.840.10008.1.2.1.99") {
+            // The data set is a deflate stream: nothing more to walk here.
+            out.deflated = true;
+            break;
+        }
+        if (e.group == 0x0002 && e.explicitVr && !IsKnownVr(e.vr)) {
+            return refuse(DicomDefect::DamagedMeta);
+        }
+        const bool undefined = e.length == kUndefinedLength;
+        if (!undefined && e.length > Remaining()) return refuse(DicomDefect::Truncated);
+        ++elements;
+        const bool topLevel = sequences_.empty();
+        const bool isPixelData =
+            e.element == 0x0010 && e.group >= 0x7F00 && e.group <= 0x7FFE && (e.group & 1) == 0;
+        if (isPixelData && topLevel && !pixelsSeen) {
+            pixelsSeen = true;
+            out.rows = facts.rows;
+            out.columns = facts.columns;
+            out.frames = facts.frames;
+            out.samplesPerPixel = facts.samplesPerPixel;
+            out.bitsAllocated = facts.bitsAllocated;
+            if (undefined) {
+                out.encapsulated = true;
+                if (!SkipFragments()) return refuse(DicomDefect::Truncated);
+                continue;
+            }
+            if (compression_ == Compression::None) {
+                const uint64_t frameBytes = (uint64_t{facts.rows} * facts.columns *
+                                                 facts.samplesPerPixel * facts.bitsAllocated +
+                                             7) /
+                                            8;
+                const uint64_t needed = frameBytes * facts.frames;
+                // Amira wrote the number of 16-bit pixels instead of bytes.
+                const bool amira = facts.bitsAllocated == 16 && uint64_t{e.length} * 2 == needed &&
+                                   Remaining() >= needed;
+                if (needed == 0) return refuse(DicomDefect::NoImage);
+                if (e.length < needed && !amira) return refuse(DicomDefect::PixelDataShort);
+                if (amira) {
+                    pos_ += static_cast<std::size_t>(needed);
+                    continue;
+                }
+            }
+            pos_ += e.length;
+            continue;
+        }
+        const Walk walk = dicom_sequence(e);
+        if (walk == Walk::Fail) return refuse(DicomDefect::DeepSequences);
+        if (walk == Walk::Handled) continue;
+        if (undefined) {
+            if (!SkipFragments()) return refuse(DicomDefect::Truncated);
+            continue;
+        }
+        if (topLevel) {
+            const auto text = [&] { return TrimmedText(data_ + pos_, e.length); };
+            if (e.group == 0x0028) {
+                TakeImageElement(e, facts);
+                if (e.element == 0x0004) out.attributes.photometric = text();
+                if (e.element == 0x0030) ReadTwoDecimals(text(), out.attributes.pixelSpacing);
+            } else if (e.group == 0x0018 && e.element == 0x1164) {
+                ReadTwoDecimals(text(), out.attributes.imagerPixelSpacing);
+            }
+        }
+        pos_ += e.length;
+    }
+    CloseFinishedSequences();
+    out.transferSyntax = transferSyntax_;
+    if (elements == 0) return refuse(DicomDefect::NotDicom);
+    if (!out.deflated) {
+        if (!sequences_.empty()) return refuse(DicomDefect::Truncated);
+        if (!pixelsSeen) return refuse(DicomDefect::NoImage);
+    }
+    out.defect = DicomDefect::None;
+}
+
 }  // namespace
 
 int dicom_read_memory(const uint8_t* data, std::size_t size, std::vector<DicomImage>* images,
@@ -786,6 +912,35 @@ int dicom_read_memory(const uint8_t* data, std::size_t size, std::vector<DicomIm
     images->push_back(std::move(image));
     *count = 1;
     return kDicomOk;
+}
+
+DicomStructure CheckDicomStructure(const uint8_t* data, std::size_t size) {
+    DicomStructure structure;
+    if (!data) return structure;
+    const CDicomLogMute mute;
+    DicomParser parser(data, size);
+    parser.dicom_check(structure);
+    return structure;
+}
+
+std::string DescribeDicomDefect(DicomDefect defect) {
+    switch (defect) {
+        case DicomDefect::None:
+            return {};
+        case DicomDefect::NotDicom:
+            return "The file is not a DICOM file.";
+        case DicomDefect::Truncated:
+            return "The file is truncated or damaged: an element runs past its end.";
+        case DicomDefect::PixelDataShort:
+            return "The file is truncated: its pixel data end before the image does.";
+        case DicomDefect::DeepSequences:
+            return "The file is damaged: its sequences are nested too deeply.";
+        case DicomDefect::DamagedMeta:
+            return "The file is damaged: its file meta information cannot be read.";
+        case DicomDefect::NoImage:
+            return "The DICOM file holds no image.";
+    }
+    return {};
 }
 
 int dicom_read(const char* path, std::vector<DicomImage>* images, int* count, int parametric) {

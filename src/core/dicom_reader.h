@@ -7,7 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
+
+#include "core/image.h"
 
 namespace vistrel {
 
@@ -42,5 +45,35 @@ int dicom_read(const char* path, std::vector<DicomImage>* images, int* count, in
 // The same on a file already in memory (the fuzzer and the tests use it).
 int dicom_read_memory(const uint8_t* data, std::size_t size, std::vector<DicomImage>* images,
                       int* count, int parametric);
+
+// What a walk over every element of a file says about its structure, checked
+// before the file is handed to code that trusts it (a DICOM engine).
+enum class DicomDefect {
+    None,
+    NotDicom,        // too short, or no element could be read
+    Truncated,       // an element, item or the meta group runs past the end
+    PixelDataShort,  // native pixel data hold fewer bytes than the image needs
+    DeepSequences,   // sequences nested beyond the reader's limit
+    DamagedMeta,     // the file meta group is unreadable
+    NoImage,         // no pixel data at the top level
+};
+
+struct DicomStructure {
+    DicomDefect defect = DicomDefect::NotDicom;
+    std::string transferSyntax;  // as found in (0002,0010), "" without one
+    bool encapsulated = false;   // compressed pixel data: their size is not checked
+    bool deflated = false;       // deflated data set: only the meta group is walked
+    uint32_t rows = 0, columns = 0, frames = 1, samplesPerPixel = 1, bitsAllocated = 0;
+    CDicomAttributes attributes;  // from the top-level data set
+};
+
+// Walks the whole file: element and item lengths within the file, sequence
+// depth within the reader's limit, a meta group that can be read, and for
+// uncompressed syntaxes pixel data of at least rows x columns x samples x
+// bits allocated x frames. Says nothing to the log.
+DicomStructure CheckDicomStructure(const uint8_t* data, std::size_t size);
+
+// A sentence for the user saying what is wrong; "" for DicomDefect::None.
+std::string DescribeDicomDefect(DicomDefect defect);
 
 }  // namespace vistrel

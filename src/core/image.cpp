@@ -243,6 +243,7 @@ CMImage::CMImage(const CMImage& other) : CMImageBase(other) {
     if (!IsValid()) return;
     if (other.dicomHeader) dicomHeader = new DicomHeaderBlock(*other.dicomHeader);
     valueOffset = other.valueOffset;
+    dicomAttributes = other.dicomAttributes;
 }
 
 CMImage::~CMImage() {
@@ -255,6 +256,7 @@ void CMImage::Free() {
     delete dicomHeader;
     dicomHeader = nullptr;
     valueOffset = 0;
+    dicomAttributes = CDicomAttributes{};
 }
 
 void CMImage::Assign(const CMImage& other) {
@@ -265,6 +267,7 @@ void CMImage::Assign(const CMImage& other) {
     if (!IsValid()) return;
     if (other.dicomHeader) dicomHeader = new DicomHeaderBlock(*other.dicomHeader);
     valueOffset = other.valueOffset;
+    dicomAttributes = other.dicomAttributes;
 }
 
 void CMImage::Swap(CMImage& other) noexcept {
@@ -278,6 +281,7 @@ void CMImage::Swap(CMImage& other) noexcept {
     std::swap(histogram, other.histogram);
     std::swap(dicomHeader, other.dicomHeader);
     std::swap(valueOffset, other.valueOffset);
+    std::swap(dicomAttributes, other.dicomAttributes);
 }
 
 std::unique_ptr<CMImage> CMImage::SubImage(CRect rect) const {

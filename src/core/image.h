@@ -105,6 +105,14 @@ struct DicomHeaderBlock {
     ~DicomHeaderBlock();
 };
 
+// What the workstation shows or measures from a DICOM header; empty/0 when
+// the image did not come from DICOM or the header lacks the attribute.
+struct CDicomAttributes {
+    std::string photometric;                // "MONOCHROME1", "MONOCHROME2", "RGB", ...
+    double imagerPixelSpacing[2] = {0, 0};  // (0018,1164) row, column spacing in mm
+    double pixelSpacing[2] = {0, 0};        // (0028,0030) row, column spacing in mm
+};
+
 // RAW reading needs what the file does not say.
 struct CRawParams {
     int32_t width = 0;
@@ -178,10 +186,20 @@ public:
     CHistogram histogram;
     DicomHeaderBlock* dicomHeader = nullptr;
     uint16_t valueOffset = 0;
+    CDicomAttributes dicomAttributes;
 
 private:
     void FillHistogram(const CMImageBase* mask, const CRect* rect, CHistogram& target) const;
+    int OpenByExtension(const std::string& path, std::string& description, int colourMode,
+                        const RawParamsFn& rawParams);
 };
+
+// Why the last CMImage::Open on this thread failed, in words for the user
+// ("the file was not found", ...); empty when it succeeded or the reader had
+// nothing to say. Open clears it; the readers set it when they refuse a file.
+std::string LastOpenFailure();
+void SetOpenFailure(const std::string& reason);
+void ClearOpenFailure();
 
 // The file name's extension cut to three characters, lower case.
 std::string ExtensionKey(const std::string& path);

@@ -1,8 +1,11 @@
 // The native image files (PGX, PGM, RAW) and the dispatchers that choose a
 // reader or writer from a file name's extension.
 
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -156,8 +159,8 @@ int BitsFor(std::int64_t value) {
 // through the imaging library). They are not available yet; these say so
 // instead of failing silently, and are the only place to change when they are.
 
-int OpenDicomFile(CMImage& image, const std::string& path) {
-    return LoadDicom(image, path);
+int OpenDicomFile(CMImage& image, const std::string& path, int colourMode) {
+    return LoadDicom(image, path, colourMode);
 }
 
 int OpenTiffOrRaster(CMImage& image, const std::string& path, int colourMode) {
@@ -189,8 +192,45 @@ std::string ExtensionKey(const std::string& path) {
     return key;
 }
 
+namespace {
+// A fixed buffer: a reason costs no heap, so reporting one cannot fail or
+// show up as memory kept by a failed open.
+thread_local char openFailure[256];
+
+// A reason for a file that no reader explained: what is wrong with it as a file.
+std::string DescribeUnreadableFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? "The file was not found."
+                                                   : "The file cannot be read.";
+    }
+    if (S_ISDIR(info.st_mode)) return "It is a folder, not a file.";
+    if (access(path.c_str(), R_OK) != 0) return "The file cannot be read.";
+    if (info.st_size == 0) return "The file is empty.";
+    return "The file is not an image this program can read.";
+}
+}  // namespace
+
+std::string LastOpenFailure() {
+    return openFailure;
+}
+void SetOpenFailure(const std::string& reason) {
+    std::snprintf(openFailure, sizeof openFailure, "%s", reason.c_str());
+}
+void ClearOpenFailure() {
+    openFailure[0] = '\0';
+}
+
 int CMImage::Open(const std::string& path, std::string& description, int colourMode,
                   const RawParamsFn& rawParams) {
+    ClearOpenFailure();
+    const int result = OpenByExtension(path, description, colourMode, rawParams);
+    if (!result && openFailure[0] == '\0') SetOpenFailure(DescribeUnreadableFile(path));
+    return result;
+}
+
+int CMImage::OpenByExtension(const std::string& path, std::string& description, int colourMode,
+                             const RawParamsFn& rawParams) {
     Free();
     const std::string key = ExtensionKey(path);
     if (key == "raw" || key == "1") {
@@ -206,7 +246,7 @@ int CMImage::Open(const std::string& path, std::string& description, int colourM
     }
     if (key == "pgm") return ReadPgm(path, description);
     if (key == "pgx") return ReadPgx(path, description);
-    if (key == "dcm") return OpenDicomFile(*this, path);
+    if (key == "dcm") return OpenDicomFile(*this, path, colourMode);
     if (key == "tif") return OpenTiffOrRaster(*this, path, colourMode);
     return OpenRasterPicture(*this, path, colourMode);
 }

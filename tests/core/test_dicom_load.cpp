@@ -145,10 +145,27 @@ class DicomLoadTest : public ::testing::Test {
         SetDicomReadingOption(0);
         SetDicomLogLevel(DicomLogLevel::Notice);
         fs::remove_all(folder_);
+        fs::remove(folder_.string() + "_engine.dcm");
     }
 
+    // The fakes record their calls in this process, so they run in it.
     void UseEngines(std::vector<CDicomEngine> engines) {
+        for (CDicomEngine& engine : engines) engine.isolated = false;
         SetDicomEngineProvider([engines] { return engines; });
+    }
+
+    // A sound file for the engine paths: the host checks a file's structure
+    // before any engine sees it. Its samples differ from every fake's.
+    // It lies beside the test folder, away from the files the save tests count.
+    std::string EngineFile() {
+        DicomWriter w(Syntax{true, false});
+        w.Preamble("1.2.840.10008.1.2.1");
+        w.Image(1, 3, 16, 16, 15).Pixels16({777, 777, 777});
+        const fs::path path = folder_.string() + "_engine.dcm";
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(w.bytes.data()),
+                   static_cast<std::streamsize>(w.bytes.size()));
+        return path.string();
     }
 
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -264,8 +281,8 @@ TEST_F(DicomLoadTest, DispatcherKeysOnTheExtension) {
 TEST_F(DicomLoadTest, EngineReadsInsteadOfTheBuiltInReader) {
     UseEngines({{&FakeLoad<&engineA>, &FakeSave<&engineA>}});
     SetDicomReadingOption(1);
-    // The file does not exist: only the engine can make anything of it.
-    const std::string path = (folder_ / "engine.dcm").string();
+    // The file's own samples are 777: what the image holds came from the engine.
+    const std::string path = EngineFile();
     CMImage image;
     std::string description;
     ASSERT_EQ(image.Open(path, description), 1);
@@ -304,7 +321,7 @@ TEST_F(DicomLoadTest, EngineSamplesOfEveryDepthAreCopied) {
         engineA.depth = c.depth;
         engineA.values = c.values;
         CMImage image;
-        ASSERT_EQ(LoadDicom(image, "x.dcm"), 1) << c.depth;
+        ASSERT_EQ(LoadDicom(image, EngineFile()), 1) << c.depth;
         EXPECT_EQ(image.depth, c.depth);
         for (int i = 0; i < 6; ++i) {
             EXPECT_EQ(Sample(image, i % 3, i / 3), c.values[i]) << "depth " << c.depth << " " << i;
@@ -317,12 +334,16 @@ TEST_F(DicomLoadTest, EngineSamplesAreFreedAndUnsupportedDepthsEmptyTheImage) {
     engineA.width = 1024;
     engineA.height = 512;
     engineA.values.clear();
+    const std::string path = EngineFile();
+    // The fake keeps the path it was given: room for it first, so that its
+    // copy is not counted as kept samples.
+    engineA.loadPath.reserve(path.size() + 1);
     for (const int depth : {16, 5, 17, 0}) {
         engineA.depth = depth;
         const std::size_t before = HeapBytesInUse();
         {
             CMImage image;
-            const int result = LoadDicom(image, "big.dcm");
+            const int result = LoadDicom(image, path);
             EXPECT_EQ(result, depth == 16 ? 1 : 0) << depth;
             if (depth != 16) {
                 EXPECT_EQ(image.data, nullptr) << depth;
@@ -337,13 +358,13 @@ TEST_F(DicomLoadTest, WithSeveralEnginesTheLastResultRemains) {
     UseEngines({{&FakeLoad<&engineA>, nullptr}, {&FakeLoad<&engineB>, nullptr}});
     engineB.values = {9, 9, 9, 9, 9, 9};
     CMImage image;
-    ASSERT_EQ(LoadDicom(image, "x.dcm"), 1);
+    ASSERT_EQ(LoadDicom(image, EngineFile()), 1);
     EXPECT_EQ(engineA.loadCalls, 1);
     EXPECT_EQ(engineB.loadCalls, 1);
     EXPECT_EQ(Sample(image, 0, 0), 9);
 
     engineB.fail = true;
-    EXPECT_EQ(LoadDicom(image, "x.dcm"), 0);
+    EXPECT_EQ(LoadDicom(image, EngineFile()), 0);
     EXPECT_EQ(engineA.loadCalls, 2);
     EXPECT_EQ(image.data, nullptr);
     EXPECT_EQ(image.dicomHeader, nullptr);
@@ -378,7 +399,7 @@ TEST_F(DicomLoadTest, EnginesSaveTheRasterAndTheHeaderThroughATemporaryFile) {
     CScopedMessageSink guard(&sink);
     UseEngines({{&FakeLoad<&engineA>, &FakeSave<&engineA>}});
     CMImage image;
-    ASSERT_EQ(LoadDicom(image, "in.dcm"), 1);
+    ASSERT_EQ(LoadDicom(image, EngineFile()), 1);
     const std::string path = (folder_ / "out.dcm").string();
     ASSERT_EQ(image.Save(true, path), 1);
     EXPECT_EQ(engineA.saveCalls, 1);
