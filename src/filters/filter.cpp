@@ -83,6 +83,8 @@ void PutBytes(std::vector<uint8_t>& out, const void* p, std::size_t n) {
 
 bool GetBytes(const std::vector<uint8_t>& in, std::size_t& pos, void* p, std::size_t n) {
     if (pos > in.size() || in.size() - pos < n) return false;
+    // memcpy must not see the null data of an empty buffer, even for no bytes.
+    if (n == 0) return true;
     std::memcpy(p, in.data() + pos, n);
     pos += n;
     return true;
