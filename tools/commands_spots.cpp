@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cfloat>
 #include <cstdio>
-#include <map>
+#include <memory>
 #include <string>
-#include <tuple>
+#include <utility>
 
 #include "cli_common.h"
 #include "commands.h"
@@ -14,6 +14,19 @@
 #include "filters/convolution.h"
 
 namespace vistrel::cli {
+
+namespace {
+
+// The entries of a detected spot's values, by name.
+constexpr std::pair<const char*, int> kSpotValueNames[] = {{"scale", kSpotScale},
+                                                           {"response", kSpotResponse},
+                                                           {"energy", kSpotEnergy},
+                                                           {"meanMin", kSpotMeanMin},
+                                                           {"stdDevMin", kSpotStdDevMin},
+                                                           {"meanScale", kSpotMeanScale},
+                                                           {"stdDevScale", kSpotStdDevScale}};
+
+}  // namespace
 
 // The SGT outline reader of the filter command.
 bool ReadSgtOutline(const std::string& path, COutline& outline, std::string& reason);
@@ -28,6 +41,8 @@ const char* const kSpotsHelp =
     "standard deviations of each scale, linked across scales within an m x m\n"
     "window; one spot per path at the scale of its strongest response. Prints\n"
     "  log: the detector's progress lines\n"
+    "  valueNames: {scale: 0, response: 1, energy: 2, meanMin: 3, stdDevMin: 4,\n"
+    "              meanScale: 5, stdDevScale: 6}, the index of each entry of values\n"
     "  spots: [{x, y, response, values}] with values = scale, response, energy,\n"
     "         mean and standard deviation at the minimum scale and at the spot's scale\n"
     "  selected: indexes of the spots that pass the selection\n"
@@ -98,32 +113,33 @@ int RunSpots(const CommandArgs& words) {
     std::string log;
     auto found =
         CandidateListSSS(*image, hMin, hMax, inc, n, m, mask.IsValid() ? &mask : nullptr, log);
-    CSpotList spots;
-    if (found) spots.CopyFrom(*found);
+    if (!found) found = std::make_unique<CSpotList>();
+    const CSpotList& spots = *found;
 
-    CSpotList selected;
+    std::vector<int32_t> selected;
     const int excluded = args.Has("exclude-min-scale") ? hMin : -1;
     if (const auto t = args.Value("threshold"))
-        SelectSpots(spots, selected, false, ParseReal(*t, -DBL_MAX, DBL_MAX, "--threshold"), k,
-                    excluded);
+        selected = SelectSpotIndices(spots, false, ParseReal(*t, -DBL_MAX, DBL_MAX, "--threshold"),
+                                     k, excluded);
     else if (const auto f = args.Value("auto"))
-        SelectSpots(spots, selected, true, ParseReal(*f, -1e6, 1e6, "--auto"), -1, excluded);
+        selected = SelectSpotIndices(spots, true, ParseReal(*f, -1e6, 1e6, "--auto"), -1, excluded);
     else
-        SelectSpots(spots, selected, false, -DBL_MAX, -1, excluded);
+        selected = SelectSpotIndices(spots, false, -DBL_MAX, -1, excluded);
 
     if (const auto cnd = args.Value("cnd")) {
         if (spots.Count() > 0 && SaveSpots(*cnd, spots, {0, 0}) < 0)
             throw CFailure(*cnd + ": cannot write the spot file");
     }
 
-    // Spots are unique, so a selected one is found back by its fields.
-    std::map<std::tuple<int32_t, int32_t, double, std::vector<double>>, int32_t> index;
-    for (int32_t i = 0; i < spots.Count(); ++i)
-        index.emplace(std::make_tuple(spots[i].x, spots[i].y, spots[i].response, spots[i].values),
-                      i);
-
     CJsonWriter json;
-    json.BeginObject().Field("log", log).Key("spots").BeginArray();
+    json.Reserve(std::size_t(spots.Count()) * 200 + log.size() + 256);
+    json.BeginObject().Field("log", log);
+    // Where each entry of a spot's values sits, so that scripts can look
+    // them up by name.
+    json.Key("valueNames").BeginObject();
+    for (const auto& [name, index] : kSpotValueNames) json.Field(name, index);
+    json.EndObject();
+    json.Key("spots").BeginArray();
     for (int32_t i = 0; i < spots.Count(); ++i) {
         const CPointResponse& s = spots[i];
         json.BeginObject().Field("x", s.x).Field("y", s.y).Field("response", s.response);
@@ -132,11 +148,7 @@ int RunSpots(const CommandArgs& words) {
         json.EndArray().EndObject();
     }
     json.EndArray().Key("selected").BeginArray();
-    for (int32_t i = 0; i < selected.Count(); ++i) {
-        const CPointResponse& s = selected[i];
-        const auto it = index.find(std::make_tuple(s.x, s.y, s.response, s.values));
-        if (it != index.end()) json.Value(it->second);
-    }
+    for (const int32_t i : selected) json.Value(i);
     json.EndArray().EndObject();
     PrintJson(json);
     return 0;

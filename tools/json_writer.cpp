@@ -11,7 +11,7 @@ namespace {
 // Length of the well-formed UTF-8 sequence starting at text[i], or 0 when the
 // bytes there are not one (overlong forms, surrogates and values above
 // U+10FFFF included).
-std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(i);
     std::size_t length = 0;
@@ -38,10 +38,25 @@ std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
 
 }  // namespace
 
-std::string JsonQuote(const std::string& text) {
-    std::string out;
-    out.reserve(text.size() + 2);
+namespace {
+
+// Appends text as a quoted JSON string.
+void AppendQuoted(std::string& out, std::string_view text) {
+    // Most keys and texts need no escaping: one copy.
+    bool plain = true;
+    for (const char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') {
+            plain = false;
+            break;
+        }
+    }
     out += '"';
+    if (plain) {
+        out.append(text);
+        out += '"';
+        return;
+    }
     for (std::size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c >= 0x80) {
@@ -89,6 +104,14 @@ std::string JsonQuote(const std::string& text) {
         ++i;
     }
     out += '"';
+}
+
+}  // namespace
+
+std::string JsonQuote(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    AppendQuoted(out, text);
     return out;
 }
 
@@ -129,23 +152,25 @@ CJsonWriter& CJsonWriter::EndArray() {
     return *this;
 }
 
-CJsonWriter& CJsonWriter::Key(const std::string& name) {
+CJsonWriter& CJsonWriter::Key(std::string_view name) {
     BeforeValue();
-    text_ += JsonQuote(name);
+    AppendQuoted(text_, name);
     text_ += ':';
     afterKey_ = true;
     return *this;
 }
 
-CJsonWriter& CJsonWriter::Value(const std::string& text) {
+CJsonWriter& CJsonWriter::Value(std::string_view text) {
     BeforeValue();
-    text_ += JsonQuote(text);
+    AppendQuoted(text_, text);
     return *this;
 }
 
 CJsonWriter& CJsonWriter::Value(int64_t number) {
     BeforeValue();
-    text_ += std::to_string(number);
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
+    text_.append(buffer, result.ptr);
     return *this;
 }
 

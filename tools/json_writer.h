@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vistrel::cli {
@@ -17,9 +18,10 @@ class CJsonWriter {
     CJsonWriter& BeginArray();
     CJsonWriter& EndArray();
     // Names the next value inside an object.
-    CJsonWriter& Key(const std::string& name);
-    CJsonWriter& Value(const std::string& text);
-    CJsonWriter& Value(const char* text) { return Value(std::string(text)); }
+    CJsonWriter& Key(std::string_view name);
+    CJsonWriter& Value(std::string_view text);
+    CJsonWriter& Value(const std::string& text) { return Value(std::string_view(text)); }
+    CJsonWriter& Value(const char* text) { return Value(std::string_view(text)); }
     CJsonWriter& Value(int64_t number);
     CJsonWriter& Value(int32_t number) { return Value(static_cast<int64_t>(number)); }
     CJsonWriter& Value(uint32_t number) { return Value(static_cast<int64_t>(number)); }
@@ -31,10 +33,13 @@ class CJsonWriter {
     CJsonWriter& Null();
     // Key and value in one step.
     template <typename T>
-    CJsonWriter& Field(const std::string& name, const T& value) {
+    CJsonWriter& Field(std::string_view name, const T& value) {
         Key(name);
         return Value(value);
     }
+
+    // Room for a document of about this many bytes (large results grow less).
+    void Reserve(std::size_t bytes) { text_.reserve(bytes); }
 
     // The document so far (complete once every object and array is closed).
     const std::string& Text() const { return text_; }

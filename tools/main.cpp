@@ -5,11 +5,13 @@
 
 #include <cstdio>
 #include <exception>
+#include <mutex>
 #include <new>
 #include <string>
 
 #include "cli_args.h"
 #include "commands.h"
+#include "core/dicom_engine.h"
 #include "core/messages.h"
 #include "workspace/plugins.h"
 
@@ -28,8 +30,8 @@ const std::vector<CCommand>& Commands() {
         {"regions", "connected components of an image as traced outlines", kRegionsHelp,
          RunRegions},
         {"overlay", "the annotations of an OVERLAY file", kOverlayHelp, RunOverlay},
-        {"filter", "convolve with a kernel (Gauss, LoG, Laplace, Gamma, box, library)",
-         kFilterHelp, RunFilter},
+        {"filter", "convolve with a kernel (Gauss, LoG, Laplace, Gamma, box, library)", kFilterHelp,
+         RunFilter},
         {"spots", "multiscale LoG spot detector (microcalcification candidates)", kSpotsHelp,
          RunSpots},
     };
@@ -63,9 +65,20 @@ int Main(int argc, char** argv) {
     CScopedMessageSink sinkGuard(&sink);
     // DICOM files are read and written by the engine in the plug-in folder
     // beside the program, as in the workstation; libraries that do not load
-    // are left out silently there too.
+    // are left out silently there too. Loading them costs more than many a
+    // whole command, so they are loaded at the first DICOM file read or
+    // written; the scan then installs the manager itself as the provider.
     CPlugInManager plugIns;
-    plugIns.ScanPlugIns(CPlugInManager::DefaultPlugInFolder());
+    std::once_flag scanned;
+    SetDicomEngineProvider([&plugIns, &scanned] {
+        std::call_once(scanned,
+                       [&plugIns] { plugIns.ScanPlugIns(CPlugInManager::DefaultPlugInFolder()); });
+        return plugIns.FindDicomEngine();
+    });
+    // The provider refers to the manager: it goes first.
+    struct CUninstall {
+        ~CUninstall() { SetDicomEngineProvider({}); }
+    } uninstall;
 
     if (argc < 2) {
         std::fputs("vistrel-cli: missing subcommand\n", stderr);

@@ -102,60 +102,76 @@ uint64_t HashOf(const CPointResponse& spot) {
 
 }  // namespace
 
-CUniqueSpotAdder::CUniqueSpotAdder(CSpotList& list, std::size_t expected) : list_(list) {
-    const std::size_t existing = std::size_t(list.Count());
-    Reserve(existing + expected);
-    list_.Reserve(existing + expected);
-    for (int32_t i = 0; i < list.Count(); ++i) {
-        const uint64_t hash = HashOf(list[i]);
-        CSlot& slot = Find(list[i], hash);
-        // A list built by other means may already hold equal spots; the first
-        // one is the one an AddUnique search would find.
-        if (slot.index < 0) slot = {hash, i};
-    }
-}
-
-void CUniqueSpotAdder::Reserve(std::size_t count) {
+void CSpotSet::Reserve(std::size_t count) {
     // At most half full, so that probe runs stay short.
     const std::size_t wanted = std::bit_ceil(std::max<std::size_t>(16, 2 * count + 1));
     if (wanted <= slots_.size()) return;
     std::vector<CSlot> old = std::exchange(slots_, std::vector<CSlot>(wanted));
     mask_ = wanted - 1;
     for (const CSlot& s : old) {
-        if (s.index < 0) continue;
+        if (!s.spot) continue;
         std::size_t at = std::size_t(s.hash) & mask_;
-        while (slots_[at].index >= 0) at = (at + 1) & mask_;
+        while (slots_[at].spot) at = (at + 1) & mask_;
         slots_[at] = s;
     }
 }
 
-CUniqueSpotAdder::CSlot& CUniqueSpotAdder::Find(const CPointResponse& spot, uint64_t hash) {
-    std::size_t at = std::size_t(hash) & mask_;
-    for (;; at = (at + 1) & mask_) {
-        CSlot& slot = slots_[at];
-        if (slot.index < 0) return slot;
-        if (slot.hash == hash && list_[slot.index] == spot) return slot;
+std::size_t CSpotSet::FindSlot(const CPointResponse& spot, uint64_t hash) const {
+    for (std::size_t at = std::size_t(hash) & mask_;; at = (at + 1) & mask_) {
+        const CSlot& slot = slots_[at];
+        if (!slot.spot || (slot.hash == hash && *slot.spot == spot)) return at;
     }
 }
 
-bool CUniqueSpotAdder::Add(const CPointResponse& spot) {
-    Reserve(std::size_t(list_.Count()) + 1);
+bool CSpotSet::Insert(const CPointResponse& spot) {
+    Reserve(count_ + 1);
     const uint64_t hash = HashOf(spot);
-    CSlot& slot = Find(spot, hash);
-    if (slot.index >= 0) return false;
-    slot = {hash, list_.Count()};
+    CSlot& slot = slots_[FindSlot(spot, hash)];
+    if (slot.spot) return false;
+    slot = {hash, &spot};
+    ++count_;
+    return true;
+}
+
+bool CSpotSet::Contains(const CPointResponse& spot) const {
+    if (slots_.empty()) return false;
+    return slots_[FindSlot(spot, HashOf(spot))].spot != nullptr;
+}
+
+CUniqueSpotAdder::CUniqueSpotAdder(CSpotList& list, std::size_t expected)
+    : list_(list), set_(std::size_t(list.Count()) + expected) {
+    list_.Reserve(std::size_t(list.Count()) + expected);
+    // A list built by other means may already hold equal spots; the first
+    // one is the one an AddUnique search would find.
+    for (int32_t i = 0; i < list.Count(); ++i) set_.Insert(list[i]);
+}
+
+bool CUniqueSpotAdder::Add(const CPointResponse& spot) {
+    if (set_.Contains(spot)) return false;
     list_.Append(spot);
+    set_.Insert(list_[list_.Count() - 1]);
     return true;
 }
 
 bool CUniqueSpotAdder::Add(CPointResponse&& spot) {
-    Reserve(std::size_t(list_.Count()) + 1);
-    const uint64_t hash = HashOf(spot);
-    CSlot& slot = Find(spot, hash);
-    if (slot.index >= 0) return false;
-    slot = {hash, list_.Count()};
+    if (set_.Contains(spot)) return false;
     list_.Append(std::move(spot));
+    set_.Insert(list_[list_.Count() - 1]);
     return true;
+}
+
+void CSpotList::AssignSelection(const CSpotList& other, const std::vector<int32_t>& indices) {
+    if (this == &other) {
+        CSpotList copy(other);
+        AssignSelection(copy, indices);
+        return;
+    }
+    const std::size_t keep = std::min(items_.size(), indices.size());
+    for (std::size_t i = 0; i < keep; ++i) *items_[i] = other[indices[i]];
+    items_.resize(keep);
+    items_.reserve(indices.size());
+    for (std::size_t i = keep; i < indices.size(); ++i)
+        items_.push_back(std::make_unique<CPointResponse>(other[indices[i]]));
 }
 
 void CSpotList::CopyFrom(const CSpotList& other) {

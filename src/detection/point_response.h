@@ -105,6 +105,9 @@ class CSpotList {
         items_.push_back(std::make_unique<CPointResponse>(std::move(spot)));
     }
     void Reserve(std::size_t count) { items_.reserve(count); }
+    // Makes this list copies of other's spots at indices, in that order,
+    // reusing the spots it holds (their value lists keep their memory).
+    void AssignSelection(const CSpotList& other, const std::vector<int32_t>& indices);
     bool AddNew(CPoint point, double response, double firstValue = -DBL_MAX) {
         return AddUnique(CPointResponse(point, response, firstValue));
     }
@@ -121,6 +124,28 @@ class CSpotList {
     std::vector<std::unique_ptr<CPointResponse>> items_;
 };
 
+// A set of spots by CPointResponse's equality, found through a hash of their
+// fields. It refers to spots owned elsewhere, which must outlive it unchanged.
+class CSpotSet {
+  public:
+    explicit CSpotSet(std::size_t expected = 0) { Reserve(expected); }
+    // Adds spot unless an equal one is in the set; true when added.
+    bool Insert(const CPointResponse& spot);
+    bool Contains(const CPointResponse& spot) const;
+
+  private:
+    struct CSlot {
+        uint64_t hash = 0;
+        const CPointResponse* spot = nullptr;  // null for an empty slot
+    };
+    std::size_t FindSlot(const CPointResponse& spot, uint64_t hash) const;
+    void Reserve(std::size_t count);
+
+    std::vector<CSlot> slots_;
+    std::size_t mask_ = 0;
+    std::size_t count_ = 0;
+};
+
 // Adds spots to a list by AddUnique's rule (a spot equal to one already in the
 // list is not added) and in the same order, but finds equal spots through a
 // hash of their fields: AddUnique searches the whole list per spot, which is
@@ -135,17 +160,8 @@ class CUniqueSpotAdder {
     bool Add(CPointResponse&& spot);
 
   private:
-    struct CSlot {
-        uint64_t hash = 0;
-        int32_t index = -1;  // into the list; -1 for an empty slot
-    };
-    // The slot holding a spot equal to spot, or the empty slot where it goes.
-    CSlot& Find(const CPointResponse& spot, uint64_t hash);
-    void Reserve(std::size_t count);
-
     CSpotList& list_;
-    std::vector<CSlot> slots_;
-    std::size_t mask_ = 0;
+    CSpotSet set_;
 };
 
 }  // namespace vistrel

@@ -314,10 +314,19 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
 
     auto spots = std::make_unique<CSpotList>();
     CUniqueSpotAdder unique(*spots, paths.size());
+    // Each path's best entry is found once and the paths are put in lists by
+    // its scale, in path order: the same sequence as a pass over all paths
+    // per scale.
+    std::vector<std::vector<const CPointResponse*>> byScale(std::size_t(hMAX - hMIN + 1));
+    for (const CLogPath& path : paths) {
+        const CPointResponse* best = path.BestEntry();
+        if (!best || best->values.empty()) continue;
+        const double scale = best->values[0];
+        if (!(scale >= hMIN && scale <= hMAX) || scale != std::floor(scale)) continue;
+        byScale[std::size_t(int(scale) - hMIN)].push_back(best);
+    }
     for (int s = hMIN; s <= hMAX; ++s) {
-        for (const CLogPath& path : paths) {
-            const CPointResponse* best = path.BestEntry();
-            if (!best || best->values.empty() || best->values[0] != s) continue;
+        for (const CPointResponse* best : byScale[std::size_t(s - hMIN)]) {
             if (!best->IsSet()) {
                 messages().show("pr.point.x==-1");
                 continue;
@@ -327,7 +336,12 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
             const double meanMin = means[0], sdMin = deviations[0];
             if (options.parN != 0.0 && !(meanMin + options.parN * sdMin <= best->response))
                 continue;
-            CPointResponse spot = *best;
+            CPointResponse spot;
+            spot.x = best->x;
+            spot.y = best->y;
+            spot.response = best->response;
+            spot.values.reserve(best->values.size() + 5);
+            spot.values = best->values;
             const double r = spot.response;
             spot.Append(r > 0 ? r * r : (r < 0 ? -r * r : 0.0));
             spot.Append(meanMin);
@@ -477,11 +491,11 @@ std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, in
     return spots;
 }
 
-void SelectSpots(const CSpotList& spots, CSpotList& out, bool automatic, double threshold, int k,
-                 int excludedScale) {
-    out.ClearAll();
-    if (&out == &spots) return;
-    CUniqueSpotAdder unique(out, std::size_t(spots.Count()));
+std::vector<int32_t> SelectSpotIndices(const CSpotList& spots, bool automatic, double threshold,
+                                       int k, int excludedScale) {
+    std::vector<int32_t> passed;
+    passed.reserve(std::size_t(spots.Count()));
+    CSpotSet seen(std::size_t(spots.Count()));
     for (int32_t i = 0; i < spots.Count(); ++i) {
         const CPointResponse& spot = spots[i];
         const double scale = spot.values.empty() ? 0.0 : spot.values[0];
@@ -490,8 +504,18 @@ void SelectSpots(const CSpotList& spots, CSpotList& out, bool automatic, double 
         const double limit =
             automatic ? SpotValue(spot, kSpotMeanMin) + threshold * SpotValue(spot, kSpotStdDevMin)
                       : threshold;
-        if (v >= limit) unique.Add(spot);
+        if (v >= limit && seen.Insert(spot)) passed.push_back(i);
     }
+    return passed;
+}
+
+void SelectSpots(const CSpotList& spots, CSpotList& out, bool automatic, double threshold, int k,
+                 int excludedScale) {
+    if (&out == &spots) {
+        out.ClearAll();
+        return;
+    }
+    out.AssignSelection(spots, SelectSpotIndices(spots, automatic, threshold, k, excludedScale));
 }
 
 }  // namespace vistrel

@@ -81,5 +81,9 @@ std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, in
 // values[4] (factor is then the threshold argument).
 void SelectSpots(const CSpotList& spots, CSpotList& out, bool automatic, double threshold, int k,
                  int excludedScale);
+// The indices of the spots SelectSpots keeps, in list order (of equal spots
+// the first), without copying them.
+std::vector<int32_t> SelectSpotIndices(const CSpotList& spots, bool automatic, double threshold,
+                                       int k, int excludedScale);
 
 }  // namespace vistrel

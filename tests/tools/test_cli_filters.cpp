@@ -1,7 +1,10 @@
 // vistrel-cli filter and spots, run as a program.
 
 #include <QJsonArray>
+#include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "cli_test_support.h"
 
@@ -142,6 +145,21 @@ TEST_F(CliFilters, SpotsFindsTheBlobAndSelects) {
     }
     EXPECT_TRUE(blob);
     EXPECT_EQ(json["selected"].toArray().size(), spots.size());  // no threshold: all
+    // The entries of values by name, so that a script needs no help text.
+    const QJsonObject names = json["valueNames"].toObject();
+    const char* const order[] = {"scale",     "response",  "energy",     "meanMin",
+                                 "stdDevMin", "meanScale", "stdDevScale"};
+    ASSERT_EQ(names.size(), 7);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(names[order[i]].toInt(-1), i) << order[i];
+    for (const auto& v : spots) {
+        const QJsonObject s = v.toObject();
+        const QJsonArray values = s["values"].toArray();
+        const double r = values[names["response"].toInt()].toDouble();
+        EXPECT_EQ(r, s["response"].toDouble());
+        EXPECT_EQ(values[names["energy"].toInt()].toDouble(), r * std::abs(r));
+        const double scale = values[names["scale"].toInt()].toDouble();
+        EXPECT_TRUE(scale == 3 || scale == 5 || scale == 7 || scale == 9) << scale;
+    }
     // The spot file has one line per spot.
     const std::string cnd = ReadFile(Path("blob.cnd"));
     EXPECT_EQ(std::count(cnd.begin(), cnd.end(), '\n'), spots.size());
@@ -241,6 +259,22 @@ TEST_F(CliPhantomSpecks, TruthIsWrittenAndEverySpeckIsFound) {
             hit |= std::hypot(d.toObject()["x"].toDouble() - s["x"].toDouble(),
                               d.toObject()["y"].toDouble() - s["y"].toDouble()) <= reach;
         EXPECT_TRUE(hit) << s["x"].toDouble() << "," << s["y"].toDouble();
+    }
+    // A threshold selects by index exactly the spots whose response reaches it.
+    {
+        std::vector<double> responses;
+        for (const auto& v : spots) responses.push_back(v.toObject()["response"].toDouble());
+        std::vector<double> sorted = responses;
+        std::sort(sorted.begin(), sorted.end());
+        const double t = sorted[sorted.size() / 2];
+        const CRun some = Run({"spots", Path("specks.pgx"), "--threshold", std::to_string(t)});
+        ASSERT_EQ(some.exitCode, 0) << some.err;
+        std::vector<int> expected, got;
+        for (std::size_t i = 0; i < responses.size(); ++i)
+            if (responses[i] >= std::stod(std::to_string(t))) expected.push_back(int(i));
+        for (const auto& v : JsonOf(some)["selected"].toArray()) got.push_back(v.toInt());
+        EXPECT_EQ(got, expected);
+        EXPECT_LT(got.size(), responses.size());
     }
     EXPECT_EQ(Run({"phantom", Path("x.pgx"), "--clusters", "21"}).exitCode, 2);
 }
