@@ -72,7 +72,7 @@ std::unique_ptr<CMImage> LoadImage(const std::string& path, const std::optional<
                            std::to_string(raw->height) + " at depth " + std::to_string(raw->depth) +
                            " (file too short?)");
         throw CFailure(path + ": cannot read: not a valid or supported \"" + ExtensionKey(path) +
-                       "\" image");
+                       "\" image" + (LastOpenFailure().empty() ? "" : ": " + LastOpenFailure()));
     }
     return image;
 }

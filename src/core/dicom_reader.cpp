@@ -832,11 +832,15 @@ void DicomParser::dicom_check(DicomStructure& out) {
             return refuse(DicomDefect::DamagedMeta);
         }
         const bool undefined = e.length == kUndefinedLength;
-        if (!undefined && e.length > Remaining()) return refuse(DicomDefect::Truncated);
-        ++elements;
         const bool topLevel = sequences_.empty();
         const bool isPixelData =
             e.element == 0x0010 && e.group >= 0x7F00 && e.group <= 0x7FFE && (e.group & 1) == 0;
+        if (!undefined && e.length > Remaining()) {
+            // A file cut inside its pixels is the common case; say so.
+            return refuse(isPixelData && topLevel && !pixelsSeen ? DicomDefect::PixelDataShort
+                                                                 : DicomDefect::Truncated);
+        }
+        ++elements;
         if (isPixelData && topLevel && !pixelsSeen) {
             pixelsSeen = true;
             out.rows = facts.rows;

@@ -123,7 +123,10 @@ void CVistrelApp::SaveSettings() const {
 CVistrelDoc* CVistrelApp::OpenDocumentFile(const std::string& path) {
     std::unique_ptr<CVistrelDoc> doc = CreateDocument();
     if (!doc->OnOpenDocument(path)) {
-        messages().show("Cannot open the image file " + path + ".");
+        // The second line says what is wrong with the file, when the reader knows.
+        const std::string reason = LastOpenFailure();
+        messages().show("Cannot open the image file " + path + "." +
+                        (reason.empty() ? std::string() : "\n" + reason));
         return nullptr;
     }
     AddToRecentFileList(path);

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "workspace/vistrel_doc.h"
+#include "../core/dicom_test_writer.h"
 #include "workspace_fakes.h"
 
 namespace vistrel {
@@ -441,6 +442,55 @@ TEST_F(AppTest, OrientationRuleMirrorsByNameAndSideInTheRadiologistsMode) {
         }
     }
     EXPECT_EQ(asked, 5);
+}
+
+}  // namespace
+}  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+// A file that cannot be opened is reported with its reason on a second line,
+// and leaves the documents already open as they were.
+TEST_F(AppTest, AnUnreadableFileSaysWhyAndLeavesTheOpenDocumentAlone) {
+    const std::string good = Path("good.pgx");
+    WritePgxFile(good, 2, 2, {10, 20, 30, 40});
+    CVistrelDoc* first = app.OpenDocumentFile(good);
+    ASSERT_NE(first, nullptr);
+
+    // 16-bit pixel data cut short, as a file copy that stopped early leaves it.
+    dicomtest::DicomWriter w;
+    w.Preamble("1.2.840.10008.1.2.1");
+    w.Image(4, 4, 16, 12, 11).Pixels16(std::vector<uint16_t>(16, 2000));
+    w.bytes.resize(w.bytes.size() - 10);
+    const std::string cut = Path("cut.dcm");
+    std::ofstream(cut, std::ios::binary)
+        .write(reinterpret_cast<const char*>(w.bytes.data()),
+               static_cast<std::streamsize>(w.bytes.size()));
+    const std::string notAnImage = Path("notes.dcm");
+    std::ofstream(notAnImage) << std::string(400, 'x');
+
+    const struct {
+        std::string path;
+        const char* reason;
+    } cases[] = {
+        {cut, "The file is truncated: its pixel data end before the image does."},
+        {Path("missing.dcm"), "The file was not found."},
+        {Path("missing.pgx"), "The file was not found."},
+        {notAnImage, "The file is not a DICOM file."},
+    };
+    for (const auto& c : cases) {
+        sink.shown.clear();
+        EXPECT_EQ(app.OpenDocumentFile(c.path), nullptr) << c.path;
+        ASSERT_EQ(sink.shown.size(), 1u) << c.path;
+        EXPECT_EQ(sink.shown[0], "Cannot open the image file " + c.path + ".\n" + c.reason);
+    }
+    ASSERT_EQ(app.Documents().size(), 1u);
+    EXPECT_EQ(app.Documents()[0].get(), first);
+    EXPECT_EQ(first->pathName, good);
+    EXPECT_EQ(ui.opened.size(), 1u);
+    ASSERT_EQ(first->image.width, 2);
+    EXPECT_EQ(first->image.GetPixel(1, 1), 40);
 }
 
 }  // namespace
