@@ -1530,5 +1530,57 @@ TEST_F(DocCommandTest, NewWindowShowsTheSameImageUnderTheNextNumber) {
     EXPECT_EQ(copy->regions.Count(), 1);
 }
 
+TEST_F(DocAnnotationTest, SavingAgainAndAgainKeepsTheOverlayAsItIs) {
+    // A truth file of the screening database beside the image, and a ROS the
+    // radiologist adds before the first save.
+    const std::string image = WriteImage("A_0001_1.LEFT_CC.pgx");
+    WriteText(Path("A_0001_1.LEFT_CC.OVERLAY"),
+              "TOTAL_ABNORMALITIES 1\r\n"
+              "ABNORMALITY 1\r\n"
+              "LESION_TYPE CALCIFICATION TYPE PLEOMORPHIC DISTRIBUTION CLUSTERED\r\n"
+              "ASSESSMENT 4\r\n"
+              "SUBTLETY 3\r\n"
+              "PATHOLOGY MALIGNANT\r\n"
+              "TOTAL_OUTLINES 1\r\n"
+              "BOUNDARY\r\n"
+              "5 6 2 2 2 2 4 4 4 4 6 6 6 6 0 0 0 0 #\r\n");
+    CVistrelDoc* doc = app.OpenDocumentFile(image);
+    ASSERT_NE(doc, nullptr);
+    CRegion added = Square(20, 10, 28, 18);
+    added.diagnosis = 0;
+    doc->rosRegions.Add(added);
+    ASSERT_TRUE(doc->OnFileSave());
+    const std::string first = ReadFileBytes(Path("A_0001_1.LEFT_CC.OVERLAY"));
+    EXPECT_EQ(first.rfind("TOTAL_ABNORMALITIES 1\r\nABNORMALITY 1\r\n", 0), 0u) << first;
+    EXPECT_NE(first.find("PATHOLOGY MALIGNANT\r\nTOTAL_OUTLINES 1\r\nBOUNDARY\r\n5 6 "),
+              std::string::npos)
+        << first;
+    EXPECT_NE(first.find("#\r\nPATHOLOGY BENIGN\r\nBOUNDARY\r\n20 10 "), std::string::npos)
+        << first;
+    app.CloseDocument(doc);
+
+    for (int save = 2; save <= 4; ++save) {
+        CVistrelDoc* again = app.OpenDocumentFile(image);
+        ASSERT_NE(again, nullptr);
+        EXPECT_EQ(again->description, "TOTAL_ABNORMALITIES 1\r\n") << "save " << save;
+        ASSERT_EQ(again->rosRegions.Count(), 2) << "save " << save;
+        EXPECT_EQ(again->rosRegions.At(0)->diagnosis, 1);
+        EXPECT_EQ(again->rosRegions.At(1)->diagnosis, 0);
+        EXPECT_EQ(again->subtlety, 3);
+        ASSERT_TRUE(again->OnFileSave());
+        EXPECT_EQ(ReadFileBytes(Path("A_0001_1.LEFT_CC.OVERLAY")), first) << "save " << save;
+        app.CloseDocument(again);
+    }
+}
+
+TEST_F(DocAnnotationTest, ABinaryFileUnderTheOverlayNameIsNotRead) {
+    const std::string image = WriteImage("pic.pgx");
+    WriteText(Path("pic.OVERLAY"), std::string("BOUNDARY\n5 6 22224444666600#\n\0\x89PNG", 34));
+    CVistrelDoc* doc = app.OpenDocumentFile(image);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->description, "");
+    EXPECT_TRUE(doc->rosRegions.IsEmpty());
+}
+
 }  // namespace
 }  // namespace vistrel
