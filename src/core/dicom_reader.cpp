@@ -818,7 +818,7 @@ void DicomParser::dicom_check(DicomStructure& out) {
         if (dicom_element(e) == Step::End) {
             // Less than an element header left. A few stray bytes after the
             // pixel data do no harm; anywhere else the file was cut.
-            if (Remaining() > 0 && (!pixelsSeen || !sequences_.empty())) {
+            if ((Remaining() > 0 && (!pixelsSeen || !sequences_.empty())) || metaPending_) {
                 return refuse(DicomDefect::Truncated);
             }
             break;
@@ -841,6 +841,12 @@ void DicomParser::dicom_check(DicomStructure& out) {
                                                                  : DicomDefect::Truncated);
         }
         ++elements;
+        if (e.group == 0x0002 && e.element == 0x0000 && e.length == 4) {
+            // The meta group's length promises the rest of the group.
+            if (uint64_t{pos_} + 4 + U32(pos_, false) > size_) {
+                return refuse(DicomDefect::Truncated);
+            }
+        }
         if (isPixelData && topLevel && !pixelsSeen) {
             pixelsSeen = true;
             out.rows = facts.rows;

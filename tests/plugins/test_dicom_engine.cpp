@@ -12,10 +12,13 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "../core/dicom_test_writer.h"
 #include "core/dicom_engine.h"
+#include "core/dicom_log.h"
 #include "core/image.h"
 #include "workspace/plugins.h"
 
@@ -401,6 +404,217 @@ TEST_F(DicomEngineTest, TheCommandLineToolReadsCompressedFilesThroughTheEngine) 
         EXPECT_NE(output.find(c.size), std::string::npos) << output;
         EXPECT_NE(output.find(c.range), std::string::npos) << output;
     }
+}
+
+// ------------------------------------------- damaged files with the engine
+
+// Variants of real files as they arrive damaged: cut inside the header,
+// bytes flipped in the header, absurd lengths, absurd nesting, pixel data cut
+// short. With the shipped engine loaded, none may take the process down or
+// hang it; the ones that cannot be right must be refused with a reason.
+class DicomDamagedFileTest : public DicomSaveTest {
+  protected:
+    static std::vector<uint8_t> Bytes(const std::string& path) {
+        const std::string text = ReadBytes(path);
+        return std::vector<uint8_t>(text.begin(), text.end());
+    }
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        const std::string path = (folder / name).string();
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+    // Offset of the last top-level PixelData tag (7FE0,0010) in either byte order.
+    static std::size_t PixelDataOffset(const std::vector<uint8_t>& bytes) {
+        for (std::size_t i = bytes.size() - 4; i-- > 0;) {
+            if ((bytes[i] == 0xE0 && bytes[i + 1] == 0x7F && bytes[i + 2] == 0x10 &&
+                 bytes[i + 3] == 0x00) ||
+                (bytes[i] == 0x7F && bytes[i + 1] == 0xE0 && bytes[i + 2] == 0x00 &&
+                 bytes[i + 3] == 0x10))
+                return i;
+        }
+        return std::string::npos;
+    }
+    static void PutU32(std::vector<uint8_t>& bytes, std::size_t at, uint32_t value) {
+        for (int k = 0; k < 4; ++k) bytes[at + k] = static_cast<uint8_t>(value >> (8 * k));
+    }
+    // Opens through CMImage::Open and checks that a failure is a clean one.
+    int Open(const std::string& path, const std::string& name) const {
+        CMImage image(8, 8, 8);
+        std::string description;
+        const int result = image.Open(path, description);
+        if (result) {
+            EXPECT_TRUE(image.IsValid()) << name;
+        } else {
+            EXPECT_EQ(image.data, nullptr) << name;
+            EXPECT_EQ(image.dicomHeader, nullptr) << name;
+            EXPECT_FALSE(LastOpenFailure().empty()) << name;
+        }
+        return result;
+    }
+    static std::vector<uint8_t> Nested(int depth) {
+        dicomtest::DicomWriter w;
+        w.Preamble("1.2.840.10008.1.2.1");
+        for (int i = 0; i < depth; ++i) {
+            w.Header(0x0040, 0x0275, "SQ", 0xFFFFFFFF);
+            w.Item(0xFFFFFFFF);
+        }
+        for (int i = 0; i < depth; ++i) w.ItemDelimiter().SequenceDelimiter();
+        w.Image(2, 2, 16, 12, 11).Pixels16({1, 2, 3, 4});
+        return w.bytes;
+    }
+};
+
+TEST_F(DicomDamagedFileTest, BrokenStructureIsRefusedWithItsReasonBeforeTheEngine) {
+    if (!HaveData()) GTEST_SKIP() << "no shared data";
+    const std::string truncated = "The file is truncated or damaged: an element runs past its end.";
+    const std::string shortPixels =
+        "The file is truncated: its pixel data end before the image does.";
+    struct CCase {
+        std::string name;
+        std::vector<uint8_t> bytes;
+        std::string reason;
+    };
+    std::vector<CCase> cases;
+    for (const char* file :
+         {"MR_small.dcm", "MR_small_implicit.dcm", "CT_small.dcm", "emri_small_big_endian.dcm",
+          "MG-Im-GE-SenDS-scaled.dcm", "JPEGBaseline_1s_1f_u_08_08.dcm", "MR_small_RLE.dcm"}) {
+        std::vector<uint8_t> bytes = Bytes(DataFile(file));
+        ASSERT_GT(bytes.size(), 300u) << file;
+        cases.push_back({std::string(file) + " cut at 300",
+                         std::vector<uint8_t>(bytes.begin(), bytes.begin() + 300), truncated});
+    }
+    {
+        // Implicit VR: every element has a 32-bit length; make the first
+        // data-set element claim nearly 4 GiB.
+        std::vector<uint8_t> bytes = Bytes(DataFile("MR_small_implicit.dcm"));
+        std::size_t at = 0;
+        for (std::size_t i = 132; i + 8 < bytes.size(); ++i) {
+            if (bytes[i] == 0x08 && bytes[i + 1] == 0x00 && bytes[i + 2] == 0x08 &&
+                bytes[i + 3] == 0x00) {
+                at = i + 4;
+                break;
+            }
+        }
+        ASSERT_NE(at, 0u);
+        PutU32(bytes, at, 0xFFFFFFF0u);
+        cases.push_back({"element length 0xFFFFFFF0", bytes, truncated});
+    }
+    for (const char* file : {"MR_small.dcm", "MR2_UNCI.dcm"}) {
+        std::vector<uint8_t> bytes = Bytes(DataFile(file));
+        const std::size_t at = PixelDataOffset(bytes);
+        ASSERT_NE(at, std::string::npos) << file;
+        PutU32(bytes, at + 8, 0xFFFFFFF0u);  // explicit OW: tag, VR, 2 reserved, length
+        cases.push_back({std::string(file) + " PixelData length 0xFFFFFFF0", bytes, shortPixels});
+    }
+    {
+        // 512 x 512 16-bit pixels cut at 400000 bytes, as "head -c" leaves them.
+        dicomtest::DicomWriter w;
+        w.Preamble("1.2.840.10008.1.2.1");
+        w.Image(512, 512, 16, 12, 11).Pixels16(std::vector<uint16_t>(512 * 512, 1234));
+        w.bytes.resize(400000);
+        cases.push_back({"512 x 512 cut at 400000", w.bytes, shortPixels});
+        std::vector<uint8_t> mr2 = Bytes(DataFile("MR2_UNCI.dcm"));
+        mr2.resize(400000);
+        cases.push_back({"MR2_UNCI cut at 400000", mr2, shortPixels});
+        // Multi-frame: the first frame is whole, the others are missing.
+        std::vector<uint8_t> frames = Bytes(DataFile("emri_small.dcm"));
+        frames.resize(frames.size() - 3 * 64 * 64 * 2);
+        cases.push_back({"emri_small without its last frames", frames, shortPixels});
+    }
+    cases.push_back({"sequences 20000 deep", Nested(20000),
+                     "The file is damaged: its sequences are nested too deeply."});
+    cases.push_back({"pydicom's truncated file", Bytes(DataFile("MR_truncated.dcm")), shortPixels});
+
+    for (const CCase& c : cases) {
+        const int result = Open(Write("case.dcm", c.bytes), c.name);
+        EXPECT_EQ(result, 0) << c.name;
+        EXPECT_EQ(LastOpenFailure(), c.reason) << c.name;
+    }
+    // Nesting within the reader's limit is no damage at all.
+    EXPECT_EQ(Open(Write("nested.dcm", Nested(8)), "8 deep"), 1);
+}
+
+TEST_F(DicomDamagedFileTest, FlippedHeaderBytesNeverTakeTheProcessDown) {
+    if (!HaveData()) GTEST_SKIP() << "no shared data";
+    int opened = 0, refused = 0;
+    for (const char* file :
+         {"MR_small.dcm", "MR_small_implicit.dcm", "MR_small_bigendian.dcm", "CT_small.dcm",
+          "MG-Im-GE-SenDS-scaled.dcm", "JPEGBaseline_1s_1f_u_08_08.dcm", "MR_small_RLE.dcm"}) {
+        const std::vector<uint8_t> original = Bytes(DataFile(file));
+        const std::size_t header = PixelDataOffset(original);
+        ASSERT_NE(header, std::string::npos) << file;
+        for (const unsigned seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
+            std::mt19937 random(seed);
+            std::vector<uint8_t> bytes = original;
+            for (int flip = 0; flip < 24; ++flip) {
+                const std::size_t at = 128 + random() % (header - 128);
+                bytes[at] ^= static_cast<uint8_t>(1 + random() % 255);
+            }
+            const std::string name = std::string(file) + " seed " + std::to_string(seed);
+            (Open(Write("flipped.dcm", bytes), name) ? opened : refused)++;
+        }
+    }
+    // Most of these files are wrecked; the ones left intact still open.
+    EXPECT_GT(refused, 0);
+    EXPECT_EQ(opened + refused, 7 * 6);
+}
+
+// The child process changes nothing: every shared file gives the same image,
+// header blocks and attributes as the engine called in this process.
+TEST_F(DicomDamagedFileTest, GoodFilesOpenIdenticallyInTheChildAndInProcess) {
+    if (!HaveData()) GTEST_SKIP() << "no shared data";
+    ASSERT_TRUE(engine.isolated);  // as the plug-in loader hands it out
+    const CDicomEngine direct{engine.load, engine.save, false};
+    const CDicomEngine child = engine;
+    const auto use = [](const CDicomEngine& e) {
+        SetDicomEngineProvider([e] { return std::vector<CDicomEngine>{e}; });
+    };
+    for (const int option : {0, 1}) {
+        SetDicomReadingOption(option);
+        for (const CDicomCase& c : kDicomCases) {
+            SCOPED_TRACE(std::string(c.file) + " option " + std::to_string(option));
+            std::string description;
+            CMImage isolated;
+            use(child);
+            ASSERT_EQ(isolated.Open(DataFile(c.file), description), 1) << LastOpenFailure();
+            CMImage inProcess;
+            use(direct);
+            ASSERT_EQ(inProcess.Open(DataFile(c.file), description), 1);
+            EXPECT_EQ(isolated.width, c.width);
+            EXPECT_TRUE(isolated.IsEqual(inProcess));
+            EXPECT_EQ(isolated.maxValue, inProcess.maxValue);
+            ASSERT_NE(isolated.dicomHeader, nullptr);
+            ASSERT_NE(inProcess.dicomHeader, nullptr);
+            const auto block = [](const uint8_t* data, uint32_t length) {
+                return data ? std::string(reinterpret_cast<const char*>(data), length) : "<null>";
+            };
+            EXPECT_EQ(block(isolated.dicomHeader->block1, isolated.dicomHeader->length1),
+                      block(inProcess.dicomHeader->block1, inProcess.dicomHeader->length1));
+            EXPECT_EQ(block(isolated.dicomHeader->block2, isolated.dicomHeader->length2),
+                      block(inProcess.dicomHeader->block2, inProcess.dicomHeader->length2));
+            EXPECT_EQ(isolated.dicomAttributes.photometric, inProcess.dicomAttributes.photometric);
+        }
+    }
+    SetDicomReadingOption(0);
+}
+
+// The command-line tool refuses a file whose pixels were cut short.
+TEST_F(DicomDamagedFileTest, TheCommandLineToolFailsOnACutFileAndSaysWhy) {
+    if (!HaveData()) GTEST_SKIP() << "no shared data";
+    std::vector<uint8_t> bytes = Bytes(DataFile("MR2_UNCI.dcm"));
+    bytes.resize(400000);
+    const std::string path = Write("cut.dcm", bytes);
+    const std::string command = std::string(VISTREL_CLI) + " info '" + path + "' 2>&1";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    std::array<char, 4096> buffer;
+    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
+        output.append(buffer.data(), n);
+    EXPECT_NE(pclose(pipe), 0) << output;
+    EXPECT_NE(output.find("pixel data end before the image does"), std::string::npos) << output;
 }
 
 }  // namespace
