@@ -42,6 +42,11 @@ int RunBatchMode(int argc, char** argv, const vistrel::CVTCommandLineInfo& info)
 int main(int argc, char** argv) {
     vistrel::CVTCommandLineInfo info;
     info.Parse(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    if (info.HelpRequested()) {
+        // Before any QApplication: the usage needs no display.
+        std::fputs(vistrel::UsageText().c_str(), stdout);
+        return 0;
+    }
     for (const std::string& flag : info.UnknownFlags())
         std::fprintf(stderr, "vistrel: unknown switch -%s ignored\n", flag.c_str());
     if (info.BatchSwitch() != 0) return RunBatchMode(argc, argv, info);
@@ -64,8 +69,7 @@ int main(int argc, char** argv) {
 
     frame.BuildPlugInMenu(plugIns);
     frame.show();
-    const std::string file = app.StartupFile(info.FileName());
-    if (!file.empty() && !app.OpenDocumentFile(file) && !info.FileName().empty())
-        return 1;  // a named file that cannot be opened ends the program (the reason was shown)
+    if (!app.OpenStartupFiles(info.FileNames()))
+        return 1;  // named files that cannot be opened end the program (the reasons were shown)
     return application.exec();
 }

@@ -68,9 +68,13 @@ std::string TestCopyPath(const std::string& documentPath) {
     return (path.parent_path() / (path.stem().string() + ".test.pgx")).string();
 }
 
+bool BatchRoutineAvailable(char letter) {
+    return letter == 'c' || letter == 'e' || letter == 'f';
+}
+
 int RunBatch(CVistrelApp& app, const CVTCommandLineInfo& info) {
     const char routine = info.BatchSwitch();
-    if (routine != 'c' && routine != 'e' && routine != 'f') {
+    if (!BatchRoutineAvailable(routine)) {
         messages().show(std::string("The ") + RoutineName(routine) + " batch routine (-" +
                         (routine ? std::string(1, routine) : std::string("?")) +
                         ") is not available.");

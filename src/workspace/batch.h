@@ -22,6 +22,9 @@ enum BatchExitCode : int {
 // without the last extension, ".test." and "pgx".
 std::string TestCopyPath(const std::string& documentPath);
 
+// Whether this build runs the batch routine of a switch letter.
+bool BatchRoutineAvailable(char letter);
+
 // Runs the batch routine selected by info (see CVTCommandLineInfo::BatchSwitch):
 // "c" saves the document again under its own path, "e" makes it 8 bits and
 // saves it as its path plus ".pgm", "f" writes a 12-bit copy with its

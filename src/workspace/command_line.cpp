@@ -1,9 +1,12 @@
 #include "workspace/command_line.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+
+#include "workspace/batch.h"
 
 namespace vistrel {
 
@@ -25,8 +28,56 @@ bool IsExistingFile(const std::string& path) {
 
 }  // namespace
 
+std::string UsageText() {
+    struct Line {
+        char letter;
+        const char* arguments;
+        const char* text;
+    };
+    static const Line lines[] = {
+        {'c', "FILE", "save FILE again under its own name"},
+        {'e', "FILE", "rescale FILE to 8 bits and save it as FILE.pgm"},
+        {'f', "FILE", "write a 12-bit copy of FILE with its annotations as NAME.test.pgx"},
+        {'s', "N FILE", "breast segmentation and detection with parameter N"},
+        {'v', "X N FILE", "evaluation of the detection results with X and N"},
+        {'i', "FILE", "FIRE mammogram feature file"},
+        {'b', "FILE", "breast segmentation, outline written as NAME.sgt"},
+        {'g', "FILE", "tumour detection, regions written to the OVERLAY file"},
+        {'w', "-t FILE PARAMS", "wavelet test with the parameter file PARAMS"},
+        {'r', "-t FILE PARAMS [R]", "noise removal with PARAMS (results in folder R)"},
+        {'z', "-t FILE NAMES...", "parameter-file batch over the extra names"},
+        {'t', "", "with -w, -r or -z: the names after the file are extra names"},
+        {'k', "", "with -r: the results line goes to wyniki_odszumianie.txt in R"},
+    };
+    std::string text =
+        "Usage: vistrel [FILE...]\n"
+        "       vistrel -SWITCH [NUMBERS] FILE [NAMES...]\n"
+        "\n"
+        "Opens every FILE in its own window; with none, the most recent file.\n"
+        "A batch switch runs one routine on one FILE without any window and exits\n"
+        "(status 0 done, 1 failed, 2 routine not available).\n"
+        "\n"
+        "Switches (also written /x or x):\n";
+    for (const Line& line : lines) {
+        std::string head = std::string("  -") + line.letter + " " + line.arguments;
+        head.resize(std::max<std::size_t>(head.size() + 1, 26), ' ');
+        text += head + line.text;
+        if (line.letter != 't' && line.letter != 'k' && !BatchRoutineAvailable(line.letter))
+            text += " (not in this build)";
+        text += "\n";
+    }
+    std::string help = "  -h, --help";
+    help.resize(26, ' ');
+    text += help + "print this text and exit\n";
+    return text;
+}
+
 void CVTCommandLineInfo::Parse(const std::vector<std::string>& args) {
     for (const std::string& arg : args) {
+        if (arg == "-h" || arg == "--help") {
+            help_ = true;
+            continue;
+        }
         const bool dash = arg.size() > 1 && arg[0] == '-';
         const bool slash = arg.size() == 2 && arg[0] == '/';
         if (dash || slash)

@@ -11,6 +11,9 @@ namespace vistrel {
 // Every switch letter the command line knows.
 inline constexpr const char* kSwitchLetters = "sfwcrztkiebgv";
 
+// What "vistrel --help" prints: the file arguments and one line per switch.
+std::string UsageText();
+
 class CVTCommandLineInfo {
   public:
     // Parses the arguments after the program name. A leading '-' marks a
@@ -31,6 +34,11 @@ class CVTCommandLineInfo {
     // The document to open: the first name that is an existing file, else
     // the first name (so that opening it fails and says so); empty for none.
     const std::string& FileName() const { return fileName_; }
+    // Every name, in order: the documents to open when no batch switch is given
+    // (a batch routine works on FileName() alone).
+    const std::vector<std::string>& FileNames() const { return names_; }
+    // "-h" or "--help" was given: print UsageText() and start nothing.
+    bool HelpRequested() const { return help_; }
     // Names after the document that "t" with "r" or "w" keeps, or after the
     // second name that "t" with "z" keeps.
     const std::vector<std::string>& ExtraNames() const { return extraNames_; }
@@ -48,6 +56,7 @@ class CVTCommandLineInfo {
     std::string switches_;
     char numberTarget_ = 0;  // the last switch that takes numbers
     bool sValueSet_ = false;
+    bool help_ = false;
     int vNumbers_ = 0;
     std::vector<std::string> names_;
     std::string fileName_;

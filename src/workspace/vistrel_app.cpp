@@ -426,6 +426,21 @@ std::string CVistrelApp::StartupFile(const std::string& namedFile) {
     return RadiologistsMode() ? std::string{} : recent;
 }
 
+bool CVistrelApp::OpenStartupFiles(const std::vector<std::string>& namedFiles) {
+    if (namedFiles.empty()) {
+        const std::string file = StartupFile({});
+        if (!file.empty()) OpenDocumentFile(file);
+        return true;
+    }
+    bool any = false;
+    for (const std::string& file : namedFiles) {
+        // Each file starts from the default window, as "&Open..." gives it.
+        ResetCurrentWindow();
+        if (OpenDocumentFile(file)) any = true;
+    }
+    return any;
+}
+
 // ---------------------------------------------------------------- recent files
 
 void CVistrelApp::AddToRecentFileList(const std::string& path) {

@@ -204,6 +204,11 @@ class CVistrelApp {
     // Whether the start opens a file and which: the named one, else (unless
     // in the radiologists' interface) the most recent existing recent file.
     std::string StartupFile(const std::string& namedFile);
+    // Opens every file named on the command line, in order, or the startup
+    // file when none is named. False only when files were named and not one
+    // of them opened (each failure has been shown): one unreadable view must
+    // not take the other three of a case with it.
+    bool OpenStartupFiles(const std::vector<std::string>& namedFiles);
 
   private:
     IWorkspaceUi* ui_;

@@ -7,6 +7,7 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -18,6 +19,7 @@ namespace {
 struct CRun {
     int exitCode = -1;
     bool finished = false;
+    std::string out;
     std::string err;
 };
 
@@ -42,6 +44,7 @@ class BatchRun : public ::testing::Test {
         run.finished = process.waitForFinished(60000);
         if (!run.finished) process.kill();
         run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = process.readAllStandardOutput().toStdString();
         run.err = process.readAllStandardError().toStdString();
         return run;
     }
@@ -66,6 +69,23 @@ class BatchRun : public ::testing::Test {
 
     QTemporaryDir dir;
 };
+
+TEST_F(BatchRun, HelpPrintsTheUsageAndStartsNothing) {
+    // No display is set: a program that tried to open its window would fail here.
+    const std::string image = WriteSmallPgx("small.pgx");
+    for (const QStringList& args : {QStringList{"--help"}, QStringList{"-h"},
+                                    QStringList{"-e", QString::fromStdString(image), "-h"}}) {
+        const CRun run = Run(args);
+        const std::string label = args.join(' ').toStdString();
+        ASSERT_TRUE(run.finished) << label;
+        EXPECT_EQ(run.exitCode, 0) << label << ": " << run.err;
+        EXPECT_EQ(run.out.rfind("Usage: vistrel [FILE...]", 0), 0u) << label << ": " << run.out;
+        EXPECT_NE(run.out.find("\n  -e "), std::string::npos) << label;
+        EXPECT_EQ(run.err, "") << label;
+    }
+    // The batch switch next to -h did not run.
+    EXPECT_FALSE(std::filesystem::exists(image + ".pgm"));
+}
 
 TEST_F(BatchRun, EightBitConversionRunsWithoutADisplay) {
     const std::string image = WriteSmallPgx("small.pgx");

@@ -88,10 +88,61 @@ TEST_F(CommandLine, SwitchesNumbersAndNames) {
 
 TEST_F(CommandLine, UnknownFlagsAreKeptForTheReport) {
     CVTCommandLineInfo info;
-    info.Parse({"-cx", "--help", "-q", image});
-    EXPECT_EQ(info.UnknownFlags(), (std::vector<std::string>{"cx", "-help", "q"}));
+    info.Parse({"-cx", "--verbose", "-q", image});
+    EXPECT_EQ(info.UnknownFlags(), (std::vector<std::string>{"cx", "-verbose", "q"}));
     EXPECT_FALSE(info.Has('c'));
     EXPECT_FALSE(info.Has('x'));
+}
+
+TEST_F(CommandLine, EveryNameIsADocumentWithoutABatchSwitch) {
+    const std::string missing = "/no/such/file.pgx";
+    CVTCommandLineInfo four;
+    four.Parse({image, params, missing, curve});
+    EXPECT_EQ(four.FileNames(), (std::vector<std::string>{image, params, missing, curve}));
+    EXPECT_EQ(four.BatchSwitch(), 0);
+
+    // A batch routine still works on one file.
+    CVTCommandLineInfo batch;
+    batch.Parse({"-c", missing, image, params});
+    EXPECT_EQ(batch.BatchSwitch(), 'c');
+    EXPECT_EQ(batch.FileName(), image);
+}
+
+TEST_F(CommandLine, HelpIsRequestedByItsTwoSpellingsOnly) {
+    struct Case {
+        std::vector<std::string> args;
+        bool help;
+    } cases[] = {
+        {{"--help"}, true},    {{"-h"}, true},
+        {{image, "-h"}, true}, {{"-c", "--help", image}, true},
+        {{"h"}, false},  // a bare word is a file name
+        {{"-help"}, false},    {{image}, false},
+    };
+    for (const Case& c : cases) {
+        CVTCommandLineInfo info;
+        info.Parse(c.args);
+        EXPECT_EQ(info.HelpRequested(), c.help) << c.args.front();
+        if (c.help) {
+            EXPECT_TRUE(info.UnknownFlags().empty()) << c.args.front();
+        }
+    }
+}
+
+TEST(Usage, NamesTheFilesAndEverySwitchOnALineOfItsOwn) {
+    const std::string usage = UsageText();
+    EXPECT_EQ(usage.rfind("Usage: vistrel [FILE...]\n", 0), 0u) << usage;
+    for (const char* letter = kSwitchLetters; *letter; ++letter) {
+        const std::string head = std::string("\n  -") + *letter + " ";
+        EXPECT_NE(usage.find(head), std::string::npos) << "no line for -" << *letter;
+    }
+    EXPECT_NE(usage.find("\n  -h, --help"), std::string::npos);
+    // Routines this build lacks say so; those it has do not.
+    const auto lineOf = [&usage](char letter) {
+        const auto at = usage.find(std::string("\n  -") + letter + " ");
+        return usage.substr(at + 1, usage.find('\n', at + 1) - at - 1);
+    };
+    EXPECT_EQ(lineOf('c').find("not in this build"), std::string::npos) << lineOf('c');
+    EXPECT_NE(lineOf('s').find("not in this build"), std::string::npos) << lineOf('s');
 }
 
 }  // namespace

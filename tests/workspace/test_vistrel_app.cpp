@@ -403,6 +403,49 @@ TEST_F(AppTest, StartReopensTheMostRecentFileOnlyOutsideTheRadiologistsMode) {
     EXPECT_EQ(app.StartupFile(""), "");
 }
 
+TEST_F(AppCaseTest, StartOpensEveryNamedFileAndFailsOnlyWhenNoneOpens) {
+    std::vector<std::string> views;
+    for (const char* name : {"A_1234_1.RIGHT_CC.pgx", "A_1234_1.LEFT_CC.pgx",
+                             "A_1234_1.RIGHT_MLO.pgx", "A_1234_1.LEFT_MLO.pgx"}) {
+        views.push_back(Path(name));
+        WritePgxFile(views.back(), 2, 2, {1, 2, 3, 4});
+    }
+    app.currentWindow = {5, 6};  // a preset chosen earlier must not reach the later views
+    ASSERT_TRUE(app.OpenStartupFiles(views));
+    ASSERT_EQ(app.Documents().size(), 4u);
+    for (std::size_t i = 0; i < views.size(); ++i) {
+        EXPECT_EQ(app.Documents()[i]->pathName, views[i]);
+        EXPECT_EQ(app.Documents()[i]->windowLow, 1000) << views[i];
+    }
+    EXPECT_EQ(ui.opened.size(), 4u);
+    EXPECT_EQ(app.Cases().Entries(), (std::vector<std::string>{"A_1234_1.pgx"}));
+
+    // One unreadable name is reported and the others still open.
+    app.OnCloseAll();
+    sink.shown.clear();
+    ASSERT_TRUE(app.OpenStartupFiles({Path("missing.pgx"), views[0]}));
+    EXPECT_EQ(app.Documents().size(), 1u);
+    EXPECT_EQ(sink.shown.size(), 1u);
+
+    // Nothing readable at all ends the start.
+    app.OnCloseAll();
+    EXPECT_FALSE(app.OpenStartupFiles({Path("missing.pgx"), Path("gone.pgx")}));
+    EXPECT_TRUE(app.Documents().empty());
+}
+
+TEST_F(AppTest, StartWithoutNamesOpensTheMostRecentFile) {
+    const std::string kept = Path("kept.pgx");
+    WritePgxFile(kept, 2, 1, {1, 2});
+    app.AddToRecentFileList(kept);
+    ASSERT_TRUE(app.OpenStartupFiles({}));
+    ASSERT_EQ(app.Documents().size(), 1u);
+    EXPECT_EQ(std::filesystem::path(app.Documents()[0]->pathName), std::filesystem::path(kept));
+    app.OnCloseAll();
+    app.mode = 1;  // the radiologists' interface starts empty, and that is no failure
+    EXPECT_TRUE(app.OpenStartupFiles({}));
+    EXPECT_TRUE(app.Documents().empty());
+}
+
 TEST_F(AppTest, OrientationRuleMirrorsByNameAndSideInTheRadiologistsMode) {
     struct Case {
         const char* name;
