@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "detection/spot_detector.h"
@@ -54,8 +55,13 @@ bool CScaleSpaceModel::Detect(const CMImage& image, const CMImageBase* mask) {
     auto found = CandidateListSSS(image, minScale_, maxScale_, increment_, localMaxSide_,
                                   searchSide_, mask, log_);
     if (!found) return false;
-    spots_.CopyFrom(*found);
+    spots_ = std::move(*found);
     PrepareSlider();
+    // A threshold that no spot reaches (or that every spot passes) would make
+    // the first picture useless: it starts where a change of "res type" does.
+    if (HasSpots() && !(threshold_ >= rangeMin_ && threshold_ <= rangeMax_))
+        threshold_ = std::clamp(rangeMin_ + 0.75 * (rangeMax_ - rangeMin_), double(sliderMin_),
+                                double(sliderMax_));
     Select(false);
     return HasSpots();
 }
@@ -139,7 +145,7 @@ void CScaleSpaceModel::Select(bool automatic) {
 
 std::unique_ptr<CMImage> CScaleSpaceModel::Picture(const CMImage& image) const {
     const CClusters none;
-    return ShowSpots(image, selected_, inClusters_, none, onImage_, what_, shape_);
+    return ShowSpots(image, selected_, inClusters_, none, onImage_, what_, shape_, true);
 }
 
 std::string CScaleSpaceModel::RangeMinText() const {

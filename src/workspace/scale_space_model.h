@@ -49,8 +49,10 @@ class CScaleSpaceModel {
     void SetWhat(ESpotShow w) { what_ = w; }
 
     // "Spots": clears the results, runs the detector and prepares the slider.
-    // The log text is kept for the message shown afterwards. False when the
-    // detector found nothing.
+    // A threshold outside the range of value k over the spots is moved to
+    // three quarters of it, as a change of "res type" does, so that the first
+    // picture shows spots. The log text is kept for the message shown
+    // afterwards. False when the detector found nothing.
     bool Detect(const CMImage& image, const CMImageBase* mask);
     // "Spots from file": clears, loads the spots of a .cnd file (its name sets
     // the five parameters), threshold 120. False when nothing was read.
@@ -65,8 +67,8 @@ class CScaleSpaceModel {
     const CSpotList& Selected() const { return selected_; }
     const CSpotList& InClusters() const { return inClusters_; }
     // The picture of the current choice (what to show, mark shape, background)
-    // for image; null for an invalid image. Clusters are not made here yet, so
-    // "only in clusters" marks nothing and "cluster areas" paints nothing.
+    // for image; null for an invalid image. Marks on the image are outlined. Clusters are not made
+    // here yet, so "only in clusters" marks nothing and "cluster areas" paints nothing.
     std::unique_ptr<CMImage> Picture(const CMImage& image) const;
     const std::string& Log() const { return log_; }
     bool HasSpots() const { return spots_.Count() > 0; }

@@ -1,5 +1,7 @@
 #include "workspace/scale_space_model.h"
 
+#include "detection/spot_detector.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -72,7 +74,7 @@ TEST(ScaleSpaceModel, DetectSliderAndSelection) {
     EXPECT_EQ(m.SliderMax(), int(std::floor(hi)) + 1);
     EXPECT_EQ(m.RangeMinText(), std::to_string(int(std::lround(lo))));
 
-    // The slider is inverted: the top position is the lowest threshold.
+    // The slider is inverted: its maximum position is the lowest threshold.
     m.MoveSlider(m.SliderMax());
     EXPECT_EQ(m.Threshold(), m.SliderMin());
     EXPECT_EQ(m.Selected().Count(), m.Spots().Count());
@@ -110,6 +112,70 @@ TEST(ScaleSpaceModel, DetectSliderAndSelection) {
     m.Clear();
     EXPECT_FALSE(m.HasSpots());
     EXPECT_EQ(m.Selected().Count(), 0);
+}
+
+// After a detection the threshold lies within the spots' range, so that the
+// first picture shows spots; one already inside is left alone.
+TEST(ScaleSpaceModel, DetectionBringsTheThresholdIntoTheRange) {
+    const CMImage image = SpeckImage();
+    double lo = 0, hi = 0;
+    {
+        CScaleSpaceModel probe;
+        ASSERT_TRUE(probe.Detect(image, nullptr));
+        probe.Spots().Range(-1, lo, hi);
+        ASSERT_LT(lo, hi);
+    }
+    const double inside = lo + 0.3 * (hi - lo);
+    const double start = lo + 0.75 * (hi - lo);
+    const struct {
+        const char* name;
+        double before, after;
+    } cases[] = {{"above every spot", hi + 1000, start},
+                 {"below every spot", lo - 1000, start},
+                 {"inside", inside, inside},
+                 {"at the maximum", hi, hi}};
+    for (const auto& c : cases) {
+        CScaleSpaceModel m;
+        m.TypeThreshold(c.before);
+        ASSERT_TRUE(m.Detect(image, nullptr)) << c.name;
+        EXPECT_DOUBLE_EQ(m.Threshold(), c.after) << c.name;
+        CSpotList expected;
+        SelectSpots(m.Spots(), expected, false, c.after, -1, -1);
+        EXPECT_EQ(m.Selected().Count(), expected.Count()) << c.name;
+        EXPECT_GT(m.Selected().Count(), 0) << c.name;
+        EXPECT_LT(m.Selected().Count(), m.Spots().Count()) << c.name;
+    }
+}
+
+// The window's picture: marks alone, or burnt into the image with an outline
+// at the lowest value so that they show on bright tissue too.
+TEST(ScaleSpaceModel, PictureMarksOnTheImageAreOutlined) {
+    const CMImage image = SpeckImage();
+    CScaleSpaceModel m;
+    ASSERT_TRUE(m.Detect(image, nullptr));
+    m.MoveSlider(m.SliderMax());  // every spot
+    m.SetShape(ESpotMark::kDots);
+    auto alone = m.Picture(image);
+    ASSERT_TRUE(alone);
+    EXPECT_EQ(alone->depth, 1);
+    m.SetOnImage(true);
+    auto shown = m.Picture(image);
+    ASSERT_TRUE(shown);
+    ASSERT_EQ(shown->depth, image.depth);
+    for (int32_t i = 0; i < m.Selected().Count(); ++i) {
+        const CPointResponse& s = m.Selected()[i];
+        EXPECT_EQ(shown->GetPixel(s.x, s.y), image.maxValue) << s.x << "," << s.y;
+    }
+    for (int32_t y = 0; y < image.height; ++y)
+        for (int32_t x = 0; x < image.width; ++x) {
+            bool near = false;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) near |= alone->GetPixel(x + dx, y + dy) != 0;
+            const int expected = alone->GetPixel(x, y) ? image.maxValue
+                                 : near                ? 0
+                                                       : image.GetPixel(x, y);
+            ASSERT_EQ(shown->GetPixel(x, y), expected) << x << "," << y;
+        }
 }
 
 TEST(ScaleSpaceModel, SpotFilesCarryTheParameters) {
