@@ -64,8 +64,8 @@ CImageResolution ResolutionFromSources(const std::string& path,
 }
 
 CImageResolution ImageResolution(const std::string& path, const CMImage& image) {
-    (void)image;
-    return ResolutionFromSources(path, nullptr, nullptr);
+    return ResolutionFromSources(path, image.dicomAttributes.imagerPixelSpacing,
+                                 image.dicomAttributes.pixelSpacing);
 }
 
 double DpiFromMicrometresText(const std::string& text) {

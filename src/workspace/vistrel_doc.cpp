@@ -173,6 +173,7 @@ bool CVistrelDoc::OnOpenDocument(const std::string& path) {
     windowHigh = window.high;
 
     DeriveDisplayBits(image.depth, displayShift, displayDepth);
+    photometric = image.dicomAttributes.photometric;
     const CImageResolution found = ImageResolution(path, image);
     resolution = found.dpi;
     resolutionSource = found.source;

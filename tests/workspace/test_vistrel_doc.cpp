@@ -500,6 +500,52 @@ TEST_F(DocTest, DisplayDescriptionTellsThePhotometricInterpretationWithoutSaving
     EXPECT_EQ(ReadFileBytes(Path("saved.OVERLAY")).find("Photometric"), std::string::npos);
 }
 
+TEST_F(DocTest, DicomHeaderGivesTheResolutionUnlessACaseFileDoes) {
+    // The header's fields as the reader fills them, on a file of its own kind.
+    CMImage image(2, 1, 8);
+    image.dicomAttributes.imagerPixelSpacing[0] = image.dicomAttributes.imagerPixelSpacing[1] = 0.1;
+    image.dicomAttributes.pixelSpacing[0] = image.dicomAttributes.pixelSpacing[1] = 0.2;
+    const CImageResolution imager = ImageResolution(Path("a.dcm"), image);
+    EXPECT_FLOAT_EQ(imager.dpi, 254.0f);
+    EXPECT_EQ(imager.source, EResolutionSource::Dicom);
+    image.dicomAttributes.imagerPixelSpacing[0] = image.dicomAttributes.imagerPixelSpacing[1] = 0;
+    EXPECT_FLOAT_EQ(ImageResolution(Path("a.dcm"), image).dpi, 127.0f);
+    std::ofstream(Path("A-9-1.ics")) << "RIGHT_MLO RESOLUTION 50\n";
+    const CImageResolution ics = ImageResolution(Path("A_9_1.RIGHT_MLO.dcm"), image);
+    EXPECT_FLOAT_EQ(ics.dpi, 508.0f);
+    EXPECT_EQ(ics.source, EResolutionSource::Ics);
+}
+
+TEST_F(DocTest, SharedDicomMammogramMeasuresInItsOwnPixelSize) {
+    const std::string path = std::string(VISTREL_SHARED_DATA) + "/dicom/MG_Explicit_Little.dcm";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << "no shared data";
+    CVistrelDoc* doc = app.OpenDocumentFile(path);
+    ASSERT_NE(doc, nullptr) << (sink.shown.empty() ? "" : sink.shown.back());
+    // Imager Pixel Spacing 0.5 \ 0.5 mm.
+    EXPECT_NEAR(doc->resolution, 50.8f, 1e-3);
+    EXPECT_EQ(doc->resolutionSource, EResolutionSource::Dicom);
+    EXPECT_EQ(doc->ResolutionNote(), "");
+    EXPECT_NEAR(doc->PixelsToMillimetres(100), 50.0, 1e-3);
+    EXPECT_EQ(doc->photometric, "MONOCHROME2");
+    EXPECT_EQ(doc->DisplayDescription().find("MONOCHROME1"), std::string::npos);
+}
+
+TEST_F(DocTest, SharedMonochromeOneMammogramKeepsItsPolarityAndSaysSo) {
+    const std::string path = std::string(VISTREL_SHARED_DATA) + "/dicom/MG-Im-GE-SenDS-scaled.dcm";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << "no shared data";
+    CVistrelDoc* doc = app.OpenDocumentFile(path);
+    ASSERT_NE(doc, nullptr) << (sink.shown.empty() ? "" : sink.shown.back());
+    EXPECT_EQ(doc->photometric, "MONOCHROME1");
+    const std::string shown = doc->DisplayDescription();
+    EXPECT_EQ(shown.rfind("Photometric interpretation: MONOCHROME1\n", 0), 0u) << shown;
+    EXPECT_NE(shown.find("\"Dicom Reading Options...\""), std::string::npos) << shown;
+    EXPECT_EQ(doc->description.find("MONOCHROME1"), std::string::npos) << "display only";
+    // Stored values, not inverted: the reader's maximum is still the maximum.
+    int32_t lowest = 0, highest = 0;
+    doc->image.GetValueRange(lowest, highest);
+    EXPECT_EQ(highest + doc->image.valueOffset, 16383);
+}
+
 class SaveTest : public DocTest {
   protected:
     void SetUp() override {
