@@ -1,6 +1,7 @@
 // "Dicom engine": a general plug-in that reads and writes DICOM files with
 // GDCM, so every transfer syntax GDCM decodes (JPEG baseline, extended and
 // lossless, JPEG-LS, JPEG 2000, RLE, deflate, big endian) opens in Vistrel.
+// Colour images (RGB, YBR, palette) come as RGB triples (VT_DICOM_DEPTH_RGB).
 //
 // Header block kept with a loaded image:
 //  block1: the file's data set without its pixel data, written as a DICOM
@@ -15,6 +16,7 @@
 #include <gdcmDataElement.h>
 #include <gdcmFile.h>
 #include <gdcmImage.h>
+#include <gdcmImageApplyLookupTable.h>
 #include <gdcmImageReader.h>
 #include <gdcmImageWriter.h>
 #include <gdcmMediaStorage.h>
@@ -108,6 +110,69 @@ bool StoredValues(const gdcm::Image& image, std::vector<int32_t>& values, int& b
     return true;
 }
 
+// A colour image's first frame as 8-bit red, green, blue triples. Palette
+// images go through their colour tables; YBR data (as stored or as a JPEG
+// decoder leaves them) are converted with the full-range equations of the
+// standard; JPEG 2000's ICT and RCT are undone by the decoder already.
+bool ColourSamples(const gdcm::Image& input, std::vector<uint8_t>& rgb) {
+    gdcm::ImageApplyLookupTable palette;
+    const gdcm::Image* image = &input;
+    using PI = gdcm::PhotometricInterpretation;
+    if (input.GetPhotometricInterpretation() == PI::PALETTE_COLOR) {
+        palette.SetInput(input);
+        if (!palette.Apply()) return false;
+        image = &palette.GetOutput();
+    }
+    const gdcm::PixelFormat& format = image->GetPixelFormat();
+    const PI::PIType kind = image->GetPhotometricInterpretation().GetType();
+    const bool ybr = kind == PI::YBR_FULL || kind == PI::YBR_FULL_422;
+    if (format.GetSamplesPerPixel() != 3 ||
+        !(ybr || kind == PI::RGB || kind == PI::YBR_ICT || kind == PI::YBR_RCT))
+        return false;
+    const int allocated = format.GetBitsAllocated();
+    if (allocated != 8 && allocated != 16) return false;
+    const unsigned int* dims = image->GetDimensions();
+    const std::size_t count = std::size_t{dims[0]} * dims[1];
+    if (count == 0 || dims[0] > 65535 || dims[1] > 65535) return false;
+    std::vector<char> buffer(image->GetBufferLength());
+    if (!image->GetBuffer(buffer.data())) return false;
+    const std::size_t bytes = static_cast<std::size_t>(allocated / 8);
+    const int stored = std::clamp<int>(format.GetBitsStored(), 1, allocated);
+    const auto sample = [&](std::size_t index) -> int {
+        if (bytes == 1) return static_cast<uint8_t>(buffer[index]);
+        uint16_t word;
+        std::memcpy(&word, buffer.data() + 2 * index, 2);
+        return word >> (stored > 8 ? stored - 8 : 0);
+    };
+    rgb.resize(count * 3);
+    const bool planar = image->GetPlanarConfiguration() == 1;
+    // Uncompressed 4:2:2 keeps one Cb, Cr pair for two pixels: Y Y Cb Cr.
+    const bool packed422 = kind == PI::YBR_FULL_422 && buffer.size() < count * 3 * bytes;
+    if ((packed422 && buffer.size() < count * 2 * bytes) ||
+        (!packed422 && buffer.size() < count * 3 * bytes))
+        return false;
+    for (std::size_t i = 0; i < count; ++i) {
+        int c[3];
+        if (packed422) {
+            const std::size_t pair = i / 2 * 4;
+            c[0] = sample(pair + i % 2);
+            c[1] = sample(pair + 2);
+            c[2] = sample(pair + 3);
+        } else {
+            for (std::size_t k = 0; k < 3; ++k) c[k] = sample(planar ? k * count + i : 3 * i + k);
+        }
+        if (ybr) {
+            const double y = c[0], cb = c[1] - 128.0, cr = c[2] - 128.0;
+            c[0] = static_cast<int>(std::lround(y + 1.402 * cr));
+            c[1] = static_cast<int>(std::lround(y - 0.344136 * cb - 0.714136 * cr));
+            c[2] = static_cast<int>(std::lround(y + 1.772 * cb));
+        }
+        for (std::size_t k = 0; k < 3; ++k)
+            rgb[3 * i + k] = static_cast<uint8_t>(std::clamp(c[k], 0, 255));
+    }
+    return true;
+}
+
 // Option 0: the stored values; signed data with negative values are raised so
 // that the smallest becomes 0 (the raster holds unsigned samples only).
 void RawSamples(std::vector<int32_t>& values) {
@@ -159,7 +224,15 @@ uint8_t* CopyBlock(const std::string& bytes) {
 }
 
 // Fills the caller's header block (see the file comment).
-void KeepHeader(gdcm::File& file, int option, VTDicomHeaderBlock& header) {
+// A colour image reaches the host as grey: the kept data set loses what
+// describes colour, and its samples count as rendered ones.
+void KeepHeader(gdcm::File& file, int option, VTDicomHeaderBlock& header, bool colour = false) {
+    if (colour) {
+        option = 1;
+        for (const uint16_t element : {0x0006, 0x1101, 0x1102, 0x1103, 0x1199, 0x1201, 0x1202,
+                                       0x1203, 0x1221, 0x1222, 0x1223})
+            file.GetDataSet().Remove(gdcm::Tag(0x0028, element));
+    }
     std::free(header.block1);
     std::free(header.block2);
     header = VTDicomHeaderBlock{};
@@ -265,6 +338,21 @@ VT_PLUGIN_EXPORT uint8_t* LoadDicomFile(const char* path, int32_t option, int32_
         reader.SetFileName(path);
         if (!reader.Read()) return nullptr;
         const gdcm::Image& image = reader.GetImage();
+        if (image.GetPixelFormat().GetSamplesPerPixel() != 1 ||
+            image.GetPhotometricInterpretation() ==
+                gdcm::PhotometricInterpretation::PALETTE_COLOR) {
+            // Colour is colour for both reading options: the host makes it grey.
+            std::vector<uint8_t> rgb;
+            if (!ColourSamples(image, rgb)) return nullptr;
+            auto* samples = static_cast<uint8_t*>(std::malloc(rgb.size()));
+            if (!samples) return nullptr;
+            std::memcpy(samples, rgb.data(), rgb.size());
+            *width = static_cast<int32_t>(image.GetDimensions()[0]);
+            *height = static_cast<int32_t>(image.GetDimensions()[1]);
+            *depth = VT_DICOM_DEPTH_RGB;
+            if (header && *header) KeepHeader(reader.GetFile(), 1, **header, true);
+            return samples;
+        }
         std::vector<int32_t> values;
         int bitsStored = 0;
         bool isSigned = false;

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+#include <QImage>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -19,6 +22,7 @@
 #include "../core/dicom_test_writer.h"
 #include "core/dicom_engine.h"
 #include "core/dicom_log.h"
+#include "core/display.h"
 #include "core/image.h"
 #include "workspace/plugins.h"
 
@@ -615,6 +619,159 @@ TEST_F(DicomDamagedFileTest, TheCommandLineToolFailsOnACutFileAndSaysWhy) {
         output.append(buffer.data(), n);
     EXPECT_NE(pclose(pipe), 0) << output;
     EXPECT_NE(output.find("pixel data end before the image does"), std::string::npos) << output;
+}
+
+// ------------------------------------------------- colour through the engine
+
+// Colour DICOM opens as a grey image through the colour mode, like every
+// other colour picture.
+class DicomColourTest : public DicomDamagedFileTest {
+  protected:
+    struct CRgb {
+        int r, g, b;
+    };
+    // A 2 x 2 colour file; `pixels` are the stored samples, interleaved or
+    // planar as `planar` says.
+    static std::vector<uint8_t> ColourFile(const std::string& photometric, bool planar,
+                                           const std::vector<uint8_t>& pixels) {
+        dicomtest::DicomWriter w;
+        w.Preamble("1.2.840.10008.1.2.1");
+        w.UsElement(0x0028, 0x0002, 3);
+        w.Text(0x0028, 0x0004, "CS", photometric);
+        w.UsElement(0x0028, 0x0006, planar ? 1 : 0);
+        w.UsElement(0x0028, 0x0010, 2).UsElement(0x0028, 0x0011, 2);
+        w.UsElement(0x0028, 0x0100, 8).UsElement(0x0028, 0x0101, 8);
+        w.UsElement(0x0028, 0x0102, 7).UsElement(0x0028, 0x0103, 0);
+        w.Pixels8(pixels);
+        return w.bytes;
+    }
+    static int Grey(const CRgb& c, int mode) { return ToGrey(c.r, c.g, c.b, mode); }
+    // Opens with the colour mode; the grey samples, or empty on failure.
+    std::vector<int> OpenGrey(const std::string& path, int mode) const {
+        CMImage image;
+        std::string description;
+        if (image.Open(path, description, mode) != 1) {
+            ADD_FAILURE() << path << ": " << LastOpenFailure();
+            return {};
+        }
+        EXPECT_EQ(image.depth, 8);
+        std::vector<int> grey;
+        for (int32_t y = 0; y < image.height; ++y)
+            for (int32_t x = 0; x < image.width; ++x) grey.push_back(image.GetPixel(x, y));
+        return grey;
+    }
+};
+
+TEST_F(DicomColourTest, RgbYbrAndPaletteFilesBecomeGreyWithTheColourMode) {
+    const std::vector<CRgb> colours = {{200, 100, 30}, {0, 255, 0}, {10, 20, 240}, {255, 255, 255}};
+    std::vector<uint8_t> interleaved, planar, ybr;
+    for (const CRgb& c : colours) {
+        interleaved.insert(interleaved.end(), {uint8_t(c.r), uint8_t(c.g), uint8_t(c.b)});
+        // The full-range forward equations of YBR_FULL.
+        const double y = 0.299 * c.r + 0.587 * c.g + 0.114 * c.b;
+        const double cb = 128 - 0.168736 * c.r - 0.331264 * c.g + 0.5 * c.b;
+        const double cr = 128 + 0.5 * c.r - 0.418688 * c.g - 0.081312 * c.b;
+        for (const double v : {y, cb, cr})
+            ybr.push_back(static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L)));
+    }
+    for (int k = 0; k < 3; ++k)
+        for (const CRgb& c : colours) planar.push_back(uint8_t(k == 0 ? c.r : k == 1 ? c.g : c.b));
+
+    // Palette: indices 0..3 into a 16-bit table holding the colours.
+    dicomtest::DicomWriter palette;
+    palette.Preamble("1.2.840.10008.1.2.1");
+    palette.UsElement(0x0028, 0x0002, 1).Text(0x0028, 0x0004, "CS", "PALETTE COLOR");
+    palette.UsElement(0x0028, 0x0010, 2).UsElement(0x0028, 0x0011, 2);
+    palette.UsElement(0x0028, 0x0100, 8).UsElement(0x0028, 0x0101, 8);
+    palette.UsElement(0x0028, 0x0102, 7).UsElement(0x0028, 0x0103, 0);
+    for (uint16_t element : {0x1101, 0x1102, 0x1103}) {
+        palette.Header(0x0028, element, "US", 6).U16(4).U16(0).U16(16);
+    }
+    for (int k = 0; k < 3; ++k) {
+        palette.Header(0x0028, static_cast<uint16_t>(0x1201 + k), "OW", 8);
+        for (const CRgb& c : colours)
+            palette.U16(static_cast<uint16_t>((k == 0 ? c.r : k == 1 ? c.g : c.b) * 257));
+    }
+    palette.Pixels8({0, 1, 2, 3});
+
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int tolerance;
+    } cases[] = {
+        {"RGB", ColourFile("RGB", false, interleaved), 0},
+        {"RGB planar", ColourFile("RGB", true, planar), 0},
+        {"YBR_FULL", ColourFile("YBR_FULL", false, ybr), 2},
+        {"PALETTE COLOR", palette.bytes, 0},
+    };
+    for (const auto& c : cases) {
+        const std::string path = Write("colour.dcm", c.bytes);
+        for (const int mode : {0, 1, 2}) {
+            const std::vector<int> grey = OpenGrey(path, mode);
+            ASSERT_EQ(grey.size(), colours.size()) << c.name;
+            for (std::size_t i = 0; i < colours.size(); ++i)
+                EXPECT_NEAR(grey[i], Grey(colours[i], mode), c.tolerance)
+                    << c.name << " mode " << mode << " pixel " << i;
+        }
+    }
+}
+
+TEST_F(DicomColourTest, JpegBaselineYbrBecomesGreyAndGreyJpegStaysGrey) {
+    if (!HaveData()) GTEST_SKIP() << "no shared data";
+    // 32 x 16 in two flat halves, so the lossy coding leaves the colours.
+    QImage picture(32, 16, QImage::Format_RGB32);
+    const CRgb left{220, 40, 40}, right{40, 60, 200};
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x)
+            picture.setPixel(
+                x, y, x < 16 ? qRgb(left.r, left.g, left.b) : qRgb(right.r, right.g, right.b));
+    QByteArray jpeg;
+    QBuffer sink(&jpeg);
+    sink.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(picture.save(&sink, "JPG", 95));
+    std::vector<uint8_t> fragment(jpeg.begin(), jpeg.end());
+    if (fragment.size() % 2) fragment.push_back(0);
+
+    dicomtest::DicomWriter w;
+    w.Preamble("1.2.840.10008.1.2.4.50");
+    w.UsElement(0x0028, 0x0002, 3).Text(0x0028, 0x0004, "CS", "YBR_FULL_422");
+    w.UsElement(0x0028, 0x0006, 0);
+    w.UsElement(0x0028, 0x0010, 16).UsElement(0x0028, 0x0011, 32);
+    w.UsElement(0x0028, 0x0100, 8).UsElement(0x0028, 0x0101, 8);
+    w.UsElement(0x0028, 0x0102, 7).UsElement(0x0028, 0x0103, 0);
+    w.Encapsulated({fragment});
+    const std::string path = Write("jpeg.dcm", w.bytes);
+    for (const int mode : {1, 2}) {
+        const std::vector<int> grey = OpenGrey(path, mode);
+        ASSERT_EQ(grey.size(), 32u * 16u);
+        // Away from the edge between the halves.
+        EXPECT_NEAR(grey[8 * 32 + 4], Grey(left, mode), 6) << "mode " << mode;
+        EXPECT_NEAR(grey[8 * 32 + 28], Grey(right, mode), 6) << "mode " << mode;
+    }
+    // The grey JPEG baseline file of the shared data is grey as it was.
+    const CLoaded loaded = Load(DataFile("JPEGBaseline_1s_1f_u_08_08.dcm"), 0);
+    ASSERT_TRUE(loaded.ok);
+    EXPECT_EQ(loaded.depth, 8);
+    CMImage image;
+    std::string description;
+    ASSERT_EQ(image.Open(DataFile("JPEGBaseline_1s_1f_u_08_08.dcm"), description, 2), 1);
+    ASSERT_EQ(image.width, 100);
+    for (int i = 0; i < 100 * 100; i += 97)
+        EXPECT_EQ(image.GetPixel(i % 100, i / 100), loaded.samples[i]) << i;
+}
+
+TEST_F(DicomColourTest, AColourImageSavedAsDicomReadsBackAsTheSameGrey) {
+    const std::string source =
+        Write("rgb.dcm", ColourFile("RGB", false, {200, 100, 30, 0, 255, 0, 10, 20, 240, 1, 2, 3}));
+    CMImage image;
+    std::string description;
+    ASSERT_EQ(image.Open(source, description, 1), 1);
+    const std::string saved = (folder / "saved.dcm").string();
+    ASSERT_EQ(image.Save(true, saved), 1);
+    CMImage back;
+    ASSERT_EQ(back.Open(saved, description, 1), 1) << LastOpenFailure();
+    EXPECT_TRUE(back.IsEqual(image));
+    EXPECT_EQ(back.dicomAttributes.photometric, "MONOCHROME2");
 }
 
 }  // namespace
