@@ -4,6 +4,7 @@
 
 #include "cli_common.h"
 #include "commands.h"
+#include "workspace/image_resolution.h"
 
 namespace vistrel::cli {
 
@@ -13,6 +14,9 @@ const char* const kInfoHelp =
     "Reads FILE through the image open dispatcher (the extension decides the\n"
     "format) and prints its facts and histogram statistics as JSON:\n"
     "  width, height, depth, maxValue, valueOffset, bytesPerRow, description,\n"
+    "  resolution (pixels per inch, as the workstation would use it),\n"
+    "  resolutionSource: \"ics\" (the case information file beside FILE),\n"
+    "    \"dicom\" (Imager Pixel Spacing, else Pixel Spacing) or \"default\",\n"
     "  histogram: total, min, max, median, mean, stdDev, variance, skewness, kurtosis\n"
     "Grey values are true values (stored sample minus valueOffset). Statistics\n"
     "are null when no pixel was counted or when they are undefined (the\n"
@@ -44,7 +48,9 @@ int RunInfo(const CommandArgs& words) {
     const auto raw = RawOptionOf(args);
 
     std::string description;
-    const auto image = LoadImage(args.Positionals()[0], raw, description);
+    const std::string& path = args.Positionals()[0];
+    const auto image = LoadImage(path, raw, description);
+    const CImageResolution resolution = ImageResolution(path, *image);
     CHistogram& histogram = image->GetHistogram();
     double mean = 0, stdDev = 0, variance = 0, skewness = 0, kurtosis = 0;
     int32_t minV = 0, maxV = 0, median = 0, total = 0;
@@ -61,7 +67,9 @@ int RunInfo(const CommandArgs& words) {
         .Field("maxValue", static_cast<int32_t>(image->maxValue))
         .Field("valueOffset", static_cast<int32_t>(image->valueOffset))
         .Field("bytesPerRow", image->bytesPerRow)
-        .Field("description", description);
+        .Field("description", description)
+        .Field("resolution", resolution.dpi)
+        .Field("resolutionSource", std::string(ResolutionSourceName(resolution.source)));
     json.Key("histogram").BeginObject().Field("total", counted ? total : 0);
     const auto statistic = [&](const char* key, auto value) {
         if (counted)

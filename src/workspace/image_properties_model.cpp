@@ -37,9 +37,13 @@ void CImagePropertiesModel::Load(const CVistrelDoc* doc) {
     resolutionUnit_ = kMicronsPerPixel;
     if (!doc || !doc->image.IsValid()) {
         Set(0, 0, 0, 0);
+        loaded_ = false;
         return;
     }
     Set(doc->image.width, doc->image.height, doc->image.depth, doc->resolution);
+    loaded_ = true;
+    loadedPixelsPerInch_ = pixelsPerInch_;
+    source_ = doc->resolutionSource;
 }
 
 void CImagePropertiesModel::Set(int32_t width, int32_t height, int depth, double pixelsPerInch) {
@@ -51,8 +55,26 @@ void CImagePropertiesModel::Set(int32_t width, int32_t height, int depth, double
 
 bool CImagePropertiesModel::Store(CVistrelDoc* doc) const {
     if (!doc || pixelsPerInch_ <= 0) return false;
+    // OK on an unchanged value keeps a measured or default size what it was.
+    if (pixelsPerInch_ != loadedPixelsPerInch_ || !loaded_)
+        doc->resolutionSource = EResolutionSource::User;
     doc->resolution = static_cast<float>(pixelsPerInch_);
     return true;
+}
+
+std::string CImagePropertiesModel::SourceText() const {
+    if (!loaded_) return {};
+    switch (source_) {
+        case EResolutionSource::Ics:
+            return "Pixel size from the case information file";
+        case EResolutionSource::Dicom:
+            return "Pixel size from the DICOM header";
+        case EResolutionSource::User:
+            return "Pixel size given by the user";
+        case EResolutionSource::Default:
+            break;
+    }
+    return "Default pixel size, not measured (\"Set Resolution...\" gives the real one)";
 }
 
 void CImagePropertiesModel::SetSizeUnit(int unit) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "workspace/image_resolution.h"
+
 namespace vistrel {
 
 class CVistrelDoc;
@@ -28,8 +30,9 @@ class CImagePropertiesModel {
     void Load(const CVistrelDoc* doc);
     // The same from plain values (resolution in pixels per inch).
     void Set(int32_t width, int32_t height, int depth, double pixelsPerInch);
-    // OK: stores the resolution in the document. False (nothing stored)
-    // without a document or without a usable resolution.
+    // OK: stores the resolution in the document; a changed value counts as
+    // given by the user. False (nothing stored) without a document or
+    // without a usable resolution.
     bool Store(CVistrelDoc* doc) const;
 
     void SetSizeUnit(int unit);
@@ -50,6 +53,9 @@ class CImagePropertiesModel {
     bool SetResolutionText(const std::string& text);
 
     double PixelsPerInch() const { return pixelsPerInch_; }
+    // Where the resolution comes from, in words, so that a default pixel size
+    // is not taken for a measured one; empty without a document.
+    std::string SourceText() const;
 
   private:
     double SizeInUnit(int32_t pixels) const;
@@ -58,6 +64,9 @@ class CImagePropertiesModel {
     int32_t height_ = 0;
     int depth_ = 0;
     double pixelsPerInch_ = 0;
+    double loadedPixelsPerInch_ = 0;
+    bool loaded_ = false;
+    EResolutionSource source_ = EResolutionSource::Default;
     int sizeUnit_ = kCentimetres;
     int resolutionUnit_ = kMicronsPerPixel;
 };

@@ -279,6 +279,31 @@ TEST_F(CliTest, InfoWithoutCountedPixelsGivesNullStatistics) {
         EXPECT_TRUE(h[key].isNull()) << key << " is " << h[key].toDouble();
 }
 
+TEST_F(CliTest, InfoReportsTheResolutionTheWorkstationWouldUse) {
+    WriteFile(Path("plain.pgm"), PgmBytes(2, 1, {1, 2}));
+    WriteFile(Path("A_7_1.LEFT_CC.pgm"), PgmBytes(2, 1, {1, 2}));
+    WriteFile(Path("A-7-1.ics"), "LEFT_CC LINES 1 PIXELS_PER_LINE 2 RESOLUTION 50\n");
+    const std::string mammogram =
+        std::string(VISTREL_SHARED_DATA) + "/dicom/MG_Explicit_Little.dcm";
+    if (!fs::exists(mammogram)) GTEST_SKIP() << "no shared data";
+    struct Case {
+        std::string path;
+        double dpi;
+        const char* source;
+    } cases[] = {
+        {Path("plain.pgm"), 583.92, "default"},
+        {Path("A_7_1.LEFT_CC.pgm"), 508.0, "ics"},  // 25400 / 50 µm
+        {mammogram, 50.8, "dicom"},                 // Imager Pixel Spacing 0.5 mm
+    };
+    for (const Case& c : cases) {
+        const CRun run = Run({"info", c.path});
+        ASSERT_EQ(run.exitCode, 0) << c.path << ": " << run.err;
+        const QJsonObject json = JsonOf(run);
+        EXPECT_NEAR(json["resolution"].toDouble(), c.dpi, 1e-4) << c.path;
+        EXPECT_EQ(json["resolutionSource"].toString().toStdString(), c.source) << c.path;
+    }
+}
+
 TEST_F(CliTest, InfoReadsRawWithItsParameters) {
     // 12-bit samples in the top bits of little-endian words.
     const std::vector<uint16_t> values{0, 1, 2048, 4095, 100, 7};

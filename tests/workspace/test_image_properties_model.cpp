@@ -89,12 +89,45 @@ TEST(ImagePropertiesModel, RefusesResolutionsThatAreNotPositiveNumbers) {
     }
 }
 
+TEST(ImagePropertiesModel, SaysWhereThePixelSizeComesFrom) {
+    CVistrelApp app;
+    CVistrelDoc doc(app, 1);
+    doc.image.Create(4, 4, 8, 0);
+    CImagePropertiesModel model;
+    struct Case {
+        EResolutionSource source;
+        const char* words;
+    } cases[] = {
+        {EResolutionSource::Default, "Default pixel size, not measured"},
+        {EResolutionSource::Ics, "case information file"},
+        {EResolutionSource::Dicom, "DICOM header"},
+        {EResolutionSource::User, "given by the user"},
+    };
+    for (const Case& c : cases) {
+        doc.resolutionSource = c.source;
+        model.Load(&doc);
+        EXPECT_NE(model.SourceText().find(c.words), std::string::npos) << model.SourceText();
+    }
+
+    // OK without a change keeps the source; a typed resolution is the user's.
+    doc.resolutionSource = EResolutionSource::Dicom;
+    model.Load(&doc);
+    ASSERT_TRUE(model.Store(&doc));
+    EXPECT_EQ(doc.resolutionSource, EResolutionSource::Dicom);
+    ASSERT_TRUE(model.SetResolutionText("200"));  // microns per pixel
+    ASSERT_TRUE(model.Store(&doc));
+    EXPECT_FLOAT_EQ(doc.resolution, 127.0f);
+    EXPECT_EQ(doc.resolutionSource, EResolutionSource::User);
+    EXPECT_EQ(doc.ResolutionNote(), "");
+}
+
 TEST(ImagePropertiesModel, NoDocumentShowsZerosAndStoresNothing) {
     CImagePropertiesModel model;
     model.Load(nullptr);
     EXPECT_EQ(model.WidthPixelsText(), "0");
     EXPECT_EQ(model.DocumentWidthText(), "0.00");
     EXPECT_EQ(model.ResolutionText(), "0.00");
+    EXPECT_EQ(model.SourceText(), "");
     EXPECT_FALSE(model.Store(nullptr));
     CVistrelApp app;
     CVistrelDoc doc(app, 1);
