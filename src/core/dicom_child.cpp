@@ -52,8 +52,11 @@ double Now() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
+constexpr char kSucceeded = 'S';
+constexpr char kFailed = 'F';
+
 [[noreturn]] void RunChild(const std::function<bool()>& job, const CChildLimits& limits,
-                           std::size_t baseAddressSpace) {
+                           std::size_t baseAddressSpace, int doneFd) {
     // A crash must end the child at once: no host handler (a sanitizer's or
     // the application's) may run in this copy of the host.
     for (const int sig : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL, SIGPIPE, SIGTERM, SIGINT}) {
@@ -84,14 +87,22 @@ double Now() {
     } catch (...) {
         ok = false;
     }
+    // Tell the parent first: tearing down a large address space takes a
+    // while, and the parent can take the results meanwhile.
+    const char verdict = ok ? kSucceeded : kFailed;
+    ssize_t written;
+    do {
+        written = write(doneFd, &verdict, 1);
+    } while (written < 0 && errno == EINTR);
     _exit(ok ? 0 : 1);
 }
 
 }  // namespace
 
-ChildOutcome RunInChild(const std::function<bool()>& job, const CChildLimits& limits) {
-    // The child's end of this pipe closes when it ends, however it ends: the
-    // parent waits on that with a deadline instead of polling waitpid.
+ChildOutcome RunInChild(const std::function<bool()>& job, const CChildLimits& limits,
+                        const std::function<void()>& onSuccess) {
+    // The child writes its verdict into this pipe; its end also closes when
+    // it dies, so the parent waits on one descriptor with a deadline.
     int ends[2];
     if (pipe2(ends, O_CLOEXEC) != 0) return ChildOutcome::NotStarted;
     const std::size_t base = limits.addressSpaceBytes > 0 ? CurrentAddressSpace() : 0;
@@ -104,12 +115,13 @@ ChildOutcome RunInChild(const std::function<bool()>& job, const CChildLimits& li
     }
     if (pid == 0) {
         close(ends[0]);
-        RunChild(job, limits, base);
+        RunChild(job, limits, base, ends[1]);
     }
     close(ends[1]);
 
     const double deadline = Now() + limits.seconds;
     bool timedOut = false;
+    char verdict = 0;
     for (;;) {
         const double left = deadline - Now();
         if (left <= 0) {
@@ -118,11 +130,16 @@ ChildOutcome RunInChild(const std::function<bool()>& job, const CChildLimits& li
         }
         pollfd wait{ends[0], POLLIN, 0};
         const int ready = poll(&wait, 1, static_cast<int>(left * 1000.0) + 1);
-        if (ready > 0) break;
-        if (ready < 0 && errno != EINTR) break;
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready != 0) {
+            // A byte, or end of file when the child died without one.
+            if (read(ends[0], &verdict, 1) < 0 && errno == EINTR) continue;
+            break;
+        }
     }
     close(ends[0]);
     if (timedOut) kill(pid, SIGKILL);
+    if (verdict == kSucceeded && onSuccess) onSuccess();
 
     int status = 0;
     pid_t waited;
@@ -130,9 +147,10 @@ ChildOutcome RunInChild(const std::function<bool()>& job, const CChildLimits& li
         waited = waitpid(pid, &status, 0);
     } while (waited < 0 && errno == EINTR);
     if (timedOut) return ChildOutcome::TimedOut;
-    if (waited != pid) return ChildOutcome::Died;
-    if (!WIFEXITED(status)) return ChildOutcome::Died;
-    return WEXITSTATUS(status) == 0 ? ChildOutcome::Succeeded : ChildOutcome::Failed;
+    if (verdict == kSucceeded) return ChildOutcome::Succeeded;
+    if (verdict == kFailed) return ChildOutcome::Failed;
+    (void)waited;
+    return ChildOutcome::Died;
 }
 
 }  // namespace vistrel

@@ -44,11 +44,15 @@ enum class ChildOutcome {
 
 // Forks; the child runs `job` and ends with _exit (never returning into the
 // caller, so no destructor, atexit handler or event loop of the host runs in
-// it). The parent waits for it at most limits.seconds and then kills it.
+// it). The parent waits for its verdict at most limits.seconds and then
+// kills it. When the job succeeded, `onSuccess` runs in the parent at once,
+// while the child is still ending (its results in shared memory are
+// complete by then), and the child is reaped after it.
 // The child's standard output goes to its standard error, so an engine that
 // prints cannot corrupt what the host writes there. Sanitizer builds get no
 // address-space limit: their shadow memory alone exceeds any sensible one.
-ChildOutcome RunInChild(const std::function<bool()>& job, const CChildLimits& limits);
+ChildOutcome RunInChild(const std::function<bool()>& job, const CChildLimits& limits,
+                        const std::function<void()>& onSuccess = {});
 
 // Address space the calling process already uses, in bytes (0 if unknown).
 std::size_t CurrentAddressSpace();

@@ -202,39 +202,45 @@ int LoadIsolated(CMImage& image, VTLoadDicomFileFn load, const std::string& path
     // Decoders keep the file, the decoded frame and a converted copy or two.
     limits.addressSpaceBytes = std::min<std::size_t>(
         (std::size_t{512} << 20) + 8 * (std::size_t(fileSize) + blockSize), std::size_t{16} << 30);
-    if (RunInChild(job, limits) != ChildOutcome::Succeeded) return 0;
-
-    // Nothing the child wrote is trusted beyond what the block can hold.
-    ChildResult result{};
-    std::memcpy(&result, block.Data(), sizeof result);
-    const uint64_t room = block.Size() - sizeof(ChildResult);
-    if (result.complete != kChildMagic || result.width <= 0 || result.height <= 0 ||
-        result.sampleBytes !=
-            uint64_t(result.width) * uint64_t(result.height) * EngineSampleBytes(result.depth) ||
-        result.sampleBytes > room || result.length1 > room - result.sampleBytes ||
-        result.length2 > room - result.sampleBytes - result.length1 ||
-        result.length1 > UINT32_MAX || result.length2 > UINT32_MAX) {
-        return 0;
-    }
-    const uint8_t* samples = block.Data() + sizeof(ChildResult);
-    if (!TakeEngineSamples(image, samples, result.width, result.height, result.depth, colourMode)) {
-        image.Free();
-        return 0;
-    }
-    auto* header = new DicomHeaderBlock;
-    image.dicomHeader = header;
-    const auto copyBlock = [](const uint8_t* from, uint64_t length, uint8_t*& to,
-                              uint32_t& toLength) {
-        if (length == 0) return;
-        to = static_cast<uint8_t*>(std::malloc(static_cast<std::size_t>(length)));
-        if (!to) return;
-        std::memcpy(to, from, static_cast<std::size_t>(length));
-        toLength = static_cast<uint32_t>(length);
+    // The results are taken while the child is still ending.
+    int taken = 0;
+    const auto take = [&]() -> int {
+        // Nothing the child wrote is trusted beyond what the block can hold.
+        ChildResult result{};
+        std::memcpy(&result, block.Data(), sizeof result);
+        const uint64_t room = block.Size() - sizeof(ChildResult);
+        if (result.complete != kChildMagic || result.width <= 0 || result.height <= 0 ||
+            result.sampleBytes != uint64_t(result.width) * uint64_t(result.height) *
+                                      EngineSampleBytes(result.depth) ||
+            result.sampleBytes > room || result.length1 > room - result.sampleBytes ||
+            result.length2 > room - result.sampleBytes - result.length1 ||
+            result.length1 > UINT32_MAX || result.length2 > UINT32_MAX) {
+            return 0;
+        }
+        const uint8_t* samples = block.Data() + sizeof(ChildResult);
+        if (!TakeEngineSamples(image, samples, result.width, result.height, result.depth,
+                               colourMode)) {
+            image.Free();
+            return 0;
+        }
+        auto* header = new DicomHeaderBlock;
+        image.dicomHeader = header;
+        const auto copyBlock = [](const uint8_t* from, uint64_t length, uint8_t*& to,
+                                  uint32_t& toLength) {
+            if (length == 0) return;
+            to = static_cast<uint8_t*>(std::malloc(static_cast<std::size_t>(length)));
+            if (!to) return;
+            std::memcpy(to, from, static_cast<std::size_t>(length));
+            toLength = static_cast<uint32_t>(length);
+        };
+        copyBlock(samples + result.sampleBytes, result.length1, header->block1, header->length1);
+        copyBlock(samples + result.sampleBytes + result.length1, result.length2, header->block2,
+                  header->length2);
+        return 1;
     };
-    copyBlock(samples + result.sampleBytes, result.length1, header->block1, header->length1);
-    copyBlock(samples + result.sampleBytes + result.length1, result.length2, header->block2,
-              header->length2);
-    return 1;
+    if (RunInChild(job, limits, [&] { taken = take(); }) != ChildOutcome::Succeeded) taken = 0;
+    if (!taken) image.Free();
+    return taken;
 }
 
 int LoadBuiltIn(CMImage& image, const std::string& path) {
