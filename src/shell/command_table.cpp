@@ -94,6 +94,7 @@ const std::vector<CCommandEntry>& CommandTable() {
         {CommandId::SwapOriginal, "Swap &original Image <-> image"},
         {CommandId::AddComment, "A&dd comment..."},
         {CommandId::ImageProperties, "Image &Properties..."},
+        {CommandId::SetResolution, "Set Resolution..."},
         {CommandId::TwoImages, "Operations on &Two Images..."},
         {CommandId::Filters, "&Filters...\tCtrl+F"},
         {CommandId::LogGaussianFilters, "Lo&G && Gaussian filters..."},

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -15,6 +16,8 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -66,6 +69,22 @@ const CommandId kPendingCommands[] = {
     CommandId::PutTextureNextToRoi,
 };
 
+// Open windows listed by number in the "&Window" menu; the rest are reached
+// through "&More Windows...".
+constexpr int kListedWindows = 9;
+
+// Where the main window's size and place are remembered.
+const char* const kGeometryKey = "MainFrame/geometry";
+
+QSettings FrameSettings() {
+    return QSettings(QStringLiteral("Korvel"), QStringLiteral("Vistrel"));
+}
+
+// A window title as a menu text: its ampersands are not mnemonics.
+QString MenuEscaped(QString text) {
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 // The depth of each depth command, in command order.
 constexpr int kDepths[] = {16, 14, 12, 8};
 
@@ -100,7 +119,12 @@ CMainFrame::CMainFrame(CVistrelApp& app, QWidget* parent)
     // Toolbar buttons show their state without a menu being opened.
     connect(&notifier, &CNotifier::imageChanged, this, &CMainFrame::UpdateCommandStates);
     app.SetUi(this);
-    resize(1280, 900);
+    // The first start uses the whole screen: anything smaller pushes the
+    // standard toolbar's buttons into its overflow menu.
+    if (!RestoreFrameGeometry()) {
+        placedOnScreen_ = true;
+        if (const QScreen* shown = screen()) setGeometry(shown->availableGeometry());
+    }
     // The remembered interface mode decides the bars, the mouse mode and the displays.
     InterfaceModeChanged();
     CaseListChanged();
@@ -203,8 +227,9 @@ void CMainFrame::CreateMenus() {
     view->addAction(Action(CommandId::RadiologistsInterface));
 
     QMenu* basic = menuBar()->addMenu(QStringLiteral("&Basic Image Operations"));
-    for (CommandId id : {CommandId::BrightnessContrast, CommandId::Histogram,
-                         CommandId::EqualizeHistogram, CommandId::ImageProperties})
+    for (CommandId id :
+         {CommandId::BrightnessContrast, CommandId::Histogram, CommandId::EqualizeHistogram,
+          CommandId::ImageProperties, CommandId::SetResolution})
         basic->addAction(Action(id));
     QMenu* rotate = basic->addMenu(QStringLiteral("&Rotate"));
     for (CommandId id : {CommandId::Rotate180, CommandId::Rotate90Cw, CommandId::Rotate90Ccw})
@@ -234,9 +259,12 @@ void CMainFrame::CreateMenus() {
     casesMenu_->addSeparator();
 
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
+    windowMenu_ = window;
     for (CommandId id : {CommandId::WindowNew, CommandId::WindowCascade, CommandId::WindowTile,
                          CommandId::WindowSplit, CommandId::CloseAll})
         window->addAction(Action(id));
+    // Titles change with the zoom, so the list is written as the menu opens.
+    connect(window, &QMenu::aboutToShow, this, &CMainFrame::RebuildWindowList);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(Action(CommandId::AppAbout));
 
@@ -656,7 +684,7 @@ void CMainFrame::UpdateViewStates(CVistrelDoc* doc, CVistrelView* view) {
     Action(CommandId::WindowNew)->setEnabled(valid);
     for (CommandId id : {CommandId::EqualizeHistogram, CommandId::Rotate180, CommandId::Rotate90Cw,
                          CommandId::Rotate90Ccw, CommandId::FlipHorizontal, CommandId::FlipVertical,
-                         CommandId::Reverse, CommandId::AddComment})
+                         CommandId::Reverse, CommandId::AddComment, CommandId::SetResolution})
         Action(id)->setEnabled(valid);
     Action(CommandId::SwapBytes)->setEnabled(valid && doc->image.depth > 8);
     for (int i = 0; i < 4; ++i) {
@@ -674,6 +702,7 @@ void CMainFrame::UpdateViewStates(CVistrelDoc* doc, CVistrelView* view) {
     Action(CommandId::WindowSplit)->setEnabled(ActiveFrame() != nullptr);
     Action(CommandId::WindowSplit)->setChecked(ActiveFrame() && ActiveFrame()->DescriptionShown());
     for (CommandId id : kPendingCommands) Action(id)->setEnabled(false);
+    RebuildWindowList();
 }
 
 bool CMainFrame::OnViewCommand(int id, CVistrelDoc* doc, CVistrelView* view) {
@@ -774,6 +803,7 @@ bool CMainFrame::OnViewCommand(int id, CVistrelDoc* doc, CVistrelView* view) {
         case CommandId::Depth12:
         case CommandId::Depth8:
         case CommandId::AddComment:
+        case CommandId::SetResolution:
         case CommandId::RoiRegionsBenign:
         case CommandId::RoiRegionsMalignant:
         case CommandId::RoiRegionsFalse:
@@ -835,6 +865,9 @@ bool CMainFrame::OnViewCommand(int id, CVistrelDoc* doc, CVistrelView* view) {
             break;
         case CommandId::AddComment:
             doc->OnAddComment();
+            break;
+        case CommandId::SetResolution:
+            doc->OnSetResolution();
             break;
         case CommandId::Measure:
             if (view->RulerLength() > 0.0)
@@ -942,6 +975,14 @@ void CMainFrame::FitFrame(CSplitterFrame* frame) {
     const QSize client = ClientSize();
     int mode = std::clamp(app_.fitMode, 0, 4);
     if (mode == 4 && view->PreviewFull()) mode = 1;
+    if (frame->isMaximized()) {
+        // The window stays maximised (resizing it would leave a maximised
+        // window that no longer fills the client area); the picture is
+        // fitted into it.
+        if (frame->layout()) frame->layout()->activate();
+        view->FitToClient(mode == 1 || mode == 3);
+        return;
+    }
     QSize size = client;
     if (mode == 2 || mode == 3) {
         // A remembered size of 0 fills the client area.
@@ -1209,6 +1250,11 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window) {
 }
 
 bool CMainFrame::OpenDocumentWindow(CVistrelDoc& doc) {
+    // While the user works maximised, the new window opens maximised in
+    // front: the maximised state (and the close box in the menu bar) goes
+    // with the window on top.
+    const QMdiSubWindow* current = ActiveFrame();
+    const bool maximised = current && current->isMaximized();
     auto* frame = new CSplitterFrame(doc, app_);
     mdi_->addSubWindow(frame);
     frames_[&doc] = frame;
@@ -1225,7 +1271,10 @@ bool CMainFrame::OpenDocumentWindow(CVistrelDoc& doc) {
     connect(view, &CVistrelView::valueWindowWanted, this, [this] { ShowValueBar(true); });
     connect(view, &CVistrelView::previewOpenWanted, this, &CMainFrame::OpenPreviewFull);
     frame->resize(ClientSize());
-    frame->show();
+    if (maximised)
+        frame->showMaximized();
+    else
+        frame->show();
     FitFrame(frame);
     mdi_->setActiveSubWindow(frame);
     app_.SetActiveDocument(&doc);
@@ -1247,17 +1296,97 @@ void CMainFrame::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (shownOnce_) return;
     shownOnce_ = true;
-    // The remembered child size must fit the client area, known once laid out.
     QTimer::singleShot(0, this, [this] {
+        // The title bar and borders are known only now: the whole window,
+        // not just its inside, goes onto the available area.
+        if (placedOnScreen_ && screen()) {
+            const QRect outer = frameGeometry(), inner = geometry();
+            const QMargins chrome(inner.left() - outer.left(), inner.top() - outer.top(),
+                                  outer.right() - inner.right(), outer.bottom() - inner.bottom());
+            if (!chrome.isNull()) setGeometry(screen()->availableGeometry() - chrome);
+        }
+        // The remembered child size must fit the client area, known once laid out.
         const QSize client = ClientSize();
         app_.ClampChildSize(client.width(), client.height());
     });
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    SaveFrameGeometry();
     app_.CloseAllDocuments();
     app_.SaveSettings();
     event->accept();
+}
+
+bool CMainFrame::RestoreFrameGeometry() {
+    const QByteArray saved = FrameSettings().value(kGeometryKey).toByteArray();
+    return !saved.isEmpty() && restoreGeometry(saved);
+}
+
+void CMainFrame::SaveFrameGeometry() const {
+    QSettings settings = FrameSettings();
+    settings.setValue(kGeometryKey, saveGeometry());
+}
+
+void CMainFrame::RebuildWindowList() {
+    if (!windowMenu_) return;
+    for (QAction* action : windowActions_) {
+        windowMenu_->removeAction(action);
+        // A listed window's action may be the one being triggered.
+        action->deleteLater();
+    }
+    windowActions_.clear();
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* window : mdi_->subWindowList(QMdiArea::CreationOrder)) {
+        const auto* child = qobject_cast<CSplitterFrame*>(window);
+        if (!child || !child->IsClosing()) windows << window;
+    }
+    if (windows.isEmpty()) return;
+    windowActions_.push_back(windowMenu_->addSeparator());
+    const QMdiSubWindow* active = ActiveFrame();
+    for (int i = 0; i < windows.size() && i < kListedWindows; ++i) {
+        QAction* action = windowMenu_->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(MenuEscaped(windows[i]->windowTitle())));
+        action->setCheckable(true);
+        action->setChecked(windows[i] == active);
+        QPointer<QMdiSubWindow> target(windows[i]);
+        connect(action, &QAction::triggered, this, [this, target] {
+            if (target) ActivateSubWindow(target);
+        });
+        windowActions_.push_back(action);
+    }
+    if (windows.size() > kListedWindows) {
+        QAction* more = windowMenu_->addAction(QStringLiteral("&More Windows..."));
+        connect(more, &QAction::triggered, this, &CMainFrame::ChooseFromMoreWindows);
+        windowActions_.push_back(more);
+    }
+}
+
+void CMainFrame::ActivateSubWindow(QMdiSubWindow* window) {
+    if (!window) return;
+    if (window->isMinimized()) window->showNormal();
+    mdi_->setActiveSubWindow(window);
+    if (auto* child = qobject_cast<CSplitterFrame*>(window)) child->View()->setFocus();
+}
+
+void CMainFrame::ChooseFromMoreWindows() {
+    QList<QPointer<QMdiSubWindow>> windows;
+    QStringList titles;
+    int current = 0;
+    for (QMdiSubWindow* window : mdi_->subWindowList(QMdiArea::CreationOrder)) {
+        if (window == ActiveFrame()) current = static_cast<int>(windows.size());
+        windows << window;
+        titles << window->windowTitle();
+    }
+    bool ok = false;
+    const QString chosen =
+        QInputDialog::getItem(this, QStringLiteral("Select Window"),
+                              QStringLiteral("&Select Window:"), titles, current, false, &ok);
+    if (!ok) return;
+    // The dialog gives back a title; titles of open windows are unique by
+    // their document number.
+    const int index = static_cast<int>(titles.indexOf(chosen));
+    if (index >= 0 && index < windows.size()) ActivateSubWindow(windows[index]);
 }
 
 // ---------------------------------------------------------------- dialogs

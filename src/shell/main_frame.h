@@ -57,6 +57,9 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
     // Status pane 1 (cursor), 2 (value) or 3 (ROI or ruler).
     QLabel* StatusPane(int pane) const;
     QMenu* CasesMenu() const { return casesMenu_; }
+    // "&Window": the window commands, then "&1 title" ... "&9 title" for the
+    // open windows with a check on the active one, then "&More Windows...".
+    QMenu* WindowMenu() const { return windowMenu_; }
     // The context menu of the image window with that id (see ContextMenuId).
     QMenu* ContextMenu(int id) const;
 
@@ -133,6 +136,12 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
     void OnSubWindowActivated(QMdiSubWindow* window);
     void ShowValueBar(bool on);
     void ShowBitsBar(bool on);
+    void RebuildWindowList();
+    void ActivateSubWindow(QMdiSubWindow* window);
+    void ChooseFromMoreWindows();
+    // The main window's last size and place; false when none was remembered.
+    bool RestoreFrameGeometry();
+    void SaveFrameGeometry() const;
 
     CVistrelApp& app_;
     QMdiArea* mdi_;
@@ -154,6 +163,9 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
     CDiagnosesLegendDlgBar* legend_ = nullptr;
     QLabel* panes_[3] = {};
     QMenu* casesMenu_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
+    std::vector<QAction*> windowActions_;  // the separator and the listed windows
+    bool placedOnScreen_ = false;          // no remembered geometry: sized to the screen
     std::map<int, QMenu*> contextMenus_;
     QPointer<CEnhanceDlg> enhance_;
     QPointer<CHistogramDlg> histogram_;

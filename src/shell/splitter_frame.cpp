@@ -34,7 +34,7 @@ CSplitterFrame::CSplitterFrame(CVistrelDoc& doc, CVistrelApp& app, QWidget* pare
     connect(&doc, &CVistrelDoc::titleChanged, this, &QWidget::setWindowTitle);
     connect(&doc, &CVistrelDoc::updated, this, [this](int code) {
         if (code == kUpdateDescription && text_)
-            if (CVistrelDoc* shown = Document()) text_->ShowText(shown->description);
+            if (CVistrelDoc* shown = Document()) text_->ShowText(shown->DisplayDescription());
     });
     connect(view_, &CVistrelView::hugRequested, this, [this] {
         QSize room = mdiArea() ? mdiArea()->viewport()->size() : QSize(4096, 4096);
@@ -48,7 +48,8 @@ CVistrelDoc* CSplitterFrame::Document() const {
 
 void CSplitterFrame::HugPicture(const QSize& maxSize) {
     const QSize picture = view_->PictureSize();
-    if (picture.isEmpty()) return;
+    // A maximised window keeps filling the client area.
+    if (picture.isEmpty() || isMaximized()) return;
     // Everything around the picture: frame, title bar and the view's own border.
     const QSize chrome = size() - view_->maximumViewportSize();
     QSize wanted = picture + chrome;
@@ -66,7 +67,7 @@ void CSplitterFrame::ToggleDescription(const QSize& room) {
         text_ = new CTextView(splitter_);
         splitter_->addWidget(text_);
     }
-    if (CVistrelDoc* doc = Document()) text_->ShowText(doc->description);
+    if (CVistrelDoc* doc = Document()) text_->ShowText(doc->DisplayDescription());
     text_->show();
     const int handle = splitter_->handleWidth();
     const int chrome = width() - splitter_->width();

@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QScrollBar>
 #include <QStyle>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -93,7 +94,7 @@ CVistrelView::CVistrelView(CVistrelDoc& doc, CVistrelApp& app, QWidget* parent)
         picture_ = QImage();
         overlay_.clear();
         drawnRegion_.clear();
-        drawing_ = dragMode_ = moving_ = rulerActive_ = winLevActive_ = false;
+        drawing_ = dragMode_ = moving_ = rulerActive_ = winLevActive_ = panning_ = false;
     });
     RenderDisplay();
 }
@@ -111,16 +112,34 @@ QSize CVistrelView::sizeHint() const {
 }
 
 void CVistrelView::OnZoomIn() {
-    SetZoom(zoom_ + kZoomStep);
+    ZoomAbout(zoom_ + kZoomStep, ViewportCentre(), true);
 }
 
 void CVistrelView::OnZoomOut() {
     if (zoom_ - kZoomStep <= 0.0f) return;
-    SetZoom(zoom_ - kZoomStep);
+    ZoomAbout(zoom_ - kZoomStep, ViewportCentre(), true);
 }
 
 void CVistrelView::OnActualPixels() {
-    if (zoom_ != 1.0f) SetZoom(1.0f);
+    if (zoom_ != 1.0f) ZoomAbout(1.0f, ViewportCentre(), true);
+}
+
+QPointF CVistrelView::ViewportCentre() const {
+    return {viewport()->width() / 2.0, viewport()->height() / 2.0};
+}
+
+void CVistrelView::ZoomAt(float zoom, QPoint viewportAnchor) {
+    ZoomAbout(zoom, QPointF(viewportAnchor), false);
+}
+
+void CVistrelView::ZoomAbout(float zoom, QPointF from, bool keepCentre) {
+    if (zoom <= 0.0f || !doc_) return;
+    const QPointF picture = from + QPointF(ScrollOffset());
+    const QPointF image(picture.x() / zoom_, picture.y() / zoom_);
+    Render(zoom, {});
+    const QPointF to = keepCentre ? ViewportCentre() : from;
+    horizontalScrollBar()->setValue(static_cast<int>(std::lround(image.x() * zoom_ - to.x())));
+    verticalScrollBar()->setValue(static_cast<int>(std::lround(image.y() * zoom_ - to.y())));
 }
 
 void CVistrelView::OnZoomToFit() {
@@ -206,9 +225,13 @@ std::vector<int> CVistrelView::RulerLevels() const {
 }
 
 void CVistrelView::ShowRulerText() {
-    // Only the view the user works in may write the shared pane.
-    if (!hasFocus()) return;
-    emit paneText(3, RulerPaneText(RulerLength()));
+    // Only the view the user works in may write the shared pane: the one
+    // with the focus, or the one that gets it back when a dialog closes.
+    if (!hasFocus() && window()->focusWidget() != this) return;
+    QString text = RulerPaneText(RulerLength());
+    // A length at the default pixel size is an estimate, and says so.
+    if (!text.isEmpty() && doc_) text += QString::fromStdString(doc_->ResolutionNote());
+    emit paneText(3, text);
 }
 
 void CVistrelView::OnShowOriginal() {
@@ -476,6 +499,15 @@ void CVistrelView::MoveRoiTo(QPoint topLeft) {
 }
 
 void CVistrelView::mousePressEvent(QMouseEvent* event) {
+    // The middle button pans in every mode and leaves the mode's selection alone.
+    if (event->button() == Qt::MiddleButton) {
+        panning_ = true;
+        panStart_ = event->position().toPoint();
+        panScrollStart_ = ScrollOffset();
+        viewport()->setCursor(Qt::ClosedHandCursor);
+        event->accept();
+        return;
+    }
     if (event->button() != Qt::LeftButton || !doc_ || !doc_->image.IsValid()) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
@@ -548,6 +580,18 @@ void CVistrelView::DragWindow(QPoint viewportPoint) {
 
 void CVistrelView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint viewportPoint = event->position().toPoint();
+    if (panning_ && (event->buttons() & Qt::MiddleButton)) {
+        const QPoint scroll = panScrollStart_ - (viewportPoint - panStart_);
+        horizontalScrollBar()->setValue(scroll.x());
+        verticalScrollBar()->setValue(scroll.y());
+        WriteCursorPanes(viewportPoint);
+        return;
+    }
+    if (panning_) {
+        // The release went elsewhere (a popup took the mouse).
+        panning_ = false;
+        viewport()->unsetCursor();
+    }
     WriteCursorPanes(viewportPoint);
     if (!doc_ || !doc_->image.IsValid()) return;
     const QPoint at = ImagePoint(viewportPoint);
@@ -578,6 +622,12 @@ void CVistrelView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CVistrelView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::MiddleButton && panning_) {
+        panning_ = false;
+        viewport()->unsetCursor();
+        event->accept();
+        return;
+    }
     if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mouseReleaseEvent(event);
         return;
@@ -660,6 +710,31 @@ void CVistrelView::contextMenuEvent(QContextMenuEvent* event) {
     // Viewport events reach the scroll area in viewport coordinates.
     const int id = ContextMenuAt(event->pos());
     if (id != kMenuNone) emit contextMenuWanted(id, event->globalPos());
+}
+
+void CVistrelView::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        wheelAngle_ = 0;
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    event->accept();
+    if (!doc_ || !doc_->image.IsValid()) return;
+    // One notch (120 eighths of a degree) is one zoom step; finer wheels and
+    // touchpads add up to it.
+    constexpr int kNotch = 120;
+    wheelAngle_ += event->angleDelta().y();
+    const int steps = wheelAngle_ / kNotch;
+    if (steps == 0) return;
+    wheelAngle_ -= steps * kNotch;
+    float zoom = zoom_;
+    for (int i = 0; i < std::abs(steps); ++i) {
+        if (steps > 0)
+            zoom += kZoomStep;
+        else if (zoom - kZoomStep > 0.0f)
+            zoom -= kZoomStep;
+    }
+    if (zoom != zoom_) ZoomAt(zoom, event->position().toPoint());
 }
 
 // ---------------------------------------------------------------- printing

@@ -59,6 +59,7 @@ class CVistrelView : public QAbstractScrollArea {
     CVistrelDoc* Document() const { return doc_; }
     float Zoom() const { return zoom_; }
 
+    // The zoom commands keep the image point at the centre of the window there.
     void OnZoomIn();
     void OnZoomOut();
     void OnActualPixels();
@@ -67,6 +68,11 @@ class CVistrelView : public QAbstractScrollArea {
     // Fits into the client area; with onlyLarge an image that already fits stays at 100 %.
     void FitToClient(bool onlyLarge);
     void SetZoom(float zoom);
+    // Zooms so that the image point under viewportAnchor stays under it, as
+    // far as the scroll range allows.
+    void ZoomAt(float zoom, QPoint viewportAnchor);
+    // Middle-button panning is in progress.
+    bool Panning() const { return panning_; }
 
     // Re-renders the display bitmap at the current zoom.
     void RenderDisplay();
@@ -90,7 +96,8 @@ class CVistrelView : public QAbstractScrollArea {
     double RulerLength() const;
     // The grey levels of the image along the ruler, one per pixel step.
     std::vector<int> RulerLevels() const;
-    // Writes the ruler length into the third pane (only while focused).
+    // Writes the ruler length into the third pane (only from the view the user
+    // works in), with a note when the pixel size is the default.
     void ShowRulerText();
 
     // "Back&ground := original image": shows the original image instead of the current one.
@@ -143,8 +150,13 @@ class CVistrelView : public QAbstractScrollArea {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
   private:
+    // Zooms about an image point shown at viewport position `from`, which
+    // ends up at `to` (the centre moves when scroll bars come or go).
+    void ZoomAbout(float zoom, QPointF from, bool keepCentre);
+    QPointF ViewportCentre() const;
     void OnDocumentUpdated(int code);
     void Render(float zoom, QSize fitTo);
     void WrapBitmap();
@@ -190,7 +202,13 @@ class CVistrelView : public QAbstractScrollArea {
     bool winLevActive_ = false;
     std::vector<CPoint> drawnRegion_;  // outline of the ROS being drawn, image coordinates
     bool drawing_ = false;
-    bool initialRoiTaken_ = false;  // the document's initial ROI was taken over
+    bool initialRoiTaken_ = false;
+    // Middle-button panning: cursor and scroll position where it started.
+    bool panning_ = false;
+    QPoint panStart_;
+    QPoint panScrollStart_;
+    int wheelAngle_ = 0;  // Ctrl+wheel rotation not yet turned into zoom steps  // the document's
+                          // initial ROI was taken over
     std::vector<COverlayShape> overlay_;
 };
 

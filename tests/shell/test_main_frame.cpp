@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QInputDialog>
 #include <QMenuBar>
+#include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <functional>
@@ -83,6 +86,7 @@ TEST_F(MainFrameTest, MenusCarryTheCommandsWithTheirAccelerators) {
         {CommandId::ZoomToFit, "Zoom To &Fit", "Ctrl+Z"},
         {CommandId::FileSaveAs, "Save &As...", "Ctrl+S"},
         {CommandId::WindowValues, "Window &Values", ""},
+        {CommandId::SetResolution, "Set Resolution...", ""},
     };
     for (const Case& c : cases) {
         QAction* action = frame->Action(c.id);
@@ -90,6 +94,16 @@ TEST_F(MainFrameTest, MenusCarryTheCommandsWithTheirAccelerators) {
         EXPECT_EQ(action->text().toStdString(), c.text);
         EXPECT_EQ(action->shortcut(), QKeySequence(QString(c.keys))) << c.text;
     }
+    // The pixel size is set next to the image's properties.
+    QMenu* basic = nullptr;
+    for (QAction* top : frame->menuBar()->actions())
+        if (top->menu() &&
+            top->menu()->actions().contains(frame->Action(CommandId::ImageProperties)))
+            basic = top->menu();
+    ASSERT_NE(basic, nullptr);
+    const QList<QAction*> items = basic->actions();
+    const qsizetype properties = items.indexOf(frame->Action(CommandId::ImageProperties));
+    EXPECT_EQ(items.value(properties + 1), frame->Action(CommandId::SetResolution));
     // The presets popup sits two places before the end of the menu bar.
     const QList<QAction*> top = frame->menuBar()->actions();
     ASSERT_GE(top.size(), 3);
@@ -391,6 +405,25 @@ TEST_F(MainFrameTest, SplitterShowsTheDescriptionBesideThePicture) {
     EXPECT_FALSE(child->DescriptionShown());
 }
 
+TEST_F(MainFrameTest, DescriptionPaneShowsTheDisplayLinesAboveTheDescription) {
+    CVistrelDoc* doc = OpenRamp(300, 200);
+    ASSERT_NE(doc, nullptr);
+    doc->photometric = "MONOCHROME1";
+    doc->description = "stored comment";
+    CSplitterFrame* child = frame->FrameOf(doc);
+    frame->Action(CommandId::WindowSplit)->trigger();
+    ASSERT_TRUE(child->DescriptionShown());
+    const QString shown = child->DescriptionPane()->toPlainText();
+    EXPECT_TRUE(shown.startsWith("Photometric interpretation: MONOCHROME1\n"))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.contains("Dicom Reading Options...")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("stored comment"));
+    doc->description += "\nadded";
+    doc->UpdateAllViews(kUpdateDescription);
+    EXPECT_EQ(child->DescriptionPane()->toPlainText().toStdString(), doc->DisplayDescription());
+    EXPECT_EQ(doc->description, "stored comment\nadded") << "display lines are not stored";
+}
+
 TEST_F(MainFrameTest, PlugInMenuRunsTheShippedPlugInOnTheActiveDocument) {
     CPlugInManager manager;
     manager.ScanPlugIns(std::string(VISTREL_BIN_DIR) + "/plugins");
@@ -465,6 +498,148 @@ TEST_F(MainFrameTest, DicomReadingOptionsStartOnTheCurrentChoiceAndOkStoresIt) {
     EXPECT_EQ(shownWith, 1);
     EXPECT_EQ(DicomReadingOption(), 1) << "Cancel keeps the option";
     SetDicomReadingOption(0);
+}
+
+TEST_F(MainFrameTest, MaximisedWindowStaysMaximisedWhenAnotherDocumentOpens) {
+    CVistrelDoc* first = OpenRamp(300, 200);
+    ASSERT_NE(first, nullptr);
+    CSplitterFrame* firstFrame = frame->FrameOf(first);
+    firstFrame->showMaximized();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(firstFrame->isMaximized());
+
+    CVistrelDoc* second = app.OpenDocumentFile(WriteRamp("second.pgx", 200, 150));
+    ASSERT_NE(second, nullptr);
+    QCoreApplication::processEvents();
+    CSplitterFrame* secondFrame = frame->FrameOf(second);
+    ASSERT_NE(secondFrame, nullptr);
+    EXPECT_EQ(frame->MdiArea()->activeSubWindow(), secondFrame);
+    EXPECT_EQ(app.ActiveDocument(), second);
+    EXPECT_TRUE(secondFrame->isMaximized()) << "the new window takes over the maximised state";
+    EXPECT_EQ(secondFrame->geometry(), frame->MdiArea()->viewport()->rect());
+    EXPECT_FALSE(firstFrame->isMaximized()) << "only one window is maximised at a time";
+
+    // Fitting the zoom inside a maximised window leaves the window as it is.
+    frame->Action(CommandId::ZoomToFit)->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(secondFrame->isMaximized());
+    EXPECT_EQ(secondFrame->geometry(), frame->MdiArea()->viewport()->rect());
+
+    // Closing the window the user sees closes its own document.
+    frame->MdiArea()->activeSubWindow()->close();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(app.Documents().size(), 1u);
+    EXPECT_EQ(app.Documents()[0].get(), first);
+    EXPECT_EQ(frame->MdiArea()->activeSubWindow(), firstFrame);
+    EXPECT_EQ(app.ActiveDocument(), first);
+}
+
+// The numbered entries of the "&Window" menu as it opens: text, checked.
+std::vector<std::pair<std::string, bool>> ListedWindows(CMainFrame& frame,
+                                                        QAction** more = nullptr) {
+    emit frame.WindowMenu()->aboutToShow();
+    std::vector<std::pair<std::string, bool>> listed;
+    if (more) *more = nullptr;
+    for (QAction* action : frame.WindowMenu()->actions()) {
+        const QString text = action->text();
+        if (text.size() > 2 && text[0] == '&' && text[1].isDigit())
+            listed.emplace_back(text.toStdString(), action->isChecked());
+        if (more && text == "&More Windows...") *more = action;
+    }
+    return listed;
+}
+
+QAction* ListedWindowAction(CMainFrame& frame, int number) {
+    const QString prefix = QString("&%1 ").arg(number);
+    for (QAction* action : frame.WindowMenu()->actions())
+        if (action->text().startsWith(prefix)) return action;
+    return nullptr;
+}
+
+TEST_F(MainFrameTest, WindowMenuListsTheOpenWindowsAndActivatesTheChosenOne) {
+    std::vector<CVistrelDoc*> docs;
+    for (const char* name : {"a.pgx", "b.pgx", "c.pgx"})
+        docs.push_back(app.OpenDocumentFile(WriteRamp(name, 80, 60)));
+    for (CVistrelDoc* doc : docs) ASSERT_NE(doc, nullptr);
+    const auto title = [&](int i) { return frame->FrameOf(docs[i])->windowTitle().toStdString(); };
+    using Listed = std::vector<std::pair<std::string, bool>>;
+    EXPECT_EQ(
+        ListedWindows(*frame),
+        (Listed{{"&1 " + title(0), false}, {"&2 " + title(1), false}, {"&3 " + title(2), true}}));
+
+    QAction* first = ListedWindowAction(*frame, 1);
+    ASSERT_NE(first, nullptr);
+    first->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame->ActiveFrame(), frame->FrameOf(docs[0]));
+    EXPECT_EQ(app.ActiveDocument(), docs[0]);
+    EXPECT_EQ(
+        ListedWindows(*frame),
+        (Listed{{"&1 " + title(0), true}, {"&2 " + title(1), false}, {"&3 " + title(2), false}}));
+
+    // A minimised window comes back when chosen; a closed one leaves the list.
+    frame->FrameOf(docs[2])->showMinimized();
+    frame->FrameOf(docs[1])->close();
+    QCoreApplication::processEvents();
+    const Listed left = ListedWindows(*frame);
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[1].first, "&2 " + title(2));
+    ListedWindowAction(*frame, 2)->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(app.ActiveDocument(), docs[2]);
+    EXPECT_FALSE(frame->FrameOf(docs[2])->isMinimized());
+
+    frame->Action(CommandId::CloseAll)->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ListedWindows(*frame).empty());
+}
+
+TEST_F(MainFrameTest, WindowMenuListsNineWindowsAndOffersTheRestInADialog) {
+    std::vector<CVistrelDoc*> docs;
+    for (int i = 0; i < 11; ++i) {
+        docs.push_back(app.OpenDocumentFile(WriteRamp("w" + std::to_string(i) + ".pgx", 40, 30)));
+        ASSERT_NE(docs.back(), nullptr);
+    }
+    QAction* more = nullptr;
+    const auto listed = ListedWindows(*frame, &more);
+    ASSERT_EQ(listed.size(), 9u);
+    EXPECT_EQ(listed[8].first, "&9 " + frame->FrameOf(docs[8])->windowTitle().toStdString());
+    ASSERT_NE(more, nullptr);
+
+    const QString wanted = frame->FrameOf(docs[9])->windowTitle();
+    QStringList offered;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        offered = dialog->comboBoxItems();
+        dialog->setTextValue(wanted);
+        dialog->accept();
+    });
+    more->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(offered.size(), 11);
+    EXPECT_EQ(app.ActiveDocument(), docs[9]);
+}
+
+TEST_F(MainFrameTest, MainWindowFirstFillsTheAvailableScreenThenKeepsItsRememberedSize) {
+    frame->close();
+    frame.reset();
+    QSettings(QStringLiteral("Korvel"), QStringLiteral("Vistrel")).remove("MainFrame");
+    frame = std::make_unique<CMainFrame>(app);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    QCoreApplication::processEvents();
+    const QRect available = frame->screen()->availableGeometry();
+    EXPECT_EQ(frame->frameGeometry(), available);
+
+    frame->setGeometry(QRect(QPoint(20, 30), QSize(640, 480)));
+    const QRect chosen = frame->geometry();
+    frame->close();
+    frame = std::make_unique<CMainFrame>(app);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame->geometry(), chosen);
 }
 
 }  // namespace

@@ -4,10 +4,12 @@
 
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include "regions/region.h"
 #include "shell/window_width_values.h"
@@ -261,6 +263,7 @@ TEST_F(MainFrameTest, RulerShowsItsLengthInMillimetresAtAnyZoom) {
     ASSERT_NE(doc, nullptr);
     CVistrelView* view = View(doc);
     doc->resolution = 254.0f;  // 10 pixels per millimetre
+    doc->resolutionSource = EResolutionSource::User;
     Command(CommandId::MouseRuler);
     DragImage(view, {{10, 10}, {100, 100}, {310, 410 - 200}});
     // (300, 200) pixels: 360.55 pixels = 36.06 mm
@@ -642,6 +645,165 @@ TEST_F(MainFrameTest, PrintingPaintsThePictureOntoThePage) {
     const QByteArray bytes = file.readAll();
     EXPECT_TRUE(bytes.startsWith("%PDF"));
     EXPECT_TRUE(bytes.contains("/Image")) << "the picture is on the page";
+}
+
+class ViewerMovesTest : public MainFrameTest {
+  protected:
+    // A 2000 x 1500 ramp at 100 %, scrolled away from the top-left corner, so
+    // that zooming about the wrong point shows.
+    CVistrelView* OpenScrolled(QPoint scroll) {
+        doc = OpenRamp(2000, 1500);
+        if (!doc) return nullptr;
+        CVistrelView* view = View(doc);
+        view->horizontalScrollBar()->setValue(scroll.x());
+        view->verticalScrollBar()->setValue(scroll.y());
+        return view;
+    }
+    static void Wheel(CVistrelView* view, QPoint at, int angle, Qt::KeyboardModifiers modifiers) {
+        QWheelEvent event(QPointF(at), view->viewport()->mapToGlobal(QPointF(at)), QPoint(),
+                          QPoint(0, angle), Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view->viewport(), &event);
+    }
+    static QPoint Scroll(const CVistrelView* view) {
+        return {view->horizontalScrollBar()->value(), view->verticalScrollBar()->value()};
+    }
+    static QPoint Centre(const CVistrelView* view) { return view->viewport()->rect().center(); }
+    CVistrelDoc* doc = nullptr;
+};
+
+TEST_F(ViewerMovesTest, CtrlWheelZoomsInStepsKeepingThePointUnderTheCursor) {
+    CVistrelView* view = OpenScrolled({300, 250});
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(view->Zoom(), 1.0f);
+    // Well away from the centre, so zooming about the centre would move it.
+    const QPoint cursor(120, 90);
+    const QPoint under = view->ImagePoint(cursor);
+    ASSERT_EQ(under, QPoint(420, 340));
+    struct Step {
+        int angle;  // eighths of a degree; 120 is one notch
+        float zoom;
+    } steps[] = {
+        {120, 1.25f}, {120, 1.5f},  {-240, 1.0f},  {60, 1.0f},  // half a notch waits for the rest
+        {60, 1.25f},  {-120, 1.0f}, {-120, 0.75f},
+    };
+    for (const Step& step : steps) {
+        Wheel(view, cursor, step.angle, Qt::ControlModifier);
+        EXPECT_FLOAT_EQ(view->Zoom(), step.zoom) << "after " << step.angle;
+        EXPECT_EQ(view->ImagePoint(cursor), under) << "zoom " << step.zoom;
+    }
+    EXPECT_EQ(doc->Title().toStdString(), "ramp.pgx @ 75.0 % : 1");
+}
+
+TEST_F(ViewerMovesTest, CtrlWheelStopsAtTheSmallestStepAndPlainWheelScrolls) {
+    CVistrelView* view = OpenScrolled({300, 250});
+    ASSERT_NE(view, nullptr);
+    for (int i = 0; i < 5; ++i) Wheel(view, {100, 100}, -120, Qt::ControlModifier);
+    EXPECT_FLOAT_EQ(view->Zoom(), 0.25f) << "zoom never reaches 0";
+
+    view->OnActualPixels();
+    view->verticalScrollBar()->setValue(100);
+    const QPoint before = Scroll(view);
+    Wheel(view, {100, 100}, -120, Qt::NoModifier);
+    EXPECT_FLOAT_EQ(view->Zoom(), 1.0f);
+    EXPECT_GT(Scroll(view).y(), before.y()) << "the wheel without Ctrl scrolls down";
+}
+
+TEST_F(ViewerMovesTest, ZoomCommandsKeepTheImagePointAtTheCentre) {
+    CVistrelView* view = OpenScrolled({300, 250});
+    ASSERT_NE(view, nullptr);
+    const QPoint centre = view->ImagePoint(Centre(view));
+    for (CommandId command : {CommandId::ZoomIn, CommandId::ZoomIn, CommandId::ZoomOut,
+                              CommandId::ZoomOut, CommandId::ZoomOut, CommandId::ActualPixels}) {
+        Command(command);
+        const QPoint now = view->ImagePoint(Centre(view));
+        // Pixel rounding of the scroll position may move it by one.
+        EXPECT_LE((now - centre).manhattanLength(), 2)
+            << "zoom " << view->Zoom() << ": " << now.x() << "," << now.y();
+    }
+}
+
+TEST_F(ViewerMovesTest, MiddleDragPansInEveryModeAndKeepsTheModesSelections) {
+    const struct {
+        CommandId mode;
+        const char* name;
+    } modes[] = {{CommandId::MouseRoi, "ROI"},
+                 {CommandId::MouseRuler, "ruler"},
+                 {CommandId::MouseDrawRos, "draw ROS"},
+                 {CommandId::MouseSrdmRoi, "SRDM ROI"},
+                 {CommandId::MouseWinLev, "window/level"}};
+    CVistrelView* view = OpenScrolled({300, 250});
+    ASSERT_NE(view, nullptr);
+    const CRect roi{100, 120, 300, 260};
+    for (const auto& mode : modes) {
+        Command(mode.mode);
+        view->SetRoi(roi);
+        view->SetRuler({400.5, 300.5}, {600.5, 450.5});
+        doc->SetWindowValues(1000, 2000);
+        const int rosBefore = doc->rosRegions.Count();
+        view->horizontalScrollBar()->setValue(300);
+        view->verticalScrollBar()->setValue(250);
+
+        QWidget* viewport = view->viewport();
+        SendMouse(viewport, QEvent::MouseButtonPress, {500, 400}, Qt::MiddleButton,
+                  Qt::MiddleButton);
+        EXPECT_TRUE(view->Panning()) << mode.name;
+        SendMouse(viewport, QEvent::MouseMove, {450, 380}, Qt::NoButton, Qt::MiddleButton);
+        SendMouse(viewport, QEvent::MouseMove, {400, 350}, Qt::NoButton, Qt::MiddleButton);
+        SendMouse(viewport, QEvent::MouseButtonRelease, {400, 350}, Qt::MiddleButton, Qt::NoButton);
+        EXPECT_FALSE(view->Panning()) << mode.name;
+        // The picture follows the hand: dragging left and up shows what lay right and below.
+        EXPECT_EQ(Scroll(view), QPoint(400, 300)) << mode.name;
+        EXPECT_EQ(view->Roi(), roi) << mode.name;
+        EXPECT_EQ(view->RulerFrom(), QPointF(400.5, 300.5)) << mode.name;
+        EXPECT_EQ(view->RulerTo(), QPointF(600.5, 450.5)) << mode.name;
+        EXPECT_EQ(doc->windowLow, 1000) << mode.name;
+        EXPECT_EQ(doc->windowHigh, 2000) << mode.name;
+        EXPECT_EQ(doc->rosRegions.Count(), rosBefore) << mode.name;
+    }
+    // The left button still works as its mode says after a pan.
+    Command(CommandId::MouseRoi);
+    DragImage(view, {{500, 400}, {540, 430}});
+    EXPECT_EQ(view->Roi(), (CRect{500, 400, 540, 430}));
+}
+
+TEST_F(MainFrameTest, RulerNamesTheDefaultPixelSizeUntilSetResolutionGivesTheRealOne) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    ASSERT_EQ(doc->resolutionSource, EResolutionSource::Default) << "a PGX file without .ics";
+    Command(CommandId::MouseRuler);
+    DragImage(view, {{10, 20}, {385, 20}});
+    EXPECT_EQ(Pane(3).toStdString(), QString::asprintf(" Ruler: %.2f mm (default pixel size)",
+                                                       375 * 25.4 / kDefaultResolution)
+                                         .toStdString());
+
+    // The user answers the question with the pixel size of a MIAS film.
+    const auto answer = [](const QString& micrometres, bool accept) {
+        QTimer::singleShot(0, [micrometres, accept] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            if (auto* edit = dialog->findChild<QLineEdit*>()) edit->setText(micrometres);
+            accept ? dialog->accept() : dialog->reject();
+        });
+    };
+    frame->UpdateCommandStates();
+    QAction* set = frame->Action(CommandId::SetResolution);
+    ASSERT_TRUE(set->isEnabled());
+    answer("200", true);
+    set->trigger();
+    QCoreApplication::processEvents();  // the view gets the focus back from the dialog
+    EXPECT_EQ(doc->resolutionSource, EResolutionSource::User);
+    EXPECT_FLOAT_EQ(doc->resolution, 127.0f);
+    EXPECT_EQ(Pane(3).toStdString(), " Ruler: 75.00 mm") << "375 pixels of 200 um, no note";
+
+    answer("50", false);
+    set->trigger();
+    EXPECT_FLOAT_EQ(doc->resolution, 127.0f) << "Cancel keeps the pixel size";
+
+    Command(CommandId::CloseAll);
+    QCoreApplication::processEvents();
+    frame->UpdateCommandStates();
+    EXPECT_FALSE(set->isEnabled()) << "nothing to set without a document";
 }
 
 }  // namespace
