@@ -805,12 +805,14 @@ bool DicomParser::dicom_single(DicomImage& out, int parametric) {
 void DicomParser::dicom_check(DicomStructure& out) {
     out = DicomStructure{};
     if (!dicom_open()) return;  // NotDicom
+    const bool preamble = metaPending_;
     ImageFacts facts;
     bool pixelsSeen = false;
     std::size_t elements = 0;
     const auto refuse = [&](DicomDefect defect) {
-        // Garbage that never yields one element is not DICOM at all.
-        out.defect = elements == 0 ? DicomDefect::NotDicom : defect;
+        // Bytes without the preamble that never yield one element are not
+        // DICOM at all; with it, they are a damaged DICOM file.
+        out.defect = elements == 0 && !preamble ? DicomDefect::NotDicom : defect;
     };
     for (;;) {
         CloseFinishedSequences();
