@@ -349,9 +349,9 @@ int LoadDicom(CMImage& image, const std::string& path, int colourMode) {
 
 int SaveDicom(const CMImage& image, const std::string& path) {
     if (!image.IsValid()) return 0;
-    std::vector<VTSaveDicomFileFn> savers;
+    std::vector<CDicomEngine> savers;
     for (const CDicomEngine& engine : FindDicomEngines()) {
-        if (engine.save) savers.push_back(engine.save);
+        if (engine.save) savers.push_back(engine);
     }
     if (savers.empty()) {
         messages().show("DICOM files can be saved only through a DICOM engine plug-in: " + path);
@@ -359,7 +359,7 @@ int SaveDicom(const CMImage& image, const std::string& path) {
     }
     const auto* header = reinterpret_cast<const VTDicomHeaderBlock*>(image.dicomHeader);
     bool written = false;
-    for (const VTSaveDicomFileFn save : savers) {
+    for (const CDicomEngine& engine : savers) {
         // The engine writes where it is told; it must not be able to leave
         // half a file where a good one was, so it writes a temporary file
         // that replaces the target only when it holds something.
@@ -368,10 +368,26 @@ int SaveDicom(const CMImage& image, const std::string& path) {
             messages().show("Cannot create a temporary file beside " + path);
             return written ? 1 : 0;
         }
-        save(temporary.c_str(), image.data, image.width * image.height, image.depth, image.width,
-             image.height, header);
+        const auto save = [&] {
+            engine.save(temporary.c_str(), image.data, image.width * image.height, image.depth,
+                        image.width, image.height, header);
+            return true;
+        };
+        // Our own image is a tamer input than a file from elsewhere, but the
+        // engine is the same outside code: it saves in a child too, and what
+        // a dead or overrunning child left behind is not taken.
+        bool saved = true;
+        if (engine.isolated) {
+            const double megabytes = static_cast<double>(image.ByteCount()) / double(1 << 20);
+            CChildLimits limits;
+            limits.seconds = std::min(5.0 + 0.25 * megabytes, 60.0);
+            limits.addressSpaceBytes = (std::size_t{512} << 20) + 10 * image.ByteCount();
+            saved = RunInChild(save, limits) == ChildOutcome::Succeeded;
+        } else {
+            save();
+        }
         std::string bytes;
-        if (ReadWholeFile(temporary, bytes) && !bytes.empty()) {
+        if (saved && ReadWholeFile(temporary, bytes) && !bytes.empty()) {
             written |= WriteFileAtomically(path, [&](std::FILE* file) {
                 return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
             });

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -266,6 +267,60 @@ TEST(DicomChild, OutcomesTellSuccessFailureDeathAndTimeout) {
                   quick),
               ChildOutcome::Succeeded);
     EXPECT_STREQ(reinterpret_cast<const char*>(block.Data()), "from the child");
+}
+
+}  // namespace
+
+namespace {
+
+void CrashingSave(const char* path, const uint8_t*, int32_t, int32_t, int32_t, int32_t,
+                  const VTDicomHeaderBlock*) {
+    // Half a file, then death: nothing of it may replace the old file.
+    std::ofstream(path, std::ios::binary) << "half";
+    std::abort();
+}
+
+void GoodSave(const char* path, const uint8_t* samples, int32_t count, int32_t, int32_t width,
+              int32_t, const VTDicomHeaderBlock*) {
+    ++callsSeenInThisProcess;
+    std::ofstream(path, std::ios::binary)
+        << "saved " << count << " " << width << " " << int(samples[0]);
+}
+
+class DicomIsolatedSaveTest : public DicomIsolationTest {
+  protected:
+    static void UseSaver(VTSaveDicomFileFn save) {
+        SetDicomEngineProvider([save] { return std::vector<CDicomEngine>{{nullptr, save}}; });
+    }
+    std::string ReadAll(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+};
+
+TEST_F(DicomIsolatedSaveTest, AnEngineSavesInAChildAndADeadOneLeavesTheOldFile) {
+    CMImage image(3, 2, 8);
+    image.Clear();
+    image.SetPixel(0, 0, 77);
+    const std::string target = path_ + ".saved.dcm";
+    std::ofstream(target) << "old contents";
+
+    UseSaver(&CrashingSave);
+    EXPECT_EQ(SaveDicom(image, target), 0);
+    EXPECT_EQ(ReadAll(target), "old contents");
+
+    UseSaver(&GoodSave);
+    EXPECT_EQ(SaveDicom(image, target), 1);
+    EXPECT_EQ(callsSeenInThisProcess, 0) << "the engine saved in the host process";
+    EXPECT_EQ(ReadAll(target), "saved 6 3 77");
+    // No temporary file of either attempt is left beside the target.
+    int beside = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(target).parent_path())) {
+        if (entry.path().filename().string().rfind(fs::path(target).filename().string(), 0) == 0)
+            ++beside;
+    }
+    EXPECT_EQ(beside, 1);
+    fs::remove(target);
 }
 
 }  // namespace
