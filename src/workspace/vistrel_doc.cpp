@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "core/dicom_engine.h"
 #include "core/image_operations.h"
 #include "core/messages.h"
 #include "regions/companion_path.h"
@@ -75,6 +76,13 @@ std::filesystem::path FolderOf(const std::string& path) {
     return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
+// Only an engine reads rendered pixels; the built-in reader gives stored values.
+bool DicomEngineCanLoad() {
+    for (const CDicomEngine& engine : FindDicomEngines())
+        if (engine.load) return true;
+    return false;
+}
+
 bool FileExists(const std::string& path) {
     std::error_code error;
     return std::filesystem::is_regular_file(path, error);
@@ -141,6 +149,7 @@ bool CVistrelDoc::OnOpenDocument(const std::string& path) {
     resolution = kDefaultResolution;
     resolutionSource = EResolutionSource::Default;
     photometric.clear();
+    renderedPixels = false;
     const RawParamsFn rawParams = [this](const std::string& file, CRawParams& params) {
         return app_.AskRawParams(file, params);
     };
@@ -174,6 +183,7 @@ bool CVistrelDoc::OnOpenDocument(const std::string& path) {
 
     DeriveDisplayBits(image.depth, displayShift, displayDepth);
     photometric = image.dicomAttributes.photometric;
+    renderedPixels = !photometric.empty() && DicomReadingOption() == 1 && DicomEngineCanLoad();
     const CImageResolution found = ImageResolution(path, image);
     resolution = found.dpi;
     resolutionSource = found.source;
@@ -337,6 +347,7 @@ CVistrelDoc* CVistrelDoc::OpenImageInNewWindow(std::unique_ptr<CMImage> newImage
     doc->resolution = resolution;
     doc->resolutionSource = resolutionSource;
     doc->photometric = photometric;
+    doc->renderedPixels = renderedPixels;
     doc->subtlety = subtlety;
     doc->description = description;
     doc->autoFlipped = autoFlipped;
@@ -399,7 +410,9 @@ double CVistrelDoc::PixelsToMillimetres(double pixels) const {
 std::string CVistrelDoc::DisplayDescription() const {
     if (photometric.empty()) return description;
     std::string text = "Photometric interpretation: " + photometric + "\n";
-    if (photometric == "MONOCHROME1")
+    if (photometric == "MONOCHROME1" && renderedPixels)
+        text += "Opened as rendered pixels: inverted, so it looks as acquired.\n";
+    else if (photometric == "MONOCHROME1")
         text +=
             "Shown as stored: high values bright, so the film looks inverted. \"Dicom Reading "
             "Options...\" → \"Open rendered pixels\" shows it as acquired.\n";

@@ -266,6 +266,9 @@ class CVistrelDoc : public QObject {
     // Photometric interpretation of a DICOM image as read ("MONOCHROME1" …);
     // empty for other files.
     std::string photometric;
+    // The DICOM engine gave rendered pixels (a MONOCHROME1 image then comes
+    // inverted, as acquired) rather than the stored values.
+    bool renderedPixels = false;
     // The selection the first view of this document starts with (in image
     // coordinates), for commands that carry the source's ROI over; empty for none.
     CRect initialRoi;

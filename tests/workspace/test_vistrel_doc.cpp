@@ -492,6 +492,12 @@ TEST_F(DocTest, DisplayDescriptionTellsThePhotometricInterpretationWithoutSaving
     EXPECT_NE(shown.find("\"Open rendered pixels\""), std::string::npos) << shown;
     EXPECT_EQ(shown.substr(shown.size() - doc->description.size()), doc->description);
 
+    // Rendered pixels of an engine are already inverted: the pane says so instead.
+    doc->renderedPixels = true;
+    const std::string rendered = doc->DisplayDescription();
+    EXPECT_NE(rendered.find("rendered pixels"), std::string::npos) << rendered;
+    EXPECT_EQ(rendered.find("\"Dicom Reading Options...\""), std::string::npos) << rendered;
+
     // Saving writes the description alone, so reopening does not collect the note.
     const std::string saved = Path("saved.pgx");
     ASSERT_TRUE(doc->SaveImage(saved));
@@ -536,6 +542,7 @@ TEST_F(DocTest, SharedMonochromeOneMammogramKeepsItsPolarityAndSaysSo) {
     CVistrelDoc* doc = app.OpenDocumentFile(path);
     ASSERT_NE(doc, nullptr) << (sink.shown.empty() ? "" : sink.shown.back());
     EXPECT_EQ(doc->photometric, "MONOCHROME1");
+    EXPECT_FALSE(doc->renderedPixels) << "no engine is loaded here";
     const std::string shown = doc->DisplayDescription();
     EXPECT_EQ(shown.rfind("Photometric interpretation: MONOCHROME1\n", 0), 0u) << shown;
     EXPECT_NE(shown.find("\"Dicom Reading Options...\""), std::string::npos) << shown;
