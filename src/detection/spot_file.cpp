@@ -135,23 +135,41 @@ std::unique_ptr<CMImage> SpotMarkImage(const CMImageBase& image, const CSpotList
     if (!image.IsValid()) return nullptr;
     auto marks = std::make_unique<CMImage>();
     if (!marks->Create(image.width, image.height, 1, 1)) return nullptr;
+    const int32_t w = marks->width, h = marks->height;
+    // Sets x0..x1 of row y, clipped to the image.
+    auto span = [&](int64_t x0, int64_t x1, int64_t y) {
+        if (y < 0 || y >= h) return;
+        x0 = std::max<int64_t>(x0, 0);
+        x1 = std::min<int64_t>(x1, w - 1);
+        uint8_t* row = marks->Row(int32_t(y));
+        for (int64_t x = x0; x <= x1; ++x) row[x >> 3] |= uint8_t(0x80 >> (x & 7));
+    };
     for (int32_t i = 0; i < spots.Count(); ++i) {
         const CPointResponse& s = spots[i];
-        marks->SetPixel(s.x, s.y, 1);
+        span(s.x, s.x, s.y);
         if (shape == ESpotMark::kCrosses) {
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx) marks->SetPixel(s.x + dx, s.y + dy, 1);
+            for (int dy = -1; dy <= 1; ++dy) span(int64_t(s.x) - 1, int64_t(s.x) + 1, s.y + dy);
         } else if (shape == ESpotMark::kCircles) {
             int size = 0;
             if (!s.values.empty()) {
                 const double v = s.values[0];
                 size = v == -DBL_MAX ? 1 : int(std::clamp(v, -1e6, 1e6));
             }
-            const int half = size / 2;
+            const int64_t half = size / 2;
             const double r2 = (size / 2.0) * (size / 2.0);
-            for (int dy = -half; dy <= half; ++dy)
-                for (int dx = -half; dx <= half; ++dx)
-                    if (r2 >= double(dx * dx + dy * dy)) marks->SetPixel(s.x + dx, s.y + dy, 1);
+            // Only the rows on the image; in each, the run of dx in
+            // [-half, half] with r2 >= dx^2 + dy^2 (found from the square
+            // root, then settled by that very test).
+            const int64_t dyFirst = std::max<int64_t>(-half, -int64_t(s.y));
+            const int64_t dyLast = std::min<int64_t>(half, int64_t(h) - 1 - s.y);
+            for (int64_t dy = dyFirst; dy <= dyLast; ++dy) {
+                const double room = r2 - double(dy * dy);
+                if (room < 0) continue;
+                int64_t dx = std::min<int64_t>(half, int64_t(std::sqrt(room)) + 1);
+                while (dx >= 0 && !(r2 >= double(dx * dx + dy * dy))) --dx;
+                if (dx < 0) continue;
+                span(int64_t(s.x) - dx, int64_t(s.x) + dx, int64_t(s.y) + dy);
+            }
         }
     }
     return marks;

@@ -31,6 +31,22 @@ QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
+// With the original as background the picture is shown as the source is: its
+// bit window, value window and display enhancement (the LUT is the
+// application's). Marks alone get the display bits of their own depth.
+void ShowPictureLike(CVistrelDoc& picture, const CVistrelDoc& source, bool onImage) {
+    if (!onImage) {
+        DeriveDisplayBits(picture.image.depth, picture.displayShift, picture.displayDepth);
+        picture.ClampWindow();
+        return;
+    }
+    picture.displayShift = source.displayShift;
+    picture.displayDepth = source.displayDepth;
+    picture.windowLow = source.windowLow;  // the same image values: taken as they are
+    picture.windowHigh = source.windowHigh;
+    picture.SetDisplayEnhancement(source.contrast, source.brightness, source.gamma, false);
+}
+
 }  // namespace
 
 CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
@@ -67,6 +83,11 @@ CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
         b->setAutoDefault(false);
     minScaleBox_->setChecked(model_.KeepMinScale());
     backgroundBox_->setChecked(model_.OnImage());
+    // The threshold is min + max - position, so the highest threshold sits at
+    // the minimum position: that end goes at the top, beside the label of the
+    // range's maximum (a plain vertical slider has its maximum at the top).
+    slider_->setInvertedAppearance(true);
+    slider_->setInvertedControls(true);
     slider_->setTickPosition(QSlider::TicksRight);
     slider_->setTickInterval(CScaleSpaceModel::kTickFrequency);
     slider_->setPageStep(CScaleSpaceModel::kPageSize);
@@ -262,13 +283,23 @@ void CScaleSpaceDlg::ShowPicture() {
         picture = model_.Picture(doc_->image);
     }
     if (!picture) return;
+    const bool onImage = model_.OnImage();
     if (!pictureDoc_) {
         pictureDoc_ = doc_->OpenImageInNewWindow(std::move(picture));
+        if (!pictureDoc_) return;
+        ShowPictureLike(*pictureDoc_, *doc_, onImage);
+        pictureOnImage_ = onImage;
+        pictureDoc_->UpdateAllViews(kUpdateDisplay);
         return;
     }
-    // Updated in place: the window the user set stays, clamped to the new range.
+    // Updated in place: the window the user set stays, clamped to the new
+    // range, unless the kind of picture changed.
     pictureDoc_->image.Swap(*picture);
     pictureDoc_->ClampWindow();
+    if (onImage != pictureOnImage_) {
+        ShowPictureLike(*pictureDoc_, *doc_, onImage);
+        pictureOnImage_ = onImage;
+    }
     pictureDoc_->UpdateAllViews(kUpdateImage);
 }
 

@@ -82,6 +82,7 @@ class CScaleSpaceDlg : public QDialog {
     CScaleSpaceModel model_;
     CVistrelDoc* doc_ = nullptr;
     CVistrelDoc* pictureDoc_ = nullptr;
+    bool pictureOnImage_ = false;  // what the picture document shows now
     CSpotList seeds_;
     QSpinBox* minScale_;
     QSpinBox* maxScale_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <filesystem>
 #include <fstream>
 
@@ -177,6 +178,39 @@ TEST(ShowSpots, MarksOnTheImageAndTheirOutline) {
                            ESpotMark::kCrosses, true);
     ASSERT_TRUE(alone);
     EXPECT_EQ(alone->depth, 1);
+}
+
+// Circles drawn by rows against the definition pixel by pixel, for every
+// size and for spots on, near and beyond the edges.
+TEST(SpotMarks, CirclesMatchTheDefinition) {
+    const CMImage image = Zeroed(37, 23, 8);
+    CSpotList spots;
+    int size = 0;
+    for (int y : {-3, 0, 1, 11, 21, 22, 25})
+        for (int x : {-2, 0, 3, 18, 35, 36, 40}) spots.Append(Spot(x, y, 1, size++ % 14));
+    spots.Append(Spot(5, 5, 1, -DBL_MAX));  // size 1
+    CPointResponse bare({30, 8}, 1.0);      // no values: size 0
+    spots.Append(bare);
+    spots.Append(Spot(9, 9, 1, 7.9));  // truncated to 7
+    auto marks = SpotMarkImage(image, spots, ESpotMark::kCircles);
+    ASSERT_TRUE(marks);
+    std::vector<uint8_t> expected(std::size_t(image.width * image.height), 0);
+    for (int32_t i = 0; i < spots.Count(); ++i) {
+        const CPointResponse& s = spots[i];
+        const int sz = s.values.empty() ? 0 : (s.values[0] == -DBL_MAX ? 1 : int(s.values[0]));
+        const double r2 = (sz / 2.0) * (sz / 2.0);
+        for (int dy = -(sz / 2); dy <= sz / 2; ++dy)
+            for (int dx = -(sz / 2); dx <= sz / 2; ++dx) {
+                const int x = s.x + dx, y = s.y + dy;
+                if ((r2 >= double(dx * dx + dy * dy) || (dx == 0 && dy == 0)) && x >= 0 && y >= 0 &&
+                    x < image.width && y < image.height)
+                    expected[std::size_t(y * image.width + x)] = 1;
+            }
+    }
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            ASSERT_EQ(marks->GetPixel(x, y), expected[std::size_t(y * image.width + x)])
+                << x << "," << y;
 }
 
 TEST(ClusterAreas, LargestFirstSmallerOnTop) {

@@ -3,6 +3,8 @@
 // open as new documents while the source stays as it was.
 #include <gtest/gtest.h>
 
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <cmath>
 #include <filesystem>
@@ -387,6 +389,109 @@ TEST_F(FilterWindowsTest, SpotWindowSavesLoadsAndForgetsItsSource) {
     EXPECT_FALSE(dlg.Model().HasSpots());
     dlg.SpotsButton()->click();
     EXPECT_FALSE(dlg.Model().HasSpots());
+}
+
+// QSlider's own style option (protected) through a member pointer.
+struct SliderStyleOption : QSlider {
+    static constexpr auto get = &SliderStyleOption::initStyleOption;
+};
+
+// The labels beside the slider name the thresholds its ends set: with the
+// handle drawn at an end, the label nearer to it reads (to within the
+// rounding of the range ends) the threshold that position sets.
+TEST_F(FilterWindowsTest, SpotSliderLabelsNameTheThresholdsAtTheirEnds) {
+    CVistrelDoc* source = OpenSpots();
+    ASSERT_TRUE(source);
+    CScaleSpaceDlg dlg(app);
+    dlg.Bind(source);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    dlg.SpotsButton()->click();
+    ASSERT_TRUE(dlg.Model().HasSpots());
+    QSlider* slider = dlg.Slider();
+    ASSERT_GT(slider->maximum() - slider->minimum(), 20);
+    auto centreY = [&](const QWidget* w, QRect r) { return w->mapTo(&dlg, r.center()).y(); };
+    const int maxLabelY = centreY(dlg.RangeMaxLabel(), dlg.RangeMaxLabel()->rect());
+    const int minLabelY = centreY(dlg.RangeMinLabel(), dlg.RangeMinLabel()->rect());
+    int topThreshold = 0;
+    for (const int position : {slider->minimum(), slider->maximum()}) {
+        slider->setValue(position);
+        QStyleOptionSlider option;
+        (slider->*SliderStyleOption::get)(&option);  // what the slider paints with
+        const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &option,
+                                                             QStyle::SC_SliderHandle, slider);
+        const int handleY = centreY(slider, handle);
+        const QLabel* nearer = std::abs(handleY - maxLabelY) < std::abs(handleY - minLabelY)
+                                   ? dlg.RangeMaxLabel()
+                                   : dlg.RangeMinLabel();
+        bool ok = false;
+        const double label = nearer->text().toDouble(&ok);
+        ASSERT_TRUE(ok) << position;
+        EXPECT_LE(std::abs(label - dlg.Model().Threshold()), 1.0)
+            << "position " << position << " label " << label << " threshold "
+            << dlg.Model().Threshold();
+        EXPECT_EQ(dlg.ThresholdEdit()->text(),
+                  QString::fromStdString(dlg.Model().ThresholdText()).trimmed());
+        if (handleY < std::min(maxLabelY, minLabelY) + slider->height() / 2)
+            topThreshold = int(dlg.Model().Threshold());
+    }
+    // The highest threshold is at the top, where the maximum is written.
+    EXPECT_EQ(topThreshold, dlg.Model().SliderMax());
+    EXPECT_LT(maxLabelY, minLabelY);
+}
+
+// With "bkg = original image" the picture is shown through the source's
+// display settings, and the outlined marks stay visible where the tissue is
+// shown white.
+TEST_F(FilterWindowsTest, SpotPictureOnTheImageUsesTheSourceDisplay) {
+    CVistrelDoc* source = OpenSpots();
+    ASSERT_TRUE(source);
+    CScaleSpaceDlg dlg(app);
+    dlg.Bind(source);
+    dlg.SpotsButton()->click();
+    ASSERT_TRUE(dlg.Model().HasSpots());
+    CVistrelDoc* picture = dlg.PictureDocument();
+    ASSERT_TRUE(picture);
+    ASSERT_EQ(picture->image.depth, 1);
+    // A narrow value window that shows the tissue white, and a bit window
+    // other than the default.
+    source->SetWindowValues(0, 900);
+    ASSERT_EQ(source->SetWindowBits(2, 8), 1);
+    dlg.BackgroundBox()->setChecked(true);
+    ASSERT_EQ(dlg.PictureDocument(), picture);  // updated in place
+    ASSERT_EQ(picture->image.depth, source->image.depth);
+    EXPECT_EQ(picture->displayShift, source->displayShift);
+    EXPECT_EQ(picture->displayDepth, source->displayDepth);
+    EXPECT_EQ(picture->windowLow, source->windowLow);
+    EXPECT_EQ(picture->windowHigh, source->windowHigh);
+    ASSERT_GT(dlg.Model().Selected().Count(), 0);
+    for (const bool valueWindow : {true, false}) {
+        CRenderRequest a, b;
+        auto shown = picture->Render(a, valueWindow, app.Palette(), false);
+        auto plain = source->Render(b, valueWindow, app.Palette(), false);
+        ASSERT_TRUE(shown && plain);
+        int differ = 0;
+        for (int32_t y = 0; y < source->image.height; ++y)
+            for (int32_t x = 0; x < source->image.width; ++x)
+                if (picture->image.GetPixel(x, y) == source->image.GetPixel(x, y))
+                    differ += shown->IndexAt(x, y) != plain->IndexAt(x, y);
+        EXPECT_EQ(differ, 0) << (valueWindow ? "value window" : "bit window");
+        if (!valueWindow) continue;
+        // A spot's centre at the top level, the ring round its circle at 0,
+        // on tissue the window shows at the top level.
+        const CPointResponse& s = dlg.Model().Selected()[0];
+        const int top = int(app.Palette().size()) - 1;
+        EXPECT_EQ(plain->IndexAt(s.x, s.y), top);
+        EXPECT_EQ(shown->IndexAt(s.x, s.y), top);
+        int ring = 0;
+        for (int32_t x = s.x; x < source->image.width && ring == 0; ++x)
+            if (picture->image.GetPixel(x, s.y) == 0) ring = shown->IndexAt(x, s.y) == 0 ? 1 : -1;
+        EXPECT_EQ(ring, 1);
+    }
+    // Marks alone again: the display bits of the 1-bit picture.
+    dlg.BackgroundBox()->setChecked(false);
+    EXPECT_EQ(picture->image.depth, 1);
+    EXPECT_EQ(picture->displayDepth, 1);
 }
 
 }  // namespace
