@@ -62,7 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vistrel::CMImage image;
     std::string description;
     const int opened = image.Open(path, description);
-    if (opened != (result == vistrel::kDicomOk ? 1 : 0)) __builtin_trap();
+    // The reader shows the first frame; a file missing later frames is refused.
+    const bool framesMissing =
+        vistrel::CheckDicomStructure(data, size).defect == vistrel::DicomDefect::PixelDataShort;
+    if (opened != (result == vistrel::kDicomOk && !framesMissing ? 1 : 0)) __builtin_trap();
     if (opened == 1) {
         if (!image.IsValid()) __builtin_trap();
         unsigned sum = 0;

@@ -25,7 +25,8 @@ namespace vistrel {
 
 CSharedBlock::CSharedBlock(std::size_t size) {
     if (size == 0) return;
-    void* map = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    void* map = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                     MAP_SHARED | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (map == MAP_FAILED) return;
     data_ = static_cast<uint8_t*>(map);
     size_ = size;

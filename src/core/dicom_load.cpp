@@ -151,28 +151,38 @@ struct ChildResult {
 };
 constexpr uint32_t kChildMagic = 0x56544431;  // "VTD1"
 
-// Shared space for the child's results: the decoded image as the host check
-// predicts it in its widest form (RGB), the header blocks, which hold the
-// data set without pixels and so stay below the file's size, and headroom.
-std::size_t ChildBlockSize(const DicomStructure& structure, std::size_t fileSize) {
-    uint64_t pixels = uint64_t{structure.rows} * structure.columns;
-    // A deflated data set was not walked: allow the largest image we take.
-    const uint64_t imageBytes = pixels > 0 ? pixels * 3 : static_cast<uint64_t>(kMaxImageBytes);
-    return static_cast<std::size_t>(sizeof(ChildResult) + imageBytes + 2 * uint64_t{fileSize} +
-                                    (std::size_t{1} << 20));
+// Pixels of the decoded image as the host check predicts them, believed only
+// as far as the file could plausibly hold them: uncompressed data were
+// measured by the check, but the size in a damaged header of compressed (or
+// deflated, unwalked) data is anyone's guess, and it sets the child's time,
+// memory and result space. Images that compress better than 256:1 are
+// flat test patterns, not mammograms.
+uint64_t ExpectedPixels(const DicomStructure& structure, std::size_t fileSize) {
+    const uint64_t claimed = uint64_t{structure.rows} * structure.columns;
+    const uint64_t plausible = 256 * uint64_t{fileSize} + (uint64_t{4} << 20);
+    return claimed > 0 ? std::min(claimed, plausible) : plausible;
 }
 
-// Wall-clock time a child gets: decoding is linear in the data, and a large
-// JPEG 2000 mammogram on a busy machine needs a good part of a minute.
-double ChildSeconds(std::size_t fileSize, std::size_t blockSize) {
-    const double megabytes = static_cast<double>(fileSize + blockSize) / double(1 << 20);
-    return std::min(2.0 + 0.25 * megabytes, 60.0);
+// Shared space for the child's results: the image in its widest form (RGB),
+// the header blocks, which hold the data set without pixels and so stay
+// below the file's size, and headroom.
+std::size_t ChildBlockSize(uint64_t pixels, std::size_t fileSize) {
+    const uint64_t bytes = sizeof(ChildResult) + pixels * 3 + 2 * uint64_t{fileSize} + (1u << 20);
+    return static_cast<std::size_t>(std::min<uint64_t>(bytes, 2 * uint64_t(kMaxImageBytes)));
+}
+
+// Wall-clock time a child gets: decoding is linear in the data read and
+// written; a JPEG 2000 mammogram on a busy machine needs several seconds.
+double ChildSeconds(uint64_t pixels, std::size_t fileSize) {
+    const double megabytes = static_cast<double>(fileSize + 2 * pixels) / double(1 << 20);
+    return std::min(2.0 + 0.2 * megabytes, 60.0);
 }
 
 int LoadIsolated(CMImage& image, VTLoadDicomFileFn load, const std::string& path,
                  const DicomStructure& structure, std::size_t fileSize, int colourMode) {
     image.Free();
-    const std::size_t blockSize = ChildBlockSize(structure, fileSize);
+    const uint64_t pixels = ExpectedPixels(structure, fileSize);
+    const std::size_t blockSize = ChildBlockSize(pixels, fileSize);
     CSharedBlock block(blockSize);
     if (!block.IsValid()) return 0;
     const int option = DicomReadingOption();
@@ -198,7 +208,7 @@ int LoadIsolated(CMImage& image, VTLoadDicomFileFn load, const std::string& path
         return true;
     };
     CChildLimits limits;
-    limits.seconds = ChildSeconds(fileSize, blockSize);
+    limits.seconds = ChildSeconds(pixels, fileSize);
     // Decoders keep the file, the decoded frame and a converted copy or two.
     limits.addressSpaceBytes = std::min<std::size_t>(
         (std::size_t{512} << 20) + 8 * (std::size_t(fileSize) + blockSize), std::size_t{16} << 30);
