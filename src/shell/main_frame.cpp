@@ -871,7 +871,8 @@ bool CMainFrame::OnViewCommand(int id, CVistrelDoc* doc, CVistrelView* view) {
             break;
         case CommandId::Measure:
             if (view->RulerLength() > 0.0)
-                messages().show(RulerPaneText(view->RulerLength()).trimmed().toStdString());
+                messages().show(RulerPaneText(view->RulerLength()).trimmed().toStdString() +
+                                doc->ResolutionNote());
             break;
         case CommandId::WindowNew:
             doc->OnNewWindow();

@@ -288,6 +288,7 @@ TEST_F(MainFrameTest, RulerGreyLevelsFollowTheLineAndMeasureReportsItsLength) {
     ASSERT_NE(doc, nullptr);
     CVistrelView* view = View(doc);
     doc->resolution = 254.0f;
+    doc->resolutionSource = EResolutionSource::User;
     // Along a row of the ramp the levels climb from the first column to the last.
     view->SetRuler({0.5, 5.5}, {399.5, 5.5});
     const std::vector<int> levels = view->RulerLevels();
@@ -776,6 +777,9 @@ TEST_F(MainFrameTest, RulerNamesTheDefaultPixelSizeUntilSetResolutionGivesTheRea
     EXPECT_EQ(Pane(3).toStdString(), QString::asprintf(" Ruler: %.2f mm (default pixel size)",
                                                        375 * 25.4 / kDefaultResolution)
                                          .toStdString());
+    Command(CommandId::Measure);
+    ASSERT_FALSE(sink.shown.empty());
+    EXPECT_EQ(sink.shown.back(), Pane(3).trimmed().toStdString()) << "Measure says it too";
 
     // The user answers the question with the pixel size of a MIAS film.
     const auto answer = [](const QString& micrometres, bool accept) {
@@ -795,6 +799,8 @@ TEST_F(MainFrameTest, RulerNamesTheDefaultPixelSizeUntilSetResolutionGivesTheRea
     EXPECT_EQ(doc->resolutionSource, EResolutionSource::User);
     EXPECT_FLOAT_EQ(doc->resolution, 127.0f);
     EXPECT_EQ(Pane(3).toStdString(), " Ruler: 75.00 mm") << "375 pixels of 200 um, no note";
+    Command(CommandId::Measure);
+    EXPECT_EQ(sink.shown.back(), "Ruler: 75.00 mm");
 
     answer("50", false);
     set->trigger();
