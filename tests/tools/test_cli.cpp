@@ -699,4 +699,18 @@ TEST_F(CliTest, PhantomDefaultsAndFormats) {
     EXPECT_FALSE(fs::exists(Path("q.pgm")));
 }
 
+// The DICOM engine is loaded only when a DICOM file is read: a file that
+// only the engine decodes (JPEG baseline) still opens.
+TEST_F(CliTest, TheDicomEngineIsLoadedWhenADicomFileIsRead) {
+    const std::string jpeg =
+        std::string(VISTREL_SHARED_DATA) + "/dicom/JPEGBaseline_1s_1f_u_08_08.dcm";
+    if (!fs::exists(jpeg)) GTEST_SKIP() << "no shared data";
+    if (!fs::exists(fs::path(VISTREL_CLI).parent_path() / "plugins/dicom_engine.so"))
+        GTEST_SKIP() << "no DICOM engine built";
+    const CRun run = Run({"info", jpeg});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(JsonOf(run)["width"].toInt(), 100);
+    EXPECT_EQ(JsonOf(run)["height"].toInt(), 100);
+}
+
 }  // namespace
