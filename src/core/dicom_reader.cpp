@@ -830,8 +830,8 @@ void DicomParser::dicom_check(DicomStructure& out) {
             out.deflated = true;
             break;
         }
-        if (e.group == 0x0002 && e.explicitVr && !IsKnownVr(e.vr)) {
-            return refuse(DicomDefect::DamagedMeta);
+        if (e.explicitVr && !IsKnownVr(e.vr)) {
+            return refuse(e.group == 0x0002 ? DicomDefect::DamagedMeta : DicomDefect::BadElement);
         }
         const bool undefined = e.length == kUndefinedLength;
         const bool topLevel = sequences_.empty();
@@ -856,6 +856,10 @@ void DicomParser::dicom_check(DicomStructure& out) {
             out.frames = facts.frames;
             out.samplesPerPixel = facts.samplesPerPixel;
             out.bitsAllocated = facts.bitsAllocated;
+            if (facts.samplesPerPixel == 0 || facts.samplesPerPixel > 4 ||
+                facts.bitsAllocated > 64) {
+                return refuse(DicomDefect::BadImage);
+            }
             if (undefined) {
                 out.encapsulated = true;
                 if (!SkipFragments()) return refuse(DicomDefect::Truncated);
@@ -951,6 +955,10 @@ std::string DescribeDicomDefect(DicomDefect defect) {
             return "The file is damaged: its file meta information cannot be read.";
         case DicomDefect::NoImage:
             return "The DICOM file holds no image.";
+        case DicomDefect::BadElement:
+            return "The file is damaged: an element has no valid value representation.";
+        case DicomDefect::BadImage:
+            return "The file is damaged: its image description is impossible.";
     }
     return {};
 }

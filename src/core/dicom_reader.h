@@ -55,6 +55,8 @@ enum class DicomDefect {
     PixelDataShort,  // native pixel data hold fewer bytes than the image needs
     DeepSequences,   // sequences nested beyond the reader's limit
     DamagedMeta,     // the file meta group is unreadable
+    BadElement,      // an explicit element whose value representation does not exist
+    BadImage,        // samples per pixel or bits allocated no image can have
     NoImage,         // no pixel data at the top level
 };
 

@@ -40,6 +40,10 @@ const char* DefectName(DicomDefect defect) {
             return "DamagedMeta";
         case DicomDefect::NoImage:
             return "NoImage";
+        case DicomDefect::BadElement:
+            return "BadElement";
+        case DicomDefect::BadImage:
+            return "BadImage";
     }
     return "?";
 }
@@ -142,6 +146,19 @@ TEST(DicomStructure, EachDefectIsFoundAndSoundFilesPass) {
         DicomWriter w = Grey();
         w.bytes[132 + 4] = 'Q';  // the VR of the meta group length
         cases.push_back({"meta VR damaged", w.bytes, DicomDefect::DamagedMeta});
+    }
+    {
+        DicomWriter w;
+        w.Preamble("1.2.840.10008.1.2.1");
+        w.Text(0x0008, 0x0060, "C\x01", "SR");
+        w.Image(2, 3, 16, 12, 11).Pixels16(std::vector<uint16_t>(6, 1));
+        cases.push_back({"data-set VR damaged", w.bytes, DicomDefect::BadElement});
+    }
+    {
+        DicomWriter w;
+        w.Preamble("1.2.840.10008.1.2.1");
+        w.Image(1, 1, 8, 8, 7, 0, "RGB", 7).Pixels8(std::vector<uint8_t>(7, 1));
+        cases.push_back({"seven samples per pixel", w.bytes, DicomDefect::BadImage});
     }
     {
         DicomWriter w;
