@@ -491,12 +491,21 @@ std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, in
     return spots;
 }
 
-std::vector<int32_t> SelectSpotIndices(const CSpotList& spots, bool automatic, double threshold,
-                                       int k, int excludedScale) {
-    std::vector<int32_t> passed;
-    passed.reserve(std::size_t(spots.Count()));
+std::vector<int32_t> FirstOfEqualSpots(const CSpotList& spots) {
+    std::vector<int32_t> first;
+    first.reserve(std::size_t(spots.Count()));
     CSpotSet seen(std::size_t(spots.Count()));
-    for (int32_t i = 0; i < spots.Count(); ++i) {
+    for (int32_t i = 0; i < spots.Count(); ++i)
+        if (seen.Insert(spots[i])) first.push_back(i);
+    return first;
+}
+
+std::vector<int32_t> SelectSpotIndices(const CSpotList& spots, const std::vector<int32_t>& distinct,
+                                       bool automatic, double threshold, int k, int excludedScale) {
+    std::vector<int32_t> passed;
+    passed.reserve(distinct.size());
+    for (const int32_t i : distinct) {
+        if (i < 0 || i >= spots.Count()) continue;
         const CPointResponse& spot = spots[i];
         const double scale = spot.values.empty() ? 0.0 : spot.values[0];
         if (scale == excludedScale) continue;
@@ -504,9 +513,17 @@ std::vector<int32_t> SelectSpotIndices(const CSpotList& spots, bool automatic, d
         const double limit =
             automatic ? SpotValue(spot, kSpotMeanMin) + threshold * SpotValue(spot, kSpotStdDevMin)
                       : threshold;
-        if (v >= limit && seen.Insert(spot)) passed.push_back(i);
+        if (v >= limit) passed.push_back(i);
     }
     return passed;
+}
+
+std::vector<int32_t> SelectSpotIndices(const CSpotList& spots, bool automatic, double threshold,
+                                       int k, int excludedScale) {
+    // Equal spots pass or fail together (every field the test reads is
+    // equal), so the first of each is found once, whatever the threshold.
+    return SelectSpotIndices(spots, FirstOfEqualSpots(spots), automatic, threshold, k,
+                             excludedScale);
 }
 
 void SelectSpots(const CSpotList& spots, CSpotList& out, bool automatic, double threshold, int k,

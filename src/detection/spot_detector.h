@@ -85,5 +85,11 @@ void SelectSpots(const CSpotList& spots, CSpotList& out, bool automatic, double 
 // the first), without copying them.
 std::vector<int32_t> SelectSpotIndices(const CSpotList& spots, bool automatic, double threshold,
                                        int k, int excludedScale);
+// The indices of the spots that no earlier spot of the list equals.
+std::vector<int32_t> FirstOfEqualSpots(const CSpotList& spots);
+// SelectSpotIndices with FirstOfEqualSpots(spots) found beforehand (distinct),
+// for repeated selections from one list.
+std::vector<int32_t> SelectSpotIndices(const CSpotList& spots, const std::vector<int32_t>& distinct,
+                                       bool automatic, double threshold, int k, int excludedScale);
 
 }  // namespace vistrel

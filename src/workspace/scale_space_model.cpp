@@ -42,6 +42,8 @@ void CScaleSpaceModel::SetSearchSide(int v) {
 
 void CScaleSpaceModel::Clear() {
     spots_.ClearAll();
+    distinct_.clear();
+    distinctKnown_ = false;
     selected_.ClearAll();
     inClusters_.ClearAll();
     log_.clear();
@@ -139,8 +141,15 @@ void CScaleSpaceModel::SelectAutomatic() {
 }
 
 void CScaleSpaceModel::Select(bool automatic) {
-    SelectSpots(spots_, selected_, automatic, automatic ? autoFactor_ : threshold_, resType_,
-                keepMinScale_ ? -1 : minScale_);
+    // The spots change only by a detection or a load, both after Clear: which of them are the
+    // first of equal ones is found once, not at every slider move.
+    if (!distinctKnown_) {
+        distinct_ = FirstOfEqualSpots(spots_);
+        distinctKnown_ = true;
+    }
+    selected_.AssignSelection(spots_, SelectSpotIndices(spots_, distinct_, automatic,
+                                                        automatic ? autoFactor_ : threshold_,
+                                                        resType_, keepMinScale_ ? -1 : minScale_));
 }
 
 std::unique_ptr<CMImage> CScaleSpaceModel::Picture(const CMImage& image) const {

@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/image.h"
 #include "detection/point_response.h"
@@ -116,6 +117,9 @@ class CScaleSpaceModel {
     int sliderMin_ = 0, sliderMax_ = 0;
     bool typedPending_ = false;
     CSpotList spots_, selected_, inClusters_;
+    // FirstOfEqualSpots(spots_) once known; Clear forgets it.
+    std::vector<int32_t> distinct_;
+    bool distinctKnown_ = false;
     std::string log_;
 };
 

@@ -481,6 +481,13 @@ TEST(SelectSpots, ManualAutomaticAndExcludedScale) {
     EXPECT_EQ(out[0].x, 2);
     EXPECT_EQ(out[1].x, 0);
     EXPECT_EQ(out[2].x, 1);
+    // By index, without copies: the first of equal spots, found once for
+    // every threshold.
+    const std::vector<int32_t> first = FirstOfEqualSpots(repeated);
+    EXPECT_EQ(first, (std::vector<int32_t>{0, 1, 3}));
+    EXPECT_EQ(SelectSpotIndices(repeated, false, 20, -1, -1), first);
+    EXPECT_EQ(SelectSpotIndices(repeated, first, false, 40, -1, -1), std::vector<int32_t>{1});
+    EXPECT_EQ(SelectSpotIndices(repeated, first, true, 5.0, -1, 3), std::vector<int32_t>{0});
     // The previous selection is cleared, not added to.
     SelectSpots(repeated, out, false, 40, -1, -1);
     ASSERT_EQ(out.Count(), 1);
