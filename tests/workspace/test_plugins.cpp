@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../core/dicom_test_writer.h"
 #include "core/dicom_engine.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
@@ -236,7 +237,13 @@ TEST_F(PlugInScanTest, TheEngineIsTheGeneralPlugInNamedExactlyDicomEngine) {
     ASSERT_NE(engines[0].load, nullptr);
     EXPECT_NE(engines[0].save, nullptr);
 
-    // The image core reads DICOM files through it.
+    // The image core reads DICOM files through it, once their structure holds.
+    dicomtest::DicomWriter sound;
+    sound.Preamble("1.2.840.10008.1.2.1");
+    sound.Image(1, 1, 16, 12, 11).Pixels16({1});
+    std::ofstream(folder.Path("any.dcm"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(sound.bytes.data()),
+               static_cast<std::streamsize>(sound.bytes.size()));
     for (int option : {0, 1}) {
         SetDicomReadingOption(option);
         CMImage image;
