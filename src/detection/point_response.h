@@ -31,6 +31,10 @@ class CPointResponse {
     virtual ~CPointResponse() = default;
     CPointResponse(const CPointResponse&) = default;
     CPointResponse& operator=(const CPointResponse&) = default;
+    // Declared, as the virtual destructor would otherwise leave only copies:
+    // every growth of a vector of responses would copy each value list.
+    CPointResponse(CPointResponse&&) noexcept = default;
+    CPointResponse& operator=(CPointResponse&&) noexcept = default;
 
     // Replaces everything: values become [scale, response].
     void Set(CPoint point, double value, double scale);
@@ -58,6 +62,10 @@ class CLogPath {
     // path needs 0 < minScale <= maxScale; otherwise it has no entries.
     CLogPath(int32_t minScale, int32_t maxScale, CPoint point, double response);
     virtual ~CLogPath() = default;
+    CLogPath(const CLogPath&) = default;
+    CLogPath& operator=(const CLogPath&) = default;
+    CLogPath(CLogPath&&) noexcept = default;
+    CLogPath& operator=(CLogPath&&) noexcept = default;
 
     // (-1, -1) when the scale is out of range or the entry unset.
     CPoint PointAt(int32_t scale) const;

@@ -220,6 +220,9 @@ void FindLogMaxima(int n, int m, std::vector<CLogPath>& paths, const CResponseIm
                 }
             }
         });
+        std::size_t total = paths.size();
+        for (const auto& xs : found) total += xs.size();
+        paths.reserve(total);
         for (int32_t y = ymin; y < ymax; ++y)
             for (int32_t x : found[std::size_t(y - ymin)])
                 paths.emplace_back(hMIN, hMAX, CPoint{x, y}, double(r.At(x, y)));
