@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cstdio>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <utility>
 
@@ -116,15 +117,19 @@ int RunSpots(const CommandArgs& words) {
     if (!found) found = std::make_unique<CSpotList>();
     const CSpotList& spots = *found;
 
+    // The detector's spots are all distinct: none has to be looked for twice.
+    std::vector<int32_t> distinct(std::size_t(spots.Count()));
+    std::iota(distinct.begin(), distinct.end(), 0);
     std::vector<int32_t> selected;
     const int excluded = args.Has("exclude-min-scale") ? hMin : -1;
     if (const auto t = args.Value("threshold"))
-        selected = SelectSpotIndices(spots, false, ParseReal(*t, -DBL_MAX, DBL_MAX, "--threshold"),
-                                     k, excluded);
+        selected = SelectSpotIndices(spots, distinct, false,
+                                     ParseReal(*t, -DBL_MAX, DBL_MAX, "--threshold"), k, excluded);
     else if (const auto f = args.Value("auto"))
-        selected = SelectSpotIndices(spots, true, ParseReal(*f, -1e6, 1e6, "--auto"), -1, excluded);
+        selected = SelectSpotIndices(spots, distinct, true, ParseReal(*f, -1e6, 1e6, "--auto"), -1,
+                                     excluded);
     else
-        selected = SelectSpotIndices(spots, false, -DBL_MAX, -1, excluded);
+        selected = SelectSpotIndices(spots, distinct, false, -DBL_MAX, -1, excluded);
 
     if (const auto cnd = args.Value("cnd")) {
         if (spots.Count() > 0 && SaveSpots(*cnd, spots, {0, 0}) < 0)

@@ -146,18 +146,20 @@ CUniqueSpotAdder::CUniqueSpotAdder(CSpotList& list, std::size_t expected)
     for (int32_t i = 0; i < list.Count(); ++i) set_.Insert(list[i]);
 }
 
+// Appended first and taken back when an equal spot is there (seldom), so that
+// each spot is hashed and looked up once.
 bool CUniqueSpotAdder::Add(const CPointResponse& spot) {
-    if (set_.Contains(spot)) return false;
     list_.Append(spot);
-    set_.Insert(list_[list_.Count() - 1]);
-    return true;
+    if (set_.Insert(list_[list_.Count() - 1])) return true;
+    list_.RemoveLast();
+    return false;
 }
 
 bool CUniqueSpotAdder::Add(CPointResponse&& spot) {
-    if (set_.Contains(spot)) return false;
     list_.Append(std::move(spot));
-    set_.Insert(list_[list_.Count() - 1]);
-    return true;
+    if (set_.Insert(list_[list_.Count() - 1])) return true;
+    list_.RemoveLast();
+    return false;
 }
 
 void CSpotList::AssignSelection(const CSpotList& other, const std::vector<int32_t>& indices) {

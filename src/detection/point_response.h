@@ -113,6 +113,9 @@ class CSpotList {
         items_.push_back(std::make_unique<CPointResponse>(std::move(spot)));
     }
     void Reserve(std::size_t count) { items_.reserve(count); }
+    void RemoveLast() {
+        if (!items_.empty()) items_.pop_back();
+    }
     // Makes this list copies of other's spots at indices, in that order,
     // reusing the spots it holds (their value lists keep their memory).
     void AssignSelection(const CSpotList& other, const std::vector<int32_t>& indices);
