@@ -29,6 +29,7 @@ CImagePropDlg::CImagePropDlg(CVistrelApp& app, QWidget* parent)
       sizeUnit_(new QComboBox(this)),
       resolution_(new QLineEdit(this)),
       resolutionUnit_(new QComboBox(this)),
+      source_(new QLabel(this)),
       buttons_(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     setWindowTitle(QStringLiteral("Image Properties"));
     setModal(false);
@@ -59,6 +60,8 @@ CImagePropDlg::CImagePropDlg(CVistrelApp& app, QWidget* parent)
     sizeGrid->addWidget(resolution_, 2, 1);
     sizeGrid->addWidget(resolutionUnit_, 2, 2);
     layout->addWidget(size);
+    source_->setWordWrap(true);
+    layout->addWidget(source_);
     layout->addWidget(buttons_);
 
     connect(sizeUnit_, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -111,6 +114,7 @@ void CImagePropDlg::ShowModel() {
     sizeUnit_->setCurrentIndex(model_.SizeUnitIndex());
     resolutionUnit_->setCurrentIndex(model_.ResolutionUnitIndex());
     resolution_->setText(QString::fromStdString(model_.ResolutionText()));
+    source_->setText(QString::fromStdString(model_.SourceText()));
 }
 
 }  // namespace vistrel

@@ -34,6 +34,8 @@ class CImagePropDlg : public QDialog {
     QComboBox* SizeUnit() const { return sizeUnit_; }
     QLineEdit* Resolution() const { return resolution_; }
     QComboBox* ResolutionUnit() const { return resolutionUnit_; }
+    // Where the pixel size came from; says so when it is only the default.
+    QLabel* ResolutionSource() const { return source_; }
     QDialogButtonBox* Buttons() const { return buttons_; }
     const CImagePropertiesModel& Model() const { return model_; }
 
@@ -56,6 +58,7 @@ class CImagePropDlg : public QDialog {
     QComboBox* sizeUnit_;
     QLineEdit* resolution_;
     QComboBox* resolutionUnit_;
+    QLabel* source_;
     QDialogButtonBox* buttons_;
 };
 

@@ -549,6 +549,9 @@ void CVistrelView::mousePressEvent(QMouseEvent* event) {
             drawnRegion_.assign(1, CPoint{at.x(), at.y()});
             break;
         case kMouseWinLev: {
+            // Before the value bar appears: the drag must start from the
+            // bit window on screen, not from the application's stored window.
+            doc_->BeginWindowDrag(app_.ValueWindowMode());
             if (!app_.ValueWindowMode()) emit valueWindowWanted();
             int32_t minV = 0, maxV = 0;
             doc_->GetWindowValues(winLevLow_, winLevHigh_, minV, maxV);

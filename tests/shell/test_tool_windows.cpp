@@ -283,6 +283,10 @@ TEST_F(ToolWindowTest, ImagePropertiesOkStoresTheResolution) {
     app.SetActiveDocument(&first);
     CImagePropDlg dlg(app);
 
+    // A document with no measured size says so; one given by the user does not.
+    EXPECT_TRUE(dlg.ResolutionSource()->text().startsWith("Default pixel size"))
+        << dlg.ResolutionSource()->text().toStdString();
+
     // OK without editing keeps the resolution exactly: the shown microns are rounded.
     ASSERT_EQ(dlg.Resolution()->text(), "43.50");
     dlg.Buttons()->button(QDialogButtonBox::Ok)->click();
@@ -296,6 +300,8 @@ TEST_F(ToolWindowTest, ImagePropertiesOkStoresTheResolution) {
     EXPECT_FLOAT_EQ(first.resolution, kDefaultResolution) << "stored only on OK";
     dlg.Buttons()->button(QDialogButtonBox::Ok)->click();
     EXPECT_FLOAT_EQ(first.resolution, 508.0f);
+    dlg.Bind(&first);
+    EXPECT_EQ(dlg.ResolutionSource()->text(), "Pixel size given by the user");
 
     // A resolution that is not a positive number is put back and not stored.
     for (const char* bad : {"-5", "0", "abc", ""}) {

@@ -351,12 +351,11 @@ TEST_F(MainFrameTest, WindowLevelDragWidensAndMovesTheValueWindow) {
     CVistrelDoc* doc = OpenRamp(400, 300);
     ASSERT_NE(doc, nullptr);
     CVistrelView* view = View(doc);
-    ASSERT_FALSE(app.ValueWindowMode());
+    frame->Action(CommandId::WindowValues)->trigger();
+    ASSERT_TRUE(app.ValueWindowMode());
     doc->SetWindowValues(1000, 2000);
     Command(CommandId::MouseWinLev);
     DragImage(view, {{100, 100}, {150, 100}, {200, 100}});
-    EXPECT_TRUE(app.ValueWindowMode()) << "dragging shows the value window";
-    EXPECT_TRUE(frame->Action(CommandId::WindowValues)->isChecked());
     EXPECT_LT(doc->windowLow, 1000);
     EXPECT_GT(doc->windowHigh, 2000);
     EXPECT_EQ(doc->windowLow + doc->windowHigh, 3000) << "level unchanged";
@@ -367,6 +366,25 @@ TEST_F(MainFrameTest, WindowLevelDragWidensAndMovesTheValueWindow) {
     DragImage(view, {{100, 100}, {100, 150}});
     EXPECT_EQ(doc->windowHigh - doc->windowLow, width);
     EXPECT_GT(doc->windowLow + doc->windowHigh, 3000) << "down raises the level";
+}
+
+TEST_F(MainFrameTest, WindowLevelDragFromTheBitWindowStartsFromThePictureOnScreen) {
+    CVistrelDoc* doc = OpenRamp(400, 300);
+    ASSERT_NE(doc, nullptr);
+    CVistrelView* view = View(doc);
+    ASSERT_FALSE(app.ValueWindowMode());
+    // A stored value window the user does not see must not be where the drag begins.
+    doc->SetWindowValues(1000, 2000);
+    const CWindowRange onScreen =
+        BitWindowAsValueWindow(doc->image, doc->displayShift, doc->displayDepth);
+    ASSERT_NE(onScreen.low + onScreen.high, 3000);
+    Command(CommandId::MouseWinLev);
+    DragImage(view, {{100, 100}, {101, 100}});
+    EXPECT_TRUE(app.ValueWindowMode()) << "dragging shows the value window";
+    EXPECT_TRUE(frame->Action(CommandId::WindowValues)->isChecked());
+    EXPECT_NEAR(doc->windowLow, onScreen.low, 20);
+    EXPECT_NEAR(doc->windowHigh, onScreen.high, 20);
+    EXPECT_EQ(frame->ValuesBar()->Model().Low(), doc->windowLow);
 }
 
 TEST_F(MainFrameTest, MouseMovesWriteCursorAndValuePanes) {
