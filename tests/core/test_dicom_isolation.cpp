@@ -99,7 +99,8 @@ uint8_t* ExitingEngine(const char*, int32_t, int32_t*, int32_t*, int32_t*, VTDic
 }
 
 // Allocates and touches memory until it is refused, then fails politely.
-uint8_t* GreedyEngine(const char*, int32_t, int32_t*, int32_t*, int32_t*, VTDicomHeaderBlock**) {
+[[maybe_unused]] uint8_t* GreedyEngine(const char*, int32_t, int32_t*, int32_t*, int32_t*,
+                                      VTDicomHeaderBlock**) {
     std::vector<void*> blocks;
     for (int i = 0; i < 4096; ++i) {  // 256 GiB at most
         void* block = std::malloc(std::size_t{64} << 20);
