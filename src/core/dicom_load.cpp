@@ -72,7 +72,6 @@ class MappedFile {
     MappedFile& operator=(const MappedFile&) = delete;
 
     bool Opened() const { return opened_; }
-    int Error() const { return error_; }
     const uint8_t* Data() const { return data_; }
     std::size_t Size() const { return size_; }
 
@@ -82,12 +81,6 @@ class MappedFile {
     int error_ = 0;
     bool opened_ = false;
 };
-
-std::string DescribeOpenError(int error) {
-    if (error == ENOENT || error == ENOTDIR) return "The file was not found.";
-    if (error == EISDIR) return "It is a folder, not a file.";
-    return "The file cannot be read.";
-}
 
 // Bytes per sample of what LoadDicomFile returns for a depth.
 std::size_t EngineSampleBytes(int32_t depth) {
@@ -318,7 +311,7 @@ int LoadDicom(CMImage& image, const std::string& path, int colourMode) {
     }
     const MappedFile file(path);
     if (!file.Opened()) {
-        SetOpenFailure(DescribeOpenError(file.Error()));
+        SetOpenFailure(DescribeUnreadableFile(path));
         return 0;
     }
     const DicomStructure structure = CheckDicomStructure(file.Data(), file.Size());

@@ -200,6 +200,9 @@ private:
 std::string LastOpenFailure();
 void SetOpenFailure(const std::string& reason);
 void ClearOpenFailure();
+// What is wrong with path as a file (not found, a folder, unreadable, empty),
+// for a reader that could not say more; else that it is no readable image.
+std::string DescribeUnreadableFile(const std::string& path);
 
 // The file name's extension cut to three characters, lower case.
 std::string ExtensionKey(const std::string& path);

@@ -5,9 +5,9 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -196,8 +196,8 @@ namespace {
 // A fixed buffer: a reason costs no heap, so reporting one cannot fail or
 // show up as memory kept by a failed open.
 thread_local char openFailure[256];
+}  // namespace
 
-// A reason for a file that no reader explained: what is wrong with it as a file.
 std::string DescribeUnreadableFile(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
@@ -209,7 +209,6 @@ std::string DescribeUnreadableFile(const std::string& path) {
     if (info.st_size == 0) return "The file is empty.";
     return "The file is not an image this program can read.";
 }
-}  // namespace
 
 std::string LastOpenFailure() {
     return openFailure;

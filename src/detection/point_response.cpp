@@ -133,11 +133,6 @@ bool CSpotSet::Insert(const CPointResponse& spot) {
     return true;
 }
 
-bool CSpotSet::Contains(const CPointResponse& spot) const {
-    if (slots_.empty()) return false;
-    return slots_[FindSlot(spot, HashOf(spot))].spot != nullptr;
-}
-
 CUniqueSpotAdder::CUniqueSpotAdder(CSpotList& list, std::size_t expected)
     : list_(list), set_(std::size_t(list.Count()) + expected) {
     list_.Reserve(std::size_t(list.Count()) + expected);
@@ -149,10 +144,7 @@ CUniqueSpotAdder::CUniqueSpotAdder(CSpotList& list, std::size_t expected)
 // Appended first and taken back when an equal spot is there (seldom), so that
 // each spot is hashed and looked up once.
 bool CUniqueSpotAdder::Add(const CPointResponse& spot) {
-    list_.Append(spot);
-    if (set_.Insert(list_[list_.Count() - 1])) return true;
-    list_.RemoveLast();
-    return false;
+    return Add(CPointResponse(spot));
 }
 
 bool CUniqueSpotAdder::Add(CPointResponse&& spot) {

@@ -142,7 +142,6 @@ class CSpotSet {
     explicit CSpotSet(std::size_t expected = 0) { Reserve(expected); }
     // Adds spot unless an equal one is in the set; true when added.
     bool Insert(const CPointResponse& spot);
-    bool Contains(const CPointResponse& spot) const;
 
   private:
     struct CSlot {

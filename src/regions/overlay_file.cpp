@@ -175,6 +175,18 @@ void AppendDescriptionLine(std::string& description, std::string_view line) {
     description += "\r\n";
 }
 
+// The lines of text held one per '\n' (a last line without one counts too).
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        lines.push_back(text.substr(0, end));
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
 bool StartsWith(std::string_view line, std::string_view word) {
     return line.substr(0, word.size()) == word;
 }
@@ -212,12 +224,7 @@ class CLesionBlock {
         return std::exchange(lines_, {});
     }
     void Flush(std::string& description) {
-        std::string_view rest = lines_;
-        while (!rest.empty()) {
-            const size_t end = rest.find('\n');
-            AppendDescriptionLine(description, rest.substr(0, end));
-            rest.remove_prefix(end + 1);
-        }
+        for (std::string_view line : SplitLines(lines_)) AppendDescriptionLine(description, line);
         Release();
     }
 
@@ -249,13 +256,7 @@ const char* PathologyLine(int16_t diagnosis) {
 std::string RosLeadLines(const CRegion& ros, int16_t previousDiagnosis) {
     const std::string pathology = PathologyLine(ros.diagnosis);
     std::vector<std::string> lines;
-    std::string_view rest = ros.lesionLines;
-    while (!rest.empty()) {
-        const size_t end = rest.find('\n');
-        lines.emplace_back(rest.substr(0, end));
-        if (end == std::string_view::npos) break;
-        rest.remove_prefix(end + 1);
-    }
+    for (std::string_view line : SplitLines(ros.lesionLines)) lines.emplace_back(line);
     if (lines.empty() || (lines.back() != "BOUNDARY" && lines.back() != "CORE"))
         return pathology + "\nBOUNDARY\n";
     const std::string keyword = lines.back();

@@ -203,9 +203,9 @@ void CVistrelView::SetRuler(QPointF from, QPointF to) {
 }
 
 double CVistrelView::RulerLength() const {
-    if (!doc_ || doc_->resolution <= 0.0f) return 0.0;
+    if (!doc_) return 0.0;
     const QPointF d = rulerTo_ - rulerFrom_;
-    return std::hypot(d.x(), d.y()) * 25.4 / doc_->resolution;
+    return doc_->PixelsToMillimetres(std::hypot(d.x(), d.y()));
 }
 
 std::vector<int> CVistrelView::RulerLevels() const {
