@@ -13,6 +13,20 @@
 
 namespace vistrel {
 
+// Cluster numbering of regions: a member of cluster k (k >= 1) carries k,
+// the outline drawn around cluster k carries kClusterOutlineBase + k.
+inline constexpr int32_t kClusterOutlineBase = 1000;
+constexpr int32_t ClusterOutlineNumber(int32_t k) {
+    return kClusterOutlineBase + k;
+}
+constexpr bool IsClusterOutlineNumber(int32_t number) {
+    return number >= kClusterOutlineBase;
+}
+// k for a member or the outline of cluster k; 0 for a region of no cluster.
+constexpr int32_t ClusterOfNumber(int32_t number) {
+    return IsClusterOutlineNumber(number) ? number - kClusterOutlineBase : number;
+}
+
 class CRegion {
   public:
     // How a point list given to the constructor is read.
@@ -106,7 +120,11 @@ class CRegion {
     // Attributes, in the documented order.
     int16_t diagnosis = 2;  // 0 benign, 1 malignant, 2 false
     char nnDiagnosis = ' ';
-    int32_t clusterNumber = 0;  // k: member of cluster k; 1000 + k: outline of cluster k
+    int32_t clusterNumber = 0;  // see ClusterOutlineNumber
+    // The outline of a cluster rather than a lesion or one of its members.
+    bool IsClusterOutline() const {
+        return type == 'c' || IsClusterOutlineNumber(clusterNumber);
+    }
     char type = 'o';
     double response = 0.0;
     double mean = 0.0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/image.h"
+#include "core/messages.h"
 #include "workspace/file_filters.h"
 
 namespace vistrel {
@@ -51,6 +52,17 @@ class IWorkspaceUi {
     // Wait cursor on or off around long work.
     virtual void SetBusy(bool busy) = 0;
 
+    // Long work: BeginProgress(text) before it, ReportProgress(fraction done)
+    // as it goes (false when the user asked to cancel), EndProgress() after.
+    // The shell shows a progress bar with a Cancel button once the work has
+    // run for about half a second. Use CProgressScope rather than the calls.
+    virtual void BeginProgress(const std::string& text) { (void)text; }
+    virtual bool ReportProgress(double fraction) {
+        (void)fraction;
+        return true;
+    }
+    virtual void EndProgress() {}
+
     // Restores and focuses the window of a document (case commands).
     virtual void ActivateDocumentWindow(CVistrelDoc& doc) { (void)doc; }
     // The "&Cases" list got a new entry: rebuild the menu from CVistrelApp::Cases().
@@ -74,6 +86,34 @@ class CWaitCursor {
 
   private:
     IWorkspaceUi* ui_;
+};
+
+// Progress of one piece of long work on the screen for the lifetime of the
+// guard; Fn() is what the work reports to. Without a UI the work runs to the
+// end. Cancelled() tells a cancelled run from one that failed by itself.
+class CProgressScope {
+  public:
+    CProgressScope(IWorkspaceUi* ui, const std::string& text) : ui_(ui) {
+        if (ui_) ui_->BeginProgress(text);
+    }
+    ~CProgressScope() {
+        if (ui_) ui_->EndProgress();
+    }
+    CProgressScope(const CProgressScope&) = delete;
+    CProgressScope& operator=(const CProgressScope&) = delete;
+
+    ProgressFn Fn() {
+        return [this](double fraction) {
+            if (cancelled_) return false;
+            if (ui_ && !ui_->ReportProgress(fraction)) cancelled_ = true;
+            return !cancelled_;
+        };
+    }
+    bool Cancelled() const { return cancelled_; }
+
+  private:
+    IWorkspaceUi* ui_;
+    bool cancelled_ = false;
 };
 
 }  // namespace vistrel
