@@ -1,6 +1,9 @@
 #pragma once
 // The main window: MDI area for the document windows, the menus built from
-// the command table, the two window bars, and the screen side of the workspace.
+// the command registry, the two window bars, and the screen side of the
+// workspace. Split by concern: construction and commands (main_frame.cpp),
+// menus and bars (main_frame_menus.cpp), document windows
+// (main_frame_windows.cpp), dialogs of the workspace (main_frame_ui.cpp).
 
 #include <QActionGroup>
 #include <QDockWidget>
@@ -19,6 +22,7 @@
 #include "shell/scale_space_dlg.h"
 #include "shell/two_images_dlg.h"
 #include "workspace/command_ids.h"
+#include "workspace/command_registry.h"
 #include "workspace/workspace_ui.h"
 
 namespace vistrel {
@@ -32,7 +36,7 @@ class CWindowWidthBits;
 class CWindowWidthValues;
 class CDiagnosesLegendDlgBar;
 
-class CMainFrame : public QMainWindow, public IWorkspaceUi {
+class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell {
     Q_OBJECT
   public:
     explicit CMainFrame(CVistrelApp& app, QWidget* parent = nullptr);
@@ -105,33 +109,42 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi {
     void CaseListChanged() override;
     void InterfaceModeChanged() override;
 
+    // ICommandShell
+    void ZoomActiveView(EZoom zoom) override;
+    bool BarShown(EBar bar) const override;
+    void ShowBar(EBar bar, bool shown) override;
+    bool ToolWindowOpen(EToolWindow window) const override;
+    void ToggleToolWindow(EToolWindow window) override;
+    void PrintActiveView(EPrint how) override;
+    void ToggleDescription() override;
+    void CascadeWindows() override;
+    void TileWindows() override;
+    void ShowAbout() override;
+    void CloseActiveWindow() override;
+    void CloseMainWindow() override;
+    void ShowRulerLevels() override;
+    void ToggleShowOriginal() override;
+    void DeselectRoi() override;
+    void FitModeChanged() override;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
   private:
+    // What the commands see: the active document and window.
+    CCommandContext CommandContext();
     void CreateActions();
     void CreateMenus();
     void CreateRegionsMenu();
     void CreateContextMenus();
     void CreateToolBars();
     void CreateStatusBar();
-    // View, image and window commands; false when id is not one of them.
-    bool OnViewCommand(int id, CVistrelDoc* doc, CVistrelView* view);
-    void UpdateViewStates(CVistrelDoc* doc, CVistrelView* view);
-    void OnFitMode(int mode);
+    void CreateBars();
     void PlaceForRadiologists(CSplitterFrame* frame);
     void ShowLegend();
-    void ToggleToolWindow(int id);
-    void OpenTwoImagesResult(CVistrelDoc& source, std::unique_ptr<CMImage> result);
     void OpenPreviewFull(CVistrelDoc* doc);
-    void ShowRulerLevels(CVistrelView* view);
-    void PrintView(CVistrelView* view, int id);
     QSize ClientSize() const;
-    // Annotation commands; false when id is not one of them.
-    bool OnAnnotationCommand(int id, CVistrelDoc* doc, CVistrelView* view);
-    void UpdateAnnotationStates(CVistrelDoc* doc, CVistrelView* view);
-    void CreateBars();
     void RebuildRecentFiles();
     void OnSubWindowActivated(QMdiSubWindow* window);
     void ShowValueBar(bool on);

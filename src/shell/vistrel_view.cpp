@@ -46,8 +46,7 @@ QString RoiPaneText(const CRect& roi) {
 }
 
 QString RulerPaneText(double millimetres) {
-    if (millimetres < 0.001) return {};
-    return QString::asprintf(" Ruler: %.2f mm", millimetres);
+    return QString::fromStdString(RulerText(millimetres));
 }
 
 QColor DiagnosisColour(int diagnosis) {
@@ -667,7 +666,8 @@ void CVistrelView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CVistrelView::mouseDoubleClickEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && doc_ && app_.fitMode == 4 && app_.mode == 1) {
+    if (event->button() == Qt::LeftButton && doc_ && app_.fitMode == kFitCasePreview &&
+        app_.RadiologistsMode()) {
         emit previewOpenWanted(doc_);
         return;
     }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "core/dicom_engine.h"
 #include "core/messages.h"
 #include "workspace/command_ids.h"
 #include "workspace/file_filters.h"
@@ -278,6 +279,15 @@ void CVistrelApp::OnOriginalImageOptions() {
         originalPolicy = selected;
 }
 
+void CVistrelApp::OnDicomReadingOptions() {
+    int selected = DicomReadingOption();
+    if (ui_ &&
+        ui_->AskRadioGroup("DICOM Opening Properties", {"Open raw pixels", "Open rendered pixels"},
+                           selected) &&
+        (selected == 0 || selected == 1))
+        SetDicomReadingOption(selected);
+}
+
 bool CVistrelApp::AskRawParams(const std::string& path, CRawParams& params) {
     if (!ui_) return false;
     CRawParams asked = lastRawParams;
@@ -317,7 +327,7 @@ void CVistrelApp::ApplyInterfaceMode() {
 }
 
 void CVistrelApp::OnRadiologistsInterface() {
-    mode = RadiologistsMode() ? 0 : 1;
+    mode = RadiologistsMode() ? kInterfaceStandard : kInterfaceRadiologists;
     ApplyInterfaceMode();
     if (ui_) ui_->InterfaceModeChanged();
     emit notifier_.diagnosisDisplayChanged();
@@ -336,10 +346,14 @@ void CVistrelApp::SetMouseMode(int newMode) {
 
 // ---------------------------------------------------------------- window sizes
 
+EFitMode CVistrelApp::FitMode() const {
+    return static_cast<EFitMode>(std::clamp(fitMode, int{kFitScreen}, int{kFitCasePreview}));
+}
+
 void CVistrelApp::ClampChildSize(int clientWidth, int clientHeight) {
     childWidth = std::min(childWidth, clientWidth);
     childHeight = std::min(childHeight, clientHeight);
-    if (fitMode == 4) {
+    if (fitMode == kFitCasePreview) {
         childWidth = clientWidth / 4;
         childHeight = clientHeight / 2;
     }

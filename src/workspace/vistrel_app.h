@@ -36,6 +36,20 @@ enum MouseMode : int {
     kMouseSrdmRoi = 3,
     kMouseWinLev = 4,
 };
+// How a new document window is sized and its image fitted (application-wide,
+// setting "fitmode"); in the order of the fit-mode commands.
+enum EFitMode : int {
+    kFitScreen = 0,         // the window fills the client area, the image fits it
+    kFitLargeToScreen = 1,  // as kFitScreen, but small images stay at 100 %
+    kFitWindow = 2,         // the remembered window size, the image fits it
+    kFitLargeToWindow = 3,  // as kFitWindow, but small images stay at 100 %
+    kFitCasePreview = 4,    // a quarter of the width, half the height: four views side by side
+};
+// The interface mode (setting "mode").
+enum EInterfaceMode : int {
+    kInterfaceStandard = 0,
+    kInterfaceRadiologists = 1,
+};
 // Side of the square ROI of the SRDM mouse mode, in image pixels.
 inline constexpr int32_t kSrdmRoiSize = 512;
 
@@ -122,6 +136,8 @@ class CVistrelApp {
     void OnPgxSavingOptions();
     void OnColouredImagesOptions();
     void OnOriginalImageOptions();
+    // "Dicom Reading Options...": raw or rendered pixels for the DICOM files opened next.
+    void OnDicomReadingOptions();
     // The RAW dialog opened on the last parameters; OK stores them.
     bool AskRawParams(const std::string& path, CRawParams& params);
 
@@ -147,10 +163,10 @@ class CVistrelApp {
     // "&User Diagnoses": toggles the diagnosis letters and tells the windows.
     void OnUserDiagnoses();
 
-    // ---- interface mode (registry "mode": 1 = the radiologists' interface)
-    int mode = 0;
+    // ---- interface mode (an EInterfaceMode, stored as such under "mode")
+    int mode = kInterfaceStandard;
     int mouseMode = kMouseRoi;
-    bool RadiologistsMode() const { return mode == 1; }
+    bool RadiologistsMode() const { return mode == kInterfaceRadiologists; }
     // The mouse mode and display toggles that go with the interface mode:
     // window/level with ROS and regions hidden for radiologists, ROI with
     // both shown otherwise; user diagnoses hidden in both.
@@ -166,7 +182,9 @@ class CVistrelApp {
     std::function<int(const CMImage& image, int bandWidth)> breastSideTest;
 
     // ---- window sizes
-    int fitMode = 0;
+    int fitMode = kFitScreen;  // an EFitMode, stored as such under "fitmode"
+    // The fit mode in force: a stored value outside the modes counts as the nearest one.
+    EFitMode FitMode() const;
     int childWidth = 0;
     int childHeight = 0;
     // The remembered child size clamped to an MDI client area of clientWidth

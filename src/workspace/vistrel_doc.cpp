@@ -12,6 +12,7 @@
 #include "regions/companion_path.h"
 #include "regions/contour_correction.h"
 #include "regions/extract_regions.h"
+#include "workspace/breast_side.h"
 #include "workspace/cases.h"
 #include "workspace/file_filters.h"
 #include "workspace/region_growing_model.h"
@@ -89,6 +90,13 @@ bool FileExists(const std::string& path) {
 }
 
 }  // namespace
+
+std::string RulerText(double millimetres) {
+    if (!(millimetres >= 0.001)) return {};
+    char text[64];
+    std::snprintf(text, sizeof text, " Ruler: %.2f mm", millimetres);
+    return text;
+}
 
 std::string MakeDocumentTitle(const std::string& fileName, float zoom, int number) {
     char zoomText[64];
@@ -197,12 +205,17 @@ bool CVistrelDoc::OnOpenDocument(const std::string& path) {
 
 void CVistrelDoc::ApplyOrientationRule(const std::string& path) {
     if (!app_.RadiologistsMode() || !app_.breastSideTest) return;
-    const std::string lower = Lower(path);
     bool mirror = false;
-    if (lower.find("left") != std::string::npos)
-        mirror = app_.breastSideTest(image, kOrientationBand) == 1;
-    else if (lower.find("right") != std::string::npos)
-        mirror = app_.breastSideTest(image, kOrientationBand) == 0;
+    switch (BreastSideOfName(path)) {
+        case EBreastSide::Left:
+            mirror = app_.breastSideTest(image, kOrientationBand) == 1;
+            break;
+        case EBreastSide::Right:
+            mirror = app_.breastSideTest(image, kOrientationBand) == 0;
+            break;
+        case EBreastSide::Unknown:
+            break;
+    }
     if (mirror && OnFlipHorizontal()) autoFlipped = true;
 }
 
@@ -840,6 +853,38 @@ int32_t CVistrelDoc::OnSmoothContours(ContourScope scope, int32_t index) {
     }
     UpdateAllViews(kUpdateAnnotations);
     return smoothed;
+}
+
+int32_t CVistrelDoc::OnRoiRegionsDiagnosis(const CRect& roi, int16_t diagnosis) {
+    if (roi.IsEmpty()) return 0;
+    const int32_t changed = regions.SetDiagnosisInsideRect(roi, diagnosis);
+    if (changed > 0) UpdateAllViews(kUpdateAnnotations);
+    return changed;
+}
+
+int32_t CVistrelDoc::OnClusterDiagnosis(int16_t diagnosis) {
+    const int32_t changed = regions.SetDiagnosisOfSelectedAndInside(diagnosis);
+    if (changed > 0) UpdateAllViews(kUpdateAnnotations);
+    return changed;
+}
+
+bool CVistrelDoc::OnRemoveCluster() {
+    return OnRemoveRegion(regions.Selected());
+}
+
+int32_t CVistrelDoc::OnRemoveClusterAndInside() {
+    const int32_t removed = regions.RemoveClusterAndInside();
+    if (removed > 0) UpdateAllViews(kUpdateAnnotations);
+    return removed;
+}
+
+bool CVistrelDoc::OnMeasure(double rulerMillimetres) {
+    if (!(rulerMillimetres > 0.0)) return false;
+    std::string text = RulerText(rulerMillimetres);
+    // The pane's leading space has no place at the start of a message.
+    text.erase(0, text.find_first_not_of(' '));
+    messages().show(text + ResolutionNote());
+    return true;
 }
 
 std::string CVistrelDoc::GetFileName(bool full) const {

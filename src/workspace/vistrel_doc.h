@@ -52,6 +52,10 @@ std::string MakeDocumentTitle(const std::string& fileName, float zoom, int numbe
 std::string ProcessedCompanionPath(const std::string& path);
 std::string ProcessedCompanionParentPath(const std::string& path);
 
+// The ruler's length as the status bar shows it (" Ruler: 12.34 mm"); empty
+// below 0.001 mm.
+std::string RulerText(double millimetres);
+
 // The window a document starts with when it is given `wanted` (the
 // application's window at opening, the source document's for a result): the
 // load clamp of `wanted`, unless `wanted` does not overlap the image's value
@@ -205,6 +209,21 @@ class CVistrelDoc : public QObject {
     int32_t OnGrowContours(ContourScope scope, int32_t index);
     // Contour smoothing by a 3x3 dilation after the structuring-element choice.
     int32_t OnSmoothContours(ContourScope scope, int32_t index);
+
+    // ---- commands of the image window's context menus
+    // "Set Regions Inside ROI": the diagnosis of every region inside roi;
+    // the views are told when any changed. Returns how many changed.
+    int32_t OnRoiRegionsDiagnosis(const CRect& roi, int16_t diagnosis);
+    // The selected cluster's "&Benign" / "&Malignant" / "&False": the
+    // outline and the regions inside it. Returns how many changed.
+    int32_t OnClusterDiagnosis(int16_t diagnosis);
+    // "&Remove Cluster": the selected outline only.
+    bool OnRemoveCluster();
+    // "Remove Cluster && Inside &Objects"; returns how many were removed.
+    int32_t OnRemoveClusterAndInside();
+    // "Measure": shows the ruler's length (RulerText) with the resolution
+    // note; false, showing nothing, without a ruler.
+    bool OnMeasure(double rulerMillimetres);
 
     // pathName when full, else the part after the last '/'.
     std::string GetFileName(bool full) const;

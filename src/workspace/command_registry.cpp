@@ -1,0 +1,607 @@
+#include "workspace/command_registry.h"
+
+#include <algorithm>
+
+#include "core/image_operations.h"
+#include "workspace/plugins.h"
+#include "workspace/vistrel_app.h"
+#include "workspace/vistrel_doc.h"
+
+namespace vistrel {
+
+namespace {
+
+using C = const CCommandContext&;
+
+int Id(CommandId id) {
+    return static_cast<int>(id);
+}
+// The position of id in its group, counted from first (diagnosis, depth, mode).
+int Offset(int id, CommandId first) {
+    return id - Id(first);
+}
+
+// The depth of each depth command, in command order.
+constexpr int kDepths[] = {16, 14, 12, 8};
+
+// ---- rules
+
+bool HasDocument(C c, int) {
+    return c.doc != nullptr;
+}
+bool Valid(C c, int = 0) {
+    return c.doc && c.doc->image.IsValid();
+}
+bool HasView(C c, int) {
+    return c.view.present;
+}
+bool HasRoi(C c) {
+    return c.view.present && !c.view.roi.IsEmpty();
+}
+bool HasRegions(C c, int = 0) {
+    return Valid(c) && !c.doc->regions.IsEmpty();
+}
+bool HasRos(C c, int) {
+    return Valid(c) && !c.doc->rosRegions.IsEmpty();
+}
+int RegionDiagnosis(C c) {
+    return Valid(c) ? c.doc->regions.GetDiagnosisOfSelected() : -1;
+}
+int RosDiagnosis(C c) {
+    return Valid(c) ? c.doc->rosRegions.GetDiagnosisOfSelected() : -1;
+}
+bool RegionSelected(C c, int) {
+    return RegionDiagnosis(c) >= 0;
+}
+bool RosSelected(C c, int) {
+    return RosDiagnosis(c) >= 0;
+}
+bool ValidWithRoi(C c, int) {
+    return Valid(c) && HasRoi(c);
+}
+bool RegionsWithRoi(C c, int) {
+    return HasRegions(c) && HasRoi(c);
+}
+bool ClusterSelected(C c, int) {
+    if (!Valid(c)) return false;
+    const CRegion* region = c.doc->regions.At(c.doc->regions.Selected());
+    return region && region->IsClusterOutline();
+}
+bool HasRuler(C c, int) {
+    return c.view.present && c.view.rulerLength > 0.0;
+}
+bool Never(C, int) {
+    return false;
+}
+bool BarShown(C c, EBar bar) {
+    return c.shell && c.shell->BarShown(bar);
+}
+// Commands that work on the active window's document do nothing without both.
+bool DocumentAndView(C c) {
+    return c.doc && c.view.present;
+}
+
+// ---- handlers
+
+void ToggleBar(C c, EBar bar) {
+    if (c.shell) c.shell->ShowBar(bar, !c.shell->BarShown(bar));
+}
+void Zoom(C c, EZoom zoom) {
+    if (c.shell) c.shell->ZoomActiveView(zoom);
+}
+void ToolWindow(C c, EToolWindow window) {
+    if (c.shell) c.shell->ToggleToolWindow(window);
+}
+void Print(C c, EPrint how) {
+    if (c.shell && c.view.present) c.shell->PrintActiveView(how);
+}
+// Runs f on the document when there is one.
+template <typename F>
+void OnDocument(C c, F f) {
+    if (c.doc) f(*c.doc);
+}
+// Runs f on the document when it is shown in the active window.
+template <typename F>
+void OnShownDocument(C c, F f) {
+    if (DocumentAndView(c)) f(*c.doc);
+}
+
+constexpr ECheckStyle kPlain = ECheckStyle::Plain;
+constexpr ECheckStyle kCheck = ECheckStyle::Checkable;
+constexpr ECheckStyle kRadio = ECheckStyle::Radio;
+
+}  // namespace
+
+const std::vector<CCommand>& CommandRegistry() {
+    // clang-format off
+    static const std::vector<CCommand> table = {
+        // ---- File
+        {CommandId::FileOpen, "&Open...\tCtrl+O", kPlain,
+         [](C c, int) { c.app.OnFileOpen(); }, nullptr, nullptr},
+        {CommandId::FileClose, "&Close", kPlain,
+         [](C c, int) { if (c.shell) c.shell->CloseActiveWindow(); }, HasDocument, nullptr},
+        {CommandId::FileSave, "&Save", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnFileSave(); }); },
+         HasDocument, nullptr},
+        {CommandId::FileSaveAs, "Save &As...\tCtrl+S", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnFileSaveAs(); }); },
+         HasDocument, nullptr},
+        {CommandId::PgxSavingOptions, "P&GX Saving Options...", kPlain,
+         [](C c, int) { c.app.OnPgxSavingOptions(); }, nullptr, nullptr},
+        {CommandId::ColouredImagesOptions, "&Coloured Images Options...", kPlain,
+         [](C c, int) { c.app.OnColouredImagesOptions(); }, nullptr, nullptr},
+        {CommandId::OriginalImageOptions, "&Document Original Image Options...", kPlain,
+         [](C c, int) { c.app.OnOriginalImageOptions(); }, nullptr, nullptr},
+        {CommandId::AppExit, "E&xit", kPlain,
+         [](C c, int) { if (c.shell) c.shell->CloseMainWindow(); }, nullptr, nullptr},
+        // ---- View
+        {CommandId::ZoomIn, "Zoom &In\tAlt++", kPlain,
+         [](C c, int) { Zoom(c, EZoom::In); }, HasView, nullptr},
+        {CommandId::ZoomOut, "Zoom &Out\tAlt+-", kPlain,
+         [](C c, int) { Zoom(c, EZoom::Out); }, HasView, nullptr},
+        {CommandId::ActualPixels, "&Actual Pixels (100%)\tCtrl+A", kPlain,
+         [](C c, int) { Zoom(c, EZoom::ActualPixels); }, HasView, nullptr},
+        {CommandId::ZoomToFit, "Zoom To &Fit\tCtrl+Z", kPlain,
+         [](C c, int) { Zoom(c, EZoom::ToFit); }, HasView, nullptr},
+        {CommandId::WindowBits, "Window &Bits", kCheck,
+         [](C c, int) { ToggleBar(c, EBar::Bits); }, nullptr,
+         [](C c, int) { return BarShown(c, EBar::Bits); }},
+        {CommandId::WindowValues, "Window &Values", kCheck,
+         [](C c, int) { ToggleBar(c, EBar::Values); }, nullptr,
+         [](C c, int) { return BarShown(c, EBar::Values); }},
+        {CommandId::GetCurrentPreset, "&Get Current Preset...", kPlain,
+         [](C c, int) { c.app.GetCurrentPreset(); }, HasDocument, nullptr},
+        {CommandId::WindowCascade, "&Cascade", kPlain,
+         [](C c, int) { if (c.shell) c.shell->CascadeWindows(); }, nullptr, nullptr},
+        {CommandId::WindowTile, "&Tile", kPlain,
+         [](C c, int) { if (c.shell) c.shell->TileWindows(); }, nullptr, nullptr},
+        {CommandId::AppAbout, "&About Vistrel...", kPlain,
+         [](C c, int) { if (c.shell) c.shell->ShowAbout(); }, nullptr, nullptr},
+        // ---- Annotations
+        {CommandId::OpenOverlay, "Open OVER&LAY", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnOpenOverlay(); }); },
+         Valid, nullptr},
+        {CommandId::SaveOverlay, "Save OV&ERLAY", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnSaveOverlay(); }); },
+         Valid, nullptr},
+        // The ROS stay visible while they are being drawn.
+        {CommandId::ShowRos, "&Show ROS", kCheck,
+         [](C c, int) { c.app.OnShowRos(); },
+         [](C c, int) { return c.app.mouseMode != kMouseDrawRos; },
+         [](C c, int) { return c.app.showRos; }},
+        {CommandId::ShowRegions, "Show &Lesion Regions", kCheck,
+         [](C c, int) { c.app.OnShowRegions(); }, nullptr,
+         [](C c, int) { return c.app.showRegions; }},
+        {CommandId::UserDiagnoses, "&User Diagnoses", kCheck,
+         [](C c, int) { c.app.OnUserDiagnoses(); }, nullptr,
+         [](C c, int) { return c.app.showUserDiagnoses; }},
+        {CommandId::RemoveAllRegions, "&Remove All Regions", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnRemoveAllRegions(); }); },
+         HasRegions, nullptr},
+        {CommandId::ExtractRegions, "&Extract Regions", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnExtractRegions(); }); },
+         Valid, nullptr},
+        {CommandId::SetAllBenign, "Set All &Benign", kPlain,
+         [](C c, int id) {
+             OnDocument(c, [id](CVistrelDoc& d) {
+                 d.OnSetAllDiagnosis(static_cast<int16_t>(Offset(id, CommandId::SetAllBenign)));
+             });
+         },
+         HasRegions, nullptr},
+        {CommandId::SetAllMalignant, "Set All &Malignant", kPlain,
+         [](C c, int id) { FindCommand(Id(CommandId::SetAllBenign))->run(c, id); },
+         HasRegions, nullptr},
+        {CommandId::SetAllFalse, "Set All &False", kPlain,
+         [](C c, int id) { FindCommand(Id(CommandId::SetAllBenign))->run(c, id); },
+         HasRegions, nullptr},
+        {CommandId::RegionBenign, "&Benign", kCheck,
+         [](C c, int id) {
+             OnDocument(c, [id](CVistrelDoc& d) {
+                 d.OnRegionDiagnosis(d.regions.Selected(),
+                                     static_cast<int16_t>(Offset(id, CommandId::RegionBenign)));
+             });
+         },
+         RegionSelected,
+         [](C c, int id) { return RegionDiagnosis(c) == Offset(id, CommandId::RegionBenign); }},
+        {CommandId::RegionMalignant, "&Malignant", kCheck,
+         [](C c, int id) { FindCommand(Id(CommandId::RegionBenign))->run(c, id); },
+         RegionSelected,
+         [](C c, int id) { return RegionDiagnosis(c) == Offset(id, CommandId::RegionBenign); }},
+        {CommandId::RegionFalse, "&False", kCheck,
+         [](C c, int id) { FindCommand(Id(CommandId::RegionBenign))->run(c, id); },
+         RegionSelected,
+         [](C c, int id) { return RegionDiagnosis(c) == Offset(id, CommandId::RegionBenign); }},
+        {CommandId::RemoveRegion, "&Remove Region", kPlain,
+         [](C c, int) {
+             OnDocument(c, [](CVistrelDoc& d) { d.OnRemoveRegion(d.regions.Selected()); });
+         },
+         RegionSelected, nullptr},
+        {CommandId::RemoveRos, "Remove &ROS", kPlain,
+         [](C c, int) {
+             OnDocument(c, [](CVistrelDoc& d) { d.OnRemoveRos(d.rosRegions.Selected()); });
+         },
+         RosSelected, nullptr},
+        {CommandId::RemoveAllRos, "Remove &All ROSes", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnRemoveAllRos(); }); },
+         HasRos, nullptr},
+        {CommandId::RemoveRegionsInsideRoi, "&Remove Regions Inside ROI", kPlain,
+         [](C c, int) {
+             if (c.view.present)
+                 OnDocument(c, [&c](CVistrelDoc& d) { d.OnRemoveRegionsInsideRoi(c.view.roi); });
+         },
+         RegionsWithRoi, nullptr},
+        {CommandId::RosBenign, "&Benign", kCheck,
+         [](C c, int id) {
+             OnDocument(c, [id](CVistrelDoc& d) {
+                 d.OnRosDiagnosis(d.rosRegions.Selected(),
+                                  static_cast<int16_t>(Offset(id, CommandId::RosBenign)));
+             });
+         },
+         RosSelected,
+         [](C c, int id) { return RosDiagnosis(c) == Offset(id, CommandId::RosBenign); }},
+        {CommandId::RosMalignant, "&Malignant", kCheck,
+         [](C c, int id) { FindCommand(Id(CommandId::RosBenign))->run(c, id); },
+         RosSelected,
+         [](C c, int id) { return RosDiagnosis(c) == Offset(id, CommandId::RosBenign); }},
+        {CommandId::RosFalse, "&False", kCheck,
+         [](C c, int id) { FindCommand(Id(CommandId::RosBenign))->run(c, id); },
+         RosSelected,
+         [](C c, int id) { return RosDiagnosis(c) == Offset(id, CommandId::RosBenign); }},
+        {CommandId::GrowSelectedContour, "Correct Contour by Region &Growing...", kPlain,
+         [](C c, int) {
+             OnDocument(c, [](CVistrelDoc& d) {
+                 d.OnGrowContours(ContourScope::Selected, d.regions.Selected());
+             });
+         },
+         RegionSelected, nullptr},
+        {CommandId::SmoothSelectedContour, "Smooth Contour by &Dilation...", kPlain,
+         [](C c, int) {
+             OnDocument(c, [](CVistrelDoc& d) {
+                 d.OnSmoothContours(ContourScope::Selected, d.regions.Selected());
+             });
+         },
+         RegionSelected, nullptr},
+        {CommandId::GrowAllContours, "Correct All Contours by Region &Growing...", kPlain,
+         [](C c, int) {
+             OnDocument(c, [](CVistrelDoc& d) {
+                 d.OnGrowContours(ContourScope::All, d.regions.Selected());
+             });
+         },
+         HasRegions, nullptr},
+        {CommandId::SmoothAllContours, "Smooth All Contours by &Dilation...", kPlain,
+         [](C c, int) {
+             OnDocument(c, [](CVistrelDoc& d) {
+                 d.OnSmoothContours(ContourScope::All, d.regions.Selected());
+             });
+         },
+         HasRegions, nullptr},
+        {CommandId::GrowClusterContours, "Correct Cluster Contours by Region &Growing...", kPlain,
+         [](C c, int) {
+             OnDocument(c, [](CVistrelDoc& d) {
+                 d.OnGrowContours(ContourScope::SelectedCluster, d.regions.Selected());
+             });
+         },
+         RegionSelected, nullptr},
+        {CommandId::SmoothClusterContours, "Smooth Cluster Contours by &Dilation...", kPlain,
+         [](C c, int) {
+             OnDocument(c, [](CVistrelDoc& d) {
+                 d.OnSmoothContours(ContourScope::SelectedCluster, d.regions.Selected());
+             });
+         },
+         RegionSelected, nullptr},
+        {CommandId::DicomReadingOptions, "Dicom Reading Options...", kPlain,
+         [](C c, int) { c.app.OnDicomReadingOptions(); }, nullptr, nullptr},
+        {CommandId::CloseAll, "C&lose All", kPlain,
+         [](C c, int) { c.app.OnCloseAll(); },
+         [](C c, int) { return !c.app.Documents().empty(); }, nullptr},
+        {CommandId::FilePrint, "&Print...\tCtrl+P", kPlain,
+         [](C c, int) { Print(c, EPrint::Dialog); },
+         [](C c, int) { return c.view.present && c.view.hasPicture; }, nullptr},
+        {CommandId::FilePrintDirect, "Print &Direct", kPlain,
+         [](C c, int) { Print(c, EPrint::Direct); },
+         [](C c, int) { return c.view.present && c.view.hasPicture; }, nullptr},
+        {CommandId::FilePrintPreview, "Print Pre&view", kPlain,
+         [](C c, int) { Print(c, EPrint::Preview); },
+         [](C c, int) { return c.view.present && c.view.hasPicture; }, nullptr},
+        {CommandId::StandardToolbar, "Standard &Toolbar", kCheck,
+         [](C c, int) { ToggleBar(c, EBar::Standard); }, nullptr,
+         [](C c, int) { return BarShown(c, EBar::Standard); }},
+        {CommandId::StatusBar, "Status &Bar", kCheck,
+         [](C c, int) { ToggleBar(c, EBar::Status); }, nullptr,
+         [](C c, int) { return BarShown(c, EBar::Status); }},
+        {CommandId::MorphologyToolbar, "&Morphology Toolbar", kCheck,
+         [](C c, int) { ToggleBar(c, EBar::Morphology); }, nullptr,
+         [](C c, int) { return BarShown(c, EBar::Morphology); }},
+        {CommandId::UserToolbar, "&User Toolbar", kCheck,
+         [](C c, int) { ToggleBar(c, EBar::User); }, nullptr,
+         [](C c, int) { return BarShown(c, EBar::User); }},
+        {CommandId::RadiologistsInterface, "Interface for Radiologists", kCheck,
+         [](C c, int) { c.app.OnRadiologistsInterface(); }, nullptr,
+         [](C c, int) { return c.app.RadiologistsMode(); }},
+        // ---- Fit modes, in EFitMode order
+        {CommandId::FitScreen, "Fit Images To &Screen", kRadio,
+         [](C c, int id) {
+             c.app.fitMode = std::clamp(Offset(id, CommandId::FitScreen), int{kFitScreen},
+                                        int{kFitCasePreview});
+             if (c.shell) c.shell->FitModeChanged();
+         },
+         nullptr, [](C c, int id) { return c.app.FitMode() == Offset(id, CommandId::FitScreen); }},
+        {CommandId::FitLargeToScreen, "Fit Only Large Images to Screen", kRadio,
+         [](C c, int id) { FindCommand(Id(CommandId::FitScreen))->run(c, id); }, nullptr,
+         [](C c, int id) { return c.app.FitMode() == Offset(id, CommandId::FitScreen); }},
+        {CommandId::FitWindow, "Fit Images To Current Window\tCtrl+W", kRadio,
+         [](C c, int id) { FindCommand(Id(CommandId::FitScreen))->run(c, id); }, nullptr,
+         [](C c, int id) { return c.app.FitMode() == Offset(id, CommandId::FitScreen); }},
+        {CommandId::FitLargeToWindow, "Fit Only Large Images To Window", kRadio,
+         [](C c, int id) { FindCommand(Id(CommandId::FitScreen))->run(c, id); }, nullptr,
+         [](C c, int id) { return c.app.FitMode() == Offset(id, CommandId::FitScreen); }},
+        {CommandId::FitCasePreview, "Fit Case Preview\tCtrl+I", kRadio,
+         [](C c, int id) { FindCommand(Id(CommandId::FitScreen))->run(c, id); }, nullptr,
+         [](C c, int id) { return c.app.FitMode() == Offset(id, CommandId::FitScreen); }},
+        // ---- Mouse modes, in MouseMode order
+        {CommandId::MouseRoi, "R&OI", kRadio,
+         [](C c, int id) { c.app.SetMouseMode(Offset(id, CommandId::MouseRoi)); }, nullptr,
+         [](C c, int id) {
+             return std::clamp(c.app.mouseMode, int{kMouseRoi}, int{kMouseWinLev}) ==
+                    Offset(id, CommandId::MouseRoi);
+         }},
+        {CommandId::MouseRuler, "&Ruler", kRadio,
+         [](C c, int id) { FindCommand(Id(CommandId::MouseRoi))->run(c, id); }, nullptr,
+         [](C c, int id) { return FindCommand(Id(CommandId::MouseRoi))->checked(c, id); }},
+        {CommandId::MouseDrawRos, "&Draw ROS", kRadio,
+         [](C c, int id) { FindCommand(Id(CommandId::MouseRoi))->run(c, id); }, nullptr,
+         [](C c, int id) { return FindCommand(Id(CommandId::MouseRoi))->checked(c, id); }},
+        {CommandId::MouseSrdmRoi, "SRD&M roi", kRadio,
+         [](C c, int id) { FindCommand(Id(CommandId::MouseRoi))->run(c, id); }, nullptr,
+         [](C c, int id) { return FindCommand(Id(CommandId::MouseRoi))->checked(c, id); }},
+        {CommandId::MouseWinLev, "Win/Lev", kRadio,
+         [](C c, int id) { FindCommand(Id(CommandId::MouseRoi))->run(c, id); }, nullptr,
+         [](C c, int id) { return FindCommand(Id(CommandId::MouseRoi))->checked(c, id); }},
+        // ---- The active view's selection and ruler
+        {CommandId::ShowOriginal, "Back&ground := original image", kCheck,
+         [](C c, int) { if (DocumentAndView(c) && c.shell) c.shell->ToggleShowOriginal(); },
+         [](C c, int) { return Valid(c) && c.doc->originalImage.IsValid(); },
+         [](C c, int) { return c.view.present && c.view.showsOriginal; }},
+        {CommandId::CropRoi, "&Crop ROI", kPlain,
+         [](C c, int) { OnShownDocument(c, [&c](CVistrelDoc& d) { d.OnCropRoi(c.view.roi); }); },
+         ValidWithRoi, nullptr},
+        {CommandId::OpenRoiInNewWindow, "&Open ROI in New Window", kPlain,
+         [](C c, int) {
+             OnShownDocument(c, [&c](CVistrelDoc& d) {
+                 d.OnOpenRoiInNewWindow(c.view.roi, c.app.mouseMode);
+             });
+         },
+         ValidWithRoi, nullptr},
+        {CommandId::DeselectRoi, "&Deselect ROI", kPlain,
+         [](C c, int) { if (DocumentAndView(c) && c.shell) c.shell->DeselectRoi(); },
+         ValidWithRoi, nullptr},
+        // Shown, never enabled, until their document side exists.
+        {CommandId::ComputeSrdm, "&Compute SRDM", kPlain, nullptr, Never, nullptr},
+        {CommandId::ComputeGlcm, "Compute &GLCM", kPlain, nullptr, Never, nullptr},
+        {CommandId::PutTextureNextToRoi, "&Put Texture Next To ROI", kPlain, nullptr, Never,
+         nullptr},
+        {CommandId::RulerGrayLevels, "Ruler Gray-Levels", kPlain,
+         [](C c, int) { if (DocumentAndView(c) && c.shell) c.shell->ShowRulerLevels(); },
+         [](C c, int id) { return Valid(c) && HasRuler(c, id); }, nullptr},
+        {CommandId::Measure, "Measure", kPlain,
+         [](C c, int) {
+             OnShownDocument(c, [&c](CVistrelDoc& d) { d.OnMeasure(c.view.rulerLength); });
+         },
+         HasRuler, nullptr},
+        // ---- Basic image operations
+        {CommandId::BrightnessContrast, "Brightness/&Contrast...", kPlain,
+         [](C c, int) { ToolWindow(c, EToolWindow::BrightnessContrast); }, nullptr, nullptr},
+        {CommandId::Histogram, "&Histogram...", kPlain,
+         [](C c, int) { ToolWindow(c, EToolWindow::Histogram); }, nullptr, nullptr},
+        {CommandId::EqualizeHistogram, "&Equalize Histogram", kPlain,
+         [](C c, int) {
+             OnShownDocument(c, [&c](CVistrelDoc& d) { d.OnEqualizeHistogram(c.view.roi); });
+         },
+         Valid, nullptr},
+        {CommandId::Rotate180, "&180", kPlain,
+         [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnRotate(kRotate180); }); },
+         Valid, nullptr},
+        {CommandId::Rotate90Cw, "&90 CW", kPlain,
+         [](C c, int) {
+             OnShownDocument(c, [](CVistrelDoc& d) { d.OnRotate(kRotateClockwise); });
+         },
+         Valid, nullptr},
+        {CommandId::Rotate90Ccw, "90 C&CW", kPlain,
+         [](C c, int) {
+             OnShownDocument(c, [](CVistrelDoc& d) { d.OnRotate(kRotateCounterClockwise); });
+         },
+         Valid, nullptr},
+        {CommandId::FlipHorizontal, "Flip &Horizontal", kPlain,
+         [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnFlipHorizontal(); }); },
+         Valid, nullptr},
+        {CommandId::FlipVertical, "Flip &Vertical", kPlain,
+         [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnFlipVertical(); }); },
+         Valid, nullptr},
+        {CommandId::Reverse, "Re&verse", kPlain,
+         [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnReverse(); }); },
+         Valid, nullptr},
+        {CommandId::SwapBytes, "S&wap bytes", kPlain,
+         [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnSwapBytes(); }); },
+         [](C c, int) { return Valid(c) && c.doc->image.depth > 8; }, nullptr},
+        // ---- Depths, in kDepths order
+        {CommandId::Depth16, "1&6", kRadio,
+         [](C c, int id) {
+             OnShownDocument(c, [id](CVistrelDoc& d) {
+                 d.OnSetDepth(kDepths[Offset(id, CommandId::Depth16)]);
+             });
+         },
+         [](C c, int) { return Valid(c) && c.doc->CanChangeDepth(); },
+         [](C c, int id) {
+             return Valid(c) && c.doc->IsDepthChecked(kDepths[Offset(id, CommandId::Depth16)]);
+         }},
+        {CommandId::Depth14, "1&4", kRadio,
+         [](C c, int id) { FindCommand(Id(CommandId::Depth16))->run(c, id); },
+         [](C c, int id) { return FindCommand(Id(CommandId::Depth16))->enabled(c, id); },
+         [](C c, int id) { return FindCommand(Id(CommandId::Depth16))->checked(c, id); }},
+        {CommandId::Depth12, "1&2", kRadio,
+         [](C c, int id) { FindCommand(Id(CommandId::Depth16))->run(c, id); },
+         [](C c, int id) { return FindCommand(Id(CommandId::Depth16))->enabled(c, id); },
+         [](C c, int id) { return FindCommand(Id(CommandId::Depth16))->checked(c, id); }},
+        {CommandId::Depth8, "  &8", kRadio,
+         [](C c, int id) { FindCommand(Id(CommandId::Depth16))->run(c, id); },
+         [](C c, int id) { return FindCommand(Id(CommandId::Depth16))->enabled(c, id); },
+         [](C c, int id) { return FindCommand(Id(CommandId::Depth16))->checked(c, id); }},
+        {CommandId::SwapOriginal, "Swap &original Image <-> image", kPlain,
+         [](C c, int) { c.app.OnSwapOriginalImage(); }, Valid, nullptr},
+        {CommandId::AddComment, "A&dd comment...", kPlain,
+         [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnAddComment(); }); },
+         Valid, nullptr},
+        {CommandId::ImageProperties, "Image &Properties...", kPlain,
+         [](C c, int) { ToolWindow(c, EToolWindow::ImageProperties); }, nullptr, nullptr},
+        {CommandId::SetResolution, "Set Resolution...", kPlain,
+         [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnSetResolution(); }); },
+         Valid, nullptr},
+        {CommandId::TwoImages, "Operations on &Two Images...", kPlain,
+         [](C c, int) { ToolWindow(c, EToolWindow::TwoImages); }, nullptr, nullptr},
+        // ---- Filtering and detection
+        {CommandId::Filters, "&Filters...\tCtrl+F", kPlain,
+         [](C c, int) { ToolWindow(c, EToolWindow::Filters); }, nullptr, nullptr},
+        {CommandId::LogGaussianFilters, "Lo&G && Gaussian filters...", kPlain,
+         [](C c, int) { ToolWindow(c, EToolWindow::LogGaussian); }, nullptr, nullptr},
+        {CommandId::SpotDetector, "Multiscale Spot &Detector...\tCtrl+D", kPlain,
+         [](C c, int) { ToolWindow(c, EToolWindow::SpotDetector); }, nullptr, nullptr},
+        {CommandId::NnDiagnoses, "&Neural Network diagnoses", kCheck, nullptr, Never, nullptr},
+        // ---- The selected cluster (its outline's context menu)
+        {CommandId::ClusterBenign, "&Benign", kPlain,
+         [](C c, int id) {
+             OnShownDocument(c, [id](CVistrelDoc& d) {
+                 d.OnClusterDiagnosis(static_cast<int16_t>(Offset(id, CommandId::ClusterBenign)));
+             });
+         },
+         ClusterSelected, nullptr},
+        {CommandId::ClusterMalignant, "&Malignant", kPlain,
+         [](C c, int id) { FindCommand(Id(CommandId::ClusterBenign))->run(c, id); },
+         ClusterSelected, nullptr},
+        {CommandId::ClusterFalse, "&False", kPlain,
+         [](C c, int id) { FindCommand(Id(CommandId::ClusterBenign))->run(c, id); },
+         ClusterSelected, nullptr},
+        {CommandId::RemoveCluster, "&Remove Cluster", kPlain,
+         [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnRemoveCluster(); }); },
+         ClusterSelected, nullptr},
+        {CommandId::RemoveClusterAndInside, "Remove Cluster && Inside &Objects", kPlain,
+         [](C c, int) {
+             OnShownDocument(c, [](CVistrelDoc& d) { d.OnRemoveClusterAndInside(); });
+         },
+         ClusterSelected, nullptr},
+        // ---- Regions inside the ROI (the ROI's context menu)
+        {CommandId::RoiRegionsBenign, "&Benign", kPlain,
+         [](C c, int id) {
+             OnShownDocument(c, [&c, id](CVistrelDoc& d) {
+                 d.OnRoiRegionsDiagnosis(
+                     c.view.roi, static_cast<int16_t>(Offset(id, CommandId::RoiRegionsBenign)));
+             });
+         },
+         RegionsWithRoi, nullptr},
+        {CommandId::RoiRegionsMalignant, "&Malignant", kPlain,
+         [](C c, int id) { FindCommand(Id(CommandId::RoiRegionsBenign))->run(c, id); },
+         RegionsWithRoi, nullptr},
+        {CommandId::RoiRegionsFalse, "&False", kPlain,
+         [](C c, int id) { FindCommand(Id(CommandId::RoiRegionsBenign))->run(c, id); },
+         RegionsWithRoi, nullptr},
+        // ---- Cases
+        {CommandId::CurrentCaseCc, "Current Case &CC", kPlain,
+         [](C c, int) { c.app.OnCurrentCaseView("_CC"); }, HasDocument, nullptr},
+        {CommandId::CurrentCaseMlo, "Current Case &MLO", kPlain,
+         [](C c, int) { c.app.OnCurrentCaseView("_MLO"); }, HasDocument, nullptr},
+        {CommandId::CloseCurrentCase, "C&lose Current Case", kPlain,
+         [](C c, int) { c.app.OnCloseCurrentCase(); }, HasDocument, nullptr},
+        {CommandId::NextCase, "&Next Case", kPlain,
+         [](C c, int) { c.app.OnNextCase(); },
+         [](C c, int) { return !c.app.Cases().Entries().empty(); }, nullptr},
+        {CommandId::PreviousCase, "&Previous Case", kPlain,
+         [](C c, int) { c.app.OnPreviousCase(); },
+         [](C c, int) { return !c.app.Cases().Entries().empty(); }, nullptr},
+        // ---- Windows
+        {CommandId::WindowNew, "New &Window\tCtrl+N", kPlain,
+         [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnNewWindow(); }); },
+         Valid, nullptr},
+        {CommandId::WindowSplit, "S&plitter", kCheck,
+         [](C c, int) { if (c.shell) c.shell->ToggleDescription(); },
+         [](C c, int) { return c.view.framePresent; },
+         [](C c, int) { return c.view.framePresent && c.view.descriptionShown; }},
+    };
+    // clang-format on
+    return table;
+}
+
+const std::vector<CCommandRange>& CommandRanges() {
+    static const std::vector<CCommandRange> ranges = {
+        // Window/level presets: applied only while the value bar is shown.
+        {Id(CommandId::PresetFirst), Id(CommandId::PresetLast),
+         [](C c, int id) { c.app.ApplyPreset(Offset(id, CommandId::PresetFirst)); },
+         [](C c, int) { return BarShown(c, EBar::Values); },
+         [](C c, int id) {
+             return c.app.PresetMatchesCurrentWindow(Offset(id, CommandId::PresetFirst));
+         }},
+        // Image plug-ins, run on the active document.
+        {Id(CommandId::PlugInFirst), Id(CommandId::PlugInLast),
+         [](C c, int id) {
+             if (c.plugIns && Valid(c)) c.plugIns->RunImagePlugIn(*c.doc, id);
+         },
+         nullptr, nullptr},
+        // The recent files of the "&File" menu.
+        {Id(CommandId::FileMru1), Id(CommandId::FileMru1) + kRecentFileCount - 1,
+         [](C c, int id) {
+             const auto index = static_cast<std::size_t>(Offset(id, CommandId::FileMru1));
+             if (index < c.app.RecentFiles().size()) c.app.OpenFiles({c.app.RecentFiles()[index]});
+         },
+         nullptr, nullptr},
+        // The entries of the "&Cases" menu.
+        {Id(CommandId::CaseFirst), Id(CommandId::CaseLast), [](C c, int id) { c.app.OnCase(id); },
+         nullptr, nullptr},
+    };
+    return ranges;
+}
+
+const CCommand* FindCommand(int id) {
+    for (const CCommand& command : CommandRegistry())
+        if (Id(command.id) == id) return &command;
+    return nullptr;
+}
+
+const CCommandRange* FindCommandRange(int id) {
+    for (const CCommandRange& range : CommandRanges())
+        if (id >= range.first && id <= range.last) return &range;
+    return nullptr;
+}
+
+bool RunCommand(const CCommandContext& context, int id) {
+    if (const CCommand* command = FindCommand(id)) {
+        if (command->run) command->run(context, id);
+        return true;
+    }
+    if (const CCommandRange* range = FindCommandRange(id)) {
+        if (range->run) range->run(context, id);
+        return true;
+    }
+    return false;
+}
+
+bool CommandEnabled(const CCommandContext& context, int id) {
+    if (const CCommand* command = FindCommand(id))
+        return !command->enabled || command->enabled(context, id);
+    if (const CCommandRange* range = FindCommandRange(id))
+        return !range->enabled || range->enabled(context, id);
+    return false;
+}
+
+bool CommandChecked(const CCommandContext& context, int id) {
+    if (const CCommand* command = FindCommand(id))
+        return command->checked && command->checked(context, id);
+    if (const CCommandRange* range = FindCommandRange(id))
+        return range->checked && range->checked(context, id);
+    return false;
+}
+
+void SplitMenuText(const std::string& text, std::string& label, std::string& accelerator) {
+    const auto tab = text.find('\t');
+    label = text.substr(0, tab);
+    accelerator = tab == std::string::npos ? std::string{} : text.substr(tab + 1);
+}
+
+}  // namespace vistrel
