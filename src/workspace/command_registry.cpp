@@ -106,6 +106,74 @@ void OnShownDocument(C c, F f) {
     if (DocumentAndView(c)) f(*c.doc);
 }
 
+// ---- groups of commands, one id after the other
+
+void SetAllDiagnosis(C c, int id) {
+    OnDocument(c, [id](CVistrelDoc& d) {
+        d.OnSetAllDiagnosis(static_cast<int16_t>(Offset(id, CommandId::SetAllBenign)));
+    });
+}
+void RegionDiagnosisCommand(C c, int id) {
+    OnDocument(c, [id](CVistrelDoc& d) {
+        d.OnRegionDiagnosis(d.regions.Selected(),
+                            static_cast<int16_t>(Offset(id, CommandId::RegionBenign)));
+    });
+}
+bool RegionDiagnosisChecked(C c, int id) {
+    return RegionDiagnosis(c) == Offset(id, CommandId::RegionBenign);
+}
+void RosDiagnosisCommand(C c, int id) {
+    OnDocument(c, [id](CVistrelDoc& d) {
+        d.OnRosDiagnosis(d.rosRegions.Selected(),
+                         static_cast<int16_t>(Offset(id, CommandId::RosBenign)));
+    });
+}
+bool RosDiagnosisChecked(C c, int id) {
+    return RosDiagnosis(c) == Offset(id, CommandId::RosBenign);
+}
+void FitModeCommand(C c, int id) {
+    c.app.fitMode =
+        std::clamp(Offset(id, CommandId::FitScreen), int{kFitScreen}, int{kFitCasePreview});
+    if (c.shell) c.shell->FitModeChanged();
+}
+bool FitModeChecked(C c, int id) {
+    return c.app.FitMode() == Offset(id, CommandId::FitScreen);
+}
+void MouseModeCommand(C c, int id) {
+    c.app.SetMouseMode(Offset(id, CommandId::MouseRoi));
+}
+bool MouseModeChecked(C c, int id) {
+    return std::clamp(c.app.mouseMode, int{kMouseRoi}, int{kMouseWinLev}) ==
+           Offset(id, CommandId::MouseRoi);
+}
+void DepthCommand(C c, int id) {
+    OnShownDocument(
+        c, [id](CVistrelDoc& d) { d.OnSetDepth(kDepths[Offset(id, CommandId::Depth16)]); });
+}
+bool DepthEnabled(C c, int) {
+    return Valid(c) && c.doc->CanChangeDepth();
+}
+bool DepthChecked(C c, int id) {
+    return Valid(c) && c.doc->IsDepthChecked(kDepths[Offset(id, CommandId::Depth16)]);
+}
+void ClusterDiagnosisCommand(C c, int id) {
+    OnShownDocument(c, [id](CVistrelDoc& d) {
+        d.OnClusterDiagnosis(static_cast<int16_t>(Offset(id, CommandId::ClusterBenign)));
+    });
+}
+void RoiRegionsDiagnosisCommand(C c, int id) {
+    OnShownDocument(c, [&c, id](CVistrelDoc& d) {
+        d.OnRoiRegionsDiagnosis(c.view.roi,
+                                static_cast<int16_t>(Offset(id, CommandId::RoiRegionsBenign)));
+    });
+}
+bool CanPrint(C c, int) {
+    return c.view.present && c.view.hasPicture;
+}
+bool HasCases(C c, int) {
+    return !c.app.Cases().Entries().empty();
+}
+
 constexpr ECheckStyle kPlain = ECheckStyle::Plain;
 constexpr ECheckStyle kCheck = ECheckStyle::Checkable;
 constexpr ECheckStyle kRadio = ECheckStyle::Radio;
@@ -181,36 +249,16 @@ const std::vector<CCommand>& CommandRegistry() {
         {CommandId::ExtractRegions, "&Extract Regions", kPlain,
          [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnExtractRegions(); }); },
          Valid, nullptr},
-        {CommandId::SetAllBenign, "Set All &Benign", kPlain,
-         [](C c, int id) {
-             OnDocument(c, [id](CVistrelDoc& d) {
-                 d.OnSetAllDiagnosis(static_cast<int16_t>(Offset(id, CommandId::SetAllBenign)));
-             });
-         },
-         HasRegions, nullptr},
+        {CommandId::SetAllBenign, "Set All &Benign", kPlain, SetAllDiagnosis, HasRegions, nullptr},
         {CommandId::SetAllMalignant, "Set All &Malignant", kPlain,
-         [](C c, int id) { FindCommand(Id(CommandId::SetAllBenign))->run(c, id); },
-         HasRegions, nullptr},
-        {CommandId::SetAllFalse, "Set All &False", kPlain,
-         [](C c, int id) { FindCommand(Id(CommandId::SetAllBenign))->run(c, id); },
-         HasRegions, nullptr},
-        {CommandId::RegionBenign, "&Benign", kCheck,
-         [](C c, int id) {
-             OnDocument(c, [id](CVistrelDoc& d) {
-                 d.OnRegionDiagnosis(d.regions.Selected(),
-                                     static_cast<int16_t>(Offset(id, CommandId::RegionBenign)));
-             });
-         },
-         RegionSelected,
-         [](C c, int id) { return RegionDiagnosis(c) == Offset(id, CommandId::RegionBenign); }},
+         SetAllDiagnosis, HasRegions, nullptr},
+        {CommandId::SetAllFalse, "Set All &False", kPlain, SetAllDiagnosis, HasRegions, nullptr},
+        {CommandId::RegionBenign, "&Benign", kCheck, RegionDiagnosisCommand, RegionSelected,
+         RegionDiagnosisChecked},
         {CommandId::RegionMalignant, "&Malignant", kCheck,
-         [](C c, int id) { FindCommand(Id(CommandId::RegionBenign))->run(c, id); },
-         RegionSelected,
-         [](C c, int id) { return RegionDiagnosis(c) == Offset(id, CommandId::RegionBenign); }},
+         RegionDiagnosisCommand, RegionSelected, RegionDiagnosisChecked},
         {CommandId::RegionFalse, "&False", kCheck,
-         [](C c, int id) { FindCommand(Id(CommandId::RegionBenign))->run(c, id); },
-         RegionSelected,
-         [](C c, int id) { return RegionDiagnosis(c) == Offset(id, CommandId::RegionBenign); }},
+         RegionDiagnosisCommand, RegionSelected, RegionDiagnosisChecked},
         {CommandId::RemoveRegion, "&Remove Region", kPlain,
          [](C c, int) {
              OnDocument(c, [](CVistrelDoc& d) { d.OnRemoveRegion(d.regions.Selected()); });
@@ -230,23 +278,12 @@ const std::vector<CCommand>& CommandRegistry() {
                  OnDocument(c, [&c](CVistrelDoc& d) { d.OnRemoveRegionsInsideRoi(c.view.roi); });
          },
          RegionsWithRoi, nullptr},
-        {CommandId::RosBenign, "&Benign", kCheck,
-         [](C c, int id) {
-             OnDocument(c, [id](CVistrelDoc& d) {
-                 d.OnRosDiagnosis(d.rosRegions.Selected(),
-                                  static_cast<int16_t>(Offset(id, CommandId::RosBenign)));
-             });
-         },
-         RosSelected,
-         [](C c, int id) { return RosDiagnosis(c) == Offset(id, CommandId::RosBenign); }},
+        {CommandId::RosBenign, "&Benign", kCheck, RosDiagnosisCommand, RosSelected,
+         RosDiagnosisChecked},
         {CommandId::RosMalignant, "&Malignant", kCheck,
-         [](C c, int id) { FindCommand(Id(CommandId::RosBenign))->run(c, id); },
-         RosSelected,
-         [](C c, int id) { return RosDiagnosis(c) == Offset(id, CommandId::RosBenign); }},
+         RosDiagnosisCommand, RosSelected, RosDiagnosisChecked},
         {CommandId::RosFalse, "&False", kCheck,
-         [](C c, int id) { FindCommand(Id(CommandId::RosBenign))->run(c, id); },
-         RosSelected,
-         [](C c, int id) { return RosDiagnosis(c) == Offset(id, CommandId::RosBenign); }},
+         RosDiagnosisCommand, RosSelected, RosDiagnosisChecked},
         {CommandId::GrowSelectedContour, "Correct Contour by Region &Growing...", kPlain,
          [](C c, int) {
              OnDocument(c, [](CVistrelDoc& d) {
@@ -296,13 +333,13 @@ const std::vector<CCommand>& CommandRegistry() {
          [](C c, int) { return !c.app.Documents().empty(); }, nullptr},
         {CommandId::FilePrint, "&Print...\tCtrl+P", kPlain,
          [](C c, int) { Print(c, EPrint::Dialog); },
-         [](C c, int) { return c.view.present && c.view.hasPicture; }, nullptr},
+         CanPrint, nullptr},
         {CommandId::FilePrintDirect, "Print &Direct", kPlain,
          [](C c, int) { Print(c, EPrint::Direct); },
-         [](C c, int) { return c.view.present && c.view.hasPicture; }, nullptr},
+         CanPrint, nullptr},
         {CommandId::FilePrintPreview, "Print Pre&view", kPlain,
          [](C c, int) { Print(c, EPrint::Preview); },
-         [](C c, int) { return c.view.present && c.view.hasPicture; }, nullptr},
+         CanPrint, nullptr},
         {CommandId::StandardToolbar, "Standard &Toolbar", kCheck,
          [](C c, int) { ToggleBar(c, EBar::Standard); }, nullptr,
          [](C c, int) { return BarShown(c, EBar::Standard); }},
@@ -320,43 +357,21 @@ const std::vector<CCommand>& CommandRegistry() {
          [](C c, int) { return c.app.RadiologistsMode(); }},
         // ---- Fit modes, in EFitMode order
         {CommandId::FitScreen, "Fit Images To &Screen", kRadio,
-         [](C c, int id) {
-             c.app.fitMode = std::clamp(Offset(id, CommandId::FitScreen), int{kFitScreen},
-                                        int{kFitCasePreview});
-             if (c.shell) c.shell->FitModeChanged();
-         },
-         nullptr, [](C c, int id) { return c.app.FitMode() == Offset(id, CommandId::FitScreen); }},
+         FitModeCommand, nullptr, FitModeChecked},
         {CommandId::FitLargeToScreen, "Fit Only Large Images to Screen", kRadio,
-         [](C c, int id) { FindCommand(Id(CommandId::FitScreen))->run(c, id); }, nullptr,
-         [](C c, int id) { return c.app.FitMode() == Offset(id, CommandId::FitScreen); }},
+         FitModeCommand, nullptr, FitModeChecked},
         {CommandId::FitWindow, "Fit Images To Current Window\tCtrl+W", kRadio,
-         [](C c, int id) { FindCommand(Id(CommandId::FitScreen))->run(c, id); }, nullptr,
-         [](C c, int id) { return c.app.FitMode() == Offset(id, CommandId::FitScreen); }},
+         FitModeCommand, nullptr, FitModeChecked},
         {CommandId::FitLargeToWindow, "Fit Only Large Images To Window", kRadio,
-         [](C c, int id) { FindCommand(Id(CommandId::FitScreen))->run(c, id); }, nullptr,
-         [](C c, int id) { return c.app.FitMode() == Offset(id, CommandId::FitScreen); }},
+         FitModeCommand, nullptr, FitModeChecked},
         {CommandId::FitCasePreview, "Fit Case Preview\tCtrl+I", kRadio,
-         [](C c, int id) { FindCommand(Id(CommandId::FitScreen))->run(c, id); }, nullptr,
-         [](C c, int id) { return c.app.FitMode() == Offset(id, CommandId::FitScreen); }},
+         FitModeCommand, nullptr, FitModeChecked},
         // ---- Mouse modes, in MouseMode order
-        {CommandId::MouseRoi, "R&OI", kRadio,
-         [](C c, int id) { c.app.SetMouseMode(Offset(id, CommandId::MouseRoi)); }, nullptr,
-         [](C c, int id) {
-             return std::clamp(c.app.mouseMode, int{kMouseRoi}, int{kMouseWinLev}) ==
-                    Offset(id, CommandId::MouseRoi);
-         }},
-        {CommandId::MouseRuler, "&Ruler", kRadio,
-         [](C c, int id) { FindCommand(Id(CommandId::MouseRoi))->run(c, id); }, nullptr,
-         [](C c, int id) { return FindCommand(Id(CommandId::MouseRoi))->checked(c, id); }},
-        {CommandId::MouseDrawRos, "&Draw ROS", kRadio,
-         [](C c, int id) { FindCommand(Id(CommandId::MouseRoi))->run(c, id); }, nullptr,
-         [](C c, int id) { return FindCommand(Id(CommandId::MouseRoi))->checked(c, id); }},
-        {CommandId::MouseSrdmRoi, "SRD&M roi", kRadio,
-         [](C c, int id) { FindCommand(Id(CommandId::MouseRoi))->run(c, id); }, nullptr,
-         [](C c, int id) { return FindCommand(Id(CommandId::MouseRoi))->checked(c, id); }},
-        {CommandId::MouseWinLev, "Win/Lev", kRadio,
-         [](C c, int id) { FindCommand(Id(CommandId::MouseRoi))->run(c, id); }, nullptr,
-         [](C c, int id) { return FindCommand(Id(CommandId::MouseRoi))->checked(c, id); }},
+        {CommandId::MouseRoi, "R&OI", kRadio, MouseModeCommand, nullptr, MouseModeChecked},
+        {CommandId::MouseRuler, "&Ruler", kRadio, MouseModeCommand, nullptr, MouseModeChecked},
+        {CommandId::MouseDrawRos, "&Draw ROS", kRadio, MouseModeCommand, nullptr, MouseModeChecked},
+        {CommandId::MouseSrdmRoi, "SRD&M roi", kRadio, MouseModeCommand, nullptr, MouseModeChecked},
+        {CommandId::MouseWinLev, "Win/Lev", kRadio, MouseModeCommand, nullptr, MouseModeChecked},
         // ---- The active view's selection and ruler
         {CommandId::ShowOriginal, "Back&ground := original image", kCheck,
          [](C c, int) { if (DocumentAndView(c) && c.shell) c.shell->ToggleShowOriginal(); },
@@ -424,28 +439,10 @@ const std::vector<CCommand>& CommandRegistry() {
          [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnSwapBytes(); }); },
          [](C c, int) { return Valid(c) && c.doc->image.depth > 8; }, nullptr},
         // ---- Depths, in kDepths order
-        {CommandId::Depth16, "1&6", kRadio,
-         [](C c, int id) {
-             OnShownDocument(c, [id](CVistrelDoc& d) {
-                 d.OnSetDepth(kDepths[Offset(id, CommandId::Depth16)]);
-             });
-         },
-         [](C c, int) { return Valid(c) && c.doc->CanChangeDepth(); },
-         [](C c, int id) {
-             return Valid(c) && c.doc->IsDepthChecked(kDepths[Offset(id, CommandId::Depth16)]);
-         }},
-        {CommandId::Depth14, "1&4", kRadio,
-         [](C c, int id) { FindCommand(Id(CommandId::Depth16))->run(c, id); },
-         [](C c, int id) { return FindCommand(Id(CommandId::Depth16))->enabled(c, id); },
-         [](C c, int id) { return FindCommand(Id(CommandId::Depth16))->checked(c, id); }},
-        {CommandId::Depth12, "1&2", kRadio,
-         [](C c, int id) { FindCommand(Id(CommandId::Depth16))->run(c, id); },
-         [](C c, int id) { return FindCommand(Id(CommandId::Depth16))->enabled(c, id); },
-         [](C c, int id) { return FindCommand(Id(CommandId::Depth16))->checked(c, id); }},
-        {CommandId::Depth8, "  &8", kRadio,
-         [](C c, int id) { FindCommand(Id(CommandId::Depth16))->run(c, id); },
-         [](C c, int id) { return FindCommand(Id(CommandId::Depth16))->enabled(c, id); },
-         [](C c, int id) { return FindCommand(Id(CommandId::Depth16))->checked(c, id); }},
+        {CommandId::Depth16, "1&6", kRadio, DepthCommand, DepthEnabled, DepthChecked},
+        {CommandId::Depth14, "1&4", kRadio, DepthCommand, DepthEnabled, DepthChecked},
+        {CommandId::Depth12, "1&2", kRadio, DepthCommand, DepthEnabled, DepthChecked},
+        {CommandId::Depth8, "  &8", kRadio, DepthCommand, DepthEnabled, DepthChecked},
         {CommandId::SwapOriginal, "Swap &original Image <-> image", kPlain,
          [](C c, int) { c.app.OnSwapOriginalImage(); }, Valid, nullptr},
         {CommandId::AddComment, "A&dd comment...", kPlain,
@@ -468,18 +465,11 @@ const std::vector<CCommand>& CommandRegistry() {
         {CommandId::NnDiagnoses, "&Neural Network diagnoses", kCheck, nullptr, Never, nullptr},
         // ---- The selected cluster (its outline's context menu)
         {CommandId::ClusterBenign, "&Benign", kPlain,
-         [](C c, int id) {
-             OnShownDocument(c, [id](CVistrelDoc& d) {
-                 d.OnClusterDiagnosis(static_cast<int16_t>(Offset(id, CommandId::ClusterBenign)));
-             });
-         },
-         ClusterSelected, nullptr},
+         ClusterDiagnosisCommand, ClusterSelected, nullptr},
         {CommandId::ClusterMalignant, "&Malignant", kPlain,
-         [](C c, int id) { FindCommand(Id(CommandId::ClusterBenign))->run(c, id); },
-         ClusterSelected, nullptr},
+         ClusterDiagnosisCommand, ClusterSelected, nullptr},
         {CommandId::ClusterFalse, "&False", kPlain,
-         [](C c, int id) { FindCommand(Id(CommandId::ClusterBenign))->run(c, id); },
-         ClusterSelected, nullptr},
+         ClusterDiagnosisCommand, ClusterSelected, nullptr},
         {CommandId::RemoveCluster, "&Remove Cluster", kPlain,
          [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnRemoveCluster(); }); },
          ClusterSelected, nullptr},
@@ -490,19 +480,11 @@ const std::vector<CCommand>& CommandRegistry() {
          ClusterSelected, nullptr},
         // ---- Regions inside the ROI (the ROI's context menu)
         {CommandId::RoiRegionsBenign, "&Benign", kPlain,
-         [](C c, int id) {
-             OnShownDocument(c, [&c, id](CVistrelDoc& d) {
-                 d.OnRoiRegionsDiagnosis(
-                     c.view.roi, static_cast<int16_t>(Offset(id, CommandId::RoiRegionsBenign)));
-             });
-         },
-         RegionsWithRoi, nullptr},
+         RoiRegionsDiagnosisCommand, RegionsWithRoi, nullptr},
         {CommandId::RoiRegionsMalignant, "&Malignant", kPlain,
-         [](C c, int id) { FindCommand(Id(CommandId::RoiRegionsBenign))->run(c, id); },
-         RegionsWithRoi, nullptr},
+         RoiRegionsDiagnosisCommand, RegionsWithRoi, nullptr},
         {CommandId::RoiRegionsFalse, "&False", kPlain,
-         [](C c, int id) { FindCommand(Id(CommandId::RoiRegionsBenign))->run(c, id); },
-         RegionsWithRoi, nullptr},
+         RoiRegionsDiagnosisCommand, RegionsWithRoi, nullptr},
         // ---- Cases
         {CommandId::CurrentCaseCc, "Current Case &CC", kPlain,
          [](C c, int) { c.app.OnCurrentCaseView("_CC"); }, HasDocument, nullptr},
@@ -512,10 +494,10 @@ const std::vector<CCommand>& CommandRegistry() {
          [](C c, int) { c.app.OnCloseCurrentCase(); }, HasDocument, nullptr},
         {CommandId::NextCase, "&Next Case", kPlain,
          [](C c, int) { c.app.OnNextCase(); },
-         [](C c, int) { return !c.app.Cases().Entries().empty(); }, nullptr},
+         HasCases, nullptr},
         {CommandId::PreviousCase, "&Previous Case", kPlain,
          [](C c, int) { c.app.OnPreviousCase(); },
-         [](C c, int) { return !c.app.Cases().Entries().empty(); }, nullptr},
+         HasCases, nullptr},
         // ---- Windows
         {CommandId::WindowNew, "New &Window\tCtrl+N", kPlain,
          [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnNewWindow(); }); },
