@@ -77,8 +77,8 @@ void CVistrelApp::LoadSettings() {
     settings.endGroup();
 
     settings.beginGroup("Settings");
-    mode = settings.value("mode", 0).toInt();
-    fitMode = settings.value("fitmode", 0).toInt();
+    mode = settings.value("mode", int{kInterfaceStandard}).toInt();
+    fitMode = settings.value("fitmode", int{kFitScreen}).toInt();
     childWidth = settings.value("childWidth", 0).toInt();
     childHeight = settings.value("childHeight", 0).toInt();
     settings.endGroup();

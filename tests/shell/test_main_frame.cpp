@@ -74,6 +74,25 @@ TEST_F(MainFrameTest, OpenedFilesAreListedAsRecentFiles) {
         << texts.join("|").toStdString();
 }
 
+TEST_F(MainFrameTest, RecentFileEntryReopensItsFile) {
+    ASSERT_NE(OpenRamp(), nullptr);
+    frame->Action(CommandId::FileClose)->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(app.Documents().empty());
+    QMenu* file = frame->menuBar()->actions().front()->menu();
+    ASSERT_NE(file, nullptr);
+    QAction* recent = nullptr;
+    for (QAction* action : file->actions())
+        if (action->text() == QString("&1 %1").arg(QString::fromStdString(Path("ramp.pgx"))))
+            recent = action;
+    ASSERT_NE(recent, nullptr);
+    recent->trigger();
+    ASSERT_EQ(app.Documents().size(), 1u);
+    EXPECT_EQ(app.Documents()[0]->pathName, Path("ramp.pgx"));
+    EXPECT_NE(frame->FrameOf(app.Documents()[0].get()), nullptr);
+    EXPECT_TRUE(frame->Action(CommandId::FileSave)->isEnabled());
+}
+
 TEST_F(MainFrameTest, MenusCarryTheCommandsWithTheirAccelerators) {
     struct Case {
         CommandId id;
