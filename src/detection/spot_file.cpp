@@ -9,16 +9,11 @@
 #include <sstream>
 
 #include "core/atomic_file.h"
+#include "core/text.h"
 
 namespace vistrel {
 
 namespace {
-
-std::string Format(const char* format, auto... args) {
-    char buffer[512];
-    std::snprintf(buffer, sizeof buffer, format, args...);
-    return buffer;
-}
 
 // The text between the next start character and the following end character,
 // from pos; an empty field takes the text up to the end character after it.

@@ -9,6 +9,7 @@
 #include "core/dicom_engine.h"
 #include "core/image_operations.h"
 #include "core/messages.h"
+#include "core/text.h"
 #include "regions/companion_path.h"
 #include "regions/contour_correction.h"
 #include "regions/extract_regions.h"
@@ -39,36 +40,10 @@ const char* const kSetResolutionPrompt = "Pixel size in micrometres (MIAS films:
 const char* const kSetResolutionLabel = "Pixel size (µm)";
 const char* const kDefaultPixelSizeNote = " (default pixel size)";
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
-std::string FileNameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The file name's extension as written (no dot); empty when there is none.
-std::string ExtensionOf(const std::string& path) {
-    const std::string name = FileNameOf(path);
-    const auto dot = name.find_last_of('.');
-    return dot == std::string::npos ? std::string{} : name.substr(dot + 1);
-}
-
 // Title and lower-case extension (at most three characters) of a companion name.
 void CompanionParts(const std::string& path, std::string& title, std::string& ext) {
-    const std::string name = FileNameOf(path);
-    const auto dot = name.find_last_of('.');
-    title = dot == std::string::npos ? name : name.substr(0, dot);
-    ext = dot == std::string::npos ? std::string{} : Lower(name.substr(dot + 1)).substr(0, 3);
+    title = StemOf(path);
+    ext = ToLower(ExtensionOf(path)).substr(0, 3);
 }
 
 std::filesystem::path FolderOf(const std::string& path) {
@@ -197,7 +172,7 @@ bool CVistrelDoc::OnOpenDocument(const std::string& path) {
 
 void CVistrelDoc::ApplyOrientationRule(const std::string& path) {
     if (!app_.RadiologistsMode() || !app_.breastSideTest) return;
-    const std::string lower = Lower(path);
+    const std::string lower = ToLower(path);
     bool mirror = false;
     if (lower.find("left") != std::string::npos)
         mirror = app_.breastSideTest(image, kOrientationBand) == 1;
@@ -255,7 +230,7 @@ bool CVistrelDoc::DoSave(const std::string& path, bool replace) {
         case SaveFormatLoss::Description:
             if (!description.empty()) {
                 std::string question = kDescriptionSaveWarning;
-                question.replace(question.find("%1"), 2, Upper(ext));
+                question.replace(question.find("%1"), 2, ToUpper(ext));
                 if (messages().ask(question, {"OK", "Cancel"}) != 0) return false;
             }
             break;
