@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/atomic_file.h"
-#include "core/messages.h"
+#include "core/text.h"
 
 namespace vistrel {
 
@@ -411,8 +411,7 @@ bool ReadOverlay(const std::string& path, const COverlayPlacement& placement,
 
 COverlayWriteResult WriteOverlay(const std::string& path, const std::string& description,
                                  const CRegions& regions, const CRegions& ros,
-                                 const COverlayPlacement& placement, bool currentCoordinates,
-                                 bool interactive) {
+                                 const COverlayPlacement& placement, bool currentCoordinates) {
     if (description.empty() && regions.IsEmpty() && ros.IsEmpty())
         return COverlayWriteResult::NothingToWrite;
     if (path.empty()) return COverlayWriteResult::Failed;
@@ -420,9 +419,7 @@ COverlayWriteResult WriteOverlay(const std::string& path, const std::string& des
     CRegions outRos(ros), outRegions(regions);
     outRos.RemoveInvalid();
     outRegions.RemoveInvalid();
-    bool shift = !currentCoordinates;
-    if (shift && interactive && (placement.originX != 0 || placement.originY != 0))
-        shift = messages().ask(kOverlayCoordinateQuestion, {"Yes", "No"}) != 0;
+    const bool shift = !currentCoordinates;
     if (shift) {
         outRos.Translate(-placement.originX, -placement.originY);
         outRegions.Translate(-placement.originX, -placement.originY);

@@ -163,7 +163,7 @@ bool CVistrelDoc::OnOpenDocument(const std::string& path) {
     resolution = found.dpi;
     resolutionSource = found.source;
 
-    ReadOverlay(2);
+    ReadOverlay(EOverlayRead::CompanionOfImage);
     ApplyOrientationRule(path);
 
     if (app_.originalPolicy == kOriginalCurrent) originalImage = image;
@@ -608,9 +608,9 @@ COverlayPlacement CVistrelDoc::OverlayPlacement() const {
     return placement;
 }
 
-bool CVistrelDoc::ReadOverlay(int mode) {
+bool CVistrelDoc::ReadOverlay(EOverlayRead from) {
     std::string file;
-    if (mode == 1) {
+    if (from == EOverlayRead::AskForFile) {
         IWorkspaceUi* ui = app_.Ui();
         if (!ui) return false;
         const std::string proposed = MakeCompanionPath(pathName, kOverlayExtension, 1);
@@ -646,9 +646,12 @@ COverlayWriteResult CVistrelDoc::WriteOverlay(const std::string& path, bool curr
         if (FileExists(chosen) && messages().ask(chosen + kAlreadyExists, {"Yes", "No"}) != 0)
             return COverlayWriteResult::NothingToWrite;
         target = chosen;
+        // Only a cut-out has two coordinate systems to choose from.
+        if (!currentCoordinates && (originX != 0 || originY != 0))
+            currentCoordinates = messages().ask(kOverlayCoordinateQuestion, {"Yes", "No"}) == 0;
     }
     return vistrel::WriteOverlay(target, description, regions, rosRegions, OverlayPlacement(),
-                                 currentCoordinates, interactive);
+                                 currentCoordinates);
 }
 
 bool CVistrelDoc::OnOpenOverlay() {
