@@ -75,7 +75,8 @@ RegionHeader ParseRegionHeader(std::string_view line) {
         if (IntegerAfter(line, "CLUSTER", number)) h.clusterNumber = ClampToInt32(number);
         candidate = 'm';
     } else if (Has(line, "CLUSTER")) {
-        if (IntegerAfter(line, "CLUSTER", number)) h.clusterNumber = ClampToInt32(number + 1000);
+        if (IntegerAfter(line, "CLUSTER", number))
+            h.clusterNumber = ClampToInt32(number + kClusterOutlineBase);
         candidate = 'c';
     }
     if (Has(line, "FIBRE"))
@@ -281,12 +282,11 @@ std::string OverlayRegionHeader(const CRegion& region) {
     if (header.back() != ' ') header += ' ';
     header += region.diagnosis == 0 ? "BENIGN " : region.diagnosis == 1 ? "MALIGNANT " : " ";
     if (region.clusterNumber != 0) {
-        char phrase[40];
-        if (region.clusterNumber < 1001)
-            std::snprintf(phrase, sizeof phrase, "IN CLUSTER %d", region.clusterNumber);
+        // kClusterOutlineBase itself outlines no cluster: it is written as a member.
+        if (region.clusterNumber < ClusterOutlineNumber(1))
+            header += Format("IN CLUSTER %d", region.clusterNumber);
         else
-            std::snprintf(phrase, sizeof phrase, "CLUSTER %d", region.clusterNumber - 1000);
-        header += phrase;
+            header += Format("CLUSTER %d", ClusterOfNumber(region.clusterNumber));
     }
     header += region.SpotText();
     return header;

@@ -21,11 +21,6 @@ namespace vistrel {
 namespace {
 constexpr float kZoomStep = 0.25f;
 
-// A cluster outline rather than an object: the cluster's own region.
-bool IsClusterOutline(const CRegion& region) {
-    return region.type == 'c' || region.clusterNumber >= 1000;
-}
-
 bool RoiContains(const CRect& roi, QPoint p) {
     return !roi.IsEmpty() && p.x() >= roi.left && p.x() < roi.right && p.y() >= roi.top &&
            p.y() < roi.bottom;
@@ -703,7 +698,7 @@ int CVistrelView::ContextMenuAt(QPoint viewportPoint) {
     if (hit >= 0) {
         searched.Select(hit);
         if (searchRos) return kMenuRos;
-        return IsClusterOutline(*searched.At(hit)) ? kMenuCluster : kMenuRegion;
+        return searched.At(hit)->IsClusterOutline() ? kMenuCluster : kMenuRegion;
     }
     if (searched.IsEmpty()) return kMenuNone;
     return searchRos ? kMenuRosList : kMenuRegions;

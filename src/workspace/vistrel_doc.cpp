@@ -745,19 +745,19 @@ int32_t CVistrelDoc::OnRemoveRegionsInsideRoi(const CRect& roi) {
 int32_t CVistrelDoc::ClusterOfRegion(int32_t index) const {
     const CRegion* region = regions.At(index);
     if (!region) return 0;
-    if (region->clusterNumber >= 1001) return region->clusterNumber;
-    if (region->clusterNumber >= 1) return region->clusterNumber + 1000;
+    if (region->clusterNumber >= ClusterOutlineNumber(1)) return region->clusterNumber;
+    if (region->clusterNumber >= 1) return ClusterOutlineNumber(region->clusterNumber);
     return 0;
 }
 
 namespace {
 
-// How many members cluster `cluster` (1000 + k) has.
+// How many members the cluster whose outline number is `cluster` has.
 int32_t CountClusterMembers(const CRegions& regions, int32_t cluster) {
     int32_t count = 0;
     for (int32_t i = 0; i < regions.Count(); ++i) {
         const CRegion* r = regions.At(i);
-        if (r && r->IsValid() && r->clusterNumber + 1000 == cluster) ++count;
+        if (r && r->IsValid() && ClusterOutlineNumber(r->clusterNumber) == cluster) ++count;
     }
     return count;
 }
