@@ -13,6 +13,7 @@
 
 #include "regions/region.h"
 #include "regions/regions.h"
+#include "shell/qt_text.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
@@ -225,7 +226,7 @@ void CVistrelView::ShowRulerText() {
     if (!hasFocus() && window()->focusWidget() != this) return;
     QString text = RulerPaneText(RulerLength());
     // A length at the default pixel size is an estimate, and says so.
-    if (!text.isEmpty() && doc_) text += QString::fromStdString(doc_->ResolutionNote());
+    if (!text.isEmpty() && doc_) text += ToQ(doc_->ResolutionNote());
     emit paneText(3, text);
 }
 
