@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "core/messages.h"
@@ -11,14 +12,6 @@
 
 namespace vistrel {
 namespace {
-
-std::string FirstOutlineLine(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.find('#') != std::string::npos) return line;
-    return {};
-}
 
 // With no sink installed a question would go to stderr and take its first
 // answer ("Yes": current coordinates); the writer must neither ask nor guess.
@@ -48,7 +41,10 @@ TEST(OverlayWriterWithoutSink, WritesTheCoordinatesItIsTold) {
         const std::string printed = ::testing::internal::GetCapturedStderr();
         ASSERT_EQ(result, COverlayWriteResult::Written);
         EXPECT_EQ(printed, "");
-        EXPECT_EQ(FirstOutlineLine(path).rfind(c.outlineStart, 0), 0u) << FirstOutlineLine(path);
+        std::ifstream in(path, std::ios::binary);
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        // The region's header line, then its outline.
+        EXPECT_NE(text.find(std::string("\r\n") + c.outlineStart), std::string::npos) << text;
     }
     std::filesystem::remove_all(dir);
 }
