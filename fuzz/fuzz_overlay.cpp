@@ -41,7 +41,7 @@ bool Read(const std::string& path, const vistrel::COverlayPlacement& placement, 
 
 vistrel::COverlayWriteResult Write(const std::string& path, const CAnnotations& a,
                                    const vistrel::COverlayPlacement& placement) {
-    return vistrel::WriteOverlay(path, a.description, a.regions, a.ros, placement, false, false);
+    return vistrel::WriteOverlay(path, a.description, a.regions, a.ros, placement, false);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/atomic_file.h"
+#include "core/text.h"
 
 #include "cli_common.h"
 #include "commands.h"
@@ -42,17 +43,11 @@ const char* const kFilterHelp =
 
 namespace {
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 CFilter KernelFromSpec(const std::string& spec) {
     const std::size_t colon = spec.find(':');
     if (colon == std::string::npos)
         throw CUsageError("--kernel: expected KIND:ARGUMENTS, got " + spec);
-    const std::string kind = Lower(spec.substr(0, colon));
+    const std::string kind = ToLower(spec.substr(0, colon));
     const std::string rest = spec.substr(colon + 1);
     if (kind == "file") {
         const std::size_t last = rest.rfind(':');

@@ -106,7 +106,7 @@ int RunRegions(const CommandArgs& words) {
         placement.imageWidth = image->width;
         placement.imageHeight = image->height;
         const COverlayWriteResult written =
-            WriteOverlay(*overlayPath, {}, *regions, CRegions{}, placement, true, false);
+            WriteOverlay(*overlayPath, {}, *regions, CRegions{}, placement, true);
         if (written == COverlayWriteResult::Failed)
             throw CFailure(*overlayPath + ": cannot write the OVERLAY file");
         // The file format takes 0 as "no outline": such regions do not read back.

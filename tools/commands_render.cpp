@@ -17,6 +17,7 @@
 #include "core/atomic_file.h"
 #include "core/display.h"
 #include "core/lut.h"
+#include "core/text.h"
 
 namespace vistrel::cli {
 
@@ -103,8 +104,8 @@ int RunRender(const CommandArgs& words) {
     args.RequirePositionals(2, "vistrel-cli render IN OUT.png [options]");
     const std::string& input = args.Positionals()[0];
     const std::string& output = args.Positionals()[1];
-    std::string extension = std::filesystem::path(output).extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // path::extension, not ExtensionOf: a hidden ".png" has no extension.
+    const std::string extension = ToLower(std::filesystem::path(output).extension().string());
     if (extension != ".png")
         throw CUsageError("the output of render is a PNG file and needs the extension .png: " +
                           output);

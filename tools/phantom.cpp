@@ -298,7 +298,7 @@ bool WritePhantomTruth(const std::string& path, const CPhantom& phantom) {
     COverlayPlacement placement;
     placement.imageWidth = w;
     placement.imageHeight = h;
-    const COverlayWriteResult result = WriteOverlay(path, "", regions, ros, placement, true, false);
+    const COverlayWriteResult result = WriteOverlay(path, "", regions, ros, placement, true);
     return result == COverlayWriteResult::Written;
 }
 

@@ -20,6 +20,7 @@
 #include "core/image.h"
 #include "core/messages.h"
 #include "core/raster_io.h"
+#include "core/text.h"
 #include "core/tiff_io.h"
 
 namespace vistrel {
@@ -183,13 +184,12 @@ int SaveRasterPicture(const CMImage& image, const std::string& path) {
 
 }  // namespace
 
+// Readers are chosen on three letters ("x.TIFF" reads as "tif"), and a name
+// without a dot is its own key, so this is not plain ExtensionOf.
 std::string ExtensionKey(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::size_t dot = name.find_last_of('.');
-    std::string key = (dot == std::string::npos ? name : name.substr(dot + 1)).substr(0, 3);
-    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return key;
+    const std::string name = FileNameOf(path);
+    const bool dotted = name.find('.') != std::string::npos;
+    return ToLower((dotted ? ExtensionOf(name) : name).substr(0, 3));
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "core/atomic_file.h"
+#include "core/text.h"
 
 namespace vistrel {
 
@@ -14,12 +15,6 @@ namespace {
 
 constexpr std::size_t kLutEntries = 256;
 constexpr std::size_t kBinaryLutBytes = 3 * kLutEntries;
-
-std::string ToLower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 bool ParseByte(std::string_view token, int& value) {
     const char* end = token.data() + token.size();

@@ -18,6 +18,7 @@
 #include "core/atomic_file.h"
 #include "core/display.h"
 #include "core/gif_io.h"
+#include "core/text.h"
 #include "core/tiff_io.h"
 
 namespace vistrel {
@@ -283,10 +284,9 @@ QByteArray WriterFormat(const std::string& key, const std::string& path) {
     } else if (key == "dib" || key == "rle") {
         format = "bmp";
     } else {
-        const std::size_t dot = path.find_last_of('.');
-        const std::size_t slash = path.find_last_of('/');
-        if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-        format = QByteArray::fromStdString(path.substr(dot + 1)).toLower();
+        const std::string extension = ToLower(ExtensionOf(path));
+        if (extension.empty()) return {};
+        format = QByteArray::fromStdString(extension);
     }
     return QImageWriter::supportedImageFormats().contains(format) ? format : QByteArray();
 }

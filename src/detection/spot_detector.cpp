@@ -324,7 +324,7 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
     for (const CLogPath& path : paths) {
         const CPointResponse* best = path.BestEntry();
         if (!best || best->values.empty()) continue;
-        const double scale = best->values[0];
+        const double scale = best->values[kSpotScale];
         if (!(scale >= hMIN && scale <= hMAX) || scale != std::floor(scale)) continue;
         byScale[std::size_t(int(scale) - hMIN)].push_back(best);
     }
@@ -477,7 +477,8 @@ std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, in
     for (int s = hMIN; s <= hMAX; ++s)
         for (std::size_t p = 0; p < paths.size(); ++p) {
             const CPointResponse* best = paths[p].BestEntry();
-            if (!best || best->values.empty() || best->values[0] != s || !best->IsSet()) continue;
+            if (!best || best->values.empty() || best->values[kSpotScale] != s || !best->IsSet())
+                continue;
             if (!MaskAllows(mask, best->x, best->y)) continue;
             CPointResponse spot = *best;
             const double r = spot.response;
@@ -510,7 +511,7 @@ std::vector<int32_t> SelectSpotIndices(const CSpotList& spots, const std::vector
     for (const int32_t i : distinct) {
         if (i < 0 || i >= spots.Count()) continue;
         const CPointResponse& spot = spots[i];
-        const double scale = spot.values.empty() ? 0.0 : spot.values[0];
+        const double scale = spot.values.empty() ? 0.0 : spot.values[kSpotScale];
         if (scale == excludedScale) continue;
         const double v = SpotValue(spot, k);
         const double limit =

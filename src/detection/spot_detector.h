@@ -77,8 +77,8 @@ std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, in
                                               std::string& log);
 
 // Clears out and copies the passing spots: those not at excludedScale whose
-// value k is >= threshold, or with automatic set >= values[3] + factor *
-// values[4] (factor is then the threshold argument).
+// value k is >= threshold, or with automatic set >= values[kSpotMeanMin] +
+// factor * values[kSpotStdDevMin] (factor is then the threshold argument).
 void SelectSpots(const CSpotList& spots, CSpotList& out, bool automatic, double threshold, int k,
                  int excludedScale);
 // The indices of the spots SelectSpots keeps, in list order (of equal spots

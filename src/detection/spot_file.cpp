@@ -9,16 +9,11 @@
 #include <sstream>
 
 #include "core/atomic_file.h"
+#include "core/text.h"
 
 namespace vistrel {
 
 namespace {
-
-std::string Format(const char* format, auto... args) {
-    char buffer[512];
-    std::snprintf(buffer, sizeof buffer, format, args...);
-    return buffer;
-}
 
 // The text between the next start character and the following end character,
 // from pos; an empty field takes the text up to the end character after it.
@@ -86,9 +81,10 @@ int SaveSpots(const std::string& path, const CSpotList& spots, CPoint offset, do
     for (int32_t i = 0; i < spots.Count(); ++i) {
         const CPointResponse& s = spots[i];
         if (!(s.response >= threshold)) continue;
-        const int scale = s.values.empty() ? 0 : int(s.values[0]);
+        const int scale = s.values.empty() ? 0 : int(s.values[kSpotScale]);
         text += Format("(%d, %d) %lf %d ", s.x + offset.x, s.y + offset.y, s.response, scale);
-        for (std::size_t k = 1; k < s.values.size(); ++k) text += Format("%8.8lf ", s.values[k]);
+        for (std::size_t k = kSpotScale + 1; k < s.values.size(); ++k)
+            text += Format("%8.8lf ", s.values[k]);
         text += "\n";
         ++lines;
     }
@@ -152,7 +148,7 @@ std::unique_ptr<CMImage> SpotMarkImage(const CMImageBase& image, const CSpotList
         } else if (shape == ESpotMark::kCircles) {
             int size = 0;
             if (!s.values.empty()) {
-                const double v = s.values[0];
+                const double v = s.values[kSpotScale];
                 size = v == -DBL_MAX ? 1 : int(std::clamp(v, -1e6, 1e6));
             }
             const int64_t half = size / 2;

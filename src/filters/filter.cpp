@@ -6,18 +6,14 @@
 #include <cstring>
 #include <new>
 
+#include "core/text.h"
+
 namespace vistrel {
 
 namespace {
 
 constexpr double kE = 2.718281828459045235360287;
 constexpr double kPi = 3.141592653589793238462643;
-
-std::string Format(const char* format, auto... args) {
-    char buffer[256];
-    std::snprintf(buffer, sizeof buffer, format, args...);
-    return buffer;
-}
 
 // " %d, %.2f" for square kernels, " %d x %d, %.2f" otherwise.
 std::string SizeSuffix(int32_t h, int32_t w, double sigma) {

@@ -51,7 +51,8 @@ int32_t GrowRegions(CRegions& regions, const CMImageBase& image, const CRegionGr
     for (int32_t i = 0; i < regions.Count(); ++i) {
         CRegion* r = regions.At(i);
         if (!r || !r->IsValid()) continue;
-        if (cluster >= 1001 && r->clusterNumber + 1000 != cluster && r->clusterNumber != cluster)
+        if (cluster >= ClusterOutlineNumber(1) &&
+            ClusterOutlineNumber(r->clusterNumber) != cluster && r->clusterNumber != cluster)
             continue;
         GrowRegion(*r, image, params);
         ++processed;

@@ -30,9 +30,9 @@ struct CDilationParams {
 // clean-up. Returns the number of rings added.
 int32_t GrowRegion(CRegion& region, const CMImageBase& image, const CRegionGrowingParams& params);
 
-// GrowRegion on every region (cluster < 1001) or on the members of one cluster
-// and its outline (cluster = 1000 + k: regions of cluster k and the region
-// numbered cluster). Returns how many regions were processed.
+// GrowRegion on every region (cluster < ClusterOutlineNumber(1)) or on the
+// members of one cluster and its outline (cluster = ClusterOutlineNumber(k):
+// regions of cluster k and the region numbered cluster). Returns how many regions were processed.
 int32_t GrowRegions(CRegions& regions, const CMImageBase& image, const CRegionGrowingParams& params,
                     int32_t cluster);
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/atomic_file.h"
-#include "core/messages.h"
+#include "core/text.h"
 
 namespace vistrel {
 
@@ -75,7 +75,8 @@ RegionHeader ParseRegionHeader(std::string_view line) {
         if (IntegerAfter(line, "CLUSTER", number)) h.clusterNumber = ClampToInt32(number);
         candidate = 'm';
     } else if (Has(line, "CLUSTER")) {
-        if (IntegerAfter(line, "CLUSTER", number)) h.clusterNumber = ClampToInt32(number + 1000);
+        if (IntegerAfter(line, "CLUSTER", number))
+            h.clusterNumber = ClampToInt32(number + kClusterOutlineBase);
         candidate = 'c';
     }
     if (Has(line, "FIBRE"))
@@ -281,12 +282,11 @@ std::string OverlayRegionHeader(const CRegion& region) {
     if (header.back() != ' ') header += ' ';
     header += region.diagnosis == 0 ? "BENIGN " : region.diagnosis == 1 ? "MALIGNANT " : " ";
     if (region.clusterNumber != 0) {
-        char phrase[40];
-        if (region.clusterNumber < 1001)
-            std::snprintf(phrase, sizeof phrase, "IN CLUSTER %d", region.clusterNumber);
+        // kClusterOutlineBase itself outlines no cluster: it is written as a member.
+        if (region.clusterNumber < ClusterOutlineNumber(1))
+            header += Format("IN CLUSTER %d", region.clusterNumber);
         else
-            std::snprintf(phrase, sizeof phrase, "CLUSTER %d", region.clusterNumber - 1000);
-        header += phrase;
+            header += Format("CLUSTER %d", ClusterOfNumber(region.clusterNumber));
     }
     header += region.SpotText();
     return header;
@@ -411,8 +411,7 @@ bool ReadOverlay(const std::string& path, const COverlayPlacement& placement,
 
 COverlayWriteResult WriteOverlay(const std::string& path, const std::string& description,
                                  const CRegions& regions, const CRegions& ros,
-                                 const COverlayPlacement& placement, bool currentCoordinates,
-                                 bool interactive) {
+                                 const COverlayPlacement& placement, bool currentCoordinates) {
     if (description.empty() && regions.IsEmpty() && ros.IsEmpty())
         return COverlayWriteResult::NothingToWrite;
     if (path.empty()) return COverlayWriteResult::Failed;
@@ -420,9 +419,7 @@ COverlayWriteResult WriteOverlay(const std::string& path, const std::string& des
     CRegions outRos(ros), outRegions(regions);
     outRos.RemoveInvalid();
     outRegions.RemoveInvalid();
-    bool shift = !currentCoordinates;
-    if (shift && interactive && (placement.originX != 0 || placement.originY != 0))
-        shift = messages().ask(kOverlayCoordinateQuestion, {"Yes", "No"}) != 0;
+    const bool shift = !currentCoordinates;
     if (shift) {
         outRos.Translate(-placement.originX, -placement.originY);
         outRegions.Translate(-placement.originX, -placement.originY);

@@ -24,11 +24,6 @@ struct COverlayPlacement {
 
 enum class COverlayWriteResult { Written, NothingToWrite, Failed };
 
-// The question asked before an interactive save of a cut-out document.
-inline constexpr const char* kOverlayCoordinateQuestion =
-    "Save according to the current image coordinate system (yes) or the original image one "
-    "(no)?";
-
 // Reads an OVERLAY file into the collections (regions equal to one already
 // present are skipped), appends the lines it does not interpret to
 // `description` (each followed by "\r\n") and sets `subtlety` from a
@@ -47,14 +42,12 @@ bool ReadOverlay(const std::string& path, const COverlayPlacement& placement,
 // Writes an OVERLAY file atomically. A ROS read from a file is written with
 // its own lesion lines (a PATHOLOGY line stating its current diagnosis among
 // them); any other ROS with "PATHOLOGY ..." and "BOUNDARY". Outlines go out in source-image
-// coordinates unless `currentCoordinates` is set; with `interactive` and a
-// non-zero origin the user is asked which to use. Outlines of a mirrored image
-// are mirrored back. Nothing is written when the description and both
-// collections are empty.
+// coordinates unless `currentCoordinates` is set (asking which one is the
+// caller's business). Outlines of a mirrored image are mirrored back. Nothing
+// is written when the description and both collections are empty.
 COverlayWriteResult WriteOverlay(const std::string& path, const std::string& description,
                                  const CRegions& regions, const CRegions& ros,
-                                 const COverlayPlacement& placement, bool currentCoordinates,
-                                 bool interactive);
+                                 const COverlayPlacement& placement, bool currentCoordinates);
 
 // The header line of a region (type keyword, diagnosis word, cluster phrase,
 // spot text), ending with the spot text's " \n".

@@ -16,8 +16,9 @@ namespace vistrel {
 // Cluster numbering of regions: a member of cluster k (k >= 1) carries k,
 // the outline drawn around cluster k carries kClusterOutlineBase + k.
 inline constexpr int32_t kClusterOutlineBase = 1000;
+// Saturates, so that a number read from a file cannot overflow.
 constexpr int32_t ClusterOutlineNumber(int32_t k) {
-    return kClusterOutlineBase + k;
+    return k > INT32_MAX - kClusterOutlineBase ? INT32_MAX : kClusterOutlineBase + k;
 }
 constexpr bool IsClusterOutlineNumber(int32_t number) {
     return number >= kClusterOutlineBase;

@@ -132,7 +132,8 @@ int32_t CRegions::RemoveInsideRect(const CRect& rect) {
 }
 
 int32_t CRegions::RemoveClusterOutlines() {
-    return RemoveIf([](const CRegion* r) { return r && r->clusterNumber >= 1001; });
+    return RemoveIf(
+        [](const CRegion* r) { return r && r->clusterNumber >= ClusterOutlineNumber(1); });
 }
 
 bool CRegions::SetDiagnosisOfSelected(int16_t diagnosis) {
@@ -238,7 +239,8 @@ bool CRegions::Rotate(int32_t width, int32_t height, int angle) {
 void CRegions::SmoothByDilation(const CRect& rect, int element, int32_t cluster) {
     for (auto& r : regions_) {
         if (!r || !r->IsValid()) continue;
-        if (cluster >= 1001 && r->clusterNumber + 1000 != cluster) continue;
+        if (cluster >= ClusterOutlineNumber(1) && ClusterOutlineNumber(r->clusterNumber) != cluster)
+            continue;
         DilateRegion(*r, rect, element);
     }
 }

@@ -91,8 +91,8 @@ class CRegions {
     // retraces them; width and height are the image size after rotation.
     // False (nothing changed) for any other angle.
     bool Rotate(int32_t width, int32_t height, int angle);
-    // Adds to every region (cluster < 1001) or to the members of one cluster
-    // (regions whose cluster number + 1000 equals `cluster`) its outer
+    // Adds to every region (cluster < ClusterOutlineNumber(1)) or to the members
+    // of one cluster (regions k with ClusterOutlineNumber(k) == `cluster`) its outer
     // neighbours (element 0 = cross, 1 = square) that lie in the rectangle.
     void SmoothByDilation(const CRect& rect, int element, int32_t cluster);
 

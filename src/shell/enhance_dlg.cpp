@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QSignalBlocker>
 
+#include "shell/qt_text.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
@@ -59,19 +60,19 @@ CEnhanceDlg::CEnhanceDlg(CVistrelApp& app, QWidget* parent)
     });
     // A text that is not a number is put back to the value in force.
     connect(brightnessEdit_, &QLineEdit::editingFinished, this, [this] {
-        if (model_.SetBrightnessText(brightnessEdit_->text().toStdString()))
+        if (model_.SetBrightnessText(FromQ(brightnessEdit_->text())))
             Changed();
         else
             ShowModel();
     });
     connect(contrastEdit_, &QLineEdit::editingFinished, this, [this] {
-        if (model_.SetContrastText(contrastEdit_->text().toStdString()))
+        if (model_.SetContrastText(FromQ(contrastEdit_->text())))
             Changed();
         else
             ShowModel();
     });
     connect(gammaEdit_, &QLineEdit::editingFinished, this, [this] {
-        if (model_.SetGammaText(gammaEdit_->text().toStdString()))
+        if (model_.SetGammaText(FromQ(gammaEdit_->text())))
             Changed();
         else
             ShowModel();
@@ -113,9 +114,9 @@ void CEnhanceDlg::ShowModel() {
     brightnessSlider_->setValue(model_.Brightness());
     contrastSlider_->setValue(model_.Contrast());
     gammaSlider_->setValue(model_.GammaSlider());
-    brightnessEdit_->setText(QString::fromStdString(model_.BrightnessText()));
-    contrastEdit_->setText(QString::fromStdString(model_.ContrastText()));
-    gammaEdit_->setText(QString::fromStdString(model_.GammaText()));
+    brightnessEdit_->setText(ToQ(model_.BrightnessText()));
+    contrastEdit_->setText(ToQ(model_.ContrastText()));
+    gammaEdit_->setText(ToQ(model_.GammaText()));
 }
 
 }  // namespace vistrel

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "shell/qt_text.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
@@ -151,22 +152,20 @@ void CHistogramDlg::ShowFigures() {
         {"Kurtosis:", model_.KurtosisText()},
     };
     for (const auto& [caption, text] : texts)
-        Figure(QString::fromLatin1(caption))->setText(QString::fromStdString(text));
+        Figure(QString::fromLatin1(caption))->setText(ToQ(text));
     control_->update();
 }
 
 void CHistogramDlg::ShowHover() {
-    Figure(QStringLiteral("Level:"))->setText(QString::fromStdString(model_.LevelText()));
-    Figure(QStringLiteral("Count:"))->setText(QString::fromStdString(model_.CountText()));
-    Figure(QStringLiteral("Percentile:"))->setText(QString::fromStdString(model_.PercentileText()));
+    Figure(QStringLiteral("Level:"))->setText(ToQ(model_.LevelText()));
+    Figure(QStringLiteral("Count:"))->setText(ToQ(model_.CountText()));
+    Figure(QStringLiteral("Percentile:"))->setText(ToQ(model_.PercentileText()));
 }
 
 void CHistogramDlg::ShowSelection() {
-    Figure(QStringLiteral("Range:"))->setText(QString::fromStdString(model_.SelectionRangeText()));
-    Figure(QStringLiteral("Range count:"))
-        ->setText(QString::fromStdString(model_.SelectionCountText()));
-    Figure(QStringLiteral("Range mean:"))
-        ->setText(QString::fromStdString(model_.SelectionMeanText()));
+    Figure(QStringLiteral("Range:"))->setText(ToQ(model_.SelectionRangeText()));
+    Figure(QStringLiteral("Range count:"))->setText(ToQ(model_.SelectionCountText()));
+    Figure(QStringLiteral("Range mean:"))->setText(ToQ(model_.SelectionMeanText()));
     control_->update();
 }
 

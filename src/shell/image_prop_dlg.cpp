@@ -5,6 +5,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "shell/qt_text.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
@@ -13,7 +14,7 @@ namespace vistrel {
 namespace {
 
 void Fill(QComboBox* combo, const std::vector<std::string>& names) {
-    for (const std::string& name : names) combo->addItem(QString::fromStdString(name));
+    for (const std::string& name : names) combo->addItem(ToQ(name));
 }
 
 }  // namespace
@@ -93,7 +94,7 @@ void CImagePropDlg::Bind(CVistrelDoc* doc) {
 void CImagePropDlg::ResolutionEdited() {
     // The shown text is rounded: reading it back unchanged would shift the
     // stored resolution a little on every OK.
-    const std::string text = resolution_->text().toStdString();
+    const std::string text = FromQ(resolution_->text());
     if (text != model_.ResolutionText()) model_.SetResolutionText(text);
     ShowModel();
 }
@@ -106,15 +107,15 @@ void CImagePropDlg::accept() {
 
 void CImagePropDlg::ShowModel() {
     const QSignalBlocker b1(sizeUnit_), b2(resolutionUnit_);
-    widthPixels_->setText(QString::fromStdString(model_.WidthPixelsText()));
-    heightPixels_->setText(QString::fromStdString(model_.HeightPixelsText()));
-    bits_->setText(QString::fromStdString(model_.BitsText()));
-    documentWidth_->setText(QString::fromStdString(model_.DocumentWidthText()));
-    documentHeight_->setText(QString::fromStdString(model_.DocumentHeightText()));
+    widthPixels_->setText(ToQ(model_.WidthPixelsText()));
+    heightPixels_->setText(ToQ(model_.HeightPixelsText()));
+    bits_->setText(ToQ(model_.BitsText()));
+    documentWidth_->setText(ToQ(model_.DocumentWidthText()));
+    documentHeight_->setText(ToQ(model_.DocumentHeightText()));
     sizeUnit_->setCurrentIndex(model_.SizeUnitIndex());
     resolutionUnit_->setCurrentIndex(model_.ResolutionUnitIndex());
-    resolution_->setText(QString::fromStdString(model_.ResolutionText()));
-    source_->setText(QString::fromStdString(model_.SourceText()));
+    resolution_->setText(ToQ(model_.ResolutionText()));
+    source_->setText(ToQ(model_.SourceText()));
 }
 
 }  // namespace vistrel

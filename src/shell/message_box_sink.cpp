@@ -4,16 +4,18 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "shell/qt_text.h"
+
 namespace vistrel {
 
 void CMessageBoxSink::show(const std::string& text) {
-    QMessageBox::information(parent_, QStringLiteral("Vistrel"), QString::fromStdString(text));
+    QMessageBox::information(parent_, QStringLiteral("Vistrel"), ToQ(text));
 }
 
 int CMessageBoxSink::ask(const std::string& text, const std::vector<std::string>& choices) {
     QMessageBox box(parent_);
     box.setWindowTitle(QStringLiteral("Vistrel"));
-    box.setText(QString::fromStdString(text));
+    box.setText(ToQ(text));
     const bool okCancel = !choices.empty() && choices.front() == "OK";
     box.setIcon(okCancel ? QMessageBox::Warning : QMessageBox::Question);
     std::vector<QAbstractButton*> buttons;
@@ -23,7 +25,7 @@ int CMessageBoxSink::ask(const std::string& text, const std::vector<std::string>
         if (choice == "No") role = QMessageBox::NoRole;
         if (choice == "OK") role = QMessageBox::AcceptRole;
         if (choice == "Cancel") role = QMessageBox::RejectRole;
-        QPushButton* button = box.addButton(QString::fromStdString(choice), role);
+        QPushButton* button = box.addButton(ToQ(choice), role);
         if (choice == "Cancel" || choice == "No") box.setEscapeButton(button);
         buttons.push_back(button);
     }

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QString>
 
+#include "shell/qt_text.h"
 #include "workspace/plugins.h"
 
 namespace vistrel {
@@ -19,7 +20,7 @@ QMenu* BuildPlugInMenu(QMenuBar& bar, const std::vector<std::string>& names,
         std::min<int>(static_cast<int>(names.size()), kPlugInCommandLast - kPlugInCommandFirst + 1);
     for (int i = 0; i < count; ++i) {
         const int id = kPlugInCommandFirst + i;
-        QAction* item = menu->addAction(QString::fromStdString(names[static_cast<std::size_t>(i)]));
+        QAction* item = menu->addAction(ToQ(names[static_cast<std::size_t>(i)]));
         item->setData(id);
         if (onCommand)
             QObject::connect(item, &QAction::triggered, menu, [onCommand, id] { onCommand(id); });

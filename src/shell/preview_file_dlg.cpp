@@ -9,16 +9,13 @@
 
 #include "core/image.h"
 #include "core/messages.h"
+#include "shell/qt_text.h"
 
 namespace vistrel {
 
 namespace {
 
 constexpr int kPreviewSide = 200;
-
-QString ToQ(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // The preview reads whatever the user points at; its complaints (a signed PGX,
 // a RAW file without parameters) are not worth a message box per click.
@@ -123,7 +120,7 @@ void CPreviewFileDlg::ClearPreview() {
 void CPreviewFileDlg::ShowPreviewOf(const QString& path) {
     ClearPreview();
     if (!previewCheck_->isChecked() || path.isEmpty() || !QFileInfo(path).isFile()) return;
-    const std::string file = path.toStdString();
+    const std::string file = FromQ(path);
     const std::string key = ExtensionKey(file);
     if (key == "raw" || key == "1") return;
 
@@ -167,7 +164,7 @@ bool CPreviewFileDlg::PickFiles(QWidget* parent, const std::string& startPath,
     paths.clear();
     CPreviewFileDlg dialog(parent, startPath, filters, colourMode, palette);
     if (dialog.exec() != QDialog::Accepted) return false;
-    for (const QString& file : dialog.selectedFiles()) paths.push_back(file.toStdString());
+    for (const QString& file : dialog.selectedFiles()) paths.push_back(FromQ(file));
     return !paths.empty();
 }
 

@@ -4,6 +4,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "shell/qt_text.h"
+
 namespace vistrel {
 
 CRadioGroupDlg::CRadioGroupDlg(const QString& title, int initialIndex,
@@ -12,7 +14,7 @@ CRadioGroupDlg::CRadioGroupDlg(const QString& title, int initialIndex,
     setWindowTitle(title);
     auto* layout = new QVBoxLayout(this);
     for (std::size_t i = 0; i < options.size(); ++i) {
-        auto* button = new QRadioButton(QString::fromStdString(options[i]), this);
+        auto* button = new QRadioButton(ToQ(options[i]), this);
         group_->addButton(button, static_cast<int>(i));
         layout->addWidget(button);
     }
@@ -33,7 +35,7 @@ void CRadioGroupDlg::Select(int index) {
 
 int CRadioGroupDlg::Run(QWidget* parent, const std::string& title, int initialIndex,
                         const std::vector<std::string>& options, int& selected) {
-    CRadioGroupDlg dialog(QString::fromStdString(title), initialIndex, options, parent);
+    CRadioGroupDlg dialog(ToQ(title), initialIndex, options, parent);
     const int result = dialog.exec();
     selected = dialog.Selected();
     return result;

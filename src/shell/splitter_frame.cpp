@@ -4,6 +4,7 @@
 #include <QMdiArea>
 #include <algorithm>
 
+#include "shell/qt_text.h"
 #include "shell/vistrel_view.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
@@ -20,7 +21,7 @@ CTextView::CTextView(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void CTextView::ShowText(const std::string& text) {
-    setPlainText(QString::fromStdString(text));
+    setPlainText(ToQ(text));
 }
 
 CSplitterFrame::CSplitterFrame(CVistrelDoc& doc, CVistrelApp& app, QWidget* parent)

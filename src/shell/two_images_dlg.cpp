@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QVBoxLayout>
 
+#include "shell/qt_text.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
@@ -30,7 +31,7 @@ CTwoImagesOperationsDlg::CTwoImagesOperationsDlg(CVistrelApp& app, QWidget* pare
     const auto& names = CTwoImagesModel::OperationNames();
     for (int i = 0; i < static_cast<int>(names.size()); ++i) {
         // Button texts are shown literally: "&&" keeps the ampersand visible.
-        QString text = QString::fromStdString(names[static_cast<std::size_t>(i)]);
+        QString text = ToQ(names[static_cast<std::size_t>(i)]);
         auto* button = new QPushButton(text.replace('&', QStringLiteral("&&")), this);
         buttons->addWidget(button, i / 2, i % 2);
         connect(button, &QPushButton::clicked, this, [this, i] { Run(i); });
@@ -73,8 +74,8 @@ void CTwoImagesOperationsDlg::Run(int operation) {
 }
 
 void CTwoImagesOperationsDlg::ShowTitles() {
-    i1Title_->setText(QString::fromStdString(model_.I1Title()));
-    i2Title_->setText(QString::fromStdString(model_.I2Title()));
+    i1Title_->setText(ToQ(model_.I1Title()));
+    i2Title_->setText(ToQ(model_.I2Title()));
 }
 
 }  // namespace vistrel

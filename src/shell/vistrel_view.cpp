@@ -13,6 +13,7 @@
 
 #include "regions/region.h"
 #include "regions/regions.h"
+#include "shell/qt_text.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
@@ -20,11 +21,6 @@ namespace vistrel {
 
 namespace {
 constexpr float kZoomStep = 0.25f;
-
-// A cluster outline rather than an object: the cluster's own region.
-bool IsClusterOutline(const CRegion& region) {
-    return region.type == 'c' || region.clusterNumber >= 1000;
-}
 
 bool RoiContains(const CRect& roi, QPoint p) {
     return !roi.IsEmpty() && p.x() >= roi.left && p.x() < roi.right && p.y() >= roi.top &&
@@ -229,7 +225,7 @@ void CVistrelView::ShowRulerText() {
     if (!hasFocus() && window()->focusWidget() != this) return;
     QString text = RulerPaneText(RulerLength());
     // A length at the default pixel size is an estimate, and says so.
-    if (!text.isEmpty() && doc_) text += QString::fromStdString(doc_->ResolutionNote());
+    if (!text.isEmpty() && doc_) text += ToQ(doc_->ResolutionNote());
     emit paneText(3, text);
 }
 
@@ -703,7 +699,7 @@ int CVistrelView::ContextMenuAt(QPoint viewportPoint) {
     if (hit >= 0) {
         searched.Select(hit);
         if (searchRos) return kMenuRos;
-        return IsClusterOutline(*searched.At(hit)) ? kMenuCluster : kMenuRegion;
+        return searched.At(hit)->IsClusterOutline() ? kMenuCluster : kMenuRegion;
     }
     if (searched.IsEmpty()) return kMenuNone;
     return searchRos ? kMenuRosList : kMenuRegions;

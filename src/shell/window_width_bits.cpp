@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QSignalBlocker>
 
+#include "shell/qt_text.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
@@ -57,8 +58,8 @@ void CWindowWidthBits::ShowModel() {
     shift_->setRange(0, model_.ShiftMaximum());
     bits_->setValue(model_.Bits());
     shift_->setValue(model_.Shift());
-    bitsText_->setText(QString::fromStdString(model_.BitsText()));
-    rangeText_->setText(QString::fromStdString(model_.RangeText()));
+    bitsText_->setText(ToQ(model_.BitsText()));
+    rangeText_->setText(ToQ(model_.RangeText()));
     loading_ = false;
 }
 

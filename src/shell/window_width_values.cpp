@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QSignalBlocker>
 
+#include "shell/qt_text.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
@@ -138,7 +139,7 @@ void CWindowWidthValues::FillLuts() {
     const auto& names = app_.Luts().Names();
     if (lutCombo_->count() != static_cast<int>(names.size())) {
         lutCombo_->clear();
-        for (const std::string& name : names) lutCombo_->addItem(QString::fromStdString(name));
+        for (const std::string& name : names) lutCombo_->addItem(ToQ(name));
     }
     lutCombo_->setCurrentIndex(app_.CurrentLut());
 }

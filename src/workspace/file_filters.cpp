@@ -1,7 +1,6 @@
 #include "workspace/file_filters.h"
 
-#include <algorithm>
-#include <cctype>
+#include "core/text.h"
 
 namespace vistrel {
 
@@ -34,12 +33,6 @@ std::vector<std::string> Split(const std::string& text, char separator) {
         start = end + 1;
     }
     return parts;
-}
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
 }
 
 }  // namespace
@@ -86,7 +79,7 @@ std::string ToQtFilterString(const std::vector<CFileFilter>& filters) {
 }
 
 SaveFormatLoss SaveFormatLossFor(const std::string& extension) {
-    const std::string ext = Lower(extension);
+    const std::string ext = ToLower(extension);
     if (ext == "raw") return SaveFormatLoss::SizeAndDescription;
     if (ext == "bmp") return SaveFormatLoss::Description;
     return SaveFormatLoss::None;

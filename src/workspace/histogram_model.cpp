@@ -3,17 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/text.h"
 #include "workspace/vistrel_doc.h"
 
 namespace vistrel {
 
 namespace {
-
-std::string Format(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
 
 std::string FormatInt(int64_t value) {
     return std::to_string(value);

@@ -9,6 +9,7 @@
 #include "core/dicom_engine.h"
 #include "core/image_operations.h"
 #include "core/messages.h"
+#include "core/text.h"
 #include "regions/companion_path.h"
 #include "regions/contour_correction.h"
 #include "regions/extract_regions.h"
@@ -40,36 +41,10 @@ const char* const kSetResolutionPrompt = "Pixel size in micrometres (MIAS films:
 const char* const kSetResolutionLabel = "Pixel size (µm)";
 const char* const kDefaultPixelSizeNote = " (default pixel size)";
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
-std::string FileNameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The file name's extension as written (no dot); empty when there is none.
-std::string ExtensionOf(const std::string& path) {
-    const std::string name = FileNameOf(path);
-    const auto dot = name.find_last_of('.');
-    return dot == std::string::npos ? std::string{} : name.substr(dot + 1);
-}
-
 // Title and lower-case extension (at most three characters) of a companion name.
 void CompanionParts(const std::string& path, std::string& title, std::string& ext) {
-    const std::string name = FileNameOf(path);
-    const auto dot = name.find_last_of('.');
-    title = dot == std::string::npos ? name : name.substr(0, dot);
-    ext = dot == std::string::npos ? std::string{} : Lower(name.substr(dot + 1)).substr(0, 3);
+    title = StemOf(path);
+    ext = ToLower(ExtensionOf(path)).substr(0, 3);
 }
 
 std::filesystem::path FolderOf(const std::string& path) {
@@ -93,15 +68,12 @@ bool FileExists(const std::string& path) {
 
 std::string RulerText(double millimetres) {
     if (!(millimetres >= 0.001)) return {};
-    char text[64];
-    std::snprintf(text, sizeof text, " Ruler: %.2f mm", millimetres);
-    return text;
+    return Format(" Ruler: %.2f mm", millimetres);
 }
 
 std::string MakeDocumentTitle(const std::string& fileName, float zoom, int number) {
-    char zoomText[64];
-    std::snprintf(zoomText, sizeof zoomText, "%.1f", static_cast<double>(zoom) * 100.0);
-    return fileName + " @ " + zoomText + " %" + " : " + std::to_string(number);
+    return fileName + " @ " + Format("%.1f", static_cast<double>(zoom) * 100.0) + " %" + " : " +
+           std::to_string(number);
 }
 
 std::string ProcessedCompanionPath(const std::string& path) {
@@ -196,7 +168,7 @@ bool CVistrelDoc::OnOpenDocument(const std::string& path) {
     resolution = found.dpi;
     resolutionSource = found.source;
 
-    ReadOverlay(2);
+    ReadOverlay(EOverlayRead::CompanionOfImage);
     ApplyOrientationRule(path);
 
     if (app_.originalPolicy == kOriginalCurrent) originalImage = image;
@@ -268,7 +240,7 @@ bool CVistrelDoc::DoSave(const std::string& path, bool replace) {
         case SaveFormatLoss::Description:
             if (!description.empty()) {
                 std::string question = kDescriptionSaveWarning;
-                question.replace(question.find("%1"), 2, Upper(ext));
+                question.replace(question.find("%1"), 2, ToUpper(ext));
                 if (messages().ask(question, {"OK", "Cancel"}) != 0) return false;
             }
             break;
@@ -646,9 +618,9 @@ COverlayPlacement CVistrelDoc::OverlayPlacement() const {
     return placement;
 }
 
-bool CVistrelDoc::ReadOverlay(int mode) {
+bool CVistrelDoc::ReadOverlay(EOverlayRead from) {
     std::string file;
-    if (mode == 1) {
+    if (from == EOverlayRead::AskForFile) {
         IWorkspaceUi* ui = app_.Ui();
         if (!ui) return false;
         const std::string proposed = MakeCompanionPath(pathName, kOverlayExtension, 1);
@@ -684,9 +656,12 @@ COverlayWriteResult CVistrelDoc::WriteOverlay(const std::string& path, bool curr
         if (FileExists(chosen) && messages().ask(chosen + kAlreadyExists, {"Yes", "No"}) != 0)
             return COverlayWriteResult::NothingToWrite;
         target = chosen;
+        // Only a cut-out has two coordinate systems to choose from.
+        if (!currentCoordinates && (originX != 0 || originY != 0))
+            currentCoordinates = messages().ask(kOverlayCoordinateQuestion, {"Yes", "No"}) == 0;
     }
     return vistrel::WriteOverlay(target, description, regions, rosRegions, OverlayPlacement(),
-                                 currentCoordinates, interactive);
+                                 currentCoordinates);
 }
 
 bool CVistrelDoc::OnOpenOverlay() {
@@ -780,19 +755,19 @@ int32_t CVistrelDoc::OnRemoveRegionsInsideRoi(const CRect& roi) {
 int32_t CVistrelDoc::ClusterOfRegion(int32_t index) const {
     const CRegion* region = regions.At(index);
     if (!region) return 0;
-    if (region->clusterNumber >= 1001) return region->clusterNumber;
-    if (region->clusterNumber >= 1) return region->clusterNumber + 1000;
+    if (region->clusterNumber >= ClusterOutlineNumber(1)) return region->clusterNumber;
+    if (region->clusterNumber >= 1) return ClusterOutlineNumber(region->clusterNumber);
     return 0;
 }
 
 namespace {
 
-// How many members cluster `cluster` (1000 + k) has.
+// How many members the cluster whose outline number is `cluster` has.
 int32_t CountClusterMembers(const CRegions& regions, int32_t cluster) {
     int32_t count = 0;
     for (int32_t i = 0; i < regions.Count(); ++i) {
         const CRegion* r = regions.At(i);
-        if (r && r->IsValid() && r->clusterNumber + 1000 == cluster) ++count;
+        if (r && r->IsValid() && ClusterOutlineNumber(r->clusterNumber) == cluster) ++count;
     }
     return count;
 }

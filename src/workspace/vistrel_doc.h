@@ -44,6 +44,16 @@ inline constexpr const char* kOverlayOpenFilters =
     "All Supported text Files|*.txt;*.OVERLAY|OVERLAY Files |*.OVERLAY|TXT Files |*.txt|All Files "
     "(*.*)|*.*||";
 inline constexpr const char* kStructuringElementTitle = "Stucturing Element 3x3";
+// Asked before an interactive OVERLAY save of a cut-out document ("Yes", "No").
+inline constexpr const char* kOverlayCoordinateQuestion =
+    "Save according to the current image coordinate system (yes) or the original image one "
+    "(no)?";
+
+// Where CVistrelDoc::ReadOverlay takes its file from.
+enum class EOverlayRead {
+    AskForFile = 1,        // the user picks it, starting from the name beside the image
+    CompanionOfImage = 2,  // the existing companion file of the image, if any
+};
 
 // The window title: name, " @ ", zoom in percent "%.1f", " %", " : %d" number.
 std::string MakeDocumentTitle(const std::string& fileName, float zoom, int number);
@@ -172,10 +182,10 @@ class CVistrelDoc : public QObject {
     // ---- annotations
     // Where the image sits in the coordinates of its OVERLAY file.
     COverlayPlacement OverlayPlacement() const;
-    // Reads the OVERLAY file into regions, ROS, description and subtlety:
-    // mode 1 asks for the file, mode 2 looks for the companion of pathName.
-    // False when no file was read (cancelled, none found, unreadable).
-    bool ReadOverlay(int mode);
+    // Reads the OVERLAY file into regions, ROS, description and subtlety,
+    // from where `from` says. False when no file was read (cancelled, none
+    // found, unreadable).
+    bool ReadOverlay(EOverlayRead from);
     // Writes regions, ROS and description as an OVERLAY file at path, or
     // (interactive) under a name the user picks, proposing path or the
     // default companion name; interactive saves of a cut-out document ask

@@ -123,9 +123,8 @@ TEST_F(OverlayFile, WritesTheDocumentedLayoutWithCrLf) {
     regions.Add(tumour);
 
     const std::string path = Path("layout.OVERLAY");
-    ASSERT_EQ(
-        WriteOverlay(path, "first line\r\nsecond line", regions, ros, Plain(500, 500), true, false),
-        COverlayWriteResult::Written);
+    ASSERT_EQ(WriteOverlay(path, "first line\r\nsecond line", regions, ros, Plain(500, 500), true),
+              COverlayWriteResult::Written);
     const std::string spot0 = " scale=0 response=0.0000 energy=0.0000 mean=0.0000 x=0 y=0 \r\n";
     EXPECT_EQ(ReadText(path),
               "first line\r\nsecond line\r\n"
@@ -196,9 +195,8 @@ TEST_F(OverlayFile, RoundTripKeepsOutlinesDiagnosesTypesClustersAndAttributes) {
         regions.Add(r);
     }
     const std::string path = Path("trip.OVERLAY");
-    ASSERT_EQ(
-        WriteOverlay(path, "Case A\r\nSUBTLETY 4\r\n", regions, ros, Plain(400, 300), true, false),
-        COverlayWriteResult::Written);
+    ASSERT_EQ(WriteOverlay(path, "Case A\r\nSUBTLETY 4\r\n", regions, ros, Plain(400, 300), true),
+              COverlayWriteResult::Written);
 
     CRegions readRegions, readRos;
     std::string description;
@@ -331,7 +329,7 @@ TEST_F(OverlayFile, MissingValuesSurviveAnotherRoundTrip) {
     int16_t subtlety = 0;
     ASSERT_TRUE(ReadOverlay(in, Plain(50, 50), description, subtlety, regions, ros));
     const std::string out = Path("missing2.OVERLAY");
-    ASSERT_EQ(WriteOverlay(out, description, regions, ros, Plain(50, 50), true, false),
+    ASSERT_EQ(WriteOverlay(out, description, regions, ros, Plain(50, 50), true),
               COverlayWriteResult::Written);
     CRegions again, againRos;
     ASSERT_TRUE(ReadOverlay(out, Plain(50, 50), description, subtlety, again, againRos));
@@ -475,34 +473,25 @@ TEST_F(OverlayFile, CutOutDocumentCoordinates) {
     regions.Add(far);
     regions.Add(Shape(120, 70, 4, 4));
 
+    // The writer asks nothing: the document asks and tells it which to use.
     struct Case {
         const char* name;
-        bool currentCoordinates, interactive;
-        int answer;  // 0 = "Yes" keeps current coordinates, 1 = "No" shifts
-        bool asked;
+        bool currentCoordinates;
         int shiftX, shiftY;  // where outlines land when read back into the cut-out
         int regionsBack;
     } cases[] = {
-        {"answer no: source coordinates", false, true, 1, true, 0, 0, 2},
-        {"answer yes: current coordinates", false, true, 0, true, -100, -50, 1},
-        {"forced current coordinates", true, true, 1, false, -100, -50, 1},
-        {"not interactive: source coordinates", false, false, 0, false, 0, 0, 2},
+        {"source coordinates", false, 0, 0, 2},
+        {"current coordinates", true, -100, -50, 1},
     };
     for (const Case& c : cases) {
         RecordingSink sink;
-        sink.answers = {c.answer};
+        sink.answers = {0, 0};
         CScopedMessageSink scope(&sink);
         const std::string path = Path("cut.OVERLAY");
-        ASSERT_EQ(WriteOverlay(path, "", regions, ros, cut, c.currentCoordinates, c.interactive),
+        ASSERT_EQ(WriteOverlay(path, "", regions, ros, cut, c.currentCoordinates),
                   COverlayWriteResult::Written)
             << c.name;
-        ASSERT_EQ(sink.asked.size(), c.asked ? 1u : 0u) << c.name;
-        if (c.asked) {
-            EXPECT_EQ(sink.asked[0],
-                      "Save according to the current image coordinate system (yes) or the "
-                      "original image one (no)?");
-            EXPECT_EQ(sink.askedChoices[0], (std::vector<std::string>{"Yes", "No"}));
-        }
+        EXPECT_TRUE(sink.asked.empty()) << c.name;
         CRegions readRegions, readRos;
         std::string description;
         int16_t subtlety = 0;
@@ -531,8 +520,7 @@ TEST_F(OverlayFile, MirroredImageWritesAndReadsUnmirroredCoordinates) {
     shown.spotX = 35;
     regions.Add(shown);
     const std::string path = Path("flip.OVERLAY");
-    ASSERT_EQ(WriteOverlay(path, "", regions, ros, flipped, true, false),
-              COverlayWriteResult::Written);
+    ASSERT_EQ(WriteOverlay(path, "", regions, ros, flipped, true), COverlayWriteResult::Written);
 
     // The file holds the outline of the unmirrored image.
     CRegions inFile, none;
@@ -564,8 +552,7 @@ TEST_F(OverlayFile, MirroredCutOutRoundTrip) {
     const CRegion shown = Irregular(20, 30);
     regions.Add(shown);
     const std::string path = Path("flipcut.OVERLAY");
-    ASSERT_EQ(WriteOverlay(path, "", regions, ros, cut, false, false),
-              COverlayWriteResult::Written);
+    ASSERT_EQ(WriteOverlay(path, "", regions, ros, cut, false), COverlayWriteResult::Written);
     CRegions source, none;
     std::string description;
     int16_t subtlety = 0;
@@ -584,7 +571,7 @@ TEST_F(OverlayFile, MirroredCutOutRoundTrip) {
 TEST_F(OverlayFile, NothingToWriteLeavesAnExistingFileAlone) {
     const std::string path = WriteText("keep.OVERLAY", "old content\n");
     CRegions empty;
-    EXPECT_EQ(WriteOverlay(path, "", empty, empty, Plain(10, 10), false, true),
+    EXPECT_EQ(WriteOverlay(path, "", empty, empty, Plain(10, 10), false),
               COverlayWriteResult::NothingToWrite);
     EXPECT_EQ(ReadText(path), "old content\n");
 }
@@ -594,7 +581,7 @@ TEST_F(OverlayFile, InvalidRegionsAreSkippedAndDescriptionAloneIsWritten) {
     regions.Add(Shape(3, 3, 3, 3));
     regions.At(0)->Translate(4, 0);  // start on x = -1: an empty outline
     const std::string path = Path("desc.OVERLAY");
-    ASSERT_EQ(WriteOverlay(path, "only text\n", regions, CRegions(), Plain(10, 10), true, false),
+    ASSERT_EQ(WriteOverlay(path, "only text\n", regions, CRegions(), Plain(10, 10), true),
               COverlayWriteResult::Written);
     EXPECT_EQ(ReadText(path), "only text\r\n");
 }
@@ -604,11 +591,11 @@ TEST_F(OverlayFile, FailuresAreReported) {
     CScopedMessageSink scope(&sink);
     CRegions regions;
     regions.Add(Shape(3, 3, 3, 3));
-    EXPECT_EQ(WriteOverlay(dir_ + "/no/such/dir/x.OVERLAY", "", regions, CRegions(), Plain(10, 10),
-                           true, false),
-              COverlayWriteResult::Failed);
+    EXPECT_EQ(
+        WriteOverlay(dir_ + "/no/such/dir/x.OVERLAY", "", regions, CRegions(), Plain(10, 10), true),
+        COverlayWriteResult::Failed);
     EXPECT_EQ(sink.shown.size(), 1u);
-    EXPECT_EQ(WriteOverlay("", "", regions, CRegions(), Plain(10, 10), true, false),
+    EXPECT_EQ(WriteOverlay("", "", regions, CRegions(), Plain(10, 10), true),
               COverlayWriteResult::Failed);
 
     CRegions ros;
@@ -702,7 +689,7 @@ class OverlaySaves : public OverlayFile {
     std::string OpenAndSave(const std::string& in, const std::string& out,
                             const COverlayPlacement& placement) {
         const COverlayContents c = Open(in, placement);
-        EXPECT_EQ(WriteOverlay(out, c.description, c.regions, c.ros, placement, false, false),
+        EXPECT_EQ(WriteOverlay(out, c.description, c.regions, c.ros, placement, false),
                   COverlayWriteResult::Written)
             << in;
         return ReadText(out);
@@ -731,7 +718,7 @@ TEST_F(OverlaySaves, EverySaveAfterTheFirstWritesTheSameBytes) {
     }
     const std::string own = Path("own.OVERLAY");
     ASSERT_EQ(WriteOverlay(own, "Case 12\r\nSUBTLETY 2\r\nnote: dense tissue\r\n", regions, ros,
-                           Plain(400, 300), true, false),
+                           Plain(400, 300), true),
               COverlayWriteResult::Written);
     // As the earlier workstation left that layout after two saves: copies of
     // the PATHOLOGY lines in the description. They must not multiply further.
@@ -831,8 +818,7 @@ TEST_F(OverlaySaves, ChangedDiagnosesRewriteOnlyThePathologyOfTheirLesion) {
         ASSERT_EQ(doc.ros.Count(), static_cast<int32_t>(c.diagnoses.size()));
         for (int32_t i = 0; i < doc.ros.Count(); ++i) doc.ros.At(i)->diagnosis = c.diagnoses[i];
         const std::string out = Path("edited.OVERLAY");
-        ASSERT_EQ(WriteOverlay(out, doc.description, doc.regions, doc.ros, Plain(3000, 4000), true,
-                               false),
+        ASSERT_EQ(WriteOverlay(out, doc.description, doc.regions, doc.ros, Plain(3000, 4000), true),
                   COverlayWriteResult::Written);
         const std::string text = ReadText(out);
         EXPECT_NE(text.find(c.expectedPart), std::string::npos) << text;
@@ -862,9 +848,8 @@ TEST_F(OverlaySaves, LesionLinesTravelWithTheirOutline) {
 
     // The rotated outlines are written with their blocks, in their order.
     const std::string out = Path("rotated.OVERLAY");
-    ASSERT_EQ(
-        WriteOverlay(out, doc.description, doc.regions, rotated, Plain(4000, 3000), true, false),
-        COverlayWriteResult::Written);
+    ASSERT_EQ(WriteOverlay(out, doc.description, doc.regions, rotated, Plain(4000, 3000), true),
+              COverlayWriteResult::Written);
     const std::string text = ReadText(out);
     const size_t first = text.find("ABNORMALITY 1\r\n"), second = text.find("ABNORMALITY 2\r\n");
     ASSERT_NE(first, std::string::npos) << text;
