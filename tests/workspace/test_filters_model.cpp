@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/messages.h"
+#include "workspace/vistrel_app.h"
 #include "workspace_fakes.h"
 
 namespace vistrel {
@@ -17,8 +18,8 @@ CMImage StepImage() {
 }
 
 TEST(FiltersModel, ControlsFollowTheType) {
-    CFilterLibrary library;
-    CFiltersModel m(library);
+    CVistrelApp app;
+    CFiltersModel m(app);
     const struct {
         int type;
         const char* caption;
@@ -51,8 +52,8 @@ TEST(FiltersModel, ControlsFollowTheType) {
 }
 
 TEST(FiltersModel, GridCellsParseAndTrim) {
-    CFilterLibrary library;
-    CFiltersModel m(library);
+    CVistrelApp app;
+    CFiltersModel m(app);
     m.SelectType(3);
     m.Clear();
     EXPECT_EQ(m.name, "filter");
@@ -71,8 +72,9 @@ TEST(FiltersModel, GridCellsParseAndTrim) {
 }
 
 TEST(FiltersModel, CreateAddUpdateRemove) {
-    CFilterLibrary library;
-    CFiltersModel m(library);
+    CVistrelApp app;
+    CFiltersModel m(app);
+    CFilterLibrary& library = app.FilterLibrary().Library();
     m.SelectType(0);
     EXPECT_FALSE(m.AddEnabled());
     m.dimension = 5;
@@ -118,8 +120,9 @@ TEST(FiltersModel, CreateAddUpdateRemove) {
 }
 
 TEST(FiltersModel, EdgeKernelsInSeveralDirections) {
-    CFilterLibrary library;
-    CFiltersModel m(library);
+    CVistrelApp app;
+    CFiltersModel m(app);
+    CFilterLibrary& library = app.FilterLibrary().Library();
     m.SelectType(1);
     m.dimension = 3;
     m.sigma = 1.0;
@@ -148,8 +151,8 @@ TEST(FiltersModel, EdgeKernelsInSeveralDirections) {
 }
 
 TEST(FiltersModel, ApplyConvolvesOrTakesTheMedian) {
-    CFilterLibrary library;
-    CFiltersModel m(library);
+    CVistrelApp app;
+    CFiltersModel m(app);
     m.SelectType(0);
     m.dimension = 3;
     m.SetDistribution(CFiltersModel::EDistribution::kGauss);

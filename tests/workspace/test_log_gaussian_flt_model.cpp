@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "workspace/vistrel_app.h"
+
 namespace vistrel {
 namespace {
 
@@ -14,7 +16,8 @@ CMImage Ramp() {
 }
 
 TEST(LogGaussianFltModel, ScaleFieldsAndReset) {
-    CLogGaussianFltModel m;
+    CVistrelApp app;
+    CLogGaussianFltModel m(app);
     EXPECT_EQ(m.Scale(), 7);
     EXPECT_EQ(m.DimensionText(), "21");
     const struct {
@@ -34,7 +37,8 @@ TEST(LogGaussianFltModel, ScaleFieldsAndReset) {
 }
 
 TEST(LogGaussianFltModel, ButtonsGiveTheOperationsResults) {
-    CLogGaussianFltModel m;
+    CVistrelApp app;
+    CLogGaussianFltModel m(app);
     const CMImage image = Ramp();
     m.SetScale(3);
     auto log = m.ApplyLoG(image, nullptr);
