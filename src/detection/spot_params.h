@@ -23,8 +23,8 @@ struct CSpotParams {
     int minScale = 3;
     int increment = 2;
     int maxScale = 10;
-    int localMaxSide = 3;   // side n of the square a maximum must be strict in
-    int searchSide = 3;     // side m of the window a path is continued in
+    int localMaxSide = 3;  // side n of the square a maximum must be strict in
+    int searchSide = 3;    // side m of the window a path is continued in
 
     // Every parameter moved into its own range; the scales are clamped each on
     // its own (a maximum below the minimum is left for the caller to refuse).

@@ -219,9 +219,8 @@ std::unique_ptr<CMImage> CFiltersModel::Apply(const CMImage& image, const COutli
         return EdgeMap(image, grid, threshold);
     }
     auto copy = std::make_unique<CMImage>(image);
-    const int result =
-        median_ ? ApplyWeightedMedian(*copy, grid)
-                : ApplyFilter(*copy, outline, grid, false, false, progress);
+    const int result = median_ ? ApplyWeightedMedian(*copy, grid)
+                               : ApplyFilter(*copy, outline, grid, false, false, progress);
     if (result != 0) return nullptr;
     return copy;
 }

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "core/image.h"
-#include "filters/convolution.h"
 #include "core/messages.h"
+#include "filters/convolution.h"
 #include "filters/filter_file.h"
 #include "workspace/filter_library_store.h"
 #include "workspace/tool_window_model.h"

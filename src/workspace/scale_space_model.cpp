@@ -144,9 +144,9 @@ void CScaleSpaceModel::Clear() {
 bool CScaleSpaceModel::Detect(const CMImage& image, const CMImageBase* mask,
                               const ProgressFn& progress) {
     std::string log;
-    auto found = CandidateListSSS(image, params_.minScale, params_.maxScale, params_.increment,
-                                  params_.localMaxSide, params_.searchSide, mask, log, {},
-                                  progress);
+    auto found =
+        CandidateListSSS(image, params_.minScale, params_.maxScale, params_.increment,
+                         params_.localMaxSide, params_.searchSide, mask, log, {}, progress);
     // A Cancel pressed after the detector's last report still counts: the
     // results of before stay.
     if (progress && !progress(1.0)) return false;
@@ -236,10 +236,10 @@ void CScaleSpaceModel::Select(bool automatic) {
         distinct_ = FirstOfEqualSpots(spots_);
         distinctKnown_ = true;
     }
-    selected_.AssignSelection(spots_, SelectSpotIndices(spots_, distinct_, automatic,
-                                                        automatic ? autoFactor_ : threshold_,
-                                                        resType_,
-                                                        keepMinScale_ ? -1 : params_.minScale));
+    selected_.AssignSelection(
+        spots_,
+        SelectSpotIndices(spots_, distinct_, automatic, automatic ? autoFactor_ : threshold_,
+                          resType_, keepMinScale_ ? -1 : params_.minScale));
 }
 
 std::unique_ptr<CMImage> CScaleSpaceModel::Picture(const CMImage& image) const {

@@ -7,8 +7,7 @@
 
 namespace vistrel {
 
-CToolWindowModel::CToolWindowModel(CVistrelApp& app)
-    : app_(app), source_(app.ActiveDocument()) {
+CToolWindowModel::CToolWindowModel(CVistrelApp& app) : app_(app), source_(app.ActiveDocument()) {
     // Connected with this model as context: the connection ends with it.
     connect(&app_.Notifier(), &CNotifier::documentClosing, this,
             [this](CVistrelDoc* doc) { Forget(doc); });

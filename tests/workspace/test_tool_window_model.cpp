@@ -76,8 +76,7 @@ TEST_F(ToolWindowModelTest, BindsTheActiveOrAGivenDocument) {
     } steps[] = {
         {"same document again", [&] { return model.BindSource(a); }, a, 0},
         {"another document", [&] { return model.BindSource(b); }, b, 1},
-        {"\"Set Source Doc\" on the active one", [&] { return model.BindActiveDocument(); }, a,
-         2},
+        {"\"Set Source Doc\" on the active one", [&] { return model.BindActiveDocument(); }, a, 2},
         // Rebinding the source it already has clears its results as well.
         {"\"Set Source Doc\" again", [&] { return model.BindActiveDocument(); }, a, 3},
         {"none", [&] { return model.BindSource(nullptr); }, nullptr, 4},
