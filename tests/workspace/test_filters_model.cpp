@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+
 #include "core/messages.h"
 #include "workspace/vistrel_app.h"
 #include "workspace_fakes.h"
@@ -172,6 +175,54 @@ TEST(FiltersModel, ApplyConvolvesOrTakesTheMedian) {
     ASSERT_TRUE(median);
     EXPECT_TRUE(median->IsEqual(expectedMedian));
     EXPECT_FALSE(m.Apply(CMImage(), nullptr, suffix));
+}
+
+// "&Apply" on the document the window follows: the result opens as a new
+// document (" EDGES" after the name for the edge operation); the source stays.
+TEST(FiltersModel, ApplyOpensTheResultOfTheFollowedDocument) {
+    testing::CRecordingSink sink;
+    CScopedMessageSink guard(&sink);
+    testing::CFakeUi ui;
+    CVistrelApp app(&ui);
+    CFiltersModel m(app);
+    EXPECT_EQ(m.OnApply(), nullptr);  // no document yet
+    std::unique_ptr<CVistrelDoc> doc = app.CreateDocument();
+    doc->image = StepImage();
+    doc->pathName = "/d/step.pgx";
+    CVistrelDoc* source = app.AddDocument(std::move(doc));
+    ASSERT_TRUE(source);
+    app.SetActiveDocument(source);
+    ASSERT_EQ(m.Source(), source);
+    const CMImage original = source->image;
+
+    m.SelectType(0);
+    m.dimension = 3;
+    m.CreateFilter();
+    CVistrelDoc* smooth = m.OnApply();
+    ASSERT_TRUE(smooth);
+    EXPECT_EQ(app.Documents().back().get(), smooth);
+    EXPECT_EQ(smooth->pathName, "/d/step.pgx");
+    CMImage expected(original);
+    ASSERT_EQ(ApplyFilter(expected, nullptr, m.GridFilter(), false), 0);
+    EXPECT_TRUE(smooth->image.IsEqual(expected));
+    EXPECT_TRUE(source->image.IsEqual(original));
+
+    m.SelectType(1);
+    m.dimension = 3;
+    m.directions = {true, false, false, false};
+    m.CreateFilter();
+    m.threshold = 10;
+    CVistrelDoc* edges = m.OnApply();
+    ASSERT_TRUE(edges);
+    EXPECT_EQ(edges->pathName, "/d/step.pgx EDGES");
+    EXPECT_NE(edges->Title().toStdString().find("step.pgx EDGES"), std::string::npos);
+    EXPECT_TRUE(source->image.IsEqual(original));
+
+    app.CloseDocument(source);
+    EXPECT_EQ(m.Source(), nullptr);
+    const std::size_t count = app.Documents().size();
+    EXPECT_EQ(m.OnApply(), nullptr);
+    EXPECT_EQ(app.Documents().size(), count);
 }
 
 }  // namespace
