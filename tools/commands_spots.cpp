@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "detection/spot_detector.h"
 #include "detection/spot_file.h"
+#include "detection/spot_params.h"
 #include "filters/convolution.h"
 
 namespace vistrel::cli {
@@ -82,11 +83,15 @@ int RunSpots(const CommandArgs& words) {
         const auto v = args.Value(name);
         return v ? static_cast<int>(ParseInteger(*v, lo, hi, std::string("--") + name)) : fallback;
     };
-    const int hMin = integer("min", 3, 2, 20);
-    const int hMax = integer("max", 10, 2, 20);
-    const int inc = integer("inc", 2, 1, 20);
-    const int n = integer("n", 3, 3, 20);
-    const int m = integer("m", 3, 0, 20);
+    auto parameter = [&](const char* name, int fallback, CSpotParams::CRange range) {
+        return integer(name, fallback, range.min, range.max);
+    };
+    const CSpotParams defaults;
+    const int hMin = parameter("min", defaults.minScale, CSpotParams::kScaleRange);
+    const int hMax = parameter("max", defaults.maxScale, CSpotParams::kScaleRange);
+    const int inc = parameter("inc", defaults.increment, CSpotParams::kIncrementRange);
+    const int n = parameter("n", defaults.localMaxSide, CSpotParams::kLocalMaxRange);
+    const int m = parameter("m", defaults.searchSide, CSpotParams::kSearchRange);
     const int k = integer("value-index", -1, -1, 12);
     if (hMax < hMin) throw CUsageError("--max must not be smaller than --min");
     if (args.Has("threshold") && args.Has("auto"))

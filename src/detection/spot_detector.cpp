@@ -249,7 +249,9 @@ void FindLogMaxima(int n, int m, std::vector<CLogPath>& paths, const CResponseIm
 
 std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int hMAX, int increment,
                                             int n, int m, const CMImageBase* mask, std::string& log,
-                                            const CDetectorOptions& options) {
+                                            const CDetectorOptions& options,
+                                            const ProgressFn& progress) {
+    (void)progress;
     if (!image.IsValid()) return nullptr;
     // The parameters travel as bytes.
     hMIN &= 0xFF;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/image.h"
+#include "core/messages.h"
 #include "detection/point_response.h"
 #include "filters/convolution.h"
 #include "filters/filter.h"
@@ -63,7 +64,8 @@ struct CDetectorOptions {
 // hMIN.
 std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int hMAX, int increment,
                                             int n, int m, const CMImageBase* mask, std::string& log,
-                                            const CDetectorOptions& options = {});
+                                            const CDetectorOptions& options = {},
+                                            const ProgressFn& progress = {});
 
 // The path-free form used to prepare seeds: no global statistics or
 // thresholds. Every strict n x n local maximum of the hMIN response starts a

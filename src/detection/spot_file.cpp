@@ -37,7 +37,7 @@ double Field(const std::string& line, std::size_t& pos, char start, char end) {
 
 }  // namespace
 
-std::string SpotFileName(const std::string& documentPath, const CSpotFileParams& p,
+std::string SpotFileName(const std::string& documentPath, const CSpotParams& p,
                          double threshold) {
     std::filesystem::path path(documentPath);
     const std::string stem = (path.parent_path() / path.stem()).string();
@@ -47,7 +47,7 @@ std::string SpotFileName(const std::string& documentPath, const CSpotFileParams&
     return name + ".cnd";
 }
 
-bool ParseSpotFileName(const std::string& path, CSpotFileParams& params) {
+bool ParseSpotFileName(const std::string& path, CSpotParams& params) {
     std::string name = std::filesystem::path(path).filename().string();
     const std::size_t ext = name.rfind('.');
     if (ext != std::string::npos) name.erase(ext);
@@ -63,7 +63,7 @@ bool ParseSpotFileName(const std::string& path, CSpotFileParams& params) {
         pos = e + 1;
         return true;
     };
-    CSpotFileParams p;
+    CSpotParams p;
     if (!number('_', p.minScale) || !number('_', p.increment) || !number('_', p.maxScale))
         return false;
     const std::size_t nAt = name.find('N', pos);

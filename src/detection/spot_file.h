@@ -8,28 +8,23 @@
 
 #include "core/image.h"
 #include "detection/point_response.h"
+#include "detection/spot_params.h"
 #include "regions/cluster.h"
 
 namespace vistrel {
 
-// The five detector parameters a ".cnd" name carries.
-struct CSpotFileParams {
-    int minScale = 3;
-    int increment = 2;
-    int maxScale = 10;
-    int localMaxSide = 3;
-    int searchSide = 3;
-};
+// The detector parameters as a ".cnd" name carries them.
+using CSpotFileParams = CSpotParams;
 
 // The threshold meaning "none" in a file name.
 inline constexpr double kNoSpotThreshold = -3.40282346638528859811704183484516925440e+38;
 
 // documentPath without its extension + ".spots.S%d_%d_%d_N%d_%d_.cnd", or with
 // "T%d" (threshold truncated) before ".cnd" when a threshold is given.
-std::string SpotFileName(const std::string& documentPath, const CSpotFileParams& params,
+std::string SpotFileName(const std::string& documentPath, const CSpotParams& params,
                          double threshold = kNoSpotThreshold);
 // The parameters parsed back from a file name; false when it does not carry them.
-bool ParseSpotFileName(const std::string& path, CSpotFileParams& params);
+bool ParseSpotFileName(const std::string& path, CSpotParams& params);
 
 // Writes the spots whose response is >= threshold, one line each, coordinates
 // moved by the offset. Nothing is written for an empty list (returns 0);

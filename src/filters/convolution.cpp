@@ -354,7 +354,8 @@ bool CorrelateClipped(const CMImageBase& image, const CFilter& filter, double* o
 }
 
 int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
-                bool normalisePartial, bool useDirect) {
+                bool normalisePartial, bool useDirect, const ProgressFn& progress) {
+    (void)progress;
     if (!image.IsValid()) return -1;
     const int32_t w = image.width, h = image.height;
     const bool restricted = outline && !outline->empty();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/image.h"
+#include "core/messages.h"
 #include "filters/filter.h"
 
 namespace vistrel {
@@ -107,7 +108,7 @@ CSeparableTerms DecomposeKernel(const CFilter& filter, int maxTerms = 3);
 // sums near the border by the share of the kernel inside the image; without it
 // those pixels get 0. 0 on success, -1 on failure (image unchanged).
 int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
-                bool normalisePartial, bool useDirect = false);
+                bool normalisePartial, bool useDirect = false, const ProgressFn& progress = {});
 // In place: the weighted median (upper middle of the sorted products) clamped
 // to 0..maxValue.
 int ApplyWeightedMedian(CMImage& image, const CFilter& filter);

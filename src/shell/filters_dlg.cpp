@@ -6,19 +6,13 @@
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
-#include <filesystem>
 
+#include "shell/qt_text.h"
 #include "workspace/vistrel_app.h"
-#include "workspace/vistrel_doc.h"
-#include "workspace/workspace_ui.h"
 
 namespace vistrel {
 
 namespace {
-
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // A real typed into a field; the value in force when the text is not a number.
 double RealOf(const QLineEdit* edit, double fallback) {
@@ -27,17 +21,12 @@ double RealOf(const QLineEdit* edit, double fallback) {
     return ok ? v : fallback;
 }
 
-std::string DataFolderOf(const CVistrelApp& app) {
-    if (!app.PresetsPath().empty())
-        return std::filesystem::path(app.PresetsPath()).parent_path().string();
-    return CVistrelApp::FindDataFolder();
-}
-
 }  // namespace
 
 CFiltersDlg::CFiltersDlg(CVistrelApp& app, QWidget* parent)
     : QDialog(parent),
       app_(app),
+      model_(app),
       typeBox_(new QComboBox(this)),
       list_(new QListWidget(this)),
       nameEdit_(new QLineEdit(this)),
@@ -146,16 +135,12 @@ CFiltersDlg::CFiltersDlg(CVistrelApp& app, QWidget* parent)
         ReadFields();
         const std::size_t before = model_.ListNames().size();
         model_.CreateFilter();
-        if (model_.ListNames().size() != before) {
-            libraryChanged_ = true;
-            FillList();
-        }
+        if (model_.ListNames().size() != before) FillList();
         ShowModel();
     });
     connect(addButton_, &QPushButton::clicked, this, [this] {
         ReadFields();
         model_.Add();
-        libraryChanged_ = true;
         FillList();
         ShowModel();
     });
@@ -163,7 +148,6 @@ CFiltersDlg::CFiltersDlg(CVistrelApp& app, QWidget* parent)
         ReadFields();
         const int caret = list_->currentRow();
         model_.Update(caret);
-        libraryChanged_ = true;
         FillList();
         if (caret >= 0 && caret < list_->count()) {
             const QSignalBlocker block(list_);
@@ -175,7 +159,6 @@ CFiltersDlg::CFiltersDlg(CVistrelApp& app, QWidget* parent)
         for (const QModelIndex& index : list_->selectionModel()->selectedRows())
             rows.push_back(index.row());
         if (!model_.Remove(rows)) return;
-        libraryChanged_ = true;
         FillList();
         ShowModel();
     });
@@ -189,7 +172,12 @@ CFiltersDlg::CFiltersDlg(CVistrelApp& app, QWidget* parent)
         }
         ShowModel();
     });
-    connect(applyButton_, &QPushButton::clicked, this, &CFiltersDlg::OnApply);
+    connect(applyButton_, &QPushButton::clicked, this, [this] {
+        ReadFields();
+        if (!model_.HasSourceImage()) return;
+        model_.OnApply();
+        ShowModel();  // the edge lookup may uncheck directions or show a kernel
+    });
     connect(medianBox_, &QCheckBox::toggled, this, [this](bool on) { model_.SetMedian(on); });
     for (int d = 0; d < 3; ++d)
         connect(distributionButtons_[std::size_t(d)], &QRadioButton::toggled, this,
@@ -197,38 +185,23 @@ CFiltersDlg::CFiltersDlg(CVistrelApp& app, QWidget* parent)
                     if (on) model_.SetDistribution(CFiltersModel::EDistribution(d));
                 });
 
-    CNotifier& notifier = app_.Notifier();
-    connect(&notifier, &CNotifier::imageChanged, this, &CFiltersDlg::Bind);
-    connect(&notifier, &CNotifier::documentClosing, this, [this](CVistrelDoc* doc) {
-        if (doc == doc_) doc_ = nullptr;
-    });
-    doc_ = app_.ActiveDocument();
-    SetLibraryPath((std::filesystem::path(DataFolderOf(app_)) / "filters.flt").string());
-}
-
-CFiltersDlg::~CFiltersDlg() {
-    if (libraryChanged_) SaveLibrary();
-}
-
-void CFiltersDlg::Bind(CVistrelDoc* doc) {
-    doc_ = doc;
+    FillList();
+    ShowModel();
 }
 
 void CFiltersDlg::SetLibraryPath(const std::string& path) {
-    if (libraryChanged_) SaveLibrary();
-    libraryPath_ = path;
-    for (auto& list : library_) list.clear();
-    LoadFilterFile(libraryPath_, library_);
-    libraryChanged_ = false;
+    app_.FilterLibrary().Load(path);
     model_.SelectType(typeBox_->currentIndex());
     FillList();
     ShowModel();
 }
 
+const std::string& CFiltersDlg::LibraryPath() const {
+    return app_.FilterLibrary().Path();
+}
+
 bool CFiltersDlg::SaveLibrary() {
-    if (libraryPath_.empty() || SaveFilterFile(libraryPath_, library_) != 0) return false;
-    libraryChanged_ = false;
-    return true;
+    return app_.FilterLibrary().Save();
 }
 
 void CFiltersDlg::ReadFields() {
@@ -249,7 +222,7 @@ void CFiltersDlg::ReadFields() {
 void CFiltersDlg::FillList() {
     const QSignalBlocker block(list_);
     list_->clear();
-    for (const std::string& name : model_.ListNames()) list_->addItem(Q(name));
+    for (const std::string& name : model_.ListNames()) list_->addItem(ToQ(name));
     if (model_.SelectedEntry() >= 0 && model_.SelectedEntry() < list_->count())
         list_->setCurrentRow(model_.SelectedEntry());
 }
@@ -257,14 +230,14 @@ void CFiltersDlg::FillList() {
 void CFiltersDlg::ShowModel() {
     for (int r = 0; r < CFiltersModel::kGridSide; ++r)
         for (int c = 0; c < CFiltersModel::kGridSide; ++c)
-            Cell(r, c)->setText(Q(model_.CellText(r, c)));
-    nameEdit_->setText(Q(model_.name));
-    scaleEdit_->setText(Q(FormatFilterReal(model_.scale)));
-    thresholdEdit_->setText(Q(FormatFilterReal(model_.threshold)));
+            Cell(r, c)->setText(ToQ(model_.CellText(r, c)));
+    nameEdit_->setText(ToQ(model_.name));
+    scaleEdit_->setText(ToQ(FormatFilterReal(model_.scale)));
+    thresholdEdit_->setText(ToQ(FormatFilterReal(model_.threshold)));
     dimensionSpin_->setValue(model_.dimension);
-    sigmaEdit_->setText(Q(FormatFilterReal(model_.sigma)));
+    sigmaEdit_->setText(ToQ(FormatFilterReal(model_.sigma)));
     orderSpin_->setValue(model_.order);
-    distributionGroup_->setTitle(Q(model_.DistributionCaption()));
+    distributionGroup_->setTitle(ToQ(model_.DistributionCaption()));
     distributionButtons_[2]->setVisible(model_.GammaVisible());
     {
         const int d = int(model_.Distribution());
@@ -282,25 +255,6 @@ void CFiltersDlg::ShowModel() {
     updateButton_->setVisible(model_.UpdateVisible());
     clearButton_->setVisible(model_.ClearVisible());
     addButton_->setEnabled(model_.AddEnabled());
-}
-
-void CFiltersDlg::OnApply() {
-    ReadFields();
-    if (!doc_ || !doc_->image.IsValid()) return;
-    std::unique_ptr<CMImage> result;
-    std::string suffix;
-    {
-        const CWaitCursor wait(app_.Ui());
-        // The document keeps no breast outline yet: the whole image is filtered.
-        result = model_.Apply(doc_->image, nullptr, suffix);
-    }
-    ShowModel();  // the edge lookup may uncheck directions or show a kernel
-    if (!result) return;
-    CVistrelDoc* opened = doc_->OpenImageInNewWindow(std::move(result));
-    if (opened && !suffix.empty()) {
-        opened->SetPathName(opened->pathName + suffix, false);
-        opened->UpdateTitle(opened->TitleZoom());
-    }
 }
 
 }  // namespace vistrel

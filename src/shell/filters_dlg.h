@@ -1,7 +1,8 @@
 #pragma once
-// The "Filters" tool window: the filter library by type, the 7 x 7 coefficient
-// grid and the kernel generators, bound to CFiltersModel. "&Apply" filters the
-// image of the document it follows and opens the result as a new document.
+// The "Filters" tool window: the application's filter library by type, the
+// 7 x 7 coefficient grid and the kernel generators, bound to CFiltersModel.
+// "&Apply" filters the image of the document it follows and opens the result
+// as a new document.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,18 +28,16 @@ class CFiltersDlg : public QDialog {
     Q_OBJECT
   public:
     explicit CFiltersDlg(CVistrelApp& app, QWidget* parent = nullptr);
-    // Writes the library back when it was edited.
-    ~CFiltersDlg() override;
 
     // The document whose image "&Apply" filters (null: none).
-    void Bind(CVistrelDoc* doc);
-    CVistrelDoc* Document() const { return doc_; }
+    void Bind(CVistrelDoc* doc) { model_.BindSource(doc); }
+    CVistrelDoc* Document() const { return model_.Source(); }
 
-    // The library file: filters.flt in the run-time data folder unless chosen
-    // here (the library is read again from the new file).
+    // The application's library file: filters.flt in the run-time data folder
+    // unless chosen here (the library is read again from the new file).
     void SetLibraryPath(const std::string& path);
-    const std::string& LibraryPath() const { return libraryPath_; }
-    const CFilterLibrary& Library() const { return library_; }
+    const std::string& LibraryPath() const;
+    const CFilterLibrary& Library() const { return model_.Library(); }
     // Writes the library now; false when the file cannot be written.
     bool SaveLibrary();
 
@@ -71,14 +70,9 @@ class CFiltersDlg : public QDialog {
     void ReadFields();
     void ShowModel();
     void FillList();
-    void OnApply();
 
     CVistrelApp& app_;
-    CFilterLibrary library_;
-    std::string libraryPath_;
-    bool libraryChanged_ = false;
-    CFiltersModel model_{library_};
-    CVistrelDoc* doc_ = nullptr;
+    CFiltersModel model_;
 
     QComboBox* typeBox_;
     QListWidget* list_;

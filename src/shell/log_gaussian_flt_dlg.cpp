@@ -5,10 +5,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "core/messages.h"
-#include "workspace/vistrel_app.h"
-#include "workspace/vistrel_doc.h"
-#include "workspace/workspace_ui.h"
+#include "shell/qt_text.h"
 
 namespace vistrel {
 
@@ -28,7 +25,7 @@ QString Real(double v) {
 
 CLogGaussianFltDlg::CLogGaussianFltDlg(CVistrelApp& app, QWidget* parent)
     : QDialog(parent),
-      app_(app),
+      model_(app),
       scaleSpin_(new QSpinBox(this)),
       dimensionEdit_(new QLineEdit(this)),
       sigmaEdit_(new QLineEdit(this)),
@@ -85,47 +82,21 @@ CLogGaussianFltDlg::CLogGaussianFltDlg(CVistrelApp& app, QWidget* parent)
     });
     connect(logApply_, &QPushButton::clicked, this, [this] {
         ReadFields();
-        if (!doc_) return;
-        const CWaitCursor wait(app_.Ui());
-        // The document keeps no breast outline yet: the whole image is filtered.
-        Open(model_.ApplyLoG(doc_->image, nullptr));
+        model_.OnApplyLoG();
     });
     connect(gaussApply_, &QPushButton::clicked, this, [this] {
         ReadFields();
-        if (!doc_) return;
-        std::string table;
-        std::unique_ptr<CMImage> result;
-        {
-            const CWaitCursor wait(app_.Ui());
-            result = model_.ApplyGauss(doc_->image, nullptr, table);
-        }
-        if (!table.empty()) messages().show(table);
-        Open(std::move(result));
+        model_.OnApplyGauss();
     });
     connect(dogApply_, &QPushButton::clicked, this, [this] {
         ReadFields();
-        if (!doc_) return;
-        const CWaitCursor wait(app_.Ui());
-        Open(model_.ApplyDifference(doc_->image));
+        model_.OnApplyDifference();
     });
     connect(subtractApply_, &QPushButton::clicked, this, [this] {
         ReadFields();
-        if (!doc_) return;
-        const CWaitCursor wait(app_.Ui());
-        Open(model_.ApplySubtract(doc_->image));
+        model_.OnApplySubtract();
     });
-
-    CNotifier& notifier = app_.Notifier();
-    connect(&notifier, &CNotifier::imageChanged, this, &CLogGaussianFltDlg::Bind);
-    connect(&notifier, &CNotifier::documentClosing, this, [this](CVistrelDoc* doc) {
-        if (doc == doc_) doc_ = nullptr;
-    });
-    doc_ = app_.ActiveDocument();
     ShowModel();
-}
-
-void CLogGaussianFltDlg::Bind(CVistrelDoc* doc) {
-    doc_ = doc;
 }
 
 void CLogGaussianFltDlg::ReadFields() {
@@ -142,19 +113,13 @@ void CLogGaussianFltDlg::ShowModel() {
         const QSignalBlocker block(scaleSpin_);
         scaleSpin_->setValue(model_.Scale());
     }
-    dimensionEdit_->setText(QString::fromStdString(model_.DimensionText()));
-    sigmaEdit_->setText(QString::fromStdString(model_.SigmaText()));
+    dimensionEdit_->setText(ToQ(model_.DimensionText()));
+    sigmaEdit_->setText(ToQ(model_.SigmaText()));
     gaussSigmaEdit_->setText(Real(model_.gaussSigma));
     dogSigma1Edit_->setText(Real(model_.dogSigma1));
     dogSigma2Edit_->setText(Real(model_.dogSigma2));
     dogWeightEdit_->setText(Real(model_.dogWeight));
     subtractSigmaEdit_->setText(Real(model_.subtractSigma));
-}
-
-void CLogGaussianFltDlg::Open(std::unique_ptr<CMImage> result) {
-    // A failed operation leaves the document as it is, without a message.
-    if (!doc_ || !result || !result->IsValid()) return;
-    doc_->OpenImageInNewWindow(std::move(result));
 }
 
 }  // namespace vistrel

@@ -21,8 +21,8 @@ class CLogGaussianFltDlg : public QDialog {
     explicit CLogGaussianFltDlg(CVistrelApp& app, QWidget* parent = nullptr);
 
     // The document the buttons work on (null: none).
-    void Bind(CVistrelDoc* doc);
-    CVistrelDoc* Document() const { return doc_; }
+    void Bind(CVistrelDoc* doc) { model_.BindSource(doc); }
+    CVistrelDoc* Document() const { return model_.Source(); }
 
     const CLogGaussianFltModel& Model() const { return model_; }
     QSpinBox* ScaleSpin() const { return scaleSpin_; }
@@ -41,12 +41,8 @@ class CLogGaussianFltDlg : public QDialog {
   private:
     void ReadFields();
     void ShowModel();
-    // Opens result as a new document of the bound one.
-    void Open(std::unique_ptr<CMImage> result);
 
-    CVistrelApp& app_;
     CLogGaussianFltModel model_;
-    CVistrelDoc* doc_ = nullptr;
     QSpinBox* scaleSpin_;
     QLineEdit* dimensionEdit_;
     QLineEdit* sigmaEdit_;

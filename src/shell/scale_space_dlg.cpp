@@ -7,13 +7,10 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
-#include <filesystem>
 
 #include "core/messages.h"
-#include "detection/spot_file.h"
-#include "workspace/file_filters.h"
+#include "shell/qt_text.h"
 #include "workspace/vistrel_app.h"
-#include "workspace/vistrel_doc.h"
 #include "workspace/workspace_ui.h"
 
 namespace vistrel {
@@ -27,37 +24,18 @@ QSpinBox* Spin(QWidget* parent, CScaleSpaceModel::CRange range, int value) {
     return spin;
 }
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-// With the original as background the picture is shown as the source is: its
-// bit window, value window and display enhancement (the LUT is the
-// application's). Marks alone get the display bits of their own depth.
-void ShowPictureLike(CVistrelDoc& picture, const CVistrelDoc& source, bool onImage) {
-    if (!onImage) {
-        DeriveDisplayBits(picture.image.depth, picture.displayShift, picture.displayDepth);
-        picture.ClampWindow();
-        return;
-    }
-    picture.displayShift = source.displayShift;
-    picture.displayDepth = source.displayDepth;
-    picture.windowLow = source.windowLow;  // the same image values: taken as they are
-    picture.windowHigh = source.windowHigh;
-    picture.SetDisplayEnhancement(source.contrast, source.brightness, source.gamma, false);
-}
-
 }  // namespace
 
 CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
     : QDialog(parent),
       app_(app),
-      minScale_(Spin(this, CScaleSpaceModel::kScaleRange, 3)),
-      maxScale_(Spin(this, CScaleSpaceModel::kScaleRange, 10)),
-      increment_(Spin(this, CScaleSpaceModel::kIncrementRange, 2)),
-      localMax_(Spin(this, CScaleSpaceModel::kLocalMaxRange, 3)),
-      search_(Spin(this, CScaleSpaceModel::kSearchRange, 3)),
-      resType_(Spin(this, CScaleSpaceModel::kResTypeRange, -1)),
+      model_(app),
+      minScale_(Spin(this, CSpotParams::kScaleRange, model_.MinScale())),
+      maxScale_(Spin(this, CSpotParams::kScaleRange, model_.MaxScale())),
+      increment_(Spin(this, CSpotParams::kIncrementRange, model_.Increment())),
+      localMax_(Spin(this, CSpotParams::kLocalMaxRange, model_.LocalMaxSide())),
+      search_(Spin(this, CSpotParams::kSearchRange, model_.SearchSide())),
+      resType_(Spin(this, CScaleSpaceModel::kResTypeRange, model_.ResType())),
       thresholdEdit_(new QLineEdit(this)),
       autoFactorEdit_(new QLineEdit(this)),
       slider_(new QSlider(Qt::Vertical, this)),
@@ -151,12 +129,19 @@ CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
     layout->addLayout(sliderColumn);
     layout->addLayout(buttons);
 
-    connect(spotsButton_, &QPushButton::clicked, this, &CScaleSpaceDlg::OnSpots);
-    connect(fromFileButton_, &QPushButton::clicked, this, &CScaleSpaceDlg::OnSpotsFromFile);
-    connect(sourceButton_, &QPushButton::clicked, this, [this] {
-        doc_ = nullptr;  // rebinding to the same document clears as well
-        Bind(app_.ActiveDocument());
+    connect(spotsButton_, &QPushButton::clicked, this, [this] {
+        if (!model_.HasSourceImage()) return;
+        ReadParameters();
+        model_.OnSpots();
+        ShowModel();
     });
+    connect(fromFileButton_, &QPushButton::clicked, this, [this] {
+        if (!model_.HasSourceImage()) return;
+        ReadParameters();
+        model_.OnSpotsFromFile();
+        ShowModel();
+    });
+    connect(sourceButton_, &QPushButton::clicked, this, [this] { model_.BindActiveDocument(); });
     connect(slider_, &QSlider::valueChanged, this, [this](int position) {
         model_.MoveSlider(position);
         Selected();
@@ -190,48 +175,24 @@ CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
     });
     connect(backgroundBox_, &QCheckBox::toggled, this, [this](bool on) {
         model_.SetOnImage(on);
-        ShowPicture();
+        model_.ShowPicture();
     });
     connect(shapeGroup_, &QButtonGroup::idClicked, this, [this](int id) {
         model_.SetShape(ESpotMark(id));
-        ShowPicture();
+        model_.ShowPicture();
     });
     connect(whatGroup_, &QButtonGroup::idClicked, this, [this](int id) {
         model_.SetWhat(ESpotShow(id));
-        ShowPicture();
+        model_.ShowPicture();
     });
-    connect(saveButton_, &QPushButton::clicked, this, [this] {
-        if (doc_) model_.SaveToFile(doc_->pathName);
-    });
+    connect(saveButton_, &QPushButton::clicked, this, [this] { model_.OnSaveSpots(); });
     connect(seedsButton_, &QPushButton::clicked, this, [this] {
-        if (!doc_) return;
-        seeds_.CopyFrom(model_.Selected());
-        emit seedsSet(doc_);
+        if (model_.SetSeeds()) emit seedsSet(model_.Source());
     });
     connect(infoButton_, &QPushButton::clicked, this,
             [this] { messages().show(model_.SpotInfo()); });
-
-    CNotifier& notifier = app_.Notifier();
-    connect(&notifier, &CNotifier::documentClosing, this, [this](CVistrelDoc* doc) {
-        if (doc == pictureDoc_) pictureDoc_ = nullptr;
-        if (doc == doc_) {
-            doc_ = nullptr;
-            Reset();
-        }
-    });
-    doc_ = app_.ActiveDocument();
-    ShowModel();
-}
-
-void CScaleSpaceDlg::Bind(CVistrelDoc* doc) {
-    if (doc == doc_ || (doc && doc == pictureDoc_)) return;
-    doc_ = doc;
-    Reset();
-}
-
-void CScaleSpaceDlg::Reset() {
-    model_.Clear();
-    seeds_.ClearAll();
+    // A new source or a closed one has cleared the spots.
+    connect(&model_, &CToolWindowModel::sourceChanged, this, [this] { ShowModel(); });
     ShowModel();
 }
 
@@ -260,10 +221,10 @@ void CScaleSpaceDlg::ShowModel() {
         slider_->setRange(model_.SliderMin(), model_.SliderMax());
         slider_->setValue(model_.SliderPosition());
     }
-    thresholdEdit_->setText(Q(model_.ThresholdText()).trimmed());
+    thresholdEdit_->setText(ToQ(model_.ThresholdText()).trimmed());
     autoFactorEdit_->setText(QString::number(model_.AutoFactor(), 'g', 10));
-    rangeMin_->setText(spots ? Q(model_.RangeMinText()) : QString());
-    rangeMax_->setText(spots ? Q(model_.RangeMaxText()) : QString());
+    rangeMin_->setText(spots ? ToQ(model_.RangeMinText()) : QString());
+    rangeMax_->setText(spots ? ToQ(model_.RangeMaxText()) : QString());
     for (QWidget* w : {static_cast<QWidget*>(slider_), static_cast<QWidget*>(saveButton_),
                        static_cast<QWidget*>(seedsButton_), static_cast<QWidget*>(infoButton_),
                        static_cast<QWidget*>(automaticButton_)})
@@ -272,66 +233,7 @@ void CScaleSpaceDlg::ShowModel() {
 
 void CScaleSpaceDlg::Selected() {
     ShowModel();
-    ShowPicture();
-}
-
-void CScaleSpaceDlg::ShowPicture() {
-    if (!doc_ || !model_.HasSpots()) return;
-    std::unique_ptr<CMImage> picture;
-    {
-        const CWaitCursor wait(app_.Ui());
-        picture = model_.Picture(doc_->image);
-    }
-    if (!picture) return;
-    const bool onImage = model_.OnImage();
-    if (!pictureDoc_) {
-        pictureDoc_ = doc_->OpenImageInNewWindow(std::move(picture));
-        if (!pictureDoc_) return;
-        ShowPictureLike(*pictureDoc_, *doc_, onImage);
-        pictureOnImage_ = onImage;
-        pictureDoc_->UpdateAllViews(kUpdateDisplay);
-        return;
-    }
-    // Updated in place: the window the user set stays, clamped to the new
-    // range, unless the kind of picture changed.
-    pictureDoc_->image.Swap(*picture);
-    pictureDoc_->ClampWindow();
-    if (onImage != pictureOnImage_) {
-        ShowPictureLike(*pictureDoc_, *doc_, onImage);
-        pictureOnImage_ = onImage;
-    }
-    pictureDoc_->UpdateAllViews(kUpdateImage);
-}
-
-void CScaleSpaceDlg::OnSpots() {
-    if (!doc_ || !doc_->image.IsValid()) return;
-    ReadParameters();
-    {
-        const CWaitCursor wait(app_.Ui());
-        // The document keeps no breast mask yet: the whole image is searched.
-        model_.Detect(doc_->image, nullptr);
-    }
-    if (!model_.Log().empty()) messages().show(model_.Log());
-    Selected();
-}
-
-void CScaleSpaceDlg::OnSpotsFromFile() {
-    if (!doc_ || !doc_->image.IsValid()) return;
-    ReadParameters();
-    std::string path =
-        SpotFileName(doc_->pathName, {model_.MinScale(), model_.Increment(), model_.MaxScale(),
-                                      model_.LocalMaxSide(), model_.SearchSide()});
-    if (!std::filesystem::exists(path)) {
-        IWorkspaceUi* ui = app_.Ui();
-        std::string chosen;
-        if (!ui || !ui->PickOpenFile(path, ParseFilterList(kSpotFileFilters), chosen)) return;
-        path = chosen;
-    }
-    {
-        const CWaitCursor wait(app_.Ui());
-        model_.LoadFromFile(path, doc_->image.width, doc_->image.height);
-    }
-    Selected();
+    model_.ShowPicture();
 }
 
 }  // namespace vistrel

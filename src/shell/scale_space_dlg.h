@@ -1,8 +1,8 @@
 #pragma once
-// The "Multiscale spot detector" tool window, bound to CScaleSpaceModel. It
-// works on a source document (the active one when it opens, or the one given
-// to Bind / "Set Source Doc"); the picture of the selected spots opens as a
-// new document at the first showing and is updated in place afterwards.
+// The "Multiscale spot detector" tool window: its widgets bound to
+// CScaleSpaceModel, which works on the source document (the active one when
+// the window opens, or the one given to Bind / "Set Source Doc") and keeps the
+// picture of the selected spots.
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -21,10 +21,6 @@ namespace vistrel {
 class CVistrelApp;
 class CVistrelDoc;
 
-// The file filter of "Spots from file".
-inline constexpr const char* kSpotFileFilters =
-    "All Supported text Files|*.txt;*.cnd|CND Files |*.cnd|TXT Files |*.txt|All Files (*.*)|*.*||";
-
 class CScaleSpaceDlg : public QDialog {
     Q_OBJECT
   public:
@@ -32,12 +28,12 @@ class CScaleSpaceDlg : public QDialog {
 
     // Makes doc the source document. A different source clears the spots and
     // the report; the window's own spot picture is never taken as a source.
-    void Bind(CVistrelDoc* doc);
-    CVistrelDoc* Document() const { return doc_; }
+    void Bind(CVistrelDoc* doc) { model_.BindSource(doc); }
+    CVistrelDoc* Document() const { return model_.Source(); }
     // The document showing the spot picture (null before the first showing).
-    CVistrelDoc* PictureDocument() const { return pictureDoc_; }
+    CVistrelDoc* PictureDocument() const { return model_.PictureDocument(); }
     // The spots handed over by "Set seeds" (the document keeps no seed list yet).
-    const CSpotList& Seeds() const { return seeds_; }
+    const CSpotList& Seeds() const { return model_.Seeds(); }
 
     const CScaleSpaceModel& Model() const { return model_; }
     QSpinBox* MinScaleSpin() const { return minScale_; }
@@ -73,17 +69,9 @@ class CScaleSpaceDlg : public QDialog {
     void ShowModel();
     // After every change of the selection: the texts and the picture.
     void Selected();
-    void ShowPicture();
-    void OnSpots();
-    void OnSpotsFromFile();
-    void Reset();
 
     CVistrelApp& app_;
     CScaleSpaceModel model_;
-    CVistrelDoc* doc_ = nullptr;
-    CVistrelDoc* pictureDoc_ = nullptr;
-    bool pictureOnImage_ = false;  // what the picture document shows now
-    CSpotList seeds_;
     QSpinBox* minScale_;
     QSpinBox* maxScale_;
     QSpinBox* increment_;

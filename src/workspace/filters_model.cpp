@@ -5,6 +5,8 @@
 
 #include "core/messages.h"
 #include "filters/filter_file.h"
+#include "workspace/vistrel_app.h"
+#include "workspace/workspace_ui.h"
 
 namespace vistrel {
 
@@ -17,6 +19,16 @@ std::string CellTextOf(float v) {
 }
 
 }  // namespace
+
+CFiltersModel::CFiltersModel(CVistrelApp& app)
+    : CToolWindowModel(app), library_(app.FilterLibrary().Library()) {
+    SelectType(0);
+    FollowActiveDocument();
+}
+
+void CFiltersModel::Edited() {
+    App().FilterLibrary().Edited();
+}
 
 void CFiltersModel::SelectType(int type) {
     type_ = std::clamp(type, 0, 3);
@@ -104,8 +116,10 @@ void CFiltersModel::CreateFilter() {
             }
             Show(made.back());
         }
-        if (made.size() >= 2)
+        if (made.size() >= 2) {
             for (const CFilter& f : made) List().push_back(f);
+            Edited();
+        }
         created_ = !made.empty();
         return;
     }
@@ -128,11 +142,13 @@ void CFiltersModel::Add() {
     if (!AddEnabled()) return;
     List().push_back(GridFilter());
     selected_ = int(List().size()) - 1;
+    Edited();
 }
 
 void CFiltersModel::Update(int caret) {
     if (caret < 0 || caret >= int(List().size())) return;
     List()[std::size_t(caret)] = GridFilter();
+    Edited();
 }
 
 bool CFiltersModel::Remove(const std::vector<int>& indexes) {
@@ -144,6 +160,7 @@ bool CFiltersModel::Remove(const std::vector<int>& indexes) {
     for (int i : sorted)
         if (i >= 0 && i < int(List().size())) List().erase(List().begin() + i);
     selected_ = -1;
+    Edited();
     return true;
 }
 
@@ -154,8 +171,24 @@ void CFiltersModel::Clear() {
     selected_ = -1;
 }
 
+CVistrelDoc* CFiltersModel::OnApply() {
+    if (!HasSourceImage()) return nullptr;
+    std::unique_ptr<CMImage> result;
+    std::string suffix;
+    {
+        const CWaitCursor wait(App().Ui());
+        CProgressScope progress(App().Ui(), "Filters");
+        // The document keeps no breast outline yet: the whole image is filtered.
+        result = Apply(Source()->image, nullptr, suffix, progress.Fn());
+        if (progress.Cancelled()) return nullptr;
+    }
+    if (!result) return nullptr;
+    return OpenResult(std::move(result), suffix);
+}
+
 std::unique_ptr<CMImage> CFiltersModel::Apply(const CMImage& image, const COutline* outline,
-                                              std::string& titleSuffix) {
+                                              std::string& titleSuffix,
+                                              const ProgressFn& progress) {
     titleSuffix.clear();
     if (!image.IsValid()) return nullptr;
     const CFilter grid = GridFilter();
@@ -186,8 +219,8 @@ std::unique_ptr<CMImage> CFiltersModel::Apply(const CMImage& image, const COutli
         return EdgeMap(image, grid, threshold);
     }
     auto copy = std::make_unique<CMImage>(image);
-    const int result =
-        median_ ? ApplyWeightedMedian(*copy, grid) : ApplyFilter(*copy, outline, grid, false);
+    const int result = median_ ? ApplyWeightedMedian(*copy, grid)
+                               : ApplyFilter(*copy, outline, grid, false, false, progress);
     if (result != 0) return nullptr;
     return copy;
 }

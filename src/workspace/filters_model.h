@@ -1,8 +1,9 @@
 #pragma once
-// Model of the "Filters" window: the filter library by type, the 7 x 7
-// coefficient grid with the name, scale and threshold fields, the kernel
+// Model of the "Filters" window: the application's filter library by type, the
+// 7 x 7 coefficient grid with the name, scale and threshold fields, the kernel
 // generator fields, and what "&Create filter", "Add", "Update", "Remove",
-// "Clear" and "&Apply" do.
+// "Clear" and "&Apply" do. It follows the active document; library edits are
+// written back to the library file as they happen.
 
 #include <array>
 #include <memory>
@@ -10,18 +11,24 @@
 #include <vector>
 
 #include "core/image.h"
+#include "core/messages.h"
 #include "filters/convolution.h"
 #include "filters/filter_file.h"
+#include "workspace/filter_library_store.h"
+#include "workspace/tool_window_model.h"
 
 namespace vistrel {
 
-class CFiltersModel {
+class CFiltersModel : public CToolWindowModel {
   public:
     static constexpr int kGridSide = 7;
     static constexpr std::size_t kCellChars = 10;
     enum class EDistribution { kGauss = 0, kLaplace = 1, kGamma = 2 };
 
-    explicit CFiltersModel(CFilterLibrary& library) : library_(library) { SelectType(0); }
+    explicit CFiltersModel(CVistrelApp& app);
+
+    // The library the lists show: the application's.
+    const CFilterLibrary& Library() const { return library_; }
 
     // The type selector: the list shows that library list; the control rules
     // follow the type.
@@ -60,7 +67,8 @@ class CFiltersModel {
     // A list entry chosen: its kernel centred in the grid, its fields shown.
     void SelectEntry(int index);
     int SelectedEntry() const { return selected_; }
-    // "&Create filter".
+    // "&Create filter"; the kernels made in several directions are added to
+    // the library.
     void CreateFilter();
     // "Add": the grid's kernel appended to the current list and selected.
     void Add();
@@ -70,14 +78,21 @@ class CFiltersModel {
     bool Remove(const std::vector<int>& indexes);
     // "Clear": empty grid, name "filter" for custom kernels, nothing selected.
     void Clear();
-    // "&Apply": the result image (null on failure); titleSuffix receives
-    // " EDGES" for the edge operation.
+    // "&Apply" on the source: the result opens as a new document (titled with
+    // " EDGES" for the edge operation); null when nothing was opened (no
+    // source image, failure, or the run was cancelled).
+    CVistrelDoc* OnApply();
+    // "&Apply" on an image: the result image (null on failure); titleSuffix
+    // receives " EDGES" for the edge operation. progress reaches the
+    // convolution.
     std::unique_ptr<CMImage> Apply(const CMImage& image, const COutline* outline,
-                                   std::string& titleSuffix);
+                                   std::string& titleSuffix, const ProgressFn& progress = {});
 
   private:
     void Show(const CFilter& filter);
     std::vector<CFilter>& List() { return library_[std::size_t(type_)]; }
+    // The library changed: written back at once.
+    void Edited();
 
     CFilterLibrary& library_;
     int type_ = 0;

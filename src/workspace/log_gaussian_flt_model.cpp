@@ -1,27 +1,74 @@
 #include "workspace/log_gaussian_flt_model.h"
 
 #include <cmath>
-#include <cstdio>
+#include <utility>
+
+#include "core/text.h"
+#include "workspace/vistrel_app.h"
+#include "workspace/workspace_ui.h"
 
 namespace vistrel {
 
 namespace {
 
-std::string Format(const char* format, auto... args) {
-    char buffer[128];
-    std::snprintf(buffer, sizeof buffer, format, args...);
-    return buffer;
-}
-
 std::unique_ptr<CMImage> Filtered(const CMImage& image, const COutline* outline,
-                                  const CFilter& filter) {
+                                  const CFilter& filter, const ProgressFn& progress) {
     if (!image.IsValid()) return nullptr;
     auto copy = std::make_unique<CMImage>(image);
-    if (ApplyFilter(*copy, outline, filter, false) != 0) return nullptr;
+    if (ApplyFilter(*copy, outline, filter, false, false, progress) != 0) return nullptr;
     return copy;
 }
 
 }  // namespace
+
+CLogGaussianFltModel::CLogGaussianFltModel(CVistrelApp& app) : CToolWindowModel(app) {
+    FollowActiveDocument();
+}
+
+CVistrelDoc* CLogGaussianFltModel::Open(std::unique_ptr<CMImage> result) {
+    // A failed operation leaves the document as it is, without a message.
+    if (!result || !result->IsValid()) return nullptr;
+    return OpenResult(std::move(result));
+}
+
+// The document keeps no breast outline yet: the whole image is filtered.
+CVistrelDoc* CLogGaussianFltModel::OnApplyLoG() {
+    if (!Source()) return nullptr;
+    std::unique_ptr<CMImage> result;
+    {
+        const CWaitCursor wait(App().Ui());
+        CProgressScope progress(App().Ui(), "LoG filter");
+        result = ApplyLoG(Source()->image, nullptr, progress.Fn());
+        if (progress.Cancelled()) return nullptr;
+    }
+    return Open(std::move(result));
+}
+
+CVistrelDoc* CLogGaussianFltModel::OnApplyGauss() {
+    if (!Source()) return nullptr;
+    std::string table;
+    std::unique_ptr<CMImage> result;
+    {
+        const CWaitCursor wait(App().Ui());
+        CProgressScope progress(App().Ui(), "Gaussian filter");
+        result = ApplyGauss(Source()->image, nullptr, table, progress.Fn());
+        if (progress.Cancelled()) return nullptr;
+    }
+    if (!table.empty()) messages().show(table);
+    return Open(std::move(result));
+}
+
+CVistrelDoc* CLogGaussianFltModel::OnApplyDifference() {
+    if (!Source()) return nullptr;
+    const CWaitCursor wait(App().Ui());
+    return Open(ApplyDifference(Source()->image));
+}
+
+CVistrelDoc* CLogGaussianFltModel::OnApplySubtract() {
+    if (!Source()) return nullptr;
+    const CWaitCursor wait(App().Ui());
+    return Open(ApplySubtract(Source()->image));
+}
 
 void CLogGaussianFltModel::SetScale(int h) {
     scale_ = (h < kScaleMin || h > kScaleMax) ? 2 : h;
@@ -58,16 +105,18 @@ std::string KernelTable(const CFilter& filter) {
 }
 
 std::unique_ptr<CMImage> CLogGaussianFltModel::ApplyLoG(const CMImage& image,
-                                                        const COutline* outline) const {
-    return Filtered(image, outline, MakeLoGFilter(scale_));
+                                                        const COutline* outline,
+                                                        const ProgressFn& progress) const {
+    return Filtered(image, outline, MakeLoGFilter(scale_), progress);
 }
 
 std::unique_ptr<CMImage> CLogGaussianFltModel::ApplyGauss(const CMImage& image,
                                                           const COutline* outline,
-                                                          std::string& coefficients) const {
+                                                          std::string& coefficients,
+                                                          const ProgressFn& progress) const {
     const CFilter filter = MakeGaussKernel(gaussSigma);
     coefficients = filter.width < 20 ? KernelTable(filter) : std::string();
-    return Filtered(image, outline, filter);
+    return Filtered(image, outline, filter, progress);
 }
 
 std::unique_ptr<CMImage> CLogGaussianFltModel::ApplyDifference(const CMImage& image) const {

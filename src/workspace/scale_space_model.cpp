@@ -2,43 +2,132 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
+#include "core/text.h"
 #include "detection/spot_detector.h"
+#include "workspace/file_filters.h"
+#include "workspace/vistrel_app.h"
+#include "workspace/workspace_ui.h"
 
 namespace vistrel {
 
 namespace {
 
-int Clamp(int v, CScaleSpaceModel::CRange r) {
-    return std::clamp(v, r.min, r.max);
-}
-
-std::string Format(const char* format, auto... args) {
-    char buffer[256];
-    std::snprintf(buffer, sizeof buffer, format, args...);
-    return buffer;
+// With the original as background the picture is shown as the source is: its
+// bit window, value window and display enhancement (the LUT is the
+// application's). Marks alone get the display bits of their own depth.
+void ShowPictureLike(CVistrelDoc& picture, const CVistrelDoc& source, bool onImage) {
+    if (!onImage) {
+        DeriveDisplayBits(picture.image.depth, picture.displayShift, picture.displayDepth);
+        picture.ClampWindow();
+        return;
+    }
+    picture.displayShift = source.displayShift;
+    picture.displayDepth = source.displayDepth;
+    picture.windowLow = source.windowLow;  // the same image values: taken as they are
+    picture.windowHigh = source.windowHigh;
+    picture.SetDisplayEnhancement(source.contrast, source.brightness, source.gamma, false);
 }
 
 }  // namespace
 
 void CScaleSpaceModel::SetMinScale(int v) {
-    minScale_ = Clamp(v, kScaleRange);
+    params_.minScale = CSpotParams::kScaleRange.Clamp(v);
 }
 void CScaleSpaceModel::SetMaxScale(int v) {
-    maxScale_ = Clamp(v, kScaleRange);
+    params_.maxScale = CSpotParams::kScaleRange.Clamp(v);
 }
 void CScaleSpaceModel::SetIncrement(int v) {
-    increment_ = Clamp(v, kIncrementRange);
+    params_.increment = CSpotParams::kIncrementRange.Clamp(v);
 }
 void CScaleSpaceModel::SetLocalMaxSide(int v) {
-    localMaxSide_ = Clamp(v, kLocalMaxRange);
+    params_.localMaxSide = CSpotParams::kLocalMaxRange.Clamp(v);
 }
 void CScaleSpaceModel::SetSearchSide(int v) {
-    searchSide_ = Clamp(v, kSearchRange);
+    params_.searchSide = CSpotParams::kSearchRange.Clamp(v);
 }
+
+void CScaleSpaceModel::OnSourceChanged() {
+    Clear();
+    seeds_.ClearAll();
+}
+
+// ---------------------------------------------------------------- the source document
+
+bool CScaleSpaceModel::OnSpots() {
+    if (!HasSourceImage()) return false;
+    bool found = false;
+    {
+        const CWaitCursor wait(App().Ui());
+        CProgressScope progress(App().Ui(), "Multiscale spot detector");
+        // The document keeps no breast mask yet: the whole image is searched.
+        found = Detect(Source()->image, nullptr, progress.Fn());
+        if (progress.Cancelled()) return false;
+    }
+    if (!log_.empty()) messages().show(log_);
+    ShowPicture();
+    return found;
+}
+
+bool CScaleSpaceModel::OnSpotsFromFile() {
+    if (!HasSourceImage()) return false;
+    std::string path = SpotFileName(Source()->pathName, params_);
+    if (!std::filesystem::exists(path)) {
+        IWorkspaceUi* ui = App().Ui();
+        std::string chosen;
+        if (!ui || !ui->PickOpenFile(path, ParseFilterList(kSpotFileFilters), chosen)) return false;
+        path = chosen;
+    }
+    bool loaded = false;
+    {
+        const CWaitCursor wait(App().Ui());
+        loaded = LoadFromFile(path, Source()->image.width, Source()->image.height);
+    }
+    ShowPicture();
+    return loaded;
+}
+
+std::string CScaleSpaceModel::OnSaveSpots() const {
+    return Source() ? SaveToFile(Source()->pathName) : std::string();
+}
+
+bool CScaleSpaceModel::SetSeeds() {
+    if (!Source()) return false;
+    seeds_.CopyFrom(selected_);
+    return true;
+}
+
+void CScaleSpaceModel::ShowPicture() {
+    CVistrelDoc* source = Source();
+    if (!source || !HasSpots()) return;
+    std::unique_ptr<CMImage> picture;
+    {
+        const CWaitCursor wait(App().Ui());
+        picture = Picture(source->image);
+    }
+    if (!picture) return;
+    const bool onImage = OnImage();
+    if (!PictureDocument()) {
+        CVistrelDoc* opened = OpenResult(std::move(picture), {}, true);
+        if (!opened) return;
+        ShowPictureLike(*opened, *source, onImage);
+        pictureOnImage_ = onImage;
+        opened->UpdateAllViews(kUpdateDisplay);
+        return;
+    }
+    // Updated in place: the window the user set stays, clamped to the new
+    // range, unless the kind of picture changed.
+    UpdateResultInPlace(*picture, kUpdateImage, [&](CVistrelDoc& shown) {
+        if (onImage == pictureOnImage_) return;
+        ShowPictureLike(shown, *source, onImage);
+        pictureOnImage_ = onImage;
+    });
+}
+
+// ---------------------------------------------------------------- images
 
 void CScaleSpaceModel::Clear() {
     spots_.ClearAll();
@@ -52,10 +141,17 @@ void CScaleSpaceModel::Clear() {
     typedPending_ = false;
 }
 
-bool CScaleSpaceModel::Detect(const CMImage& image, const CMImageBase* mask) {
+bool CScaleSpaceModel::Detect(const CMImage& image, const CMImageBase* mask,
+                              const ProgressFn& progress) {
+    std::string log;
+    auto found =
+        CandidateListSSS(image, params_.minScale, params_.maxScale, params_.increment,
+                         params_.localMaxSide, params_.searchSide, mask, log, {}, progress);
+    // A Cancel pressed after the detector's last report still counts: the
+    // results of before stay.
+    if (progress && !progress(1.0)) return false;
     Clear();
-    auto found = CandidateListSSS(image, minScale_, maxScale_, increment_, localMaxSide_,
-                                  searchSide_, mask, log_);
+    log_ = std::move(log);
     if (!found) return false;
     spots_ = std::move(*found);
     PrepareSlider();
@@ -70,14 +166,8 @@ bool CScaleSpaceModel::Detect(const CMImage& image, const CMImageBase* mask) {
 
 bool CScaleSpaceModel::LoadFromFile(const std::string& path, int32_t width, int32_t height) {
     Clear();
-    CSpotFileParams params;
-    if (ParseSpotFileName(path, params)) {
-        SetMinScale(params.minScale);
-        SetIncrement(params.increment);
-        SetMaxScale(params.maxScale);
-        SetLocalMaxSide(params.localMaxSide);
-        SetSearchSide(params.searchSide);
-    }
+    CSpotParams params;
+    if (ParseSpotFileName(path, params)) SetParams(params);
     if (LoadSpots(path, spots_, {0, 0}, width, height) <= 0) return false;
     threshold_ = kDefaultThreshold;
     PrepareSlider();
@@ -87,8 +177,7 @@ bool CScaleSpaceModel::LoadFromFile(const std::string& path, int32_t width, int3
 
 std::string CScaleSpaceModel::SaveToFile(const std::string& documentPath) const {
     if (!HasSpots()) return {};
-    const std::string name =
-        SpotFileName(documentPath, {minScale_, increment_, maxScale_, localMaxSide_, searchSide_});
+    const std::string name = SpotFileName(documentPath, params_);
     return SaveSpots(name, spots_, {0, 0}) > 0 ? name : std::string();
 }
 
@@ -112,7 +201,7 @@ void CScaleSpaceModel::MoveSlider(int position) {
 }
 
 void CScaleSpaceModel::SetResType(int k) {
-    resType_ = Clamp(k, kResTypeRange);
+    resType_ = kResTypeRange.Clamp(k);
     PrepareSlider();
     threshold_ = std::clamp(rangeMin_ + 0.75 * (rangeMax_ - rangeMin_), double(sliderMin_),
                             double(sliderMax_));
@@ -147,9 +236,10 @@ void CScaleSpaceModel::Select(bool automatic) {
         distinct_ = FirstOfEqualSpots(spots_);
         distinctKnown_ = true;
     }
-    selected_.AssignSelection(spots_, SelectSpotIndices(spots_, distinct_, automatic,
-                                                        automatic ? autoFactor_ : threshold_,
-                                                        resType_, keepMinScale_ ? -1 : minScale_));
+    selected_.AssignSelection(
+        spots_,
+        SelectSpotIndices(spots_, distinct_, automatic, automatic ? autoFactor_ : threshold_,
+                          resType_, keepMinScale_ ? -1 : params_.minScale));
 }
 
 std::unique_ptr<CMImage> CScaleSpaceModel::Picture(const CMImage& image) const {
@@ -170,11 +260,12 @@ std::string CScaleSpaceModel::ThresholdText() const {
 std::string CScaleSpaceModel::SpotInfo() const {
     std::string text;
     std::vector<double> all;
-    for (int h = minScale_; h <= maxScale_; ++h) {
+    for (int h = params_.minScale; h <= params_.maxScale; ++h) {
         std::vector<double> v;
         for (int32_t i = 0; i < selected_.Count(); ++i) {
             const CPointResponse& s = selected_[i];
-            if ((s.values.empty() ? 0.0 : s.values[0]) == h) v.push_back(SpotValue(s, resType_));
+            if ((s.values.empty() ? 0.0 : s.values[kSpotScale]) == h)
+                v.push_back(SpotValue(s, resType_));
         }
         all.insert(all.end(), v.begin(), v.end());
         if (v.empty()) {

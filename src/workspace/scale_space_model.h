@@ -2,8 +2,9 @@
 // Model of the "Multiscale spot detector" window: the detector parameters with
 // their ranges, the three spot lists (all, selected, in clusters), the
 // inverted threshold slider and the texts shown beside it, selection and the
-// spot statistics report. Works on images, so that the window binds it to its
-// source document.
+// spot statistics report; and its document side: the source document, the
+// spot picture document opened at the first showing and updated in place
+// afterwards, the seeds and the spot files beside the source.
 
 #include <cfloat>
 #include <memory>
@@ -11,34 +12,39 @@
 #include <vector>
 
 #include "core/image.h"
+#include "core/messages.h"
 #include "detection/point_response.h"
 #include "detection/spot_file.h"
+#include "detection/spot_params.h"
+#include "workspace/tool_window_model.h"
 
 namespace vistrel {
 
-class CScaleSpaceModel {
+// The file filter of "Spots from file".
+inline constexpr const char* kSpotFileFilters =
+    "All Supported text Files|*.txt;*.cnd|CND Files |*.cnd|TXT Files |*.txt|All Files (*.*)|*.*||";
+
+class CScaleSpaceModel : public CToolWindowModel {
   public:
-    struct CRange {
-        int min, max;
-    };
-    static constexpr CRange kScaleRange{2, 20};
-    static constexpr CRange kIncrementRange{1, 20};
-    static constexpr CRange kLocalMaxRange{3, 20};
-    static constexpr CRange kSearchRange{0, 20};
+    using CRange = CSpotParams::CRange;
     static constexpr CRange kResTypeRange{-1, 12};
     static constexpr double kDefaultThreshold = 120.0;
 
-    // Parameters; setters clamp into the spin ranges.
+    explicit CScaleSpaceModel(CVistrelApp& app) : CToolWindowModel(app) {}
+
+    // Parameters; setters clamp into the spin ranges of CSpotParams.
+    void SetParams(const CSpotParams& params) { params_ = params.Clamped(); }
+    const CSpotParams& Params() const { return params_; }
     void SetMinScale(int v);
     void SetMaxScale(int v);
     void SetIncrement(int v);
     void SetLocalMaxSide(int v);
     void SetSearchSide(int v);
-    int MinScale() const { return minScale_; }
-    int MaxScale() const { return maxScale_; }
-    int Increment() const { return increment_; }
-    int LocalMaxSide() const { return localMaxSide_; }
-    int SearchSide() const { return searchSide_; }
+    int MinScale() const { return params_.minScale; }
+    int MaxScale() const { return params_.maxScale; }
+    int Increment() const { return params_.increment; }
+    int LocalMaxSide() const { return params_.localMaxSide; }
+    int SearchSide() const { return params_.searchSide; }
     double AutoFactor() const { return autoFactor_; }
     void SetAutoFactor(double f) { autoFactor_ = f; }
     bool KeepMinScale() const { return keepMinScale_; }
@@ -49,12 +55,39 @@ class CScaleSpaceModel {
     ESpotShow What() const { return what_; }
     void SetWhat(ESpotShow w) { what_ = w; }
 
-    // "Spots": clears the results, runs the detector and prepares the slider.
-    // A threshold outside the range of value k over the spots is moved to
-    // three quarters of it, as a change of "res type" does, so that the first
+    // ---- the source document
+    // "Spots" on the source: the detector runs with a progress bar, its log is
+    // shown and the picture follows. A cancelled run leaves spots, selection,
+    // log and picture as they were and opens nothing. False when it did not
+    // run, was cancelled or found nothing.
+    bool OnSpots();
+    // "Spots from file": the spot file named after the source and the
+    // parameters, or (when there is none) the one the user picks; then the
+    // picture. False when cancelled or nothing was read.
+    bool OnSpotsFromFile();
+    // "Save spots" beside the source; the file written, or empty.
+    std::string OnSaveSpots() const;
+    // "Set seeds": the selected spots become the seeds of the source; false
+    // without a source.
+    bool SetSeeds();
+    // The spots handed over by "Set seeds" (the document keeps no seed list yet).
+    const CSpotList& Seeds() const { return seeds_; }
+    // The picture of the current choice for the source: a new document at the
+    // first showing, the same document updated in place afterwards. Nothing
+    // without a source or spots.
+    void ShowPicture();
+    // The document showing the spot picture (null before the first showing).
+    CVistrelDoc* PictureDocument() const { return Result(); }
+
+    // ---- images
+    // Clears the results, runs the detector and prepares the slider. A
+    // threshold outside the range of value k over the spots is moved to three
+    // quarters of it, as a change of "res type" does, so that the first
     // picture shows spots. The log text is kept for the message shown
-    // afterwards. False when the detector found nothing.
-    bool Detect(const CMImage& image, const CMImageBase* mask);
+    // afterwards. False when the detector found nothing. When progress asks
+    // to stop (also at the end of the run) nothing changes and false is
+    // returned.
+    bool Detect(const CMImage& image, const CMImageBase* mask, const ProgressFn& progress = {});
     // "Spots from file": clears, loads the spots of a .cnd file (its name sets
     // the five parameters), threshold 120. False when nothing was read.
     bool LoadFromFile(const std::string& path, int32_t width, int32_t height);
@@ -101,11 +134,15 @@ class CScaleSpaceModel {
     // "Spot info": value k of the selected spots per scale.
     std::string SpotInfo() const;
 
+  protected:
+    // A new source, or the source closed: spots, report and seeds are cleared.
+    void OnSourceChanged() override;
+
   private:
     void PrepareSlider();
     void Select(bool automatic);
 
-    int minScale_ = 3, maxScale_ = 10, increment_ = 2, localMaxSide_ = 3, searchSide_ = 3;
+    CSpotParams params_;
     int resType_ = -1;
     double threshold_ = kDefaultThreshold;
     double autoFactor_ = 5.0;
@@ -121,6 +158,8 @@ class CScaleSpaceModel {
     std::vector<int32_t> distinct_;
     bool distinctKnown_ = false;
     std::string log_;
+    CSpotList seeds_;
+    bool pictureOnImage_ = false;  // what the picture document shows now
 };
 
 }  // namespace vistrel

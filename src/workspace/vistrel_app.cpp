@@ -41,6 +41,7 @@ CVistrelApp::CVistrelApp(IWorkspaceUi* ui) : ui_(ui) {
 }
 
 CVistrelApp::~CVistrelApp() {
+    filterLibrary_.SaveIfChanged();
     activeDocument_ = nullptr;
     documents_.clear();
 }
@@ -62,6 +63,7 @@ void CVistrelApp::LoadToolData(const std::string& dataFolder) {
     luts_.SelectLut(0, palette_);
     presetsPath_ = (std::filesystem::path(dataFolder) / "presets.txt").string();
     presets_ = LoadPresets(presetsPath_);
+    filterLibrary_.Load((std::filesystem::path(dataFolder) / "filters.flt").string());
     emit notifier_.presetsChanged();
 }
 

@@ -14,6 +14,7 @@
 #include "core/presets.h"
 #include "regions/contour_correction.h"
 #include "workspace/cases.h"
+#include "workspace/filter_library_store.h"
 #include "workspace/notifier.h"
 #include "workspace/workspace_ui.h"
 
@@ -77,8 +78,12 @@ class CVistrelApp {
     // The folder of the run-time data: the executable's folder when it holds
     // presets.txt or Luts, else ../share/vistrel beside it when that exists.
     static std::string FindDataFolder();
-    // LUT list (palette "black/white linear") and presets from dataFolder.
+    // LUT list (palette "black/white linear"), presets and the filter library
+    // (filters.flt) from dataFolder.
     void LoadToolData(const std::string& dataFolder);
+    // The filter library of the "Filters" window; an edit not yet written is
+    // written when the application ends.
+    CFilterLibraryStore& FilterLibrary() { return filterLibrary_; }
     // Groups "Files", "Settings" and the recent-file list.
     void LoadSettings();
     void SaveSettings() const;
@@ -242,6 +247,7 @@ class CVistrelApp {
     std::string presetsPath_;
     std::vector<std::string> recentFiles_;
     CCaseList cases_;
+    CFilterLibraryStore filterLibrary_;
 
     // Brings the windows of docs forward; how many.
     int BringForward(const std::vector<CVistrelDoc*>& docs);

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+
 #include "core/messages.h"
+#include "workspace/vistrel_app.h"
 #include "workspace_fakes.h"
 
 namespace vistrel {
@@ -17,8 +21,8 @@ CMImage StepImage() {
 }
 
 TEST(FiltersModel, ControlsFollowTheType) {
-    CFilterLibrary library;
-    CFiltersModel m(library);
+    CVistrelApp app;
+    CFiltersModel m(app);
     const struct {
         int type;
         const char* caption;
@@ -51,8 +55,8 @@ TEST(FiltersModel, ControlsFollowTheType) {
 }
 
 TEST(FiltersModel, GridCellsParseAndTrim) {
-    CFilterLibrary library;
-    CFiltersModel m(library);
+    CVistrelApp app;
+    CFiltersModel m(app);
     m.SelectType(3);
     m.Clear();
     EXPECT_EQ(m.name, "filter");
@@ -71,8 +75,9 @@ TEST(FiltersModel, GridCellsParseAndTrim) {
 }
 
 TEST(FiltersModel, CreateAddUpdateRemove) {
-    CFilterLibrary library;
-    CFiltersModel m(library);
+    CVistrelApp app;
+    CFiltersModel m(app);
+    CFilterLibrary& library = app.FilterLibrary().Library();
     m.SelectType(0);
     EXPECT_FALSE(m.AddEnabled());
     m.dimension = 5;
@@ -118,8 +123,9 @@ TEST(FiltersModel, CreateAddUpdateRemove) {
 }
 
 TEST(FiltersModel, EdgeKernelsInSeveralDirections) {
-    CFilterLibrary library;
-    CFiltersModel m(library);
+    CVistrelApp app;
+    CFiltersModel m(app);
+    CFilterLibrary& library = app.FilterLibrary().Library();
     m.SelectType(1);
     m.dimension = 3;
     m.sigma = 1.0;
@@ -148,8 +154,8 @@ TEST(FiltersModel, EdgeKernelsInSeveralDirections) {
 }
 
 TEST(FiltersModel, ApplyConvolvesOrTakesTheMedian) {
-    CFilterLibrary library;
-    CFiltersModel m(library);
+    CVistrelApp app;
+    CFiltersModel m(app);
     m.SelectType(0);
     m.dimension = 3;
     m.SetDistribution(CFiltersModel::EDistribution::kGauss);
@@ -169,6 +175,54 @@ TEST(FiltersModel, ApplyConvolvesOrTakesTheMedian) {
     ASSERT_TRUE(median);
     EXPECT_TRUE(median->IsEqual(expectedMedian));
     EXPECT_FALSE(m.Apply(CMImage(), nullptr, suffix));
+}
+
+// "&Apply" on the document the window follows: the result opens as a new
+// document (" EDGES" after the name for the edge operation); the source stays.
+TEST(FiltersModel, ApplyOpensTheResultOfTheFollowedDocument) {
+    testing::CRecordingSink sink;
+    CScopedMessageSink guard(&sink);
+    testing::CFakeUi ui;
+    CVistrelApp app(&ui);
+    CFiltersModel m(app);
+    EXPECT_EQ(m.OnApply(), nullptr);  // no document yet
+    std::unique_ptr<CVistrelDoc> doc = app.CreateDocument();
+    doc->image = StepImage();
+    doc->pathName = "/d/step.pgx";
+    CVistrelDoc* source = app.AddDocument(std::move(doc));
+    ASSERT_TRUE(source);
+    app.SetActiveDocument(source);
+    ASSERT_EQ(m.Source(), source);
+    const CMImage original = source->image;
+
+    m.SelectType(0);
+    m.dimension = 3;
+    m.CreateFilter();
+    CVistrelDoc* smooth = m.OnApply();
+    ASSERT_TRUE(smooth);
+    EXPECT_EQ(app.Documents().back().get(), smooth);
+    EXPECT_EQ(smooth->pathName, "/d/step.pgx");
+    CMImage expected(original);
+    ASSERT_EQ(ApplyFilter(expected, nullptr, m.GridFilter(), false), 0);
+    EXPECT_TRUE(smooth->image.IsEqual(expected));
+    EXPECT_TRUE(source->image.IsEqual(original));
+
+    m.SelectType(1);
+    m.dimension = 3;
+    m.directions = {true, false, false, false};
+    m.CreateFilter();
+    m.threshold = 10;
+    CVistrelDoc* edges = m.OnApply();
+    ASSERT_TRUE(edges);
+    EXPECT_EQ(edges->pathName, "/d/step.pgx EDGES");
+    EXPECT_NE(edges->Title().toStdString().find("step.pgx EDGES"), std::string::npos);
+    EXPECT_TRUE(source->image.IsEqual(original));
+
+    app.CloseDocument(source);
+    EXPECT_EQ(m.Source(), nullptr);
+    const std::size_t count = app.Documents().size();
+    EXPECT_EQ(m.OnApply(), nullptr);
+    EXPECT_EQ(app.Documents().size(), count);
 }
 
 }  // namespace

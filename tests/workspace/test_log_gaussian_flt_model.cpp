@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "workspace/vistrel_app.h"
+#include "workspace_fakes.h"
+
 namespace vistrel {
 namespace {
 
@@ -14,7 +21,8 @@ CMImage Ramp() {
 }
 
 TEST(LogGaussianFltModel, ScaleFieldsAndReset) {
-    CLogGaussianFltModel m;
+    CVistrelApp app;
+    CLogGaussianFltModel m(app);
     EXPECT_EQ(m.Scale(), 7);
     EXPECT_EQ(m.DimensionText(), "21");
     const struct {
@@ -34,7 +42,8 @@ TEST(LogGaussianFltModel, ScaleFieldsAndReset) {
 }
 
 TEST(LogGaussianFltModel, ButtonsGiveTheOperationsResults) {
-    CLogGaussianFltModel m;
+    CVistrelApp app;
+    CLogGaussianFltModel m(app);
     const CMImage image = Ramp();
     m.SetScale(3);
     auto log = m.ApplyLoG(image, nullptr);
@@ -66,6 +75,78 @@ TEST(LogGaussianFltModel, KernelTableLayout) {
     *f.At(0, 0) = 0.5f;
     *f.At(0, 1) = 0.25f;
     EXPECT_EQ(KernelTable(f), "Gauss 1 x 2\n0.50000 0.25000 \nSum= 0.75000 ");
+}
+
+// The buttons on the document the window follows: each result opens as a new
+// document of it, the source stays as it was, and without a source or with a
+// failed operation nothing opens and nothing is said.
+TEST(LogGaussianFltModel, ButtonsOpenResultsOfTheActiveDocument) {
+    testing::CRecordingSink sink;
+    CScopedMessageSink guard(&sink);
+    testing::CFakeUi ui;
+    CVistrelApp app(&ui);
+    auto make = [&](CMImage image, const std::string& path) {
+        std::unique_ptr<CVistrelDoc> doc = app.CreateDocument();
+        doc->image = std::move(image);
+        doc->pathName = path;
+        return app.AddDocument(std::move(doc));
+    };
+    CVistrelDoc* source = make(Ramp(), "/d/ramp.pgx");
+    ASSERT_TRUE(source);
+    CLogGaussianFltModel m(app);
+    EXPECT_EQ(m.Source(), nullptr);  // nothing was active when it opened
+    app.SetActiveDocument(source);
+    ASSERT_EQ(m.Source(), source);
+
+    const CMImage original = source->image;
+    m.SetScale(3);
+    m.dogSigma2 = 2.0;
+    CMImage expectedLoG(original);
+    ASSERT_EQ(ApplyFilter(expectedLoG, nullptr, MakeLoGFilter(3), false), 0);
+    const auto expectedDog =
+        DifferenceOfGaussians(original, 0.8, MakeGaussKernel(1.0), MakeGaussKernel(2.0));
+    ASSERT_TRUE(expectedDog);
+    const struct {
+        const char* button;
+        std::function<CVistrelDoc*()> press;
+        const CMImage* expected;
+        std::size_t messages;  // the Gaussian shows its coefficients
+    } cases[] = {{"LoG", [&] { return m.OnApplyLoG(); }, &expectedLoG, 0},
+                 {"Gaussian", [&] { return m.OnApplyGauss(); }, nullptr, 1},
+                 {"DoG", [&] { return m.OnApplyDifference(); }, expectedDog.get(), 0},
+                 {"Image - Gaussian", [&] { return m.OnApplySubtract(); }, nullptr, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button);
+        sink.shown.clear();
+        const std::size_t count = app.Documents().size();
+        CVistrelDoc* opened = c.press();
+        ASSERT_TRUE(opened);
+        ASSERT_EQ(app.Documents().size(), count + 1);
+        EXPECT_EQ(app.Documents().back().get(), opened);
+        EXPECT_EQ(opened->pathName, "/d/ramp.pgx");
+        if (c.expected) {
+            EXPECT_TRUE(opened->image.IsEqual(*c.expected));
+        }
+        EXPECT_TRUE(source->image.IsEqual(original));
+        EXPECT_EQ(sink.shown.size(), c.messages);
+        EXPECT_EQ(m.Source(), source);  // the fake UI does not activate the result
+    }
+
+    // A source without an image: the operations fail silently.
+    sink.shown.clear();
+    CVistrelDoc* empty = make(CMImage(), "/d/empty.pgx");
+    ASSERT_TRUE(empty);
+    app.SetActiveDocument(empty);
+    const std::size_t count = app.Documents().size();
+    EXPECT_EQ(m.OnApplyLoG(), nullptr);
+    EXPECT_EQ(m.OnApplyDifference(), nullptr);
+    EXPECT_EQ(app.Documents().size(), count);
+    EXPECT_TRUE(sink.shown.empty());
+    // The source closed: nothing to work on.
+    app.CloseDocument(empty);
+    EXPECT_EQ(m.Source(), nullptr);
+    EXPECT_EQ(m.OnApplySubtract(), nullptr);
+    EXPECT_EQ(app.Documents().size(), count - 1);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "workspace/scale_space_model.h"
 
 #include "detection/spot_detector.h"
+#include "workspace/vistrel_app.h"
+#include "workspace_fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +40,8 @@ CPointResponse Spot(int x, double response, double scale) {
 }
 
 TEST(ScaleSpaceModel, DefaultsAndRanges) {
-    CScaleSpaceModel m;
+    CVistrelApp app;
+    CScaleSpaceModel m(app);
     EXPECT_EQ(m.MinScale(), 3);
     EXPECT_EQ(m.MaxScale(), 10);
     EXPECT_EQ(m.Increment(), 2);
@@ -64,7 +67,8 @@ TEST(ScaleSpaceModel, DefaultsAndRanges) {
 }
 
 TEST(ScaleSpaceModel, DetectSliderAndSelection) {
-    CScaleSpaceModel m;
+    CVistrelApp app;
+    CScaleSpaceModel m(app);
     const CMImage image = SpeckImage();
     ASSERT_TRUE(m.Detect(image, nullptr));
     EXPECT_NE(m.Log().find("CandidateListSSS-Create seeds"), std::string::npos);
@@ -120,7 +124,8 @@ TEST(ScaleSpaceModel, DetectionBringsTheThresholdIntoTheRange) {
     const CMImage image = SpeckImage();
     double lo = 0, hi = 0;
     {
-        CScaleSpaceModel probe;
+        CVistrelApp app;
+        CScaleSpaceModel probe(app);
         ASSERT_TRUE(probe.Detect(image, nullptr));
         probe.Spots().Range(-1, lo, hi);
         ASSERT_LT(lo, hi);
@@ -135,7 +140,8 @@ TEST(ScaleSpaceModel, DetectionBringsTheThresholdIntoTheRange) {
                  {"inside", inside, inside},
                  {"at the maximum", hi, hi}};
     for (const auto& c : cases) {
-        CScaleSpaceModel m;
+        CVistrelApp app;
+        CScaleSpaceModel m(app);
         m.TypeThreshold(c.before);
         ASSERT_TRUE(m.Detect(image, nullptr)) << c.name;
         EXPECT_DOUBLE_EQ(m.Threshold(), c.after) << c.name;
@@ -151,7 +157,8 @@ TEST(ScaleSpaceModel, DetectionBringsTheThresholdIntoTheRange) {
 // at the lowest value so that they show on bright tissue too.
 TEST(ScaleSpaceModel, PictureMarksOnTheImageAreOutlined) {
     const CMImage image = SpeckImage();
-    CScaleSpaceModel m;
+    CVistrelApp app;
+    CScaleSpaceModel m(app);
     ASSERT_TRUE(m.Detect(image, nullptr));
     m.MoveSlider(m.SliderMax());  // every spot
     m.SetShape(ESpotMark::kDots);
@@ -179,13 +186,14 @@ TEST(ScaleSpaceModel, PictureMarksOnTheImageAreOutlined) {
 }
 
 TEST(ScaleSpaceModel, SpotFilesCarryTheParameters) {
-    CScaleSpaceModel m;
+    CVistrelApp app;
+    CScaleSpaceModel m(app);
     ASSERT_TRUE(m.Detect(SpeckImage(), nullptr));
     const auto dir = std::filesystem::temp_directory_path() / "vistrel_scale_space_model";
     std::filesystem::create_directories(dir);
     const std::string written = m.SaveToFile((dir / "case.pgx").string());
     EXPECT_EQ(written, (dir / "case.spots.S3_2_10_N3_3_.cnd").string());
-    CScaleSpaceModel other;
+    CScaleSpaceModel other(app);
     other.SetMinScale(5);
     other.TypeThreshold(7);
     ASSERT_TRUE(other.LoadFromFile(written, 120, 100));
@@ -194,7 +202,7 @@ TEST(ScaleSpaceModel, SpotFilesCarryTheParameters) {
     EXPECT_EQ(other.Threshold(), 120.0);
     EXPECT_EQ(other.Spots().Count(), m.Spots().Count());
     std::filesystem::remove_all(dir);
-    EXPECT_EQ(CScaleSpaceModel().SaveToFile("/tmp/none.pgx"), "");
+    EXPECT_EQ(CScaleSpaceModel(app).SaveToFile("/tmp/none.pgx"), "");
 }
 
 TEST(ScaleSpaceModel, SpotInfoGroupsByScale) {
@@ -206,7 +214,8 @@ TEST(ScaleSpaceModel, SpotInfoGroupsByScale) {
     const auto path =
         std::filesystem::temp_directory_path() / "vistrel_info.spots.S3_2_5_N3_3_.cnd";
     ASSERT_EQ(SaveSpots(path.string(), list, {0, 0}), 3);
-    CScaleSpaceModel m;
+    CVistrelApp app;
+    CScaleSpaceModel m(app);
     ASSERT_TRUE(m.LoadFromFile(path.string(), 10, 10));
     std::filesystem::remove(path);
     m.MoveSlider(m.SliderMax());  // everything selected
@@ -219,6 +228,163 @@ TEST(ScaleSpaceModel, SpotInfoGroupsByScale) {
     m.SelectAutomatic();
     ASSERT_EQ(m.Selected().Count(), 1);
     EXPECT_EQ(m.Selected()[0].response, 40.0);
+}
+
+// "Spots" on a source document: the detector runs with a progress bar and the
+// picture opens as a new document; a run cancelled half-way changes nothing.
+class ScaleSpaceOnDocument : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::unique_ptr<CVistrelDoc> doc = app.CreateDocument();
+        doc->image = SpeckImage();
+        doc->pathName = "/d/specks.pgx";
+        source = app.AddDocument(std::move(doc));
+        ASSERT_TRUE(source);
+        app.SetActiveDocument(source);
+    }
+    static std::vector<std::pair<CPoint, double>> Listed(const CSpotList& spots) {
+        std::vector<std::pair<CPoint, double>> listed;
+        for (int32_t i = 0; i < spots.Count(); ++i)
+            listed.push_back({{spots[i].x, spots[i].y}, spots[i].response});
+        return listed;
+    }
+
+    testing::CRecordingSink sink;
+    CScopedMessageSink guard{&sink};
+    testing::CFakeUi ui;
+    CVistrelApp app{&ui};
+    CVistrelDoc* source = nullptr;
+};
+
+TEST_F(ScaleSpaceOnDocument, AFullRunOpensThePictureAndShowsTheLog) {
+    CScaleSpaceModel m(app);
+    ASSERT_EQ(m.Source(), source);
+    const std::size_t count = app.Documents().size();
+    ASSERT_TRUE(m.OnSpots());
+    EXPECT_EQ(ui.progressTexts.size(), 1u);
+    EXPECT_EQ(ui.progressEnds, 1);
+    EXPECT_FALSE(ui.progressReports.empty());
+    EXPECT_EQ(ui.busyDepth, 0);
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(sink.shown[0], m.Log());
+    EXPECT_EQ(sink.shown[0].rfind("CandidateListSSS-ConvolveLoG(hMIN=3) ", 0), 0u);
+    // The same spots as the detector gives directly.
+    std::string log;
+    auto direct = CandidateListSSS(source->image, 3, 10, 2, 3, 3, nullptr, log);
+    ASSERT_TRUE(direct);
+    EXPECT_EQ(Listed(m.Spots()), Listed(*direct));
+
+    ASSERT_EQ(app.Documents().size(), count + 1);
+    CVistrelDoc* picture = m.PictureDocument();
+    ASSERT_EQ(picture, app.Documents().back().get());
+    EXPECT_EQ(picture->image.depth, 1);
+    ASSERT_GT(m.Selected().Count(), 0);
+    EXPECT_NE(picture->image.GetPixel(m.Selected()[0].x, m.Selected()[0].y), 0);
+
+    // A second run updates the same picture document.
+    m.SetMinScale(5);
+    ASSERT_TRUE(m.OnSpots());
+    EXPECT_EQ(app.Documents().size(), count + 1);
+    EXPECT_EQ(m.PictureDocument(), picture);
+}
+
+TEST_F(ScaleSpaceOnDocument, CancelledHalfWayLeavesEverythingAsItWas) {
+    CScaleSpaceModel m(app);
+    ASSERT_TRUE(m.OnSpots());
+    m.MoveSlider(m.SliderMax());  // every spot selected
+    CVistrelDoc* picture = m.PictureDocument();
+    ASSERT_TRUE(picture);
+    const auto spots = Listed(m.Spots());
+    const auto selected = Listed(m.Selected());
+    const std::string log = m.Log();
+    const double threshold = m.Threshold();
+    const CMImage pictureImage = picture->image;
+    const CMImage sourceImage = source->image;
+    const std::size_t count = app.Documents().size();
+    std::vector<int> updates;
+    QObject::connect(picture, &CVistrelDoc::updated, [&](int code) { updates.push_back(code); });
+
+    // Other parameters would give other spots; the user cancels half-way.
+    m.SetMinScale(5);
+    m.SetIncrement(1);
+    sink.shown.clear();
+    ui.progressReports.clear();
+    ui.cancelAt = 0.5;
+    EXPECT_FALSE(m.OnSpots());
+    EXPECT_FALSE(ui.progressReports.empty());
+    EXPECT_EQ(ui.progressEnds, 2);  // the bar went away
+    EXPECT_EQ(ui.busyDepth, 0);
+    EXPECT_TRUE(sink.shown.empty());  // no log shown
+    EXPECT_EQ(Listed(m.Spots()), spots);
+    EXPECT_EQ(Listed(m.Selected()), selected);
+    EXPECT_EQ(m.Log(), log);
+    EXPECT_EQ(m.Threshold(), threshold);
+    EXPECT_EQ(app.Documents().size(), count);
+    EXPECT_EQ(m.PictureDocument(), picture);
+    EXPECT_TRUE(updates.empty());
+    ASSERT_EQ(picture->image.depth, pictureImage.depth);
+    for (int32_t y = 0; y < pictureImage.height; ++y)
+        for (int32_t x = 0; x < pictureImage.width; ++x) {
+            ASSERT_EQ(picture->image.GetPixel(x, y), pictureImage.GetPixel(x, y)) << x << "," << y;
+            ASSERT_EQ(source->image.GetPixel(x, y), sourceImage.GetPixel(x, y)) << x << "," << y;
+        }
+}
+
+TEST_F(ScaleSpaceOnDocument, CancelledFirstRunOpensNothing) {
+    CScaleSpaceModel m(app);
+    const std::size_t count = app.Documents().size();
+    ui.cancelAt = 0.5;
+    EXPECT_FALSE(m.OnSpots());
+    EXPECT_FALSE(m.HasSpots());
+    EXPECT_TRUE(m.Log().empty());
+    EXPECT_EQ(m.PictureDocument(), nullptr);
+    EXPECT_EQ(app.Documents().size(), count);
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+// Seeds, spot files and the source: a new or closed source clears spots and seeds.
+TEST_F(ScaleSpaceOnDocument, SeedsFilesAndAClosedSource) {
+    const auto dir = std::filesystem::temp_directory_path() / "vistrel_scale_space_doc";
+    std::filesystem::create_directories(dir);
+    source->pathName = (dir / "specks.pgx").string();
+    CScaleSpaceModel m(app);
+    ASSERT_TRUE(m.OnSpots());
+    m.MoveSlider(m.SliderMax());
+    ASSERT_TRUE(m.SetSeeds());
+    EXPECT_EQ(Listed(m.Seeds()), Listed(m.Selected()));
+    const std::string written = m.OnSaveSpots();
+    EXPECT_EQ(written, (dir / "specks.spots.S3_2_10_N3_3_.cnd").string());
+
+    // "Spots from file" finds the file named after the source and the parameters.
+    ASSERT_TRUE(m.BindActiveDocument());
+    EXPECT_FALSE(m.HasSpots());
+    EXPECT_EQ(m.Seeds().Count(), 0);
+    ASSERT_TRUE(m.OnSpotsFromFile());
+    EXPECT_TRUE(ui.openFileInitialPath.empty());  // no dialog was needed
+    const int all = m.Spots().Count();
+    EXPECT_GT(all, 0);
+    // With other parameters there is no such file: the user is asked, and
+    // Cancel reads nothing.
+    m.SetMaxScale(12);
+    EXPECT_FALSE(m.OnSpotsFromFile());
+    EXPECT_EQ(ui.openFileInitialPath, (dir / "specks.spots.S3_2_12_N3_3_.cnd").string());
+    EXPECT_EQ(m.Spots().Count(), all);  // cancelled before anything was cleared
+    // The picked file sets the parameters from its name.
+    ui.openFilePath = written;
+    EXPECT_TRUE(m.OnSpotsFromFile());
+    EXPECT_EQ(m.MaxScale(), 10);
+    EXPECT_EQ(m.Spots().Count(), all);
+
+    m.MoveSlider(m.SliderMax());
+    ASSERT_TRUE(m.SetSeeds());
+    app.CloseDocument(source);
+    EXPECT_EQ(m.Source(), nullptr);
+    EXPECT_FALSE(m.HasSpots());
+    EXPECT_EQ(m.Seeds().Count(), 0);
+    EXPECT_FALSE(m.OnSpots());
+    EXPECT_FALSE(m.SetSeeds());
+    EXPECT_EQ(m.OnSaveSpots(), "");
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -89,6 +89,12 @@ class CFakeUi : public IWorkspaceUi {
         return textOk;
     }
     void SetBusy(bool busy) override { busyDepth += busy ? 1 : -1; }
+    void BeginProgress(const std::string& text) override { progressTexts.push_back(text); }
+    bool ReportProgress(double fraction) override {
+        progressReports.push_back(fraction);
+        return !(cancelAt && fraction >= *cancelAt);
+    }
+    void EndProgress() override { ++progressEnds; }
     void ActivateDocumentWindow(CVistrelDoc& doc) override { activated.push_back(&doc); }
     void CaseListChanged() override { ++caseListChanges; }
     void InterfaceModeChanged() override { ++interfaceChanges; }
@@ -119,6 +125,10 @@ class CFakeUi : public IWorkspaceUi {
     bool textOk = true;
     std::vector<std::string> textPrompts;
     int busyDepth = 0;
+    std::vector<std::string> progressTexts;
+    std::vector<double> progressReports;
+    int progressEnds = 0;
+    std::optional<double> cancelAt;  // Cancel is pressed once the work is this far
     std::vector<CVistrelDoc*> activated;
     int caseListChanges = 0;
     int interfaceChanges = 0;
