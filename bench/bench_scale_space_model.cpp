@@ -13,6 +13,7 @@
 #include "detection/spot_file.h"
 #include "phantom.h"
 #include "workspace/scale_space_model.h"
+#include "workspace/vistrel_app.h"
 
 namespace {
 
@@ -20,8 +21,9 @@ using vistrel::CMImage;
 using vistrel::CScaleSpaceModel;
 
 struct CFixture {
+    vistrel::CVistrelApp app;  // no screen: the model works on images alone here
     CMImage image;
-    CScaleSpaceModel model;
+    CScaleSpaceModel model{app};
 };
 
 // The phantom's spots, or every third of them (about 30,000, with the same
