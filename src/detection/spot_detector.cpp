@@ -168,7 +168,7 @@ bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImag
         out.min = min;
         return true;
     }
-    ParallelRows(0, h, 16, [&](int, int32_t first, int32_t last) {
+    ParallelRows(0, h, 16, [&, mean, w](int, int32_t first, int32_t last) {
         for (int32_t y = first; y < last; ++y) {
             const float* row = out.values.data() + std::size_t(y) * w;
             // Eight interleaved lanes in a fixed order (see the row sums).

@@ -182,7 +182,7 @@ bool ImageFromRows(const float* m, int32_t w, int32_t h, float max, float min, C
     }
     const double top = image->maxValue;
     // Rows are whole bytes apart, so packed depths too can be written in parallel.
-    ParallelRows(0, h, 16, [&](int, int32_t first, int32_t last) {
+    ParallelRows(0, h, 16, [&, c, scale, top, d, w](int, int32_t first, int32_t last) {
         for (int32_t y = first; y < last; ++y) {
             const float* src = m + std::ptrdiff_t(y) * w;
             uint8_t* row = image->Row(y);
@@ -392,8 +392,8 @@ int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
         ParallelRows(0, h, 8, [&](int, int32_t first, int32_t last) {
             for (int32_t y = first; y < last; ++y) {
                 float* row = m.data() + std::ptrdiff_t(y) * w;
-                float& hi = rowMax[std::size_t(y)];
-                float& lo = rowMin[std::size_t(y)];
+                // Locals, not the vectors: stores to the row could alias them.
+                float hi = -FLT_MAX, lo = FLT_MAX;
                 const bool rowFits = y - hh >= 0 && y + hh < h && 2 * hw < w;
                 for (int32_t x = 0; x < w; ++x) {
                     if (rowFits && x == hw) {
@@ -408,6 +408,8 @@ int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
                     hi = std::max(hi, row[x]);
                     lo = std::min(lo, row[x]);
                 }
+                rowMax[std::size_t(y)] = hi;
+                rowMin[std::size_t(y)] = lo;
             }
         });
         for (int32_t y = 0; y < h; ++y) {
