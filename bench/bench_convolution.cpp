@@ -30,14 +30,16 @@ CFilter GeneralKernel7() {
     return f;
 }
 
-void Apply(benchmark::State& state, const CFilter& filter, bool direct) {
+void Apply(benchmark::State& state, const CFilter& filter, bool direct,
+           const vistrel::ProgressFn& progress = {}) {
     const CMImage& source = LargeMammogram();
     CMImage work(source);
     for (auto _ : state) {
         state.PauseTiming();
         work = source;
         state.ResumeTiming();
-        benchmark::DoNotOptimize(vistrel::ApplyFilter(work, nullptr, filter, false, direct));
+        benchmark::DoNotOptimize(
+            vistrel::ApplyFilter(work, nullptr, filter, false, direct, progress));
     }
 }
 
@@ -50,9 +52,16 @@ void BM_ApplyFilterGauss7Direct(benchmark::State& state) {
 void BM_ApplyFilterGeneral7(benchmark::State& state) {
     Apply(state, GeneralKernel7(), false);
 }
+// As the workstation runs it: with a progress callback (a bar that only counts).
+void BM_ApplyFilterGauss7WithProgress(benchmark::State& state) {
+    int reports = 0;
+    Apply(state, vistrel::MakeGaussKernel(1.0), false, [&](double) { return ++reports > 0; });
+    state.counters["reports"] = benchmark::Counter(reports, benchmark::Counter::kAvgIterations);
+}
 
 BENCHMARK(BM_ApplyFilterGauss7)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ApplyFilterGauss7Direct)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ApplyFilterGeneral7)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ApplyFilterGauss7WithProgress)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

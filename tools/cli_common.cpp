@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <utility>
 
 namespace vistrel::cli {
 
@@ -89,6 +91,32 @@ void PrintJson(const CJsonWriter& json) {
     // A result that did not reach its reader (full disk, closed pipe) is no result.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         throw CFailure(std::string("stdout: cannot write the result: ") + std::strerror(errno));
+}
+
+CTerminalProgress::CTerminalProgress(std::string label)
+    : CTerminalProgress(std::move(label), isatty(STDERR_FILENO) == 1) {}
+
+CTerminalProgress::CTerminalProgress(std::string label, bool terminal)
+    : label_(std::move(label)), terminal_(terminal) {}
+
+CTerminalProgress::~CTerminalProgress() {
+    if (shown_ < 0) return;
+    // Spaces over the whole line, then back to its start for what follows.
+    std::fprintf(stderr, "\r%*s\r", int(label_.size()) + 5, "");
+    std::fflush(stderr);
+}
+
+ProgressFn CTerminalProgress::Fn() {
+    if (!terminal_) return {};
+    return [this](double fraction) {
+        const int percent = fraction >= 0.0 ? int(std::min(fraction, 1.0) * 100.0) : 0;
+        if (percent != shown_) {
+            shown_ = percent;
+            std::fprintf(stderr, "\r%s %d%%", label_.c_str(), percent);
+            std::fflush(stderr);
+        }
+        return true;
+    };
 }
 
 std::string ExecutableFolder() {

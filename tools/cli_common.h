@@ -9,6 +9,7 @@
 
 #include "cli_args.h"
 #include "core/image.h"
+#include "core/messages.h"
 #include "json_writer.h"
 
 namespace vistrel::cli {
@@ -29,6 +30,26 @@ void SaveImage(const CMImage& image, bool byteOrderLM, const std::string& path);
 
 // Prints the finished result document on stdout.
 void PrintJson(const CJsonWriter& json);
+
+// Progress of long work on stderr while it is a terminal: one line
+// "\r<label> 45%" rewritten as the percentage grows and cleared when the
+// object goes. In a pipe or file nothing is written (Fn() is then empty, and
+// the work runs without reporting), so scripts see the same output as before.
+class CTerminalProgress {
+  public:
+    explicit CTerminalProgress(std::string label);
+    // terminal chooses instead of asking whether stderr is one.
+    CTerminalProgress(std::string label, bool terminal);
+    ~CTerminalProgress();
+    CTerminalProgress(const CTerminalProgress&) = delete;
+    CTerminalProgress& operator=(const CTerminalProgress&) = delete;
+    ProgressFn Fn();
+
+  private:
+    std::string label_;
+    bool terminal_;
+    int shown_ = -1;  // percentage on the line, -1 while it is empty
+};
 
 // Folder of the running executable (from /proc/self/exe), without a trailing slash.
 std::string ExecutableFolder();

@@ -187,9 +187,14 @@ int RunFilter(const CommandArgs& words) {
     }
     std::string description;
     auto image = LoadImage(input, raw, description);
-    const int result = args.Has("median")
-                           ? ApplyWeightedMedian(*image, kernel)
-                           : ApplyFilter(*image, &outline, kernel, args.Has("normalise-partial"));
+    int result = 0;
+    if (args.Has("median")) {
+        result = ApplyWeightedMedian(*image, kernel);
+    } else {
+        CTerminalProgress progress("filter");
+        result = ApplyFilter(*image, &outline, kernel, args.Has("normalise-partial"), false,
+                             progress.Fn());
+    }
     if (result != 0)
         throw CFailure(input + (outline.empty() ? ": the filter gave no result"
                                                 : ": the outline does not lie inside the image"));

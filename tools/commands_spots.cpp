@@ -117,8 +117,12 @@ int RunSpots(const CommandArgs& words) {
                     mask.SetPixel(x, y, 1);
     }
     std::string log;
-    auto found =
-        CandidateListSSS(*image, hMin, hMax, inc, n, m, mask.IsValid() ? &mask : nullptr, log);
+    std::unique_ptr<CSpotList> found;
+    {
+        CTerminalProgress progress("spots");
+        found = CandidateListSSS(*image, hMin, hMax, inc, n, m, mask.IsValid() ? &mask : nullptr,
+                                 log, {}, progress.Fn());
+    }
     if (!found) found = std::make_unique<CSpotList>();
     const CSpotList& spots = *found;
 

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "core/messages.h"
+#include "core/text.h"
 #include "filters/convolution.h"
 #include "filters/parallel_rows.h"
 
@@ -57,12 +58,6 @@ class CTicker {
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
-std::string Format(const char* format, auto... args) {
-    char buffer[256];
-    std::snprintf(buffer, sizeof buffer, format, args...);
-    return buffer;
-}
-
 std::unique_ptr<CMImage> GreyResponse(const CResponseImage& r) {
     auto image = std::make_unique<CMImage>();
     if (!image->Create(r.width, r.height, 8, 1)) return nullptr;
@@ -79,7 +74,7 @@ std::unique_ptr<CMImage> GreyResponse(const CResponseImage& r) {
 
 bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImageBase* skipMask,
                        const CMImageBase* statsMask, bool wantStats, CResponseImage& out,
-                       bool useDirect) {
+                       bool useDirect, const ProgressFn& progress) {
     out.mean = out.stdDev = out.max = out.min = 0;
     if (!image.IsValid()) return false;
     const int32_t w = image.width, h = image.height;
@@ -113,7 +108,7 @@ bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImag
     const bool fused = wantStats && !skip && !restrict;
     std::vector<CRowFigures> figures(fused ? std::size_t(h) : 0);
     if (!CorrelateInterior(image, kernel, out.values.data(), useDirect,
-                           fused ? figures.data() : nullptr))
+                           fused ? figures.data() : nullptr, progress))
         return false;
     if (skip) {
         for (int32_t y = 0; y < h; ++y)
@@ -133,18 +128,27 @@ bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImag
             min = std::min(min, double(figures[std::size_t(y)].min));
         }
     } else {
-#pragma omp parallel for schedule(static) reduction(max : max) reduction(min : min)
-        for (int32_t y = 0; y < h; ++y) {
-            const float* row = out.values.data() + std::size_t(y) * w;
-            double sum = 0.0;
-            for (int32_t x = 0; x < w; ++x) {
-                if (skip && skipMask->GetPixel(x, y) == 0) continue;
-                const double v = row[x];
-                max = std::max(max, v);
-                min = std::min(min, v);
-                if (!restrict || statsMask->GetPixel(x, y) != 0) sum += v;
+        // Extremes per row, combined in row order afterwards.
+        std::vector<double> rowMax(std::size_t(h), -DBL_MAX), rowMin(std::size_t(h), DBL_MAX);
+        ParallelRows(0, h, 16, [&](int, int32_t first, int32_t last) {
+            for (int32_t y = first; y < last; ++y) {
+                const float* row = out.values.data() + std::size_t(y) * w;
+                double sum = 0.0, hi = -DBL_MAX, lo = DBL_MAX;
+                for (int32_t x = 0; x < w; ++x) {
+                    if (skip && skipMask->GetPixel(x, y) == 0) continue;
+                    const double v = row[x];
+                    hi = std::max(hi, v);
+                    lo = std::min(lo, v);
+                    if (!restrict || statsMask->GetPixel(x, y) != 0) sum += v;
+                }
+                rowSum[std::size_t(y)] = sum;
+                rowMax[std::size_t(y)] = hi;
+                rowMin[std::size_t(y)] = lo;
             }
-            rowSum[std::size_t(y)] = sum;
+        });
+        for (int32_t y = 0; y < h; ++y) {
+            max = std::max(max, rowMax[std::size_t(y)]);
+            min = std::min(min, rowMin[std::size_t(y)]);
         }
     }
     double sum = 0.0;
@@ -164,29 +168,30 @@ bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImag
         out.min = min;
         return true;
     }
-#pragma omp parallel for schedule(static)
-    for (int32_t y = 0; y < h; ++y) {
-        const float* row = out.values.data() + std::size_t(y) * w;
-        // Eight interleaved lanes in a fixed order (see the row sums).
-        double lanes[8] = {};
-        if (!restrict) {
-            int32_t x = 0;
-            for (; x + 8 <= w; x += 8)
-                for (int k = 0; k < 8; ++k) {
-                    const double d = row[x + k] - mean;
-                    lanes[k] += d * d;
+    ParallelRows(0, h, 16, [&, mean, w](int, int32_t first, int32_t last) {
+        for (int32_t y = first; y < last; ++y) {
+            const float* row = out.values.data() + std::size_t(y) * w;
+            // Eight interleaved lanes in a fixed order (see the row sums).
+            double lanes[8] = {};
+            if (!restrict) {
+                int32_t x = 0;
+                for (; x + 8 <= w; x += 8)
+                    for (int k = 0; k < 8; ++k) {
+                        const double d = row[x + k] - mean;
+                        lanes[k] += d * d;
+                    }
+                for (; x < w; ++x) lanes[0] += (row[x] - mean) * (row[x] - mean);
+            } else {
+                for (int32_t x = 0; x < w; ++x) {
+                    if (statsMask->GetPixel(x, y) == 0) continue;
+                    const double d = row[x] - mean;
+                    lanes[x % 8] += d * d;
                 }
-            for (; x < w; ++x) lanes[0] += (row[x] - mean) * (row[x] - mean);
-        } else {
-            for (int32_t x = 0; x < w; ++x) {
-                if (statsMask->GetPixel(x, y) == 0) continue;
-                const double d = row[x] - mean;
-                lanes[x % 8] += d * d;
             }
+            rowSum[std::size_t(y)] = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) +
+                                     ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
         }
-        rowSum[std::size_t(y)] = ((lanes[0] + lanes[1]) + (lanes[2] + lanes[3])) +
-                                 ((lanes[4] + lanes[5]) + (lanes[6] + lanes[7]));
-    }
+    });
     double sum2 = 0.0;
     for (double s : rowSum) sum2 += s;
     out.mean = mean;
@@ -251,7 +256,6 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
                                             int n, int m, const CMImageBase* mask, std::string& log,
                                             const CDetectorOptions& options,
                                             const ProgressFn& progress) {
-    (void)progress;
     if (!image.IsValid()) return nullptr;
     // The parameters travel as bytes.
     hMIN &= 0xFF;
@@ -270,9 +274,35 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
                kScaleThresholdFactor * double(deviations[std::size_t(s - hMIN)]);
     };
 
+    // Each scale's share of the progress is its kernel width, which the time
+    // of its convolution follows; the fraction only ever grows.
+    std::vector<double> shares;
+    for (int s = hMIN; progress && s <= hMAX; s += increment)
+        shares.push_back(double(MakeLoGFilter(s).width));
+    double total = 0.0;
+    for (double share : shares) total += share;
+    double finished = 0.0;
+    bool cancelled = false;
+    std::size_t step = 0;
+    auto scaleProgress = [&]() -> ProgressFn {
+        if (!progress) return {};
+        const double from = finished, share = shares[step];
+        return [&, from, share](double f) {
+            if (!progress((from + f * share) / total)) cancelled = true;
+            return !cancelled;
+        };
+    };
+    // After a scale: its share is done; false when the user cancelled.
+    auto scaleDone = [&]() {
+        if (!progress) return true;
+        finished += shares[step++];
+        return progress(finished / total);
+    };
+
     CResponseImage response;
     CFilter kernel = MakeLoGFilter(hMIN);
-    if (!ConvolveWithStats(image, kernel, mask, mask, true, response, options.useDirect))
+    if (!ConvolveWithStats(image, kernel, mask, mask, true, response, options.useDirect,
+                           scaleProgress()))
         return nullptr;
     means[0] = static_cast<float>(response.mean);
     deviations[0] = static_cast<float>(response.stdDev);
@@ -290,10 +320,15 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
     if (paths.empty()) return nullptr;
     log += Format("CandidateListSSS-LocalMaxima_(hMIN=%d) ", hMIN);
     ticker.Stamp(log);
+    if (!scaleDone()) return nullptr;
 
     for (int s = hMIN + increment; s <= hMAX; s += increment) {
         kernel = MakeLoGFilter(s);
-        if (!ConvolveWithStats(image, kernel, mask, mask, true, response, options.useDirect)) break;
+        if (!ConvolveWithStats(image, kernel, mask, mask, true, response, options.useDirect,
+                               scaleProgress())) {
+            if (cancelled) return nullptr;
+            break;
+        }
         means[std::size_t(s - hMIN)] = static_cast<float>(response.mean);
         deviations[std::size_t(s - hMIN)] = static_cast<float>(response.stdDev);
         log += Format("CandidateListSSS-ConvolveLoG_(h=%d) ", s);
@@ -314,6 +349,7 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
         }
         log += Format("CandidateListSSS-LocalMaxima_(h=%d) ", s);
         ticker.Stamp(log);
+        if (!scaleDone()) return nullptr;
     }
     response = CResponseImage();
 

@@ -34,10 +34,11 @@ inline constexpr double kScaleThresholdFactor = static_cast<double>(2.7f);
 // valid and zero). With wantStats: max and min of the written responses, and
 // mean and standard deviation over the statistics mask (all pixels when it is
 // not valid), both divided by W * H. useDirect forces the direct sum. False
-// for an invalid image or when memory runs out.
+// for an invalid image, when memory runs out or when progress (following the
+// convolution's rows) returns false.
 bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImageBase* skipMask,
                        const CMImageBase* statsMask, bool wantStats, CResponseImage& out,
-                       bool useDirect = false);
+                       bool useDirect = false, const ProgressFn& progress = {});
 
 // One search step. With previousX == previousY == -2 every strict n x n local
 // maximum >= T in [xmin, xmax) x [ymin, ymax) starts a path (scale h = hMIN);
@@ -61,7 +62,9 @@ struct CDetectorOptions {
 
 // The detector. Scales and sizes are whole numbers 0..255. Progress lines are
 // appended to log. Null for an invalid image or when no maximum is found at
-// hMIN.
+// hMIN. progress follows the scales (and the rows within each), ending at 1;
+// when it returns false the detector stops and returns null, the log holding
+// the lines of the scales finished before.
 std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int hMAX, int increment,
                                             int n, int m, const CMImageBase* mask, std::string& log,
                                             const CDetectorOptions& options = {},

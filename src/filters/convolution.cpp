@@ -94,7 +94,7 @@ void Figures(const CRowKernels&, const double*, int32_t, CRowFigures&) {}
 
 template <typename Out>
 bool CorrelateInteriorImpl(const CMImageBase& image, const CFilter& filter, Out* out,
-                           bool useDirect, CRowFigures* figures = nullptr) {
+                           bool useDirect, CRowFigures* figures, const ProgressFn& progress) {
     if (!image.IsValid() || !out) return false;
     const int32_t w = image.width, h = image.height;
     if (filter.width <= 0 || filter.height <= 0) return true;
@@ -131,21 +131,23 @@ bool CorrelateInteriorImpl(const CMImageBase& image, const CFilter& filter, Out*
         std::vector<double> acc, vertical;
     };
     std::vector<CWorkBuffers> work(std::max(1u, std::thread::hardware_concurrency()));
-    ParallelRows(hh, h - hh, 8, [&](int worker, int32_t first, int32_t last) {
-        CWorkBuffers& b = work[std::size_t(worker)];
-        if (b.acc.empty()) {
-            b.acc.assign(std::size_t(w), 0.0);
-            b.vertical.assign(std::size_t(w) * 3, 0.0);
-        }
-        double* vbuf[3] = {b.vertical.data(), b.vertical.data() + w,
-                           b.vertical.data() + 2 * std::ptrdiff_t(w)};
-        for (int32_t y = first; y < last; ++y) {
-            Out* row = out + std::ptrdiff_t(y) * w;
-            RunRow(kernels, job, y, vbuf, b.acc.data(), row);
-            if (figures) Figures(kernels, row + hw, w - 2 * hw, figures[y]);
-        }
-    });
-    return true;
+    return ParallelRows(
+        hh, h - hh, 8,
+        [&](int worker, int32_t first, int32_t last) {
+            CWorkBuffers& b = work[std::size_t(worker)];
+            if (b.acc.empty()) {
+                b.acc.assign(std::size_t(w), 0.0);
+                b.vertical.assign(std::size_t(w) * 3, 0.0);
+            }
+            double* vbuf[3] = {b.vertical.data(), b.vertical.data() + w,
+                               b.vertical.data() + 2 * std::ptrdiff_t(w)};
+            for (int32_t y = first; y < last; ++y) {
+                Out* row = out + std::ptrdiff_t(y) * w;
+                RunRow(kernels, job, y, vbuf, b.acc.data(), row);
+                if (figures) Figures(kernels, row + hw, w - 2 * hw, figures[y]);
+            }
+        },
+        progress);
 }
 
 bool KernelFits(const CFilter& f, int32_t w, int32_t h, int32_t x, int32_t y) {
@@ -179,23 +181,25 @@ bool ImageFromRows(const float* m, int32_t w, int32_t h, float max, float min, C
         image = &fresh;
     }
     const double top = image->maxValue;
-#pragma omp parallel for schedule(static)
-    for (int32_t y = 0; y < h; ++y) {
-        const float* src = m + std::ptrdiff_t(y) * w;
-        uint8_t* row = image->Row(y);
-        for (int32_t x = 0; x < w; ++x) {
-            double s = std::trunc((double(src[x]) - c) * scale);
-            if (!(s >= 0.0)) s = 0.0;
-            if (s > top) s = top;
-            if (d > 8)
-                reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(s);
-            else if (d == 8)
-                row[x] = static_cast<uint8_t>(s);
-            else
-                CMImageBase::SetPixelIn(image->data, image->bytesPerRow, d, x, y,
-                                        static_cast<int32_t>(s));
+    // Rows are whole bytes apart, so packed depths too can be written in parallel.
+    ParallelRows(0, h, 16, [&, c, scale, top, d, w](int, int32_t first, int32_t last) {
+        for (int32_t y = first; y < last; ++y) {
+            const float* src = m + std::ptrdiff_t(y) * w;
+            uint8_t* row = image->Row(y);
+            for (int32_t x = 0; x < w; ++x) {
+                double s = std::trunc((double(src[x]) - c) * scale);
+                if (!(s >= 0.0)) s = 0.0;
+                if (s > top) s = top;
+                if (d > 8)
+                    reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(s);
+                else if (d == 8)
+                    row[x] = static_cast<uint8_t>(s);
+                else
+                    CMImageBase::SetPixelIn(image->data, image->bytesPerRow, d, x, y,
+                                            static_cast<int32_t>(s));
+            }
         }
-    }
+    });
     if (!inPlace) static_cast<CMImageBase&>(*target) = static_cast<const CMImageBase&>(fresh);
     target->InvalidateHistogram();
     return true;
@@ -302,19 +306,19 @@ CSeparableTerms DecomposeKernel(const CFilter& filter, int maxTerms) {
     return terms;
 }
 
-bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, float* out,
-                       bool useDirect) {
-    return CorrelateInteriorImpl(image, filter, out, useDirect);
+bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, float* out, bool useDirect,
+                       const ProgressFn& progress) {
+    return CorrelateInteriorImpl(image, filter, out, useDirect, nullptr, progress);
 }
 
 bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, float* out, bool useDirect,
-                       CRowFigures* rowFigures) {
-    return CorrelateInteriorImpl(image, filter, out, useDirect, rowFigures);
+                       CRowFigures* rowFigures, const ProgressFn& progress) {
+    return CorrelateInteriorImpl(image, filter, out, useDirect, rowFigures, progress);
 }
 
-bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, double* out,
-                       bool useDirect) {
-    return CorrelateInteriorImpl(image, filter, out, useDirect);
+bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, double* out, bool useDirect,
+                       const ProgressFn& progress) {
+    return CorrelateInteriorImpl(image, filter, out, useDirect, nullptr, progress);
 }
 
 double CorrelateAt(const CMImageBase& image, const CFilter& filter, int32_t x, int32_t y,
@@ -355,7 +359,6 @@ bool CorrelateClipped(const CMImageBase& image, const CFilter& filter, double* o
 
 int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
                 bool normalisePartial, bool useDirect, const ProgressFn& progress) {
-    (void)progress;
     if (!image.IsValid()) return -1;
     const int32_t w = image.width, h = image.height;
     const bool restricted = outline && !outline->empty();
@@ -368,7 +371,11 @@ int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
     CFloatBuffer m;
     if (!m.Allocate(std::size_t(w) * std::size_t(h))) return -1;
     image.InvalidateHistogram();
-    if (!CorrelateInterior(image, filter, m.data(), useDirect)) return -1;
+    // The correlation is nearly all of the work; the rest is one pass.
+    constexpr double kCorrelationShare = 0.9;
+    ProgressFn correlationProgress;
+    if (progress) correlationProgress = [&](double f) { return progress(f * kCorrelationShare); };
+    if (!CorrelateInterior(image, filter, m.data(), useDirect, correlationProgress)) return -1;
     const double cells = double(filter.width) * filter.height;
     auto border = [&](int32_t x, int32_t y) -> float {
         if (!normalisePartial) return 0.0f;
@@ -380,23 +387,34 @@ int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
     float max = -FLT_MAX, min = FLT_MAX;
     if (!restricted) {
         const int32_t hw = filter.width / 2, hh = filter.height / 2;
-#pragma omp parallel for schedule(static) reduction(max : max) reduction(min : min)
-        for (int32_t y = 0; y < h; ++y) {
-            float* row = m.data() + std::ptrdiff_t(y) * w;
-            const bool rowFits = y - hh >= 0 && y + hh < h && 2 * hw < w;
-            for (int32_t x = 0; x < w; ++x) {
-                if (rowFits && x == hw) {
-                    // The interior of the row was written by the correlation.
-                    for (; x < w - hw; ++x) {
-                        max = std::max(max, row[x]);
-                        min = std::min(min, row[x]);
+        // Extremes per row, combined in row order afterwards.
+        std::vector<float> rowMax(std::size_t(h), -FLT_MAX), rowMin(std::size_t(h), FLT_MAX);
+        ParallelRows(0, h, 8, [&](int, int32_t first, int32_t last) {
+            for (int32_t y = first; y < last; ++y) {
+                float* row = m.data() + std::ptrdiff_t(y) * w;
+                // Locals, not the vectors: stores to the row could alias them.
+                float hi = -FLT_MAX, lo = FLT_MAX;
+                const bool rowFits = y - hh >= 0 && y + hh < h && 2 * hw < w;
+                for (int32_t x = 0; x < w; ++x) {
+                    if (rowFits && x == hw) {
+                        // The interior of the row was written by the correlation.
+                        for (; x < w - hw; ++x) {
+                            hi = std::max(hi, row[x]);
+                            lo = std::min(lo, row[x]);
+                        }
+                        if (x >= w) break;
                     }
-                    if (x >= w) break;
+                    row[x] = border(x, y);
+                    hi = std::max(hi, row[x]);
+                    lo = std::min(lo, row[x]);
                 }
-                row[x] = border(x, y);
-                max = std::max(max, row[x]);
-                min = std::min(min, row[x]);
+                rowMax[std::size_t(y)] = hi;
+                rowMin[std::size_t(y)] = lo;
             }
+        });
+        for (int32_t y = 0; y < h; ++y) {
+            max = std::max(max, rowMax[std::size_t(y)]);
+            min = std::min(min, rowMin[std::size_t(y)]);
         }
     } else {
         double top = (*outline)[0].y, bottom = top;
@@ -420,7 +438,11 @@ int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
         std::copy(kept.begin(), kept.end(), m.data());
         if (max < min) max = min = 0.0f;  // nothing inside the outline
     }
-    return ImageFromRows(m.data(), w, h, max, min, &image) ? 0 : -1;
+    // The last chance to cancel: from here on the image is rewritten.
+    if (progress && !progress(0.95)) return -1;
+    if (!ImageFromRows(m.data(), w, h, max, min, &image)) return -1;
+    if (progress) progress(1.0);
+    return 0;
 }
 
 int ApplyWeightedMedian(CMImage& image, const CFilter& filter) {

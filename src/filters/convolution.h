@@ -65,8 +65,11 @@ std::vector<std::pair<double, double>> OutlineSpans(const COutline& outline, dou
 // does not fit are left as they are. Kernels that are sums of up to three
 // separable terms (Gauss, LoG, box ...) are applied term by term; others
 // directly. useDirect forces the direct sum. False for an invalid image.
+// progress follows the rows done (reported on the calling thread only); when
+// it returns false the work stops between row batches and the result is false
+// (out then holds some rows and not others).
 bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, float* out,
-                       bool useDirect = false);
+                       bool useDirect = false, const ProgressFn& progress = {});
 // Per-row figures of the written responses, gathered while each row is still
 // in the cache: the sum and the sum of squares (in double, in eight
 // interleaved lanes combined in a fixed order) and the extremes.
@@ -77,9 +80,9 @@ struct CRowFigures {
 };
 // As above, and rowFigures[y] for every row the kernel fits (others untouched).
 bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, float* out, bool useDirect,
-                       CRowFigures* rowFigures);
+                       CRowFigures* rowFigures, const ProgressFn& progress = {});
 bool CorrelateInterior(const CMImageBase& image, const CFilter& filter, double* out,
-                       bool useDirect = false);
+                       bool useDirect = false, const ProgressFn& progress = {});
 // The whole image: interior as above, border pixels by the direct sum over the
 // positions inside the image (divided, not renormalised).
 bool CorrelateClipped(const CMImageBase& image, const CFilter& filter, double* out);
@@ -107,6 +110,8 @@ CSeparableTerms DecomposeKernel(const CFilter& filter, int maxTerms = 3);
 // bounding box must lie inside the image, else -1). normalisePartial rescales
 // sums near the border by the share of the kernel inside the image; without it
 // those pixels get 0. 0 on success, -1 on failure (image unchanged).
+// progress reports the fraction done, ending at 1; when it returns false the
+// work stops, the image is left unchanged and the result is -1.
 int ApplyFilter(CMImage& image, const COutline* outline, const CFilter& filter,
                 bool normalisePartial, bool useDirect = false, const ProgressFn& progress = {});
 // In place: the weighted median (upper middle of the sorted products) clamped

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 #include "filters/convolution.h"
 
@@ -367,6 +368,94 @@ TEST(SpotDetector, MaskLimitsTheSpots) {
     ASSERT_TRUE(spots);
     EXPECT_GT(spots->Count(), 0);
     for (int i = 0; i < spots->Count(); ++i) EXPECT_LT((*spots)[i].x, 70);
+}
+
+// Records every fraction reported and answers "cancel" at the first report
+// of at least cancelFrom (never when negative).
+struct CProgressRecorder {
+    double cancelFrom = -1.0;
+    std::vector<double> fractions;
+    bool cancelled = false;
+    bool calledAfterCancel = false;
+    bool calledFromAnotherThread = false;
+    std::thread::id caller = std::this_thread::get_id();
+
+    ProgressFn Fn() {
+        return [this](double f) {
+            if (std::this_thread::get_id() != caller) {
+                calledFromAnotherThread = true;
+                return false;
+            }
+            if (cancelled) calledAfterCancel = true;
+            fractions.push_back(f);
+            cancelled = cancelled || (cancelFrom >= 0.0 && f >= cancelFrom);
+            return !cancelled;
+        };
+    }
+};
+
+TEST(SpotDetector, ProgressRisesToOneAndChangesNothing) {
+    const CMImage image = SpotImage(160, 140, 12, kTruth, 12);
+    CMImage mask = Zeroed(160, 140, 1);
+    for (int y = 10; y < 130; ++y)
+        for (int x = 0; x < 120; ++x) mask.SetPixel(x, y, 1);
+    CDetectorOptions direct;
+    direct.useDirect = true;
+    const struct {
+        const char* what;
+        const CMImageBase* mask;
+        CDetectorOptions options;
+    } cases[] = {{"whole image", nullptr, {}}, {"masked", &mask, {}}, {"direct", nullptr, direct}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string quietLog;
+        auto quiet = CandidateListSSS(image, 3, 9, 2, 3, 3, c.mask, quietLog, c.options);
+        ASSERT_TRUE(quiet);
+        std::string log;
+        CProgressRecorder recorder;
+        auto spots = CandidateListSSS(image, 3, 9, 2, 3, 3, c.mask, log, c.options, recorder.Fn());
+        ASSERT_TRUE(spots);
+        ASSERT_EQ(spots->Count(), quiet->Count());
+        for (int i = 0; i < spots->Count(); ++i) EXPECT_TRUE((*spots)[i] == (*quiet)[i]) << i;
+        EXPECT_EQ(log, quietLog);
+        EXPECT_FALSE(recorder.calledFromAnotherThread);
+        // Reported within the scales too, not only between them (4 scales).
+        EXPECT_GT(recorder.fractions.size(), 20u);
+        for (std::size_t i = 0; i < recorder.fractions.size(); ++i) {
+            EXPECT_GE(recorder.fractions[i], 0.0) << i;
+            EXPECT_LE(recorder.fractions[i], 1.0) << i;
+            if (i > 0) {
+                EXPECT_GE(recorder.fractions[i], recorder.fractions[i - 1]) << i;
+            }
+        }
+        ASSERT_FALSE(recorder.fractions.empty());
+        EXPECT_EQ(recorder.fractions.back(), 1.0);
+    }
+}
+
+TEST(SpotDetector, CancellingReturnsNothingAndLogsOnlyFinishedScales) {
+    const CMImage image = SpotImage(160, 140, 12, kTruth, 13);
+    const std::string earlier = "earlier work\n";
+    std::string fullLog = earlier;
+    ASSERT_TRUE(CandidateListSSS(image, 3, 9, 2, 3, 3, nullptr, fullLog));
+    for (double cancelFrom : {0.0, 0.2, 0.5, 0.99}) {
+        SCOPED_TRACE(cancelFrom);
+        std::string log = earlier;
+        CProgressRecorder recorder;
+        recorder.cancelFrom = cancelFrom;
+        EXPECT_FALSE(CandidateListSSS(image, 3, 9, 2, 3, 3, nullptr, log, {}, recorder.Fn()));
+        EXPECT_TRUE(recorder.cancelled);
+        EXPECT_FALSE(recorder.calledAfterCancel);
+        // What was logged is the start of a full run's log up to a finished scale.
+        ASSERT_LT(log.size(), fullLog.size());
+        EXPECT_EQ(fullLog.compare(0, log.size(), log), 0) << log;
+        const std::size_t lastLine = log.rfind('\n', log.size() - 2) + 1;
+        if (cancelFrom == 0.0)
+            EXPECT_EQ(log, earlier);
+        else
+            EXPECT_EQ(log.compare(lastLine, 28, "CandidateListSSS-LocalMaxima"), 0) << log;
+        EXPECT_EQ(log.find("Create seeds"), std::string::npos);
+    }
 }
 
 TEST(ConvolveStats, DividesByTheWholeImage) {

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <random>
+#include <thread>
 
 #include "core/matrix.h"
+#include "filters/parallel_rows.h"
 
 namespace vistrel {
 namespace {
@@ -294,6 +298,162 @@ TEST(Differences, DoGAndImageMinusGaussianStretchToTheRange) {
     ASSERT_TRUE(flatSub);
     EXPECT_EQ(flatSub->GetPixel(3, 3), 0);
     EXPECT_FALSE(SubtractGaussian(CMImage(), g));
+}
+
+// Records every fraction reported and answers "cancel" at the first report
+// of at least cancelFrom (never when negative), noting calls that should not
+// come: after the cancel, or from a thread other than the caller's.
+struct CProgressRecorder {
+    double cancelFrom = -1.0;
+    std::vector<double> fractions;
+    bool cancelled = false;
+    bool calledAfterCancel = false;
+    bool calledFromAnotherThread = false;
+    std::thread::id caller = std::this_thread::get_id();
+
+    ProgressFn Fn() {
+        return [this](double f) {
+            if (std::this_thread::get_id() != caller) {
+                calledFromAnotherThread = true;
+                return false;
+            }
+            if (cancelled) calledAfterCancel = true;
+            fractions.push_back(f);
+            cancelled = cancelled || (cancelFrom >= 0.0 && f >= cancelFrom);
+            return !cancelled;
+        };
+    }
+    // Fractions within [0, 1] and never falling.
+    void ExpectRising() const {
+        for (std::size_t i = 0; i < fractions.size(); ++i) {
+            EXPECT_GE(fractions[i], 0.0) << "call " << i;
+            EXPECT_LE(fractions[i], 1.0) << "call " << i;
+            if (i > 0) {
+                EXPECT_GE(fractions[i], fractions[i - 1]) << "call " << i;
+            }
+        }
+    }
+    // Cancelled by the last call, and by no earlier one.
+    void ExpectCancelledByTheLastCall() const {
+        EXPECT_TRUE(cancelled);
+        EXPECT_FALSE(calledAfterCancel);
+        EXPECT_FALSE(calledFromAnotherThread);
+        ASSERT_FALSE(fractions.empty());
+        EXPECT_GE(fractions.back(), cancelFrom);
+        for (std::size_t i = 0; i + 1 < fractions.size(); ++i)
+            EXPECT_LT(fractions[i], cancelFrom) << "call " << i;
+    }
+};
+
+TEST(ParallelRows, EveryRowOnceAndCancellingStopsNewBatches) {
+    const struct {
+        int32_t begin, end, batch;
+    } cases[] = {{0, 0, 8}, {5, 3, 8}, {0, 1, 8}, {3, 200, 7}, {0, 64, 0}, {-10, 1000, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.begin << ".." << c.end << " by " << c.batch);
+        const int32_t n = std::max(0, c.end - c.begin);
+        std::vector<std::atomic<int>> seen(std::size_t(n) + 1);
+        CProgressRecorder recorder;
+        EXPECT_TRUE(ParallelRows(
+            c.begin, c.end, c.batch,
+            [&](int, int32_t first, int32_t last) {
+                for (int32_t y = first; y < last; ++y) ++seen[std::size_t(y - c.begin)];
+            },
+            recorder.Fn()));
+        for (int32_t k = 0; k < n; ++k) ASSERT_EQ(seen[std::size_t(k)].load(), 1) << "row " << k;
+        EXPECT_FALSE(recorder.calledFromAnotherThread);
+        recorder.ExpectRising();
+    }
+    // Cancelled before the first batch: nothing runs. Cancelled later: the
+    // batches already running end, no new one starts.
+    for (double cancelFrom : {0.0, 0.3}) {
+        SCOPED_TRACE(cancelFrom);
+        const int32_t rows = 20000;
+        std::atomic<int32_t> done{0};
+        CProgressRecorder recorder;
+        recorder.cancelFrom = cancelFrom;
+        EXPECT_FALSE(ParallelRows(
+            0, rows, 10,
+            [&](int, int32_t first, int32_t last) {
+                std::this_thread::sleep_for(std::chrono::microseconds(20));
+                done += last - first;
+            },
+            recorder.Fn()));
+        recorder.ExpectCancelledByTheLastCall();
+        if (cancelFrom == 0.0)
+            EXPECT_EQ(done.load(), 0);
+        else
+            EXPECT_LT(done.load(), rows);
+    }
+}
+
+TEST(ApplyFilter, ProgressRisesToOneAndLeavesTheResultAsItWas) {
+    const CMImage source = RandomImage(230, 310, 12, 21);
+    const COutline outline = {{10, 12}, {200, 20}, {150, 300}, {30, 250}};
+    const struct {
+        const char* what;
+        CFilter filter;
+        bool direct, partial;
+        const COutline* outline;
+    } cases[] = {{"separable", MakeGaussKernel(1.0), false, false, nullptr},
+                 {"separable, partial sums", MakeLoGFilter(4), false, true, nullptr},
+                 {"general kernel", GeneralKernel(), false, false, nullptr},
+                 {"direct sum", MakeGaussKernel(1.0), true, true, nullptr},
+                 {"inside an outline", MakeLoGFilter(3), false, true, &outline}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CMImage quiet(source);
+        ASSERT_EQ(ApplyFilter(quiet, c.outline, c.filter, c.partial, c.direct), 0);
+        CMImage reported(source);
+        CProgressRecorder recorder;
+        ASSERT_EQ(ApplyFilter(reported, c.outline, c.filter, c.partial, c.direct, recorder.Fn()),
+                  0);
+        EXPECT_TRUE(reported.IsEqual(quiet));
+        EXPECT_EQ(reported.maxValue, quiet.maxValue);
+        EXPECT_FALSE(recorder.calledFromAnotherThread);
+        recorder.ExpectRising();
+        ASSERT_FALSE(recorder.fractions.empty());
+        EXPECT_EQ(recorder.fractions.back(), 1.0);
+    }
+}
+
+TEST(ApplyFilter, CancellingLeavesTheImageUnchanged) {
+    const CMImage source = RandomImage(120, 400, 16, 22);
+    const COutline outline = {{5, 5}, {110, 5}, {110, 390}, {5, 390}};
+    // Before anything, half-way, and at the last moment before the image
+    // would be rewritten (the correlation is done at 0.9).
+    for (const COutline* o : {static_cast<const COutline*>(nullptr), &outline})
+        for (double cancelFrom : {0.0, 0.5, 0.91}) {
+            SCOPED_TRACE(testing::Message()
+                         << (o ? "outline" : "whole image") << ", cancel at " << cancelFrom);
+            CMImage image(source);
+            CProgressRecorder recorder;
+            recorder.cancelFrom = cancelFrom;
+            EXPECT_EQ(ApplyFilter(image, o, GeneralKernel(), true, false, recorder.Fn()), -1);
+            EXPECT_TRUE(image.IsEqual(source));
+            EXPECT_EQ(image.maxValue, source.maxValue);
+            recorder.ExpectCancelledByTheLastCall();
+        }
+}
+
+TEST(CorrelateInterior, CancellingStopsBetweenRowBatches) {
+    const CMImage image = RandomImage(600, 3000, 12, 23);
+    const CFilter f = GeneralKernel();
+    const std::size_t w = std::size_t(image.width);
+    for (double cancelFrom : {0.0, 0.25}) {
+        SCOPED_TRACE(cancelFrom);
+        std::vector<float> out(w * std::size_t(image.height), NAN);
+        CProgressRecorder recorder;
+        recorder.cancelFrom = cancelFrom;
+        EXPECT_FALSE(CorrelateInterior(image, f, out.data(), false, recorder.Fn()));
+        recorder.ExpectCancelledByTheLastCall();
+        int written = 0;
+        for (int y = 0; y < image.height; ++y) written += !std::isnan(out[std::size_t(y) * w + 20]);
+        if (cancelFrom == 0.0)
+            EXPECT_EQ(written, 0);
+        else
+            EXPECT_LT(written, image.height - 4);
+    }
 }
 
 }  // namespace
