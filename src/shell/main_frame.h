@@ -21,6 +21,7 @@
 #include "shell/log_gaussian_flt_dlg.h"
 #include "shell/scale_space_dlg.h"
 #include "shell/two_images_dlg.h"
+#include "shell/work_progress.h"
 #include "workspace/command_ids.h"
 #include "workspace/command_registry.h"
 #include "workspace/workspace_ui.h"
@@ -105,6 +106,11 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     bool AskText(const std::string& title, const std::string& prompt, const std::string& label,
                  std::string& text) override;
     void SetBusy(bool busy) override;
+    void BeginProgress(const std::string& text) override;
+    bool ReportProgress(double fraction) override;
+    void EndProgress() override;
+    // The progress bar of long work (its dialog is up only while work runs).
+    CWorkProgress& Progress() { return progress_; }
     void ActivateDocumentWindow(CVistrelDoc& doc) override;
     void CaseListChanged() override;
     void InterfaceModeChanged() override;
@@ -192,6 +198,7 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     bool openingPreviewFull_ = false;
     bool shownOnce_ = false;
     CPlugInManager* plugIns_ = nullptr;  // the next window shows a case-preview image full size
+    CWorkProgress progress_{this};
 };
 
 }  // namespace vistrel

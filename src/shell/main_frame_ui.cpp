@@ -103,4 +103,16 @@ void CMainFrame::SetBusy(bool busy) {
         QApplication::restoreOverrideCursor();
 }
 
+void CMainFrame::BeginProgress(const std::string& text) {
+    progress_.Begin(text);
+}
+
+bool CMainFrame::ReportProgress(double fraction) {
+    return progress_.Report(fraction);
+}
+
+void CMainFrame::EndProgress() {
+    progress_.End();
+}
+
 }  // namespace vistrel
