@@ -29,8 +29,9 @@ struct CPgxFile {
 CPgxFile ReadPgx(const std::filesystem::path& path);
 
 // Fills `image` with `values` row by row; the height follows from their count.
+// The raster is zero-filled first unless zeroFill is 0 (padding bits stay undefined).
 void FillImage(CMImage& image, int32_t width, int depth, const std::vector<int32_t>& values,
-               uint32_t zeroFill = 0);
+               uint32_t zeroFill = 1);
 // Every sample of the image row by row, as unsigned words.
 std::vector<int32_t> ValuesOf(const CMImageBase& image);
 // Reproducible uniform samples within 0..maxValue (std::mt19937 from `seed`).
