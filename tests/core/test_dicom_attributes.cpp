@@ -26,12 +26,8 @@ namespace {
 
 class DicomAttributesTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        SetDicomLogLevel(DicomLogLevel::Critical);
-    }
-    void TearDown() override {
-        SetDicomLogLevel(DicomLogLevel::Notice);
-    }
+    void SetUp() override { SetDicomLogLevel(DicomLogLevel::Critical); }
+    void TearDown() override { SetDicomLogLevel(DicomLogLevel::Notice); }
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
         return scratch_.Write(name, bytes);
     }

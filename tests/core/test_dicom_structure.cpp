@@ -198,9 +198,7 @@ TEST(DicomStructure, CompressedPixelDataAreWalkedButNotMeasured) {
 
 class DicomShortFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        SetDicomLogLevel(DicomLogLevel::Critical);
-    }
+    void SetUp() override { SetDicomLogLevel(DicomLogLevel::Critical); }
     void TearDown() override { SetDicomLogLevel(DicomLogLevel::Notice); }
     const std::string& Write(const std::vector<uint8_t>& bytes) {
         scratch_.Write("short.dcm", bytes);

@@ -936,7 +936,8 @@ TEST_F(RasterTest, SaveDispatcherWritesEightBitGifAndRefusesOtherDepths) {
 
     CMImage four(10, 4, 4);
     ASSERT_EQ(four.Save(true, path), 0);
-    EXPECT_EQ(sink_.messages, std::vector<std::string>{"Only 8 bit images can be saved as GIF file."});
+    EXPECT_EQ(sink_.messages,
+              std::vector<std::string>{"Only 8 bit images can be saved as GIF file."});
     ASSERT_EQ(Open(back, path), 1);  // the earlier file is untouched
     EXPECT_TRUE(back.IsEqual(eight));
 }

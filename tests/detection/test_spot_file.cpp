@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/scratch_dir.h"
+
 namespace vistrel {
 namespace {
 
@@ -42,7 +44,8 @@ TEST(SpotFile, RoundTripTo6And8Decimals) {
     spots.Append(Spot(10, 20, 123.4567891, 3));
     spots.Append(Spot(0, 0, -5.25, 7));
     spots.Append(Spot(99, 49, 1e-3, 5));
-    const fs::path path = fs::temp_directory_path() / "vistrel_spots_test.cnd";
+    const testsupport::CScratchDir scratch("vistrel_spots");
+    const fs::path path = scratch.path() / "vistrel_spots_test.cnd";
     ASSERT_EQ(SaveSpots(path.string(), spots, {0, 0}), 3);
     std::ifstream in(path);
     std::string first;
@@ -76,7 +79,8 @@ TEST(SpotFile, RoundTripTo6And8Decimals) {
 }
 
 TEST(SpotFile, MalformedLinesAreSkipped) {
-    const fs::path path = fs::temp_directory_path() / "vistrel_spots_bad.cnd";
+    const testsupport::CScratchDir scratch("vistrel_spots");
+    const fs::path path = scratch.path() / "vistrel_spots_bad.cnd";
     {
         std::ofstream out(path);
         out << "garbage\n(5 6) 1.0 3 \n(-1, 4) 2.0 3 2.0 \n(7, 8) 3.5 4 3.5 9.25 \n(1, 2)\n";
@@ -90,7 +94,8 @@ TEST(SpotFile, MalformedLinesAreSkipped) {
 }
 
 TEST(SpotFile, RepeatedSpotsAreAddedOnce) {
-    const fs::path path = fs::temp_directory_path() / "vistrel_spots_repeated.cnd";
+    const testsupport::CScratchDir scratch("vistrel_spots");
+    const fs::path path = scratch.path() / "vistrel_spots_repeated.cnd";
     {
         std::ofstream out(path);
         out << "(7, 8) 3.5 4 3.5 9.25 \n(1, 2) 2.0 3 2.0 \n(7, 8) 3.5 4 3.5 9.25 \n"

@@ -24,8 +24,8 @@
 #include "core/dicom_log.h"
 #include "core/display.h"
 #include "core/image.h"
-#include "workspace/plugins.h"
 #include "support/scratch_dir.h"
+#include "workspace/plugins.h"
 
 namespace vistrel {
 namespace {

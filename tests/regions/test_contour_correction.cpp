@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "regions/regions.h"
 #include "point_sets.h"
+#include "regions/regions.h"
 
 using namespace vistrel;
 

@@ -14,8 +14,8 @@ using namespace vistrel;
 
 namespace {
 
-using regionstest::SortedRaster;
 using regionstest::FilledSet;
+using regionstest::SortedRaster;
 
 // Independent labeller: flood fill over object pixels, components listed in
 // the raster order of their first pixel, each with its pixels.

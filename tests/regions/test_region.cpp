@@ -15,9 +15,9 @@ using namespace vistrel;
 
 namespace {
 
+using regionstest::FilledSet;
 using regionstest::Rectangle;
 using regionstest::SortedUniqueRaster;
-using regionstest::FilledSet;
 
 std::vector<uint8_t> Codes(const std::string& digits) {
     std::vector<uint8_t> codes;
@@ -300,22 +300,26 @@ TEST(RegionTrace, CleanupRemovesOnePixelSpursAndKeepsSolidBlobs) {
     // A bump on a side has three neighbours: part of the body, not a spur.
     std::vector<CPoint> bumped = blob;
     bumped.push_back({14, 11});
-    EXPECT_EQ(CRegion(bumped, CRegion::PointsMode::PixelSet, true).Pixels(), SortedUniqueRaster(bumped));
+    EXPECT_EQ(CRegion(bumped, CRegion::PointsMode::PixelSet, true).Pixels(),
+              SortedUniqueRaster(bumped));
 
     // A thin arm two pixels long is not a spur, even where it meets the body.
     std::vector<CPoint> armed = blob;
     armed.push_back({11, 9});
     armed.push_back({11, 8});
-    EXPECT_EQ(CRegion(armed, CRegion::PointsMode::PixelSet, true).Pixels(), SortedUniqueRaster(armed));
+    EXPECT_EQ(CRegion(armed, CRegion::PointsMode::PixelSet, true).Pixels(),
+              SortedUniqueRaster(armed));
 
     // Discs and plain lines have nothing to clean.
     std::vector<CPoint> disc;
     for (int y = -4; y <= 4; ++y)
         for (int x = -4; x <= 4; ++x)
             if (x * x + y * y <= 16) disc.push_back({30 + x, 30 + y});
-    EXPECT_EQ(CRegion(disc, CRegion::PointsMode::PixelSet, true).Pixels(), SortedUniqueRaster(disc));
+    EXPECT_EQ(CRegion(disc, CRegion::PointsMode::PixelSet, true).Pixels(),
+              SortedUniqueRaster(disc));
     const std::vector<CPoint> line = {{1, 1}, {2, 1}, {3, 2}, {4, 3}, {5, 3}};
-    EXPECT_EQ(CRegion(line, CRegion::PointsMode::PixelSet, true).Pixels(), SortedUniqueRaster(line));
+    EXPECT_EQ(CRegion(line, CRegion::PointsMode::PixelSet, true).Pixels(),
+              SortedUniqueRaster(line));
 }
 
 TEST(RegionTrace, PixelsOfATracedComponentAreTheComponentWithItsHolesFilled) {
@@ -446,7 +450,8 @@ TEST(RegionNeighbours, OuterNeighboursOfASquare) {
                 expected.push_back({x, y});
             }
         const std::vector<CPoint> got = square.OuterNeighbours(c.neighbourhood);
-        EXPECT_EQ(got.size(), SortedUniqueRaster(got).size()) << "listed once, n=" << c.neighbourhood;
+        EXPECT_EQ(got.size(), SortedUniqueRaster(got).size())
+            << "listed once, n=" << c.neighbourhood;
         EXPECT_EQ(SortedUniqueRaster(got), expected) << "n=" << c.neighbourhood;
     }
     // Boundary order: the start pixel's left neighbour comes first.

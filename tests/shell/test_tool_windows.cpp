@@ -15,10 +15,10 @@
 #include "shell/histogram_dlg.h"
 #include "shell/image_prop_dlg.h"
 #include "shell/two_images_dlg.h"
-#include "workspace/vistrel_app.h"
-#include "workspace/vistrel_doc.h"
 #include "support/native_file_builders.h"
 #include "support/recording_sink.h"
+#include "workspace/vistrel_app.h"
+#include "workspace/vistrel_doc.h"
 
 namespace vistrel {
 namespace {

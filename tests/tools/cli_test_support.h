@@ -35,7 +35,9 @@ struct CRun {
     std::string err;
 };
 
-inline std::string ReadFile(const fs::path& path) { return testsupport::ReadFileBytes(path); }
+inline std::string ReadFile(const fs::path& path) {
+    return testsupport::ReadFileBytes(path);
+}
 inline void WriteFile(const fs::path& path, const std::string& bytes) {
     testsupport::WriteFileBytes(path, bytes);
 }

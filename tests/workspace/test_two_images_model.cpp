@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "support/native_file_builders.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 #include "workspace_fakes.h"
-#include "support/native_file_builders.h"
 
 namespace vistrel {
 namespace {
@@ -97,11 +97,11 @@ TEST_F(TwoImagesModelTest, DifferentSizesShowTheMessageAndDoNothing) {
 TEST_F(TwoImagesModelTest, ObjectOperationsCountAndReport) {
     // Two objects under 4-connectivity (a diagonal pair), one under 8.
     FillImage(i1.image, 4, 1,
-         {1, 0, 0, 1,  //
-          0, 1, 0, 0});
+              {1, 0, 0, 1,  //
+               0, 1, 0, 0});
     FillImage(i2.image, 4, 1,
-         {1, 0, 0, 0,  //
-          0, 0, 0, 0});
+              {1, 0, 0, 0,  //
+               0, 0, 0, 0});
     struct Case {
         int operation, connectivity;
         std::vector<int32_t> samples;

@@ -1,4 +1,5 @@
-// Annotations of a document: the OVERLAY beside the image, its dialogs, extracted regions and diagnoses.
+// Annotations of a document: the OVERLAY beside the image, its dialogs, extracted regions and
+// diagnoses.
 
 #include "vistrel_doc_fixture.h"
 

@@ -1,4 +1,5 @@
-// The display window of a document: starting windows, display bits, window values, resolution and DICOM display.
+// The display window of a document: starting windows, display bits, window values, resolution and
+// DICOM display.
 
 #include "support/native_file_builders.h"
 #include "support/scratch_dir.h"
@@ -6,7 +7,6 @@
 
 namespace vistrel {
 namespace {
-
 
 // An 8-bit binary PGM (P5) of the given samples.
 void WritePgmFile(const std::string& path, int width, int height,

@@ -1,4 +1,5 @@
-// Titles, opening and saving documents: the processed companion, numbering, the save dialogs and options.
+// Titles, opening and saving documents: the processed companion, numbering, the save dialogs and
+// options.
 
 #include "vistrel_doc_fixture.h"
 

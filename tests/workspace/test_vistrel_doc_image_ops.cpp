@@ -1,4 +1,5 @@
-// Image commands of a document: rotations, flips, depth, equalisation, ROI crops, comments and new windows.
+// Image commands of a document: rotations, flips, depth, equalisation, ROI crops, comments and new
+// windows.
 
 #include "vistrel_doc_fixture.h"
 

@@ -85,7 +85,6 @@ class DocAnnotationTest : public DocTest {
     }
 };
 
-
 class DocNewWindowTest : public DocAnnotationTest {
   protected:
     // A 12-bit 40x30 document whose pixel (x, y) is x + 50 y, owned by the app.
@@ -108,7 +107,6 @@ class DocNewWindowTest : public DocAnnotationTest {
     }
 };
 
-
 class DocCommandTest : public DocNewWindowTest {
   protected:
     // A 12-bit width x height document (not owned by the app) whose pixel
@@ -130,6 +128,5 @@ class DocCommandTest : public DocNewWindowTest {
         return row;
     }
 };
-
 
 }  // namespace vistrel
