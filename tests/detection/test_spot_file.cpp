@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/native_file_builders.h"
 #include "support/scratch_dir.h"
 
 namespace vistrel {
@@ -13,11 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-CMImage Zeroed(int w, int h, int depth) {
-    CMImage image;
-    image.Create(w, h, depth, 1);
-    return image;
-}
+using testsupport::ZeroedImage;
 
 CPointResponse Spot(int x, int y, double r, double scale) {
     CPointResponse s({x, y}, r, scale);
@@ -114,7 +111,7 @@ TEST(SpotFile, RepeatedSpotsAreAddedOnce) {
 }
 
 TEST(SpotMarks, Shapes) {
-    const CMImage image = Zeroed(20, 20, 8);
+    const CMImage image = ZeroedImage(20, 20, 8);
     CSpotList spots;
     spots.Append(Spot(10, 10, 1, 5));  // circle of size 5: radius 2.5, |d| <= 2
     spots.Append(Spot(0, 0, 1, 3));
@@ -188,7 +185,7 @@ TEST(ShowSpots, MarksOnTheImageAndTheirOutline) {
 // Circles drawn by rows against the definition pixel by pixel, for every
 // size and for spots on, near and beyond the edges.
 TEST(SpotMarks, CirclesMatchTheDefinition) {
-    const CMImage image = Zeroed(37, 23, 8);
+    const CMImage image = ZeroedImage(37, 23, 8);
     CSpotList spots;
     int size = 0;
     for (int y : {-3, 0, 1, 11, 21, 22, 25})
@@ -219,7 +216,7 @@ TEST(SpotMarks, CirclesMatchTheDefinition) {
 }
 
 TEST(ClusterAreas, LargestFirstSmallerOnTop) {
-    const CMImage image = Zeroed(30, 30, 8);
+    const CMImage image = ZeroedImage(30, 30, 8);
     CClusters clusters;
     auto small = std::make_unique<CCluster>();
     small->AddPoint(5, 5);

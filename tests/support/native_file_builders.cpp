@@ -65,6 +65,12 @@ void FillImage(CMImage& image, int32_t width, int depth, const std::vector<int32
         image.SetPixel(static_cast<int32_t>(i) % width, static_cast<int32_t>(i) / width, values[i]);
 }
 
+CMImage ZeroedImage(int32_t width, int32_t height, int depth) {
+    CMImage image;
+    image.Create(width, height, depth, 1);
+    return image;
+}
+
 std::vector<int32_t> ValuesOf(const CMImageBase& image) {
     std::vector<int32_t> values;
     for (int32_t y = 0; y < image.height; ++y)

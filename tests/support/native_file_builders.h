@@ -32,6 +32,8 @@ CPgxFile ReadPgx(const std::filesystem::path& path);
 // The raster is zero-filled first unless zeroFill is 0 (padding bits stay undefined).
 void FillImage(CMImage& image, int32_t width, int depth, const std::vector<int32_t>& values,
                uint32_t zeroFill = 1);
+// A zero-filled image.
+CMImage ZeroedImage(int32_t width, int32_t height, int depth);
 // Every sample of the image row by row, as unsigned words.
 std::vector<int32_t> ValuesOf(const CMImageBase& image);
 // Reproducible uniform samples within 0..maxValue (std::mt19937 from `seed`).
