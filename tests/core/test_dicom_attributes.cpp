@@ -14,7 +14,7 @@
 #include "core/dicom_load.h"
 #include "core/dicom_log.h"
 #include "core/image.h"
-#include "dicom_test_writer.h"
+#include "support/dicom_test_writer.h"
 #include "support/scratch_dir.h"
 
 using namespace vistrel;

@@ -21,7 +21,7 @@
 #include "core/dicom_log.h"
 #include "core/display.h"
 #include "core/image.h"
-#include "dicom_test_writer.h"
+#include "support/dicom_test_writer.h"
 #include "support/scratch_dir.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)

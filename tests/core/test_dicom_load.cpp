@@ -22,7 +22,7 @@
 #include "core/dicom_log.h"
 #include "core/image.h"
 #include "core/messages.h"
-#include "dicom_test_writer.h"
+#include "support/dicom_test_writer.h"
 #include "support/recording_sink.h"
 #include "support/scratch_dir.h"
 

@@ -17,7 +17,7 @@
 #include "core/atomic_file.h"
 #include "core/dicom_log.h"
 #include "core/dicom_rle.h"
-#include "dicom_test_writer.h"
+#include "support/dicom_test_writer.h"
 #include "support/scratch_dir.h"
 
 using namespace vistrel;

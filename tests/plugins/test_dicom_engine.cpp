@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "../core/dicom_test_writer.h"
 #include "core/dicom_engine.h"
 #include "core/dicom_log.h"
 #include "core/display.h"
 #include "core/image.h"
+#include "support/dicom_test_writer.h"
 #include "support/scratch_dir.h"
 #include "workspace/plugins.h"
 
