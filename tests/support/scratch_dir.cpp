@@ -1,5 +1,6 @@
 #include "support/scratch_dir.h"
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <fstream>

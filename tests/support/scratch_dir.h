@@ -2,8 +2,6 @@
 // A fresh folder under the system's temporary folder, removed with everything
 // in it when the object goes (also when a test made parts of it read-only).
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -29,13 +27,6 @@ class CScratchDir {
 
   private:
     std::filesystem::path path_;
-};
-
-// A test fixture with its own scratch folder.
-class CScratchTest : public ::testing::Test {
-  protected:
-    std::string Path(const std::string& name) const { return scratch_.Path(name); }
-    CScratchDir scratch_;
 };
 
 // The whole file as bytes; empty when it cannot be read.
