@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "../tests/core/dicom_test_writer.h"
+#include "../tests/support/dicom_test_writer.h"
 #include "core/dicom_engine.h"
 #include "core/dicom_reader.h"
 #include "core/image.h"

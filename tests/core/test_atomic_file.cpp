@@ -7,36 +7,23 @@
 #include <vector>
 
 #include "core/messages.h"
+#include "support/recording_sink.h"
+#include "support/scratch_dir.h"
 
 using namespace vistrel;
 namespace fs = std::filesystem;
 
 namespace {
 
-class RecordingSink : public IMessageSink {
-  public:
-    void show(const std::string& text) override { shown.push_back(text); }
-    int ask(const std::string&, const std::vector<std::string>&) override { return 0; }
-    std::vector<std::string> shown;
-};
-
 class AtomicFile : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir =
-            fs::temp_directory_path() /
-            ("vistrel-atomic-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
     size_t EntriesInDir() const {
         return static_cast<size_t>(
             std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
     }
-    fs::path dir;
-    RecordingSink sink;
+    testsupport::CScratchDir scratch{"vistrel_atomic"};
+    fs::path dir = scratch.path();
+    testsupport::CRecordingSink sink;
 };
 
 }  // namespace

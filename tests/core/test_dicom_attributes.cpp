@@ -14,7 +14,8 @@
 #include "core/dicom_load.h"
 #include "core/dicom_log.h"
 #include "core/image.h"
-#include "dicom_test_writer.h"
+#include "support/dicom_test_writer.h"
+#include "support/scratch_dir.h"
 
 using namespace vistrel;
 using dicomtest::DicomWriter;
@@ -25,25 +26,13 @@ namespace {
 
 class DicomAttributesTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("vistrel_dicom_attributes_" + std::to_string(getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder_);
-        SetDicomLogLevel(DicomLogLevel::Critical);
-    }
-    void TearDown() override {
-        SetDicomLogLevel(DicomLogLevel::Notice);
-        fs::remove_all(folder_);
-    }
+    void SetUp() override { SetDicomLogLevel(DicomLogLevel::Critical); }
+    void TearDown() override { SetDicomLogLevel(DicomLogLevel::Notice); }
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-        const std::string path = (folder_ / name).string();
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return path;
+        return scratch_.Write(name, bytes);
     }
-    fs::path folder_;
+    testsupport::CScratchDir scratch_{"vistrel_dicom_attributes"};
+    fs::path folder_ = scratch_.path();
 };
 
 TEST_F(DicomAttributesTest, TopLevelAttributesAreTakenAndNestedOnesIgnored) {

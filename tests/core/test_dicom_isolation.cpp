@@ -21,7 +21,8 @@
 #include "core/dicom_log.h"
 #include "core/display.h"
 #include "core/image.h"
-#include "dicom_test_writer.h"
+#include "support/dicom_test_writer.h"
+#include "support/scratch_dir.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define TEST_SANITIZED_BUILD 1
@@ -137,22 +138,17 @@ class DicomIsolationTest : public ::testing::Test {
         DicomWriter w;
         w.Preamble("1.2.840.10008.1.2.1");
         w.Image(1, 2, 16, 16, 15).Pixels16({1, 2});
-        path_ = (fs::temp_directory_path() /
-                 ("vistrel_dicom_isolation_" + std::to_string(getpid()) + ".dcm"))
-                    .string();
-        std::ofstream(path_, std::ios::binary)
-            .write(reinterpret_cast<const char*>(w.bytes.data()),
-                   static_cast<std::streamsize>(w.bytes.size()));
+        path_ = scratch_.Write("image.dcm", w.bytes);
     }
     void TearDown() override {
         SetDicomEngineProvider({});
         SetDicomReadingOption(0);
         SetDicomLogLevel(DicomLogLevel::Notice);
-        fs::remove(path_);
     }
     static void UseEngine(VTLoadDicomFileFn load) {
         SetDicomEngineProvider([load] { return std::vector<CDicomEngine>{{load, nullptr}}; });
     }
+    testsupport::CScratchDir scratch_{"vistrel_dicom_isolation"};
     std::string path_;
 };
 

@@ -22,7 +22,9 @@
 #include "core/dicom_log.h"
 #include "core/image.h"
 #include "core/messages.h"
-#include "dicom_test_writer.h"
+#include "support/dicom_test_writer.h"
+#include "support/recording_sink.h"
+#include "support/scratch_dir.h"
 
 using namespace vistrel;
 using dicomtest::DicomWriter;
@@ -30,16 +32,6 @@ using dicomtest::Syntax;
 namespace fs = std::filesystem;
 
 namespace {
-
-class RecordingSink : public IMessageSink {
-  public:
-    void show(const std::string& text) override { shown.push_back(text); }
-    int ask(const std::string& text, const std::vector<std::string>&) override {
-        shown.push_back(text);
-        return 0;
-    }
-    std::vector<std::string> shown;
-};
 
 // ------------------------------------------------------------ fake engines
 
@@ -130,9 +122,6 @@ std::size_t HeapBytesInUse() {
 class DicomLoadTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("vistrel_dicom_load_" + std::to_string(getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(folder_);
         engineA = FakeEngine{};
         engineB = FakeEngine{};
@@ -144,8 +133,6 @@ class DicomLoadTest : public ::testing::Test {
         SetDicomEngineProvider({});
         SetDicomReadingOption(0);
         SetDicomLogLevel(DicomLogLevel::Notice);
-        fs::remove_all(folder_);
-        fs::remove(folder_.string() + "_engine.dcm");
     }
 
     // The fakes record their calls in this process, so they run in it.
@@ -193,7 +180,8 @@ class DicomLoadTest : public ::testing::Test {
         return names;
     }
 
-    fs::path folder_;
+    testsupport::CScratchDir scratch_{"vistrel_dicom_load"};
+    fs::path folder_ = scratch_.path() / "files";
 };
 
 uint16_t Sample(const CMImage& image, int32_t x, int32_t y) {
@@ -383,19 +371,19 @@ TEST_F(DicomLoadTest, AnEngineThatCannotLoadLeavesReadingToTheBuiltInReader) {
 // ------------------------------------------------------------------- saving
 
 TEST_F(DicomLoadTest, SavingWithoutAnEngineFailsAndSaysSo) {
-    RecordingSink sink;
+    testsupport::CRecordingSink sink;
     CScopedMessageSink guard(&sink);
     CMImage image(3, 2, 12);
     image.Clear();
     const std::string path = (folder_ / "out.dcm").string();
     EXPECT_EQ(image.Save(true, path), 0);
     EXPECT_FALSE(fs::exists(path));
-    ASSERT_EQ(sink.shown.size(), 1u);
-    EXPECT_NE(sink.shown[0].find("DICOM engine"), std::string::npos);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_NE(sink.messages[0].find("DICOM engine"), std::string::npos);
 }
 
 TEST_F(DicomLoadTest, EnginesSaveTheRasterAndTheHeaderThroughATemporaryFile) {
-    RecordingSink sink;
+    testsupport::CRecordingSink sink;
     CScopedMessageSink guard(&sink);
     UseEngines({{&FakeLoad<&engineA>, &FakeSave<&engineA>}});
     CMImage image;
@@ -415,7 +403,7 @@ TEST_F(DicomLoadTest, EnginesSaveTheRasterAndTheHeaderThroughATemporaryFile) {
     ASSERT_TRUE(ReadWholeFile(path, written));
     EXPECT_EQ(written, "engine-file:3x2");
     EXPECT_EQ(FilesInFolder(), std::vector<std::string>{"out.dcm"});
-    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_TRUE(sink.messages.empty());
 
     // An image that did not come from the engine has no header to hand over.
     CMImage plain(2, 2, 8);
@@ -425,7 +413,7 @@ TEST_F(DicomLoadTest, EnginesSaveTheRasterAndTheHeaderThroughATemporaryFile) {
 }
 
 TEST_F(DicomLoadTest, AnEngineThatWritesNothingFailsAndKeepsTheOldFile) {
-    RecordingSink sink;
+    testsupport::CRecordingSink sink;
     CScopedMessageSink guard(&sink);
     UseEngines({{nullptr, &FakeSave<&engineA>}});
     engineA.writeFile = false;
@@ -439,7 +427,7 @@ TEST_F(DicomLoadTest, AnEngineThatWritesNothingFailsAndKeepsTheOldFile) {
     ASSERT_TRUE(ReadWholeFile(path, contents));
     EXPECT_EQ(contents, "old contents");
     EXPECT_EQ(FilesInFolder(), std::vector<std::string>{"keep.dcm"});
-    EXPECT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(sink.messages.size(), 1u);
 }
 
 // ------------------------------------------------------- shared real files

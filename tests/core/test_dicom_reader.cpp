@@ -17,7 +17,8 @@
 #include "core/atomic_file.h"
 #include "core/dicom_log.h"
 #include "core/dicom_rle.h"
-#include "dicom_test_writer.h"
+#include "support/dicom_test_writer.h"
+#include "support/scratch_dir.h"
 
 using namespace vistrel;
 using dicomtest::DicomWriter;
@@ -36,10 +37,6 @@ const char* kRle = "1.2.840.10008.1.2.5";
 class DicomReaderTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("vistrel_dicom_reader_" + std::to_string(getpid()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(folder_);
         logPath_ = (folder_ / "dicom.log").string();
         ASSERT_TRUE(OpenDicomLog(logPath_));
         SetDicomLogLevel(DicomLogLevel::Notice);
@@ -47,7 +44,6 @@ class DicomReaderTest : public ::testing::Test {
     void TearDown() override {
         CloseDicomLog();
         SetDicomLogLevel(DicomLogLevel::Notice);
-        fs::remove_all(folder_);
     }
 
     std::string Log() const {
@@ -72,7 +68,8 @@ class DicomReaderTest : public ::testing::Test {
         return result;
     }
 
-    fs::path folder_;
+    testsupport::CScratchDir scratch_{"vistrel_dicom_reader"};
+    fs::path folder_ = scratch_.path();
     std::string logPath_;
 };
 

@@ -15,7 +15,8 @@
 #include "core/dicom_log.h"
 #include "core/dicom_reader.h"
 #include "core/image.h"
-#include "dicom_test_writer.h"
+#include "support/dicom_test_writer.h"
+#include "support/scratch_dir.h"
 
 using namespace vistrel;
 using dicomtest::DicomWriter;
@@ -197,23 +198,14 @@ TEST(DicomStructure, CompressedPixelDataAreWalkedButNotMeasured) {
 
 class DicomShortFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        SetDicomLogLevel(DicomLogLevel::Critical);
-        path_ = (fs::temp_directory_path() /
-                 ("vistrel_dicom_short_" + std::to_string(getpid()) + ".dcm"))
-                    .string();
-    }
-    void TearDown() override {
-        SetDicomLogLevel(DicomLogLevel::Notice);
-        fs::remove(path_);
-    }
+    void SetUp() override { SetDicomLogLevel(DicomLogLevel::Critical); }
+    void TearDown() override { SetDicomLogLevel(DicomLogLevel::Notice); }
     const std::string& Write(const std::vector<uint8_t>& bytes) {
-        std::ofstream(path_, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+        scratch_.Write("short.dcm", bytes);
         return path_;
     }
-    std::string path_;
+    testsupport::CScratchDir scratch_{"vistrel_dicom_short"};
+    std::string path_ = scratch_.Path("short.dcm");
 };
 
 // The built-in reader shows the first frame; it used to open a file whose

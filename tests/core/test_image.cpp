@@ -8,18 +8,13 @@
 #include <vector>
 
 #include "core/matrix.h"
+#include "support/native_file_builders.h"
 
 using namespace vistrel;
 
 namespace {
 
-// Fills an image with a reproducible pattern within its nominal range.
-void FillPattern(CMImageBase& image, unsigned seed) {
-    std::mt19937 gen(seed);
-    for (int32_t y = 0; y < image.height; ++y)
-        for (int32_t x = 0; x < image.width; ++x)
-            image.SetPixel(x, y, static_cast<int32_t>(gen() % (uint32_t{image.maxValue} + 1)));
-}
+using testsupport::FillRandom;
 
 struct DepthCase {
     int depth;
@@ -129,7 +124,7 @@ TEST(RasterLayout, AccessOutsideTheImageIsANoOp) {
 TEST(Geometry, CropAndSubImageKeepTheOverlap) {
     for (int depth : {1, 4, 8, 12, 16}) {
         CMImage image(11, 7, depth);
-        FillPattern(image, 3);
+        FillRandom(image, 3);
         const CRect rect{-2, 2, 5, 20};  // partly outside: clipped to 0,2 .. 5,7
         auto part = image.SubImage(rect);
         ASSERT_TRUE(part) << depth;
@@ -147,7 +142,7 @@ TEST(Geometry, CropAndSubImageKeepTheOverlap) {
 
 TEST(Geometry, CropEntirelyOutsideFailsAndKeepsTheImage) {
     CMImage image(6, 4, 8);
-    FillPattern(image, 1);
+    FillRandom(image, 1);
     CMImage before(image);
     EXPECT_EQ(image.Crop(CRect{10, 10, 20, 20}), -1);
     EXPECT_TRUE(image.IsEqual(before));
@@ -167,7 +162,7 @@ TEST(Geometry, SubImageOfAnOffsetImageHasNoOffsetOrHeader) {
 
 TEST(Copying, CopiesAreDeepAndCarryOffsetAndHeader) {
     CMImage image(5, 4, 12, 1024);
-    FillPattern(image, 9);
+    FillRandom(image, 9);
     image.dicomHeader = new DicomHeaderBlock();
     image.dicomHeader->block1 = static_cast<uint8_t*>(std::malloc(3));
     image.dicomHeader->length1 = 3;
@@ -199,7 +194,7 @@ TEST(Copying, CopiesAreDeepAndCarryOffsetAndHeader) {
 TEST(Copying, BaseAssignmentKeepsTheTargetsAllocationMode) {
     CMImageBase source;
     ASSERT_TRUE(source.Create(3, 3, 8, 0));
-    FillPattern(source, 2);
+    FillRandom(source, 2);
     CMImageBase target;
     ASSERT_TRUE(target.Create(1, 1, 8, 1));
     target = source;
@@ -212,7 +207,7 @@ TEST(Copying, BaseAssignmentKeepsTheTargetsAllocationMode) {
 TEST(PixelOperations, ReverseComplementsEveryDepth) {
     for (int depth : {1, 4, 8, 12, 16}) {
         CMImage image(9, 3, depth);
-        FillPattern(image, 4);
+        FillRandom(image, 4);
         CMImage original(image);
         image.GetHistogram();
         image.Reverse();
@@ -393,7 +388,7 @@ TEST(ImageHistogram, CacheStaysUntilReset) {
 TEST(ImageHistogram, MaskAndRectangleRestrictTheCount) {
     for (int depth : {4, 8, 12}) {
         CMImage image(7, 5, depth);
-        FillPattern(image, 11);
+        FillRandom(image, 11);
         CMImageBase mask;
         ASSERT_TRUE(mask.Create(7, 5, 1, 1));
         for (int32_t y = 0; y < 5; ++y)

@@ -1,4 +1,5 @@
 #include "core/image_operations.h"
+#include "support/native_file_builders.h"
 
 #include <gtest/gtest.h>
 
@@ -139,12 +140,7 @@ CMImage Samples(int32_t width, int depth, const std::vector<int32_t>& values) {
     return image;
 }
 
-std::vector<int32_t> ValuesOf(const CMImageBase& image) {
-    std::vector<int32_t> values;
-    for (int32_t y = 0; y < image.height; ++y)
-        for (int32_t x = 0; x < image.width; ++x) values.push_back(At(image, x, y));
-    return values;
-}
+using testsupport::ValuesOf;
 
 }  // namespace
 

@@ -1,4 +1,5 @@
 #include "core/lut.h"
+#include "support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -17,19 +18,8 @@ namespace fs = std::filesystem;
 // A fresh folder per test, removed afterwards.
 class LutFolder : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() /
-               (std::string("vistrel_lut_") + info->name() + "_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     std::string Write(const std::string& name, const std::string& bytes) {
-        const fs::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path.string();
+        return scratch_.Write(name, bytes);
     }
 
     // 256 red, 256 green, 256 blue bytes, each channel a different ramp.
@@ -41,7 +31,8 @@ class LutFolder : public ::testing::Test {
         return bytes;
     }
 
-    fs::path dir_;
+    testsupport::CScratchDir scratch_{"vistrel_lut"};
+    fs::path dir_ = scratch_.path();
 };
 
 TEST(LutGrey, LinearRampsRunBothWays) {

@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +12,9 @@
 #include "core/atomic_file.h"
 #include "core/image.h"
 #include "core/messages.h"
+#include "support/native_file_builders.h"
+#include "support/recording_sink.h"
+#include "support/scratch_dir.h"
 
 using namespace vistrel;
 namespace fs = std::filesystem;
@@ -32,24 +34,9 @@ const std::string kTwoByteMessage =
 const std::string kGifMessage = "Only 8 bit images can be saved as GIF file.";
 const std::string kPgm4BitMessage = "4 bit depth image cannot be saved as a Portable Gary Map";
 
-class RecordingSink : public IMessageSink {
-  public:
-    void show(const std::string& text) override { shown.push_back(text); }
-    int ask(const std::string& text, const std::vector<std::string>&) override {
-        shown.push_back(text);
-        return 0;
-    }
-    std::vector<std::string> shown;
-};
-
-// Fills every pixel with a reproducible value within the nominal range, so that
-// the high byte of deep samples and the last bits of packed rows all vary.
-void FillPattern(CMImage& image, unsigned seed) {
-    std::mt19937 gen(seed);
-    for (int32_t y = 0; y < image.height; ++y)
-        for (int32_t x = 0; x < image.width; ++x)
-            image.SetPixel(x, y, static_cast<int32_t>(gen() % (uint32_t{image.maxValue} + 1)));
-}
+// Reproducible values within the nominal range, so that the high byte of deep
+// samples and the last bits of packed rows all vary.
+using testsupport::FillRandom;
 
 void ExpectEmpty(const CMImage& image) {
     EXPECT_EQ(image.data, nullptr);
@@ -80,18 +67,6 @@ std::string Bytes(std::initializer_list<int> values) {
 
 class NativeFiles : public ::testing::Test {
   protected:
-    void SetUp() override {
-        static std::atomic<int> counter{0};
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / ("vistrel_native_" + std::to_string(getpid()) + "_" +
-                                            std::to_string(counter++) + "_" + info->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-
     std::string PathFor(const std::string& name) const { return (dir_ / name).string(); }
 
     std::string WriteFile(const std::string& name, const std::string& bytes) const {
@@ -106,9 +81,10 @@ class NativeFiles : public ::testing::Test {
         return bytes;
     }
 
-    RecordingSink sink_;
+    testsupport::CRecordingSink sink_;
     CScopedMessageSink guard_{&sink_};
-    fs::path dir_;
+    testsupport::CScratchDir scratch_{"vistrel_native"};
+    fs::path dir_ = scratch_.path();
 };
 
 // ------------------------------------------------------------ extension keys
@@ -138,7 +114,7 @@ TEST_F(NativeFiles, PgxRoundTripKeepsSamplesAndLeavesTheImageAlone) {
     for (const PgxCase& c : cases) {
         SCOPED_TRACE("depth " + std::to_string(c.depth) + (c.lm ? " LM" : " ML"));
         CMImage image(7, 5, c.depth);
-        FillPattern(image, 11u + c.depth);
+        FillRandom(image, 11u + c.depth);
         const CMImage before(image);
         const std::string path = PathFor("round.pgx");
         ASSERT_EQ(image.WritePgx(c.lm, path), 1);
@@ -164,7 +140,7 @@ TEST_F(NativeFiles, PgxRoundTripKeepsSamplesAndLeavesTheImageAlone) {
         EXPECT_EQ(back.valueOffset, 0);
         EXPECT_EQ(description, "");
     }
-    EXPECT_TRUE(sink_.shown.empty());
+    EXPECT_TRUE(sink_.messages.empty());
 }
 
 TEST_F(NativeFiles, PgmRoundTripWritesTheDocumentedHeader) {
@@ -175,7 +151,7 @@ TEST_F(NativeFiles, PgmRoundTripWritesTheDocumentedHeader) {
     for (const auto& c : cases) {
         SCOPED_TRACE("depth " + std::to_string(c.depth));
         CMImage image(13, 3, c.depth);
-        FillPattern(image, 5u + c.depth);
+        FillRandom(image, 5u + c.depth);
         const std::string path = PathFor("round.pgm");
         ASSERT_EQ(image.WritePgm(path), 1);
         const std::string bytes = ReadFile(path);
@@ -197,7 +173,7 @@ TEST_F(NativeFiles, RawRoundTripAtEveryDepthWithOddWidths) {
     for (const auto& c : cases) {
         SCOPED_TRACE("depth " + std::to_string(c.depth));
         CMImage image(c.width, 4, c.depth);
-        FillPattern(image, 3u + c.depth);
+        FillRandom(image, 3u + c.depth);
         const std::string path = PathFor("round.raw");
         ASSERT_EQ(image.WriteRaw(path), 1);
         EXPECT_EQ(fs::file_size(path), image.ByteCount());
@@ -269,15 +245,15 @@ TEST_F(NativeFiles, PgxHeaderVariants) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        sink_.shown.clear();
+        sink_.messages.clear();
         const std::string path = WriteFile("case.pgx", c.bytes);
         CMImage image(4, 4, 8);  // readers must empty whatever was there
         std::string description = "kept\n";
         EXPECT_EQ(image.ReadPgx(path, description), c.result);
         if (c.message.empty()) {
-            EXPECT_TRUE(sink_.shown.empty()) << sink_.shown.front();
+            EXPECT_TRUE(sink_.messages.empty()) << sink_.messages.front();
         } else {
-            EXPECT_EQ(sink_.shown, std::vector<std::string>{c.message});
+            EXPECT_EQ(sink_.messages, std::vector<std::string>{c.message});
         }
         if (c.result == 1) {
             EXPECT_EQ(image.width, 3);
@@ -313,7 +289,7 @@ TEST_F(NativeFiles, PgxCommentLinesBeforeTheSamplesGoToTheDescription) {
         EXPECT_EQ(image.GetPixel(0, 0), 0x23);
         EXPECT_EQ(image.GetPixel(1, 0), 0x07);
     }
-    EXPECT_TRUE(sink_.shown.empty());
+    EXPECT_TRUE(sink_.messages.empty());
 }
 
 TEST_F(NativeFiles, PgxLyingSizesFailCleanly) {
@@ -325,13 +301,13 @@ TEST_F(NativeFiles, PgxLyingSizesFailCleanly) {
     };
     for (const char* header : headers) {
         SCOPED_TRACE(header);
-        sink_.shown.clear();
+        sink_.messages.clear();
         const std::string path = WriteFile("liar.pgx", header + std::string(64, '\x05'));
         CMImage image;
         std::string description;
         EXPECT_EQ(image.ReadPgx(path, description), 0);
         ExpectEmpty(image);
-        EXPECT_TRUE(sink_.shown.empty());
+        EXPECT_TRUE(sink_.messages.empty());
     }
 }
 
@@ -343,7 +319,7 @@ TEST_F(NativeFiles, MissingFilesFailSilently) {
     EXPECT_EQ(image.ReadPgm(PathFor("none.pgm"), description), 0);
     EXPECT_EQ(image.ReadRaw(PathFor("none.raw"), 2, 2, 8, false), 0);
     ExpectEmpty(image);
-    EXPECT_TRUE(sink_.shown.empty());
+    EXPECT_TRUE(sink_.messages.empty());
 }
 
 // ------------------------------------------------------------ PGM reading
@@ -378,15 +354,15 @@ TEST_F(NativeFiles, PgmHeaderVariants) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        sink_.shown.clear();
+        sink_.messages.clear();
         const std::string path = WriteFile("case.pgm", c.bytes);
         CMImage image(4, 4, 8);
         std::string description;
         EXPECT_EQ(image.ReadPgm(path, description), c.result);
         if (c.message.empty()) {
-            EXPECT_TRUE(sink_.shown.empty()) << sink_.shown.front();
+            EXPECT_TRUE(sink_.messages.empty()) << sink_.messages.front();
         } else {
-            EXPECT_EQ(sink_.shown, std::vector<std::string>{c.message});
+            EXPECT_EQ(sink_.messages, std::vector<std::string>{c.message});
         }
         if (c.result == 1) {
             EXPECT_EQ(image.depth, c.depth);
@@ -481,14 +457,14 @@ TEST_F(NativeFiles, RawReadsFromTheStartAndRefusesShortFilesAndBadParameters) {
         EXPECT_EQ(target.ReadRaw(path, c.width, c.height, c.depth, false), 0);
         ExpectEmpty(target);
     }
-    EXPECT_TRUE(sink_.shown.empty());
+    EXPECT_TRUE(sink_.messages.empty());
 }
 
 // ------------------------------------------------------------ dispatchers
 
 TEST_F(NativeFiles, OpenPicksTheReaderByExtension) {
     CMImage source(5, 3, 12);
-    FillPattern(source, 2);
+    FillRandom(source, 2);
     ASSERT_EQ(source.WritePgx(false, PathFor("a.PGX")), 1);
     ASSERT_EQ(source.WriteRaw(PathFor("b.1")), 1);
     ASSERT_EQ(source.WriteRaw(PathFor("c.Raw")), 1);
@@ -511,7 +487,7 @@ TEST_F(NativeFiles, OpenPicksTheReaderByExtension) {
         EXPECT_EQ(askedFor, PathFor(name));
         EXPECT_TRUE(image.IsEqual(source));
     }
-    EXPECT_TRUE(sink_.shown.empty());
+    EXPECT_TRUE(sink_.messages.empty());
 }
 
 TEST_F(NativeFiles, OpenRawNeedsItsParameters) {
@@ -521,12 +497,12 @@ TEST_F(NativeFiles, OpenRawNeedsItsParameters) {
     const RawParamsFn cancelled = [](const std::string&, CRawParams&) { return false; };
     EXPECT_EQ(image.Open(path, description, 0, cancelled), 0);
     ExpectEmpty(image);
-    EXPECT_TRUE(sink_.shown.empty());  // the user cancelled: nothing to tell
+    EXPECT_TRUE(sink_.messages.empty());  // the user cancelled: nothing to tell
 
     EXPECT_EQ(image.Open(path, description), 0);
     ExpectEmpty(image);
-    ASSERT_EQ(sink_.shown.size(), 1u);
-    EXPECT_NE(sink_.shown[0].find("RAW"), std::string::npos) << sink_.shown[0];
+    ASSERT_EQ(sink_.messages.size(), 1u);
+    EXPECT_NE(sink_.messages[0].find("RAW"), std::string::npos) << sink_.messages[0];
 }
 
 TEST_F(NativeFiles, SaveRefusalsShowTheirMessagesAndKeepTheOldFile) {
@@ -545,15 +521,15 @@ TEST_F(NativeFiles, SaveRefusalsShowTheirMessagesAndKeepTheOldFile) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        sink_.shown.clear();
+        sink_.messages.clear();
         const std::string path = WriteFile(c.file, "previous contents");
         CMImage image(3, 3, c.depth);
-        FillPattern(image, 9);
+        FillRandom(image, 9);
         EXPECT_EQ(image.Save(true, path), 0);
         if (c.message.empty()) {
-            EXPECT_TRUE(sink_.shown.empty());
+            EXPECT_TRUE(sink_.messages.empty());
         } else {
-            EXPECT_EQ(sink_.shown, std::vector<std::string>{c.message});
+            EXPECT_EQ(sink_.messages, std::vector<std::string>{c.message});
         }
         EXPECT_EQ(ReadFile(path), "previous contents");
     }
@@ -561,7 +537,7 @@ TEST_F(NativeFiles, SaveRefusalsShowTheirMessagesAndKeepTheOldFile) {
 
 TEST_F(NativeFiles, SaveDispatchesNativeKeysAndHonoursTheByteOrderFlag) {
     CMImage image(3, 2, 16);
-    FillPattern(image, 4);
+    FillRandom(image, 4);
     ASSERT_EQ(image.Save(false, PathFor("ml.PGX")), 1);
     ASSERT_EQ(image.Save(true, PathFor("lm.pgx")), 1);
     ASSERT_EQ(image.Save(true, PathFor("plain.raw")), 1);
@@ -571,25 +547,25 @@ TEST_F(NativeFiles, SaveDispatchesNativeKeysAndHonoursTheByteOrderFlag) {
               std::string(reinterpret_cast<const char*>(image.data), image.ByteCount()));
 
     CMImage bits(10, 2, 1);
-    FillPattern(bits, 8);
+    FillRandom(bits, 8);
     ASSERT_EQ(bits.Save(true, PathFor("bits.pgm")), 1);
     EXPECT_EQ(ReadFile(PathFor("bits.pgm")).substr(0, 8), "P1\n10 2\n");
 
     CMImage empty;
     EXPECT_EQ(empty.Save(true, PathFor("empty.raw")), 0);
     EXPECT_FALSE(fs::exists(PathFor("empty.raw")));
-    EXPECT_TRUE(sink_.shown.empty());
+    EXPECT_TRUE(sink_.messages.empty());
 }
 
 TEST_F(NativeFiles, PackedImagesAreNotWrittenAsPgx) {
     // A 1- or 4-bit raster under a PGX header could never be read back.
     for (int depth : {1, 4}) {
-        sink_.shown.clear();
+        sink_.messages.clear();
         CMImage image(5, 2, depth);
-        FillPattern(image, 1);
+        FillRandom(image, 1);
         EXPECT_EQ(image.WritePgx(true, PathFor("packed.pgx")), 0);
         EXPECT_FALSE(fs::exists(PathFor("packed.pgx")));
-        EXPECT_EQ(sink_.shown.size(), 1u);
+        EXPECT_EQ(sink_.messages.size(), 1u);
     }
 }
 
@@ -599,7 +575,7 @@ TEST_F(NativeFiles, WritingToAMissingFolderFailsWithAMessage) {
     EXPECT_EQ(image.WriteRaw(PathFor("no/such/folder/x.raw")), 0);
     EXPECT_EQ(image.WritePgm(PathFor("no/such/folder/x.pgm")), 0);
     EXPECT_EQ(image.WritePgx(true, PathFor("no/such/folder/x.pgx")), 0);
-    EXPECT_EQ(sink_.shown.size(), 3u);
+    EXPECT_EQ(sink_.messages.size(), 3u);
 }
 
 // ------------------------------------------------------------ real files
@@ -614,7 +590,7 @@ class RealNativeFiles : public ::testing::Test {
         if (!fs::exists(root_)) GTEST_SKIP() << "no shared data at " << root_;
 #endif
     }
-    RecordingSink sink_;
+    testsupport::CRecordingSink sink_;
     CScopedMessageSink guard_{&sink_};
     fs::path root_;
 };
@@ -646,7 +622,7 @@ TEST_F(RealNativeFiles, MiasMammogramsReadWithTheirKnownRange) {
         EXPECT_EQ(SampleRange(image), std::make_pair(c.minValue, c.maxValue));
         EXPECT_EQ(description, "");
     }
-    EXPECT_TRUE(sink_.shown.empty());
+    EXPECT_TRUE(sink_.messages.empty());
 }
 
 TEST_F(RealNativeFiles, RasterPgmAndPgxFilesReadWithTheirKnownRange) {
@@ -670,7 +646,7 @@ TEST_F(RealNativeFiles, RasterPgmAndPgxFilesReadWithTheirKnownRange) {
         EXPECT_EQ(image.depth, c.depth);
         EXPECT_EQ(SampleRange(image), std::make_pair(c.minValue, c.maxValue));
     }
-    EXPECT_TRUE(sink_.shown.empty());
+    EXPECT_TRUE(sink_.messages.empty());
 }
 
 TEST_F(RealNativeFiles, BigEndianFilesKeepTheirByteOrder) {
@@ -708,11 +684,11 @@ TEST_F(RealNativeFiles, PlainPgmDataIsTakenAsBinaryBytes) {
 TEST_F(RealNativeFiles, SignedPgxFilesAreRefused) {
     for (const char* file : {"c0p0_07.pgx", "c1p0_08_0.pgx", "c0p0_03r0.pgx"}) {
         SCOPED_TRACE(file);
-        sink_.shown.clear();
+        sink_.messages.clear();
         CMImage image;
         std::string description;
         EXPECT_EQ(image.Open((root_ / "raster/pgx" / file).string(), description), 0);
         ExpectEmpty(image);
-        EXPECT_EQ(sink_.shown, std::vector<std::string>{kSignedMessage});
+        EXPECT_EQ(sink_.messages, std::vector<std::string>{kSignedMessage});
     }
 }

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "core/messages.h"
+#include "support/recording_sink.h"
+#include "support/scratch_dir.h"
 
 namespace vistrel {
 namespace {
@@ -19,19 +21,6 @@ namespace fs = std::filesystem;
 
 class PresetFile : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() /
-               (std::string("vistrel_presets_") + info->name() + "_" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        path_ = (dir_ / "presets.txt").string();
-    }
-    void TearDown() override {
-        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
-        fs::remove_all(dir_);
-    }
-
     void Write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
     std::string Read() const {
         std::ifstream in(path_, std::ios::binary);
@@ -40,16 +29,9 @@ class PresetFile : public ::testing::Test {
         return out.str();
     }
 
-    fs::path dir_;
-    std::string path_;
-};
-
-// Keeps the atomic writer's failure messages out of the test output.
-class SilentSink : public IMessageSink {
-  public:
-    void show(const std::string& text) override { shown.push_back(text); }
-    int ask(const std::string&, const std::vector<std::string>&) override { return 0; }
-    std::vector<std::string> shown;
+    testsupport::CScratchDir scratch_{"vistrel_presets"};
+    fs::path dir_ = scratch_.path();
+    std::string path_ = (dir_ / "presets.txt").string();
 };
 
 struct Expected {
@@ -193,7 +175,7 @@ TEST_F(PresetFile, FailedAppendLeavesTheFileAlone) {
     }
     Write("heading\nA 10 5\n");
     fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
-    SilentSink sink;
+    testsupport::CRecordingSink sink;
     CScopedMessageSink scoped(&sink);
     EXPECT_FALSE(AppendPreset(path_, {"New", 300, 20}));
     fs::permissions(dir_, fs::perms::owner_all);
@@ -201,7 +183,7 @@ TEST_F(PresetFile, FailedAppendLeavesTheFileAlone) {
 }
 
 TEST_F(PresetFile, AppendIntoAMissingFolderFailsAndCreatesNothing) {
-    SilentSink sink;
+    testsupport::CRecordingSink sink;
     CScopedMessageSink scoped(&sink);
     const fs::path missing = dir_ / "missing" / "presets.txt";
     EXPECT_FALSE(AppendPreset(missing.string(), {"New", 300, 20}));
@@ -212,7 +194,7 @@ TEST_F(PresetFile, AppendIntoAMissingFolderFailsAndCreatesNothing) {
 TEST_F(PresetFile, UnreadableFileIsNotReplaced) {
     // A folder where the file should be: it cannot be read, so it must not be overwritten.
     fs::create_directories(path_);
-    SilentSink sink;
+    testsupport::CRecordingSink sink;
     CScopedMessageSink scoped(&sink);
     EXPECT_FALSE(AppendPreset(path_, {"New", 300, 20}));
     EXPECT_TRUE(fs::is_directory(path_));

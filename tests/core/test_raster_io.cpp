@@ -29,21 +29,13 @@
 #include "core/messages.h"
 #include "core/raster_io.h"
 #include "core/tiff_io.h"
+#include "support/recording_sink.h"
+#include "support/scratch_dir.h"
 
 using namespace vistrel;
 namespace fs = std::filesystem;
 
 namespace {
-
-class RecordingSink : public IMessageSink {
-  public:
-    void show(const std::string& text) override { shown.push_back(text); }
-    int ask(const std::string& text, const std::vector<std::string>&) override {
-        shown.push_back(text);
-        return 0;
-    }
-    std::vector<std::string> shown;
-};
 
 void ExpectEmpty(const CMImage& image) {
     EXPECT_EQ(image.data, nullptr);
@@ -68,24 +60,12 @@ void FillPattern(CMImage& image, unsigned salt = 0) {
 
 class RasterTest : public ::testing::Test {
   protected:
-    void SetUp() override { folder_ = fs::temp_directory_path() / ("vistrel_raster_" + Unique()); }
-    void TearDown() override { fs::remove_all(folder_); }
-    static std::string Unique() {
-        return std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    }
-    std::string Path(const std::string& name) {
-        fs::create_directories(folder_);
-        return (folder_ / name).string();
-    }
-    std::string WriteBytes(const std::string& name, const std::string& bytes) {
-        const std::string path = Path(name);
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
+    std::string Path(const std::string& name) const { return scratch_.Path(name); }
+    std::string WriteBytes(const std::string& name, const std::string& bytes) const {
+        return scratch_.Write(name, bytes);
     }
     static std::string ReadBytes(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+        return testsupport::ReadFileBytes(path);
     }
     // Opens through the dispatcher, as the document does.
     static int Open(CMImage& image, const std::string& path, int colourMode = 0) {
@@ -93,9 +73,9 @@ class RasterTest : public ::testing::Test {
         return image.Open(path, description, colourMode);
     }
 
-    RecordingSink sink_;
+    testsupport::CRecordingSink sink_;
     CScopedMessageSink guard_{&sink_};
-    fs::path folder_;
+    testsupport::CScratchDir scratch_{"vistrel_raster"};
 };
 
 // ---------------------------------------------------------------------------
@@ -441,7 +421,7 @@ TEST_F(RasterTest, DeepTiffKeepsItsSamplesInEveryLayout) {
         ASSERT_EQ(Open(opened, path), 1);
         EXPECT_TRUE(opened.IsEqual(image));
     }
-    EXPECT_TRUE(sink_.shown.empty());
+    EXPECT_TRUE(sink_.messages.empty());
 }
 
 TEST_F(RasterTest, DeepRgbTiffBecomesGreyThroughTheColourMode) {
@@ -907,7 +887,7 @@ TEST_F(RasterTest, UnreadablePicturesFailSilentlyWithAnEmptyImage) {
     CMImage missing(2, 2, 8);
     EXPECT_EQ(Open(missing, Path("missing.png")), 0);
     ExpectEmpty(missing);
-    EXPECT_TRUE(sink_.shown.empty());
+    EXPECT_TRUE(sink_.messages.empty());
 }
 
 // ---------------------------------------------------------------------------
@@ -956,7 +936,8 @@ TEST_F(RasterTest, SaveDispatcherWritesEightBitGifAndRefusesOtherDepths) {
 
     CMImage four(10, 4, 4);
     ASSERT_EQ(four.Save(true, path), 0);
-    EXPECT_EQ(sink_.shown, std::vector<std::string>{"Only 8 bit images can be saved as GIF file."});
+    EXPECT_EQ(sink_.messages,
+              std::vector<std::string>{"Only 8 bit images can be saved as GIF file."});
     ASSERT_EQ(Open(back, path), 1);  // the earlier file is untouched
     EXPECT_TRUE(back.IsEqual(eight));
 }

@@ -6,16 +6,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/native_file_builders.h"
+#include "support/scratch_dir.h"
+
 namespace vistrel {
 namespace {
 
 namespace fs = std::filesystem;
 
-CMImage Zeroed(int w, int h, int depth) {
-    CMImage image;
-    image.Create(w, h, depth, 1);
-    return image;
-}
+using testsupport::ZeroedImage;
 
 CPointResponse Spot(int x, int y, double r, double scale) {
     CPointResponse s({x, y}, r, scale);
@@ -42,7 +41,8 @@ TEST(SpotFile, RoundTripTo6And8Decimals) {
     spots.Append(Spot(10, 20, 123.4567891, 3));
     spots.Append(Spot(0, 0, -5.25, 7));
     spots.Append(Spot(99, 49, 1e-3, 5));
-    const fs::path path = fs::temp_directory_path() / "vistrel_spots_test.cnd";
+    const testsupport::CScratchDir scratch("vistrel_spots");
+    const fs::path path = scratch.path() / "vistrel_spots_test.cnd";
     ASSERT_EQ(SaveSpots(path.string(), spots, {0, 0}), 3);
     std::ifstream in(path);
     std::string first;
@@ -76,7 +76,8 @@ TEST(SpotFile, RoundTripTo6And8Decimals) {
 }
 
 TEST(SpotFile, MalformedLinesAreSkipped) {
-    const fs::path path = fs::temp_directory_path() / "vistrel_spots_bad.cnd";
+    const testsupport::CScratchDir scratch("vistrel_spots");
+    const fs::path path = scratch.path() / "vistrel_spots_bad.cnd";
     {
         std::ofstream out(path);
         out << "garbage\n(5 6) 1.0 3 \n(-1, 4) 2.0 3 2.0 \n(7, 8) 3.5 4 3.5 9.25 \n(1, 2)\n";
@@ -90,7 +91,8 @@ TEST(SpotFile, MalformedLinesAreSkipped) {
 }
 
 TEST(SpotFile, RepeatedSpotsAreAddedOnce) {
-    const fs::path path = fs::temp_directory_path() / "vistrel_spots_repeated.cnd";
+    const testsupport::CScratchDir scratch("vistrel_spots");
+    const fs::path path = scratch.path() / "vistrel_spots_repeated.cnd";
     {
         std::ofstream out(path);
         out << "(7, 8) 3.5 4 3.5 9.25 \n(1, 2) 2.0 3 2.0 \n(7, 8) 3.5 4 3.5 9.25 \n"
@@ -109,7 +111,7 @@ TEST(SpotFile, RepeatedSpotsAreAddedOnce) {
 }
 
 TEST(SpotMarks, Shapes) {
-    const CMImage image = Zeroed(20, 20, 8);
+    const CMImage image = ZeroedImage(20, 20, 8);
     CSpotList spots;
     spots.Append(Spot(10, 10, 1, 5));  // circle of size 5: radius 2.5, |d| <= 2
     spots.Append(Spot(0, 0, 1, 3));
@@ -183,7 +185,7 @@ TEST(ShowSpots, MarksOnTheImageAndTheirOutline) {
 // Circles drawn by rows against the definition pixel by pixel, for every
 // size and for spots on, near and beyond the edges.
 TEST(SpotMarks, CirclesMatchTheDefinition) {
-    const CMImage image = Zeroed(37, 23, 8);
+    const CMImage image = ZeroedImage(37, 23, 8);
     CSpotList spots;
     int size = 0;
     for (int y : {-3, 0, 1, 11, 21, 22, 25})
@@ -214,7 +216,7 @@ TEST(SpotMarks, CirclesMatchTheDefinition) {
 }
 
 TEST(ClusterAreas, LargestFirstSmallerOnTop) {
-    const CMImage image = Zeroed(30, 30, 8);
+    const CMImage image = ZeroedImage(30, 30, 8);
     CClusters clusters;
     auto small = std::make_unique<CCluster>();
     small->AddPoint(5, 5);

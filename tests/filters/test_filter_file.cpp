@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/scratch_dir.h"
+
 namespace vistrel {
 namespace {
 
@@ -38,7 +40,8 @@ TEST(FilterFile, RoundTripKeepsListsAndOrder) {
     lib[1] = {MakeDirectionalLaplaceFilter(5, 5, 1.0, 1)};
     lib[2] = {MakeLoGSigmaFilter(7, 7, 1.2)};
     lib[3] = {MakeLoGFilter(2)};
-    const auto path = std::filesystem::temp_directory_path() / "vistrel_test_filters.flt";
+    const testsupport::CScratchDir scratch("vistrel_filters");
+    const auto path = scratch.path() / "vistrel_test_filters.flt";
     ASSERT_EQ(SaveFilterFile(path.string(), lib), 0);
     CFilterLibrary back;
     ASSERT_EQ(LoadFilterFile(path.string(), back), 0);

@@ -19,11 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "../core/dicom_test_writer.h"
 #include "core/dicom_engine.h"
 #include "core/dicom_log.h"
 #include "core/display.h"
 #include "core/image.h"
+#include "support/dicom_test_writer.h"
+#include "support/scratch_dir.h"
 #include "workspace/plugins.h"
 
 namespace vistrel {
@@ -214,18 +215,6 @@ TEST_F(DicomEngineTest, RenderedPixelsKeepOrReverseTheStoredOrder) {
 
 class DicomSaveTest : public DicomEngineTest {
   protected:
-    void SetUp() override {
-        DicomEngineTest::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        // A folder of its own: other checkouts may run the same tests at once.
-        std::string pattern = (fs::temp_directory_path() / "vistrel_dicom_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        if (!folder.empty()) fs::remove_all(folder, ignored);
-    }
     // 12-bit samples over the whole range in the raster layout.
     static std::vector<uint8_t> TwelveBitRaster(int width, int height,
                                                 std::vector<uint16_t>& values) {
@@ -238,7 +227,9 @@ class DicomSaveTest : public DicomEngineTest {
         }
         return raster;
     }
-    fs::path folder;
+    // A folder of its own: other checkouts may run the same tests at once.
+    testsupport::CScratchDir scratch{"vistrel_dicom"};
+    fs::path folder = scratch.path();
 };
 
 TEST_F(DicomSaveTest, ATwelveBitImageSurvivesSaveAndReload) {

@@ -1,4 +1,5 @@
 #include "regions/companion_path.h"
+#include "support/scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -46,22 +47,9 @@ TEST(CompanionPath, DefaultOverlayName) {
 
 class CompanionSearch : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/vistrel_companion_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        for (const std::string& f : files_) std::remove(f.c_str());
-        rmdir(dir_.c_str());
-    }
-    std::string Touch(const std::string& name) {
-        files_.push_back(dir_ + "/" + name);
-        std::ofstream(files_.back()) << "x";
-        return files_.back();
-    }
-    std::string dir_;
-    std::vector<std::string> files_;
+    std::string Touch(const std::string& name) const { return scratch_.Write(name, "x"); }
+    testsupport::CScratchDir scratch_{"vistrel_companion"};
+    std::string dir_ = scratch_.path().string();
 };
 
 TEST_F(CompanionSearch, PrefersTheFullStemThenDropsTwoExtensions) {

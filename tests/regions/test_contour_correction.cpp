@@ -6,24 +6,15 @@
 #include <cstdlib>
 #include <vector>
 
+#include "point_sets.h"
 #include "regions/regions.h"
 
 using namespace vistrel;
 
 namespace {
 
-std::vector<CPoint> Rectangle(int x0, int y0, int w, int h) {
-    std::vector<CPoint> points;
-    for (int y = y0; y < y0 + h; ++y)
-        for (int x = x0; x < x0 + w; ++x) points.push_back({x, y});
-    return points;
-}
-
-std::vector<CPoint> SortedRaster(std::vector<CPoint> points) {
-    std::sort(points.begin(), points.end(),
-              [](CPoint a, CPoint b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
-    return points;
-}
+using regionstest::Rectangle;
+using regionstest::SortedRaster;
 
 // A 12-bit image: background `outside`, a square [10, 20) of 1000, framed by
 // a one-pixel ring of `frame`.

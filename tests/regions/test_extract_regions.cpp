@@ -8,9 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "point_sets.h"
+
 using namespace vistrel;
 
 namespace {
+
+using regionstest::FilledSet;
+using regionstest::SortedRaster;
 
 // Independent labeller: flood fill over object pixels, components listed in
 // the raster order of their first pixel, each with its pixels.
@@ -47,48 +52,6 @@ std::vector<std::vector<CPoint>> FloodComponents(const CMImageBase& image, int v
             }
         }
     return components;
-}
-
-std::vector<CPoint> SortedRaster(std::vector<CPoint> points) {
-    std::sort(points.begin(), points.end(),
-              [](CPoint a, CPoint b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
-    return points;
-}
-
-// The component with its enclosed background: what a traced outline encloses.
-std::vector<CPoint> Filled(const std::vector<CPoint>& set) {
-    int left = set[0].x, right = left, top = set[0].y, bottom = top;
-    for (CPoint p : set) {
-        left = std::min(left, p.x);
-        right = std::max(right, p.x);
-        top = std::min(top, p.y);
-        bottom = std::max(bottom, p.y);
-    }
-    const int w = right - left + 3, h = bottom - top + 3;
-    std::vector<char> grid(static_cast<size_t>(w * h), 0);
-    for (CPoint p : set) grid[static_cast<size_t>((p.y - top + 1) * w + p.x - left + 1)] = 1;
-    std::vector<int> stack{0};
-    grid[0] = 2;
-    while (!stack.empty()) {
-        const int i = stack.back();
-        stack.pop_back();
-        const int x = i % w, y = i / w;
-        const int nx[4] = {x - 1, x + 1, x, x}, ny[4] = {y, y, y - 1, y + 1};
-        for (int k = 0; k < 4; ++k) {
-            if (nx[k] < 0 || ny[k] < 0 || nx[k] >= w || ny[k] >= h) continue;
-            char& g = grid[static_cast<size_t>(ny[k] * w + nx[k])];
-            if (g == 0) {
-                g = 2;
-                stack.push_back(ny[k] * w + nx[k]);
-            }
-        }
-    }
-    std::vector<CPoint> filled;
-    for (int y = 1; y < h - 1; ++y)
-        for (int x = 1; x < w - 1; ++x)
-            if (grid[static_cast<size_t>(y * w + x)] != 2)
-                filled.push_back({x + left - 1, y + top - 1});
-    return filled;
 }
 
 // Draws an image from rows of text: '#' = value, '.' = 0, any digit = that value.
@@ -184,7 +147,7 @@ TEST_P(ExtractAgainstFloodFill, OneRegionPerComponentCoveringIt) {
     for (int i = 0; i < regions->Count(); ++i) {
         const CRegion& r = *regions->At(i);
         ASSERT_TRUE(r.IsValid());
-        ASSERT_EQ(r.Pixels(), SortedRaster(Filled(*expected[static_cast<size_t>(i)])))
+        ASSERT_EQ(r.Pixels(), SortedRaster(FilledSet(*expected[static_cast<size_t>(i)])))
             << "region " << i << " " << r.ToText();
         EXPECT_EQ(r.type, 'o');
         EXPECT_EQ(r.diagnosis, 2);
@@ -333,7 +296,7 @@ TEST(Extract, ThresholdedMammogramsAgainstFloodFill) {
                 return n;
             };
             const std::vector<CPoint> pixels = regions->At(i)->Pixels();
-            const std::vector<CPoint> filled = SortedRaster(Filled(comp));
+            const std::vector<CPoint> filled = SortedRaster(FilledSet(comp));
             std::vector<CPoint> extra, missing;
             std::set_difference(pixels.begin(), pixels.end(), filled.begin(), filled.end(),
                                 std::back_inserter(extra), [](CPoint a, CPoint b) {

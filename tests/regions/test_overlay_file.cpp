@@ -14,61 +14,29 @@
 #include <vector>
 
 #include "core/messages.h"
+#include "point_sets.h"
+#include "support/recording_sink.h"
+#include "support/scratch_dir.h"
 
 using namespace vistrel;
 
 namespace {
 
-class RecordingSink : public IMessageSink {
-  public:
-    void show(const std::string& text) override { shown.push_back(text); }
-    int ask(const std::string& text, const std::vector<std::string>& choices) override {
-        asked.push_back(text);
-        askedChoices.push_back(choices);
-        return answers.empty() ? 0 : answers[(asked.size() - 1) % answers.size()];
-    }
-    std::vector<std::string> shown, asked;
-    std::vector<std::vector<std::string>> askedChoices;
-    std::vector<int> answers;
-};
+using regionstest::Rectangle;
 
 class OverlayFile : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/vistrel_overlay_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        for (const std::string& f : files_) std::remove(f.c_str());
-        rmdir(dir_.c_str());
-    }
-    std::string Path(const std::string& name) {
-        files_.push_back(dir_ + "/" + name);
-        return files_.back();
-    }
-    std::string WriteText(const std::string& name, const std::string& text) {
-        const std::string p = Path(name);
-        std::ofstream(p, std::ios::binary) << text;
-        return p;
+    std::string Path(const std::string& name) const { return scratch_.Path(name); }
+    std::string WriteText(const std::string& name, const std::string& text) const {
+        return scratch_.Write(name, text);
     }
     static std::string ReadText(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+        return testsupport::ReadFileBytes(path);
     }
 
-    std::string dir_;
-    std::vector<std::string> files_;
+    testsupport::CScratchDir scratch_{"vistrel_overlay"};
+    std::string dir_ = scratch_.path().string();
 };
-
-std::vector<CPoint> Rectangle(int x0, int y0, int w, int h) {
-    std::vector<CPoint> points;
-    for (int y = y0; y < y0 + h; ++y)
-        for (int x = x0; x < x0 + w; ++x) points.push_back({x, y});
-    return points;
-}
 
 CRegion Shape(int x0, int y0, int w, int h) {
     return CRegion(Rectangle(x0, y0, w, h), CRegion::PointsMode::PixelSet);
@@ -317,7 +285,6 @@ TEST_F(OverlayFile, SpotValuesWithMissingParts) {
         EXPECT_EQ(r.mean, c.mean) << c.header;
         EXPECT_EQ(r.spotX, c.x) << c.header;
         EXPECT_EQ(r.spotY, c.y) << c.header;
-        files_.pop_back();
         std::remove(path.c_str());
     }
 }
@@ -484,7 +451,7 @@ TEST_F(OverlayFile, CutOutDocumentCoordinates) {
         {"current coordinates", true, -100, -50, 1},
     };
     for (const Case& c : cases) {
-        RecordingSink sink;
+        testsupport::CRecordingSink sink;
         sink.answers = {0, 0};
         CScopedMessageSink scope(&sink);
         const std::string path = Path("cut.OVERLAY");
@@ -506,7 +473,6 @@ TEST_F(OverlayFile, CutOutDocumentCoordinates) {
             EXPECT_TRUE(readRegions.At(0)->IsEqual(far)) << c.name;
             EXPECT_EQ(readRegions.At(0)->spotX, 22) << c.name;
         }
-        files_.pop_back();
         std::remove(path.c_str());
     }
 }
@@ -587,7 +553,7 @@ TEST_F(OverlayFile, InvalidRegionsAreSkippedAndDescriptionAloneIsWritten) {
 }
 
 TEST_F(OverlayFile, FailuresAreReported) {
-    RecordingSink sink;
+    testsupport::CRecordingSink sink;
     CScopedMessageSink scope(&sink);
     CRegions regions;
     regions.Add(Shape(3, 3, 3, 3));

@@ -9,28 +9,20 @@
 #include <string>
 #include <vector>
 
+#include "point_sets.h"
+
 using namespace vistrel;
 
 namespace {
+
+using regionstest::FilledSet;
+using regionstest::Rectangle;
+using regionstest::SortedUniqueRaster;
 
 std::vector<uint8_t> Codes(const std::string& digits) {
     std::vector<uint8_t> codes;
     for (char c : digits) codes.push_back(static_cast<uint8_t>(c - '0'));
     return codes;
-}
-
-std::vector<CPoint> SortedRaster(std::vector<CPoint> points) {
-    std::sort(points.begin(), points.end(),
-              [](CPoint a, CPoint b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
-    points.erase(std::unique(points.begin(), points.end()), points.end());
-    return points;
-}
-
-std::vector<CPoint> Rectangle(int x0, int y0, int w, int h) {
-    std::vector<CPoint> points;
-    for (int y = y0; y < y0 + h; ++y)
-        for (int x = x0; x < x0 + w; ++x) points.push_back({x, y});
-    return points;
 }
 
 // The point-in-region rule written out directly: every boundary segment
@@ -54,44 +46,6 @@ bool ReferenceContains(const CRegion& r, int x, int y) {
             ++crossings;
     }
     return crossings % 2 == 1;
-}
-
-// A set of pixels with the enclosed background added: pixels of the box that
-// cannot be reached from outside through 4-connected non-set pixels.
-std::vector<CPoint> FilledSet(const std::vector<CPoint>& set) {
-    if (set.empty()) return {};
-    int left = set[0].x, right = set[0].x, top = set[0].y, bottom = set[0].y;
-    for (CPoint p : set) {
-        left = std::min(left, p.x);
-        right = std::max(right, p.x);
-        top = std::min(top, p.y);
-        bottom = std::max(bottom, p.y);
-    }
-    const int w = right - left + 3, h = bottom - top + 3;
-    std::vector<int> grid(static_cast<size_t>(w * h), 0);  // 1 set, 2 outside
-    for (CPoint p : set) grid[static_cast<size_t>((p.y - top + 1) * w + p.x - left + 1)] = 1;
-    std::vector<int> stack{0};
-    grid[0] = 2;
-    while (!stack.empty()) {
-        const int i = stack.back();
-        stack.pop_back();
-        const int x = i % w, y = i / w;
-        const int nx[4] = {x - 1, x + 1, x, x}, ny[4] = {y, y, y - 1, y + 1};
-        for (int k = 0; k < 4; ++k) {
-            if (nx[k] < 0 || ny[k] < 0 || nx[k] >= w || ny[k] >= h) continue;
-            const int j = ny[k] * w + nx[k];
-            if (grid[static_cast<size_t>(j)] == 0) {
-                grid[static_cast<size_t>(j)] = 2;
-                stack.push_back(j);
-            }
-        }
-    }
-    std::vector<CPoint> filled;
-    for (int y = 1; y < h - 1; ++y)
-        for (int x = 1; x < w - 1; ++x)
-            if (grid[static_cast<size_t>(y * w + x)] != 2)
-                filled.push_back({x + left - 1, y + top - 1});
-    return filled;
 }
 
 // The 8-connected component of `seed` within a set.
@@ -270,7 +224,7 @@ TEST(RegionBuild, PolygonStartsAtLeftmostTopmostVertexAndCloses) {
     EXPECT_TRUE(r.IsClosed());
     EXPECT_FALSE(r.IsTraced());
     EXPECT_EQ(r.Bounds(), (CRect{2, 3, 9, 10}));
-    EXPECT_EQ(r.Pixels(), SortedRaster(Rectangle(2, 3, 7, 7)));
+    EXPECT_EQ(r.Pixels(), SortedUniqueRaster(Rectangle(2, 3, 7, 7)));
 }
 
 TEST(RegionBuild, CloseAddsTheLineBackToTheStart) {
@@ -329,7 +283,7 @@ TEST(RegionTrace, ObjectPinchedAtItsStartIsFollowedAllTheWayRound) {
     const std::vector<CPoint> set = {{1, 0}, {0, 1}, {1, 2}, {2, 2}, {2, 0}};
     const CRegion r(set, CRegion::PointsMode::PixelSet);
     ASSERT_TRUE(r.IsValid());
-    EXPECT_EQ(r.Pixels(), SortedRaster(set));
+    EXPECT_EQ(r.Pixels(), SortedUniqueRaster(set));
 }
 
 TEST(RegionTrace, CleanupRemovesOnePixelSpursAndKeepsSolidBlobs) {
@@ -339,29 +293,33 @@ TEST(RegionTrace, CleanupRemovesOnePixelSpursAndKeepsSolidBlobs) {
     spurred.push_back({14, 14});  // diagonal off the bottom-right corner
 
     const CRegion raw(spurred, CRegion::PointsMode::PixelSet, false);
-    EXPECT_EQ(raw.Pixels(), SortedRaster(spurred));
+    EXPECT_EQ(raw.Pixels(), SortedUniqueRaster(spurred));
     const CRegion cleaned(spurred, CRegion::PointsMode::PixelSet, true);
-    EXPECT_EQ(cleaned.Pixels(), SortedRaster(blob));
+    EXPECT_EQ(cleaned.Pixels(), SortedUniqueRaster(blob));
 
     // A bump on a side has three neighbours: part of the body, not a spur.
     std::vector<CPoint> bumped = blob;
     bumped.push_back({14, 11});
-    EXPECT_EQ(CRegion(bumped, CRegion::PointsMode::PixelSet, true).Pixels(), SortedRaster(bumped));
+    EXPECT_EQ(CRegion(bumped, CRegion::PointsMode::PixelSet, true).Pixels(),
+              SortedUniqueRaster(bumped));
 
     // A thin arm two pixels long is not a spur, even where it meets the body.
     std::vector<CPoint> armed = blob;
     armed.push_back({11, 9});
     armed.push_back({11, 8});
-    EXPECT_EQ(CRegion(armed, CRegion::PointsMode::PixelSet, true).Pixels(), SortedRaster(armed));
+    EXPECT_EQ(CRegion(armed, CRegion::PointsMode::PixelSet, true).Pixels(),
+              SortedUniqueRaster(armed));
 
     // Discs and plain lines have nothing to clean.
     std::vector<CPoint> disc;
     for (int y = -4; y <= 4; ++y)
         for (int x = -4; x <= 4; ++x)
             if (x * x + y * y <= 16) disc.push_back({30 + x, 30 + y});
-    EXPECT_EQ(CRegion(disc, CRegion::PointsMode::PixelSet, true).Pixels(), SortedRaster(disc));
+    EXPECT_EQ(CRegion(disc, CRegion::PointsMode::PixelSet, true).Pixels(),
+              SortedUniqueRaster(disc));
     const std::vector<CPoint> line = {{1, 1}, {2, 1}, {3, 2}, {4, 3}, {5, 3}};
-    EXPECT_EQ(CRegion(line, CRegion::PointsMode::PixelSet, true).Pixels(), SortedRaster(line));
+    EXPECT_EQ(CRegion(line, CRegion::PointsMode::PixelSet, true).Pixels(),
+              SortedUniqueRaster(line));
 }
 
 TEST(RegionTrace, PixelsOfATracedComponentAreTheComponentWithItsHolesFilled) {
@@ -385,7 +343,7 @@ TEST(RegionTrace, PixelsOfATracedComponentAreTheComponentWithItsHolesFilled) {
         }
         ASSERT_TRUE(r.IsValid()) << "trial " << trial;
         EXPECT_TRUE(r.IsClosed()) << "trial " << trial;
-        ASSERT_EQ(r.Pixels(), SortedRaster(FilledSet(component))) << "trial " << trial;
+        ASSERT_EQ(r.Pixels(), SortedUniqueRaster(FilledSet(component))) << "trial " << trial;
     }
 }
 
@@ -492,8 +450,9 @@ TEST(RegionNeighbours, OuterNeighboursOfASquare) {
                 expected.push_back({x, y});
             }
         const std::vector<CPoint> got = square.OuterNeighbours(c.neighbourhood);
-        EXPECT_EQ(got.size(), SortedRaster(got).size()) << "listed once, n=" << c.neighbourhood;
-        EXPECT_EQ(SortedRaster(got), expected) << "n=" << c.neighbourhood;
+        EXPECT_EQ(got.size(), SortedUniqueRaster(got).size())
+            << "listed once, n=" << c.neighbourhood;
+        EXPECT_EQ(SortedUniqueRaster(got), expected) << "n=" << c.neighbourhood;
     }
     // Boundary order: the start pixel's left neighbour comes first.
     EXPECT_EQ(square.OuterNeighbours(0).front(), (CPoint{4, 5}));
@@ -507,7 +466,7 @@ TEST(RegionNeighbours, LongThinOutlineWithHugeBounds) {
     ASSERT_TRUE(r.IsValid());
     const std::vector<CPoint> got = r.OuterNeighbours(0);
     EXPECT_EQ(got.size(), static_cast<size_t>(2 * (n + 2)));
-    EXPECT_EQ(SortedRaster(got).size(), got.size());
+    EXPECT_EQ(SortedUniqueRaster(got).size(), got.size());
     for (CPoint p : got) {
         ASSERT_EQ(std::abs(p.x - p.y), 1) << p.x << "," << p.y;
         ASSERT_FALSE(r.Contains(p.x, p.y));
@@ -518,7 +477,7 @@ TEST(RegionNeighbours, AddPixelsGrowsTheOutline) {
     CRegion r(Rectangle(5, 5, 3, 3), CRegion::PointsMode::PixelSet);
     r.diagnosis = 1;
     r.AddPixels(r.OuterNeighbours(1));
-    EXPECT_EQ(r.Pixels(), SortedRaster(Rectangle(4, 4, 5, 5)));
+    EXPECT_EQ(r.Pixels(), SortedUniqueRaster(Rectangle(4, 4, 5, 5)));
     EXPECT_EQ(r.diagnosis, 1);
     EXPECT_TRUE(r.IsTraced());
 }

@@ -8,17 +8,13 @@
 #include <vector>
 
 #include "core/image_operations.h"
+#include "point_sets.h"
 
 using namespace vistrel;
 
 namespace {
 
-std::vector<CPoint> Rectangle(int x0, int y0, int w, int h) {
-    std::vector<CPoint> points;
-    for (int y = y0; y < y0 + h; ++y)
-        for (int x = x0; x < x0 + w; ++x) points.push_back({x, y});
-    return points;
-}
+using regionstest::Rectangle;
 
 CRegion Block(int x0, int y0, int w, int h, int16_t diagnosis = 2, int32_t cluster = 0) {
     CRegion r(Rectangle(x0, y0, w, h), CRegion::PointsMode::PixelSet);

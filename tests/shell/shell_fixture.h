@@ -1,6 +1,6 @@
 #pragma once
 // A main frame on screen (offscreen) with the shipped LUTs and presets, a
-// silent message sink and a folder for the files a test writes.
+// recording message sink and a folder for the files a test writes.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,8 @@
 #include "shell/main_frame.h"
 #include "shell/splitter_frame.h"
 #include "shell/vistrel_view.h"
+#include "support/native_file_builders.h"
+#include "support/recording_sink.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
@@ -39,13 +41,6 @@ inline void Drag(QWidget* widget, const std::vector<QPoint>& points) {
     SendMouse(widget, QEvent::MouseButtonRelease, points.back(), Qt::LeftButton, Qt::NoButton);
 }
 
-class CSilentSink : public IMessageSink {
-  public:
-    void show(const std::string& text) override { shown.push_back(text); }
-    int ask(const std::string&, const std::vector<std::string>&) override { return 0; }
-    std::vector<std::string> shown;
-};
-
 class MainFrameTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -65,11 +60,8 @@ class MainFrameTest : public ::testing::Test {
     }
     // A 12-bit ramp: sample = x * 4095 / (width - 1) on every row.
     std::string WriteRamp(const std::string& name, int width, int height) {
-        CMImage ramp(width, height, 12);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) ramp.SetPixel(x, y, x * 4095 / (width - 1));
         const std::string path = Path(name);
-        EXPECT_EQ(ramp.Save(true, path), 1);
+        EXPECT_EQ(testsupport::RampImage(width, height).Save(true, path), 1);
         return path;
     }
     // Opens a ramp and shows it at 100 %.
@@ -92,7 +84,7 @@ class MainFrameTest : public ::testing::Test {
     void Command(CommandId id) { frame->OnCommand(static_cast<int>(id)); }
 
     QTemporaryDir dir;
-    CSilentSink sink;
+    testsupport::CRecordingSink sink;
     CScopedMessageSink scopedSink{&sink};
     CVistrelApp app;
     std::unique_ptr<CMainFrame> frame;

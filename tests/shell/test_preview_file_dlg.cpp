@@ -9,16 +9,11 @@
 
 #include "core/image.h"
 #include "core/messages.h"
+#include "support/native_file_builders.h"
+#include "support/recording_sink.h"
 
 namespace vistrel {
 namespace {
-
-class RecordingSink : public IMessageSink {
-  public:
-    void show(const std::string& text) override { shown.push_back(text); }
-    int ask(const std::string&, const std::vector<std::string>&) override { return 0; }
-    std::vector<std::string> shown;
-};
 
 class PreviewFileDlgTest : public ::testing::Test {
   protected:
@@ -28,17 +23,14 @@ class PreviewFileDlgTest : public ::testing::Test {
     }
     // A 12-bit horizontal ramp, dark on the left, bright on the right.
     std::string WriteRamp(const std::string& name, int width, int height) {
-        CMImage ramp(width, height, 12);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) ramp.SetPixel(x, y, x * 4095 / (width - 1));
         const std::string path = Path(name);
-        EXPECT_EQ(ramp.Save(true, path), 1);
+        EXPECT_EQ(testsupport::RampImage(width, height).Save(true, path), 1);
         return path;
     }
     std::vector<CFileFilter> Filters() const { return ParseFilterList(kOpenFilterList); }
 
     QTemporaryDir dir_;
-    RecordingSink sink_;
+    testsupport::CRecordingSink sink_;
     CScopedMessageSink guard_{&sink_};
 };
 

@@ -15,33 +15,16 @@
 #include "shell/histogram_dlg.h"
 #include "shell/image_prop_dlg.h"
 #include "shell/two_images_dlg.h"
+#include "support/native_file_builders.h"
+#include "support/recording_sink.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
 namespace vistrel {
 namespace {
 
-class CRecordingSink : public IMessageSink {
-  public:
-    void show(const std::string& text) override { shown.push_back(text); }
-    int ask(const std::string&, const std::vector<std::string>&) override { return 0; }
-    std::vector<std::string> shown;
-};
-
-// Row-major samples into an image of the given width and depth.
-void Fill(CMImage& image, int32_t width, int depth, const std::vector<int32_t>& values) {
-    image.Create(width, static_cast<int32_t>(values.size()) / width, depth, 1);
-    for (std::size_t i = 0; i < values.size(); ++i)
-        image.SetPixel(static_cast<int32_t>(i) % width, static_cast<int32_t>(i) / width, values[i]);
-}
-
-std::vector<int32_t> ValuesOf(const CMImage& image) {
-    std::vector<int32_t> values;
-    for (int32_t y = 0; y < image.height; ++y)
-        for (int32_t x = 0; x < image.width; ++x)
-            values.push_back(static_cast<uint16_t>(image.GetPixel(x, y)));
-    return values;
-}
+using testsupport::FillImage;
+using testsupport::ValuesOf;
 
 // Documents that the application does not own; the windows are declared
 // after them so that they go first.
@@ -55,7 +38,7 @@ class ToolWindowTest : public ::testing::Test {
     }
     void TearDown() override { app.SetActiveDocument(nullptr); }
 
-    CRecordingSink sink;
+    testsupport::CRecordingSink sink;
     CScopedMessageSink scopedSink{&sink};
     CVistrelApp app;
     CVistrelDoc first{app, 1};
@@ -78,8 +61,8 @@ std::string Text(const QLabel* label) {
 
 TEST_F(ToolWindowTest, HistogramShowsTheFiguresAndFollowsTheActiveDocument) {
     // 10 x2, 20 x3, 30 x2, 40 x1: mean 22.5, population variance 93.75.
-    Fill(first.image, 4, 8, {10, 10, 20, 20, 20, 30, 30, 40});
-    Fill(second.image, 2, 8, {5, 7});
+    FillImage(first.image, 4, 8, {10, 10, 20, 20, 20, 30, 30, 40});
+    FillImage(second.image, 2, 8, {5, 7});
     app.SetActiveDocument(&first);
     CHistogramDlg dlg(app);
     EXPECT_EQ(dlg.windowTitle(), "Histogram");
@@ -103,7 +86,7 @@ TEST_F(ToolWindowTest, HistogramShowsTheFiguresAndFollowsTheActiveDocument) {
 }
 
 TEST_F(ToolWindowTest, DraggingAcrossTheHistogramSelectsARange) {
-    Fill(first.image, 4, 8, {10, 10, 20, 20, 20, 30, 30, 40});
+    FillImage(first.image, 4, 8, {10, 10, 20, 20, 20, 30, 30, 40});
     CHistogramDlg dlg(app);
     dlg.Bind(&first);
     CHistogramCtrl* control = dlg.Control();
@@ -155,7 +138,7 @@ TEST_F(ToolWindowTest, DraggingAcrossTheHistogramSelectsARange) {
 TEST_F(ToolWindowTest, WideHistogramsDrawOneBinPerColumnOfTheControl) {
     std::vector<int32_t> ramp;
     for (int32_t v = 0; v < 4096; v += 4) ramp.push_back(v * 16);
-    Fill(first.image, 32, 16, ramp);
+    FillImage(first.image, 32, 16, ramp);
     CHistogramDlg dlg(app);
     dlg.Bind(&first);
     for (int width : {300, 157}) {
@@ -172,7 +155,7 @@ TEST_F(ToolWindowTest, WideHistogramsDrawOneBinPerColumnOfTheControl) {
 // ---------------------------------------------------------------- enhance
 
 TEST_F(ToolWindowTest, EnhanceControlsChangeOnlyTheDisplayCorrection) {
-    Fill(first.image, 2, 8, {1, 200});
+    FillImage(first.image, 2, 8, {1, 200});
     app.SetActiveDocument(&first);
     CEnhanceDlg dlg(app);
     EXPECT_EQ(dlg.windowTitle(), "Brightness / Contrast");
@@ -247,7 +230,7 @@ TEST_F(ToolWindowTest, EnhanceWindowHandsItsValuesToTheDocumentItLeaves) {
 // ---------------------------------------------------------------- image properties
 
 TEST_F(ToolWindowTest, ImagePropertiesUnitsInTheirOrder) {
-    Fill(first.image, 1000, 12, std::vector<int32_t>(1000 * 500, 7));
+    FillImage(first.image, 1000, 12, std::vector<int32_t>(1000 * 500, 7));
     first.resolution = 254.0f;
     app.SetActiveDocument(&first);
     CImagePropDlg dlg(app);
@@ -279,7 +262,7 @@ TEST_F(ToolWindowTest, ImagePropertiesUnitsInTheirOrder) {
 }
 
 TEST_F(ToolWindowTest, ImagePropertiesOkStoresTheResolution) {
-    Fill(first.image, 4, 8, {1, 2, 3, 4});
+    FillImage(first.image, 4, 8, {1, 2, 3, 4});
     app.SetActiveDocument(&first);
     CImagePropDlg dlg(app);
 
@@ -349,8 +332,8 @@ class TwoImagesWindowTest : public ToolWindowTest {
 };
 
 TEST_F(TwoImagesWindowTest, ButtonsProduceResultsForTheFirstDocument) {
-    Fill(first.image, 3, 8, {10, 20, 30});
-    Fill(second.image, 3, 8, {20, 20, 10});
+    FillImage(first.image, 3, 8, {10, 20, 30});
+    FillImage(second.image, 3, 8, {20, 20, 10});
     Choose(&first, &second);
     EXPECT_EQ(dlg->I1Title()->text(), first.Title());
     EXPECT_EQ(dlg->I2Title()->text(), second.Title());
@@ -380,8 +363,8 @@ TEST_F(TwoImagesWindowTest, ButtonsProduceResultsForTheFirstDocument) {
 }
 
 TEST_F(TwoImagesWindowTest, DifferentSizesGiveTheMessageAndNoResult) {
-    Fill(first.image, 3, 8, {10, 20, 30});
-    Fill(second.image, 2, 8, {1, 2});
+    FillImage(first.image, 3, 8, {10, 20, 30});
+    FillImage(second.image, 2, 8, {1, 2});
     Choose(&first, &second);
     dlg->OperationButton(CTwoImagesModel::kDifference)->click();
     EXPECT_TRUE(results.empty());
@@ -391,8 +374,8 @@ TEST_F(TwoImagesWindowTest, DifferentSizesGiveTheMessageAndNoResult) {
 
 TEST_F(TwoImagesWindowTest, ObjectOperationsReportTheirCountWithTheAppConnectivity) {
     // Two pixels touching only at a corner: one object with 8-connectivity, two with 4.
-    Fill(first.image, 2, 1, {1, 0, 0, 1});
-    Fill(second.image, 2, 1, {1, 0, 0, 0});
+    FillImage(first.image, 2, 1, {1, 0, 0, 1});
+    FillImage(second.image, 2, 1, {1, 0, 0, 0});
     Choose(&first, &second);
     struct Case {
         int connectivity;
@@ -411,8 +394,8 @@ TEST_F(TwoImagesWindowTest, ObjectOperationsReportTheirCountWithTheAppConnectivi
 }
 
 TEST_F(TwoImagesWindowTest, AClosedDocumentIsForgotten) {
-    Fill(first.image, 3, 8, {10, 20, 30});
-    Fill(second.image, 3, 8, {20, 20, 10});
+    FillImage(first.image, 3, 8, {10, 20, 30});
+    FillImage(second.image, 3, 8, {20, 20, 10});
     Choose(&first, &second);
     emit app.Notifier().documentClosing(&second);
     EXPECT_EQ(dlg->I2Title()->text(), "");

@@ -20,6 +20,9 @@
 #include <system_error>
 #include <vector>
 
+#include "support/native_file_builders.h"
+#include "support/scratch_dir.h"
+
 extern char** environ;
 
 namespace vistrel::clitest {
@@ -33,15 +36,10 @@ struct CRun {
 };
 
 inline std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return testsupport::ReadFileBytes(path);
 }
-
 inline void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    testsupport::WriteFileBytes(path, bytes);
 }
 
 // Runs the program with stdout and stderr captured in files of `scratch`.
@@ -94,64 +92,25 @@ inline QJsonObject JsonOf(const CRun& run) {
     return document.object();
 }
 
-// A PGX file: header line, then the samples (LM: low byte first).
+using testsupport::CPgxFile;
+using testsupport::PgmBytes;
+using testsupport::PgxBytes;
+using testsupport::ReadPgx;
+
+// A PGX file with the samples low byte first.
 inline std::string PgxBytes(int depth, int width, int height,
                             const std::vector<uint16_t>& samples) {
-    std::string bytes = "PG LM " + std::to_string(depth) + " " + std::to_string(width) + " " +
-                        std::to_string(height) + "\n";
-    for (const uint16_t sample : samples) {
-        bytes += static_cast<char>(sample & 0xFF);
-        if (depth > 8) bytes += static_cast<char>(sample >> 8);
-    }
-    return bytes;
-}
-
-// Samples of a PGX file read independently of the library.
-struct CPgxFile {
-    std::string order;
-    int depth = 0, width = 0, height = 0;
-    std::vector<uint16_t> samples;
-};
-inline CPgxFile ReadPgx(const fs::path& path) {
-    CPgxFile file;
-    const std::string bytes = ReadFile(path);
-    std::istringstream header(bytes.substr(0, bytes.find('\n')));
-    std::string magic;
-    header >> magic >> file.order >> file.depth >> file.width >> file.height;
-    const std::size_t bytesPer = file.depth > 8 ? 2 : 1;
-    const std::size_t count = static_cast<std::size_t>(file.width) * file.height;
-    if (magic != "PG" || bytes.size() < count * bytesPer) return file;
-    const std::size_t start = bytes.size() - count * bytesPer;
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto byte = [&](std::size_t k) {
-            return static_cast<uint16_t>(static_cast<unsigned char>(bytes[start + k]));
-        };
-        if (bytesPer == 1)
-            file.samples.push_back(byte(i));
-        else if (file.order == "ML")
-            file.samples.push_back(static_cast<uint16_t>(byte(2 * i) << 8 | byte(2 * i + 1)));
-        else
-            file.samples.push_back(static_cast<uint16_t>(byte(2 * i + 1) << 8 | byte(2 * i)));
-    }
-    return file;
+    return PgxBytes("LM", depth, width, height, samples);
 }
 
 // A fresh scratch folder per test.
 class CCliScratchTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/vistrel_cli_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
     CRun Run(const std::vector<std::string>& args) const { return RunCli(args, dir_); }
 
-    fs::path dir_;
+    testsupport::CScratchDir scratch_{"vistrel_cli"};
+    fs::path dir_ = scratch_.path();
 };
 
 }  // namespace vistrel::clitest

@@ -37,47 +37,7 @@ std::string LastLine(const std::string& text) {
     return newline == std::string::npos ? trimmed : trimmed.substr(newline + 1);
 }
 
-// A PGX file: header line, optional comment lines, samples in the stated order.
-std::string PgxBytes(const std::string& order, int depth, int width, int height,
-                     const std::vector<uint16_t>& samples, const std::string& comments = "") {
-    std::string bytes = "PG " + order + " " + std::to_string(depth) + " " + std::to_string(width) +
-                        " " + std::to_string(height) + "\n" + comments;
-    for (const uint16_t sample : samples) {
-        if (depth <= 8) {
-            bytes += static_cast<char>(sample);
-        } else if (order == "ML") {
-            bytes += static_cast<char>(sample >> 8);
-            bytes += static_cast<char>(sample & 0xFF);
-        } else {
-            bytes += static_cast<char>(sample & 0xFF);
-            bytes += static_cast<char>(sample >> 8);
-        }
-    }
-    return bytes;
-}
-
-std::string PgmBytes(int width, int height, const std::vector<uint8_t>& samples) {
-    std::string bytes = "P5\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
-    bytes.append(samples.begin(), samples.end());
-    return bytes;
-}
-
-class CliTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/vistrel_cli_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
-    }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-    CRun Run(const std::vector<std::string>& args) const { return RunCli(args, dir_); }
-
-    fs::path dir_;
-};
+class CliTest : public CCliScratchTest {};
 
 // ---------------------------------------------------------------- usage
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "../core/dicom_test_writer.h"
 #include "core/dicom_engine.h"
+#include "support/dicom_test_writer.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 #include "workspace_fakes.h"

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/native_file_builders.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 #include "workspace_fakes.h"
@@ -14,19 +15,8 @@ namespace {
 
 using testing::CRecordingSink;
 
-void Fill(CMImage& image, int32_t width, int depth, const std::vector<int32_t>& values) {
-    image.Create(width, static_cast<int32_t>(values.size()) / width, depth, 1);
-    for (std::size_t i = 0; i < values.size(); ++i)
-        image.SetPixel(static_cast<int32_t>(i) % width, static_cast<int32_t>(i) / width, values[i]);
-}
-
-std::vector<int32_t> ValuesOf(const CMImage& image) {
-    std::vector<int32_t> values;
-    for (int32_t y = 0; y < image.height; ++y)
-        for (int32_t x = 0; x < image.width; ++x)
-            values.push_back(static_cast<uint16_t>(image.GetPixel(x, y)));
-    return values;
-}
+using testsupport::FillImage;
+using testsupport::ValuesOf;
 
 class TwoImagesModelTest : public ::testing::Test {
   protected:
@@ -62,14 +52,14 @@ TEST_F(TwoImagesModelTest, ShowsTitlesAndForgetsClosingDocuments) {
     EXPECT_EQ(model.I2(), nullptr);
     EXPECT_EQ(model.I2Title(), "");
     EXPECT_EQ(model.I1(), &i1);
-    Fill(i1.image, 2, 8, {1, 2});
+    FillImage(i1.image, 2, 8, {1, 2});
     EXPECT_EQ(model.Run(CTwoImagesModel::kAverage, 8), nullptr);  // no I2: nothing happens
     EXPECT_TRUE(sink.shown.empty());
 }
 
 TEST_F(TwoImagesModelTest, ArithmeticOperationsLeaveTheSourcesAlone) {
-    Fill(i1.image, 3, 8, {10, 20, 30});
-    Fill(i2.image, 3, 8, {20, 20, 10});
+    FillImage(i1.image, 3, 8, {10, 20, 30});
+    FillImage(i2.image, 3, 8, {20, 20, 10});
     struct Case {
         int operation;
         std::vector<int32_t> samples;
@@ -96,8 +86,8 @@ TEST_F(TwoImagesModelTest, ArithmeticOperationsLeaveTheSourcesAlone) {
 }
 
 TEST_F(TwoImagesModelTest, DifferentSizesShowTheMessageAndDoNothing) {
-    Fill(i1.image, 3, 8, {1, 2, 3});
-    Fill(i2.image, 1, 8, {1, 2, 3});
+    FillImage(i1.image, 3, 8, {1, 2, 3});
+    FillImage(i2.image, 1, 8, {1, 2, 3});
     for (int operation = 0; operation < 8; ++operation)
         EXPECT_EQ(model.Run(operation, 8), nullptr) << operation;
     ASSERT_EQ(sink.shown.size(), 8u);
@@ -106,12 +96,12 @@ TEST_F(TwoImagesModelTest, DifferentSizesShowTheMessageAndDoNothing) {
 
 TEST_F(TwoImagesModelTest, ObjectOperationsCountAndReport) {
     // Two objects under 4-connectivity (a diagonal pair), one under 8.
-    Fill(i1.image, 4, 1,
-         {1, 0, 0, 1,  //
-          0, 1, 0, 0});
-    Fill(i2.image, 4, 1,
-         {1, 0, 0, 0,  //
-          0, 0, 0, 0});
+    FillImage(i1.image, 4, 1,
+              {1, 0, 0, 1,  //
+               0, 1, 0, 0});
+    FillImage(i2.image, 4, 1,
+              {1, 0, 0, 0,  //
+               0, 0, 0, 0});
     struct Case {
         int operation, connectivity;
         std::vector<int32_t> samples;
@@ -135,15 +125,15 @@ TEST_F(TwoImagesModelTest, ObjectOperationsCountAndReport) {
     EXPECT_EQ(ValuesOf(i1.image), (std::vector<int32_t>{1, 0, 0, 1, 0, 1, 0, 0}));
 
     // No touching object still reports its count.
-    Fill(i2.image, 4, 1, {0, 0, 0, 0, 0, 0, 0, 0});
+    FillImage(i2.image, 4, 1, {0, 0, 0, 0, 0, 0, 0, 0});
     sink.shown.clear();
     ASSERT_NE(model.Run(CTwoImagesModel::kRemoveTouching, 8), nullptr);
     EXPECT_EQ(sink.shown, (std::vector<std::string>{"removed objects=0"}));
 }
 
 TEST_F(TwoImagesModelTest, ObjectOperationsNeedTwoBinaryImages) {
-    Fill(i1.image, 2, 1, {1, 1});
-    Fill(i2.image, 2, 8, {1, 1});
+    FillImage(i1.image, 2, 1, {1, 1});
+    FillImage(i2.image, 2, 8, {1, 1});
     EXPECT_EQ(model.Run(CTwoImagesModel::kKeepTouching, 8), nullptr);
     EXPECT_EQ(model.Run(CTwoImagesModel::kRemoveTouching, 8), nullptr);
     EXPECT_TRUE(sink.shown.empty());

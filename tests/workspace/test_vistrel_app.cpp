@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/dicom_test_writer.h"
 #include "workspace/vistrel_doc.h"
-#include "../core/dicom_test_writer.h"
 #include "workspace_fakes.h"
 
 namespace vistrel {
