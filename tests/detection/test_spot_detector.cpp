@@ -9,38 +9,38 @@
 #include <thread>
 
 #include "filters/convolution.h"
+#include "support/native_file_builders.h"
+#include "support/speck_image.h"
 
 namespace vistrel {
 namespace {
 
-CMImage Zeroed(int w, int h, int depth) {
-    CMImage image;
-    image.Create(w, h, depth, 1);
-    return image;
-}
+using testsupport::CSpeck;
+using testsupport::CSpeckImageParams;
+using testsupport::ZeroedImage;
+using CTruthSpot = CSpeck;
 
-struct CTruthSpot {
-    int x, y;
-    double radius;
-};
+CMImage Zeroed(int w, int h, int depth) {
+    return ZeroedImage(w, h, depth);
+}
 
 // Noisy background with bright discs (smooth edges) of known centres.
 CMImage SpotImage(int w, int h, int depth, const std::vector<CTruthSpot>& spots, uint32_t seed,
                   double contrast = 400, double noise = 6) {
-    CMImage image = Zeroed(w, h, depth);
-    std::mt19937 rng(seed);
-    std::normal_distribution<double> gauss(0.0, noise);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            double v =
-                image.maxValue * 0.3 + 0.05 * image.maxValue * std::sin(x / 37.0) + gauss(rng);
-            for (const CTruthSpot& s : spots) {
-                const double d = std::hypot(x - s.x, y - s.y);
-                v += contrast / (1 + std::exp((d - s.radius) * 2.5));
-            }
-            image.SetPixel(x, y, int(std::clamp(v, 0.0, double(image.maxValue))));
-        }
-    return image;
+    const double maxValue = double((1 << depth) - 1);
+    CSpeckImageParams p;
+    p.width = w;
+    p.height = h;
+    p.depth = depth;
+    p.seed = seed;
+    p.background = maxValue * 0.3;
+    p.waveAmplitude = 0.05 * maxValue;
+    p.wavePeriod = 37.0;
+    p.noise = CSpeckImageParams::ENoise::Gaussian;
+    p.gaussianNoise = noise;
+    p.contrast = contrast;
+    p.specks = spots;
+    return testsupport::SpeckImage(p);
 }
 
 // The detector as defined, computed directly: extended-precision sums at every

@@ -12,15 +12,14 @@
 
 #include "core/matrix.h"
 #include "filters/parallel_rows.h"
+#include "support/native_file_builders.h"
 
 namespace vistrel {
 namespace {
 
 // Images built here start zeroed (the sized constructor leaves the raster as allocated).
 CMImage Zeroed(int w, int h, int depth) {
-    CMImage image;
-    image.Create(w, h, depth, 1);
-    return image;
+    return testsupport::ZeroedImage(w, h, depth);
 }
 
 CMImage RandomImage(int w, int h, int depth, uint32_t seed) {

@@ -18,6 +18,7 @@
 #include "shell/log_gaussian_flt_dlg.h"
 #include "shell/scale_space_dlg.h"
 #include "shell_fixture.h"
+#include "support/speck_image.h"
 
 namespace vistrel {
 namespace {
@@ -37,20 +38,16 @@ class FilterWindowsTest : public MainFrameTest {
     // A 12-bit noisy background with bright discs: spots for the detector and
     // structure for the filters.
     CVistrelDoc* OpenSpots() {
-        CMImage image(200, 160, 12);
-        std::mt19937 rng(7);
-        std::normal_distribution<double> noise(0.0, 5.0);
-        const struct {
-            int x, y;
-            double r;
-        } discs[] = {{40, 40, 1.5}, {120, 50, 2.5}, {70, 110, 3.5}, {160, 120, 1.0}};
-        for (int y = 0; y < image.height; ++y)
-            for (int x = 0; x < image.width; ++x) {
-                double v = 1200 + 60 * std::sin(x / 23.0) + noise(rng);
-                for (const auto& d : discs)
-                    v += 500 / (1 + std::exp((std::hypot(x - d.x, y - d.y) - d.r) * 2.5));
-                image.SetPixel(x, y, int(std::clamp(v, 0.0, 4095.0)));
-            }
+        testsupport::CSpeckImageParams p;
+        p.width = 200;
+        p.height = 160;
+        p.seed = 7;
+        p.waveAmplitude = 60;
+        p.wavePeriod = 23;
+        p.noise = testsupport::CSpeckImageParams::ENoise::Gaussian;
+        p.gaussianNoise = 5;
+        p.specks = {{40, 40, 1.5}, {120, 50, 2.5}, {70, 110, 3.5}, {160, 120, 1.0}};
+        const CMImage image = testsupport::SpeckImage(p);
         const std::string path = Path("spots.pgx");
         EXPECT_EQ(image.Save(true, path), 1);
         return app.OpenDocumentFile(path);

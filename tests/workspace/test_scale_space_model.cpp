@@ -3,6 +3,7 @@
 #include "detection/spot_detector.h"
 #include "workspace/vistrel_app.h"
 #include "workspace_fakes.h"
+#include "support/speck_image.h"
 
 #include <gtest/gtest.h>
 
@@ -16,21 +17,7 @@ namespace {
 
 // Noisy 12-bit background with bright specks of several sizes.
 CMImage SpeckImage() {
-    CMImage image;
-    image.Create(120, 100, 12, 1);
-    std::mt19937 rng(3);
-    const struct {
-        int x, y;
-        double r;
-    } specks[] = {{25, 25, 1.2}, {70, 30, 2.2}, {40, 70, 3.0}, {95, 75, 1.6}};
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 120; ++x) {
-            double v = 1200 + int(rng() % 40);
-            for (const auto& s : specks)
-                v += 500 / (1 + std::exp((std::hypot(x - s.x, y - s.y) - s.r) * 2.5));
-            image.SetPixel(x, y, int(v));
-        }
-    return image;
+    return testsupport::SpeckImage();
 }
 
 CPointResponse Spot(int x, double response, double scale) {

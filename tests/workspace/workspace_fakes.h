@@ -14,28 +14,14 @@
 #include <vector>
 
 #include "core/messages.h"
+#include "support/recording_sink.h"
 #include "workspace/region_growing_model.h"
 #include "workspace/vistrel_doc.h"
 #include "workspace/workspace_ui.h"
 
 namespace vistrel::testing {
 
-class CRecordingSink : public IMessageSink {
-  public:
-    void show(const std::string& text) override { shown.push_back(text); }
-    int ask(const std::string& text, const std::vector<std::string>& choices) override {
-        asked.push_back(text);
-        choicesAsked.push_back(choices);
-        if (answers.empty()) return 0;
-        const int answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    std::vector<std::string> shown;
-    std::vector<std::string> asked;
-    std::vector<std::vector<std::string>> choicesAsked;
-    std::deque<int> answers;  // button index per question; 0 when empty
-};
+using testsupport::CRecordingSink;
 
 class CFakeUi : public IWorkspaceUi {
   public:
