@@ -32,6 +32,8 @@ class CWorkProgress : public QObject {
     // Work ends; the outermost End hides the bar.
     void End();
 
+    // How long work runs before the bar appears (tests show it at once).
+    void SetShowDelay(int ms) { showDelayMs_ = ms > 0 ? ms : 0; }
     // The dialog while it is up, else null.
     QProgressDialog* Dialog() const { return dialog_; }
     int Depth() const { return depth_; }

@@ -10,6 +10,7 @@
 
 #include "filters/convolution.h"
 #include "support/native_file_builders.h"
+#include "support/progress_recorder.h"
 #include "support/speck_image.h"
 
 namespace vistrel {
@@ -370,29 +371,7 @@ TEST(SpotDetector, MaskLimitsTheSpots) {
     for (int i = 0; i < spots->Count(); ++i) EXPECT_LT((*spots)[i].x, 70);
 }
 
-// Records every fraction reported and answers "cancel" at the first report
-// of at least cancelFrom (never when negative).
-struct CProgressRecorder {
-    double cancelFrom = -1.0;
-    std::vector<double> fractions;
-    bool cancelled = false;
-    bool calledAfterCancel = false;
-    bool calledFromAnotherThread = false;
-    std::thread::id caller = std::this_thread::get_id();
-
-    ProgressFn Fn() {
-        return [this](double f) {
-            if (std::this_thread::get_id() != caller) {
-                calledFromAnotherThread = true;
-                return false;
-            }
-            if (cancelled) calledAfterCancel = true;
-            fractions.push_back(f);
-            cancelled = cancelled || (cancelFrom >= 0.0 && f >= cancelFrom);
-            return !cancelled;
-        };
-    }
-};
+using testsupport::CProgressRecorder;
 
 TEST(SpotDetector, ProgressRisesToOneAndChangesNothing) {
     const CMImage image = SpotImage(160, 140, 12, kTruth, 12);
