@@ -23,6 +23,7 @@
 #include "shell/two_images_dlg.h"
 #include "shell/work_progress.h"
 #include "workspace/command_ids.h"
+#include "workspace/command_menus.h"
 #include "workspace/command_registry.h"
 #include "workspace/workspace_ui.h"
 
@@ -142,7 +143,8 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     CCommandContext CommandContext();
     void CreateActions();
     void CreateMenus();
-    void CreateRegionsMenu();
+    // Adds the entries of a menu of the layout (and its submenus) to menu.
+    void AddMenuEntries(QMenu* menu, const std::vector<CMenuEntry>& items);
     void CreateContextMenus();
     void CreateToolBars();
     void CreateStatusBar();

@@ -11,6 +11,7 @@
 #include "shell/vistrel_view.h"
 #include "shell/window_width_bits.h"
 #include "shell/window_width_values.h"
+#include "workspace/command_menus.h"
 #include "workspace/vistrel_app.h"
 
 namespace vistrel {
@@ -32,165 +33,60 @@ QString ButtonText(const QAction* action) {
 
 }  // namespace
 
+void CMainFrame::AddMenuEntries(QMenu* menu, const std::vector<CMenuEntry>& items) {
+    // Every menu shows the states of the moment it opens.
+    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    for (const CMenuEntry& entry : items) {
+        switch (entry.kind) {
+            case CMenuEntry::EKind::Command:
+                menu->addAction(Action(entry.id));
+                break;
+            case CMenuEntry::EKind::Separator:
+                menu->addSeparator();
+                break;
+            case CMenuEntry::EKind::Submenu:
+                AddMenuEntries(menu->addMenu(ToQ(entry.title)), entry.items);
+                break;
+            case CMenuEntry::EKind::Place:
+                switch (entry.place) {
+                    case EMenuPlace::RecentFiles:
+                        fileMenu_ = menu;
+                        recentSeparator_ = menu->addSeparator();
+                        break;
+                    case EMenuPlace::Cases:
+                        casesMenu_ = menu;
+                        menu->addSeparator();
+                        break;
+                    case EMenuPlace::OpenWindows:
+                        windowMenu_ = menu;
+                        // Titles change with the zoom, so the list is written as the menu opens.
+                        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::RebuildWindowList);
+                        break;
+                }
+                break;
+        }
+    }
+}
+
 void CMainFrame::CreateMenus() {
-    fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
-    for (CommandId id : {CommandId::FileOpen, CommandId::FileClose, CommandId::CloseAll,
-                         CommandId::FileSave, CommandId::FileSaveAs})
-        fileMenu_->addAction(Action(id));
-    fileMenu_->addSeparator();
-    fileMenu_->addAction(Action(CommandId::OpenOverlay));
-    fileMenu_->addAction(Action(CommandId::SaveOverlay));
-    fileMenu_->addSeparator();
-    for (CommandId id :
-         {CommandId::FilePrint, CommandId::FilePrintDirect, CommandId::FilePrintPreview})
-        fileMenu_->addAction(Action(id));
-    fileMenu_->addSeparator();
-    for (CommandId id : {CommandId::PgxSavingOptions, CommandId::ColouredImagesOptions,
-                         CommandId::OriginalImageOptions, CommandId::DicomReadingOptions})
-        fileMenu_->addAction(Action(id));
-    recentSeparator_ = fileMenu_->addSeparator();
-    fileMenu_->addSeparator();
-    fileMenu_->addAction(Action(CommandId::AppExit));
-
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    for (CommandId id :
-         {CommandId::StandardToolbar, CommandId::MorphologyToolbar, CommandId::UserToolbar,
-          CommandId::StatusBar, CommandId::WindowBits, CommandId::WindowValues})
-        view->addAction(Action(id));
-    view->addSeparator();
-    for (CommandId id :
-         {CommandId::ZoomIn, CommandId::ZoomOut, CommandId::ActualPixels, CommandId::ZoomToFit})
-        view->addAction(Action(id));
-    QMenu* fit = view->addMenu(QStringLiteral("F&it Mode"));
-    for (int id = Id(CommandId::FitScreen); id <= Id(CommandId::FitCasePreview); ++id)
-        fit->addAction(Action(static_cast<CommandId>(id)));
-    view->addSeparator();
-    for (int id = Id(CommandId::MouseRoi); id <= Id(CommandId::MouseWinLev); ++id)
-        view->addAction(Action(static_cast<CommandId>(id)));
-    view->addSeparator();
-    for (CommandId id : {CommandId::ShowRos, CommandId::ShowRegions, CommandId::UserDiagnoses,
-                         CommandId::NnDiagnoses})
-        view->addAction(Action(id));
-    view->addSeparator();
-    for (CommandId id :
-         {CommandId::ShowOriginal, CommandId::DeselectRoi, CommandId::CropRoi,
-          CommandId::OpenRoiInNewWindow, CommandId::Measure, CommandId::RulerGrayLevels})
-        view->addAction(Action(id));
-    view->addSeparator();
-    view->addAction(Action(CommandId::RadiologistsInterface));
-
-    QMenu* basic = menuBar()->addMenu(QStringLiteral("&Basic Image Operations"));
-    for (CommandId id :
-         {CommandId::BrightnessContrast, CommandId::Histogram, CommandId::EqualizeHistogram,
-          CommandId::ImageProperties, CommandId::SetResolution})
-        basic->addAction(Action(id));
-    QMenu* rotate = basic->addMenu(QStringLiteral("&Rotate"));
-    for (CommandId id : {CommandId::Rotate180, CommandId::Rotate90Cw, CommandId::Rotate90Ccw})
-        rotate->addAction(Action(id));
-    for (CommandId id : {CommandId::FlipHorizontal, CommandId::FlipVertical, CommandId::Reverse,
-                         CommandId::SwapBytes})
-        basic->addAction(Action(id));
-    QMenu* depth = basic->addMenu(QStringLiteral("&Bits per Pixel"));
-    for (int id = Id(CommandId::Depth16); id <= Id(CommandId::Depth8); ++id)
-        depth->addAction(Action(static_cast<CommandId>(id)));
-    basic->addSeparator();
-    for (CommandId id : {CommandId::SwapOriginal, CommandId::AddComment, CommandId::TwoImages})
-        basic->addAction(Action(id));
-
-    QMenu* filtering = menuBar()->addMenu(QStringLiteral("F&iltering"));
-    filtering->addAction(Action(CommandId::Filters));
-    filtering->addAction(Action(CommandId::LogGaussianFilters));
-    QMenu* detection = menuBar()->addMenu(QStringLiteral("&Detection Tools"));
-    detection->addAction(Action(CommandId::SpotDetector));
-
-    CreateRegionsMenu();
-
-    casesMenu_ = menuBar()->addMenu(QStringLiteral("&Cases"));
-    for (CommandId id : {CommandId::CurrentCaseCc, CommandId::CurrentCaseMlo,
-                         CommandId::CloseCurrentCase, CommandId::NextCase, CommandId::PreviousCase})
-        casesMenu_->addAction(Action(id));
-    casesMenu_->addSeparator();
-
-    QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
-    windowMenu_ = window;
-    for (CommandId id : {CommandId::WindowNew, CommandId::WindowCascade, CommandId::WindowTile,
-                         CommandId::WindowSplit, CommandId::CloseAll})
-        window->addAction(Action(id));
-    // Titles change with the zoom, so the list is written as the menu opens.
-    connect(window, &QMenu::aboutToShow, this, &CMainFrame::RebuildWindowList);
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->addAction(Action(CommandId::AppAbout));
-
-    for (QMenu* menu : {fileMenu_, view, fit, basic, rotate, depth, casesMenu_, window})
-        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
-
-    // The presets popup sits two places before the end of the menu bar.
-    presetsMenu_ = new QMenu(QStringLiteral("Window\\Level &Presets"), this);
-    const QList<QAction*> top = menuBar()->actions();
-    menuBar()->insertMenu(top.at(top.size() - 2), presetsMenu_);
-    connect(presetsMenu_, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    for (const CMenuLayout& layout : MenuBarLayout()) {
+        if (layout.role == EMenuRole::Presets) {
+            presetsMenu_ = menuBar()->addMenu(ToQ(layout.title));
+            connect(presetsMenu_, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+            continue;
+        }
+        AddMenuEntries(menuBar()->addMenu(ToQ(layout.title)), layout.items);
+    }
     BuildPresetMenu();
     RebuildRecentFiles();
 }
 
-void CMainFrame::CreateRegionsMenu() {
-    QMenu* regions = menuBar()->addMenu(QStringLiteral("&Regions"));
-    connect(regions, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
-    for (CommandId id : {CommandId::ExtractRegions, CommandId::RemoveAllRegions,
-                         CommandId::RemoveRegionsInsideRoi})
-        regions->addAction(Action(id));
-    regions->addSeparator();
-    for (CommandId id :
-         {CommandId::SetAllBenign, CommandId::SetAllMalignant, CommandId::SetAllFalse})
-        regions->addAction(Action(id));
-    regions->addSeparator();
-    for (CommandId id : {CommandId::GrowAllContours, CommandId::SmoothAllContours,
-                         CommandId::GrowClusterContours, CommandId::SmoothClusterContours})
-        regions->addAction(Action(id));
-    // The selected region and ROS; selection by clicking arrives with the
-    // view's context menus, which reuse these actions.
-    QMenu* region = regions->addMenu(QStringLiteral("Selected Re&gion"));
-    for (CommandId id : {CommandId::RegionBenign, CommandId::RegionMalignant,
-                         CommandId::RegionFalse, CommandId::RemoveRegion,
-                         CommandId::GrowSelectedContour, CommandId::SmoothSelectedContour})
-        region->addAction(Action(id));
-    QMenu* ros = regions->addMenu(QStringLiteral("Selected R&OS"));
-    for (CommandId id : {CommandId::RosBenign, CommandId::RosMalignant, CommandId::RosFalse,
-                         CommandId::RemoveRos, CommandId::RemoveAllRos})
-        ros->addAction(Action(id));
-}
-
 void CMainFrame::CreateContextMenus() {
-    const auto make = [this](int id, std::initializer_list<CommandId> ids) {
+    for (const CContextMenuLayout& layout : ContextMenuLayouts()) {
         auto* menu = new QMenu(this);
-        for (CommandId command : ids) menu->addAction(Action(command));
-        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
-        contextMenus_[id] = menu;
-        return menu;
-    };
-    make(kMenuRegions,
-         {CommandId::SetAllBenign, CommandId::SetAllMalignant, CommandId::SetAllFalse,
-          CommandId::RemoveAllRegions, CommandId::GrowAllContours, CommandId::SmoothAllContours});
-    make(kMenuRegion,
-         {CommandId::RegionBenign, CommandId::RegionMalignant, CommandId::RegionFalse,
-          CommandId::RemoveRegion, CommandId::GrowSelectedContour, CommandId::SmoothSelectedContour,
-          CommandId::GrowClusterContours, CommandId::SmoothClusterContours});
-    QMenu* roi =
-        make(kMenuRoi, {CommandId::CropRoi, CommandId::OpenRoiInNewWindow, CommandId::DeselectRoi});
-    QMenu* inside = roi->addMenu(QStringLiteral("Set Regions Inside ROI"));
-    for (CommandId id :
-         {CommandId::RoiRegionsBenign, CommandId::RoiRegionsMalignant, CommandId::RoiRegionsFalse})
-        inside->addAction(Action(id));
-    for (CommandId id : {CommandId::ComputeSrdm, CommandId::ComputeGlcm,
-                         CommandId::RemoveRegionsInsideRoi, CommandId::PutTextureNextToRoi})
-        roi->addAction(Action(id));
-    make(kMenuRosList, {CommandId::RemoveAllRos});
-    make(kMenuRos, {CommandId::RosBenign, CommandId::RosMalignant, CommandId::RosFalse,
-                    CommandId::RemoveRos, CommandId::RemoveAllRos});
-    make(kMenuRuler, {CommandId::RulerGrayLevels, CommandId::Measure});
-    make(kMenuCluster,
-         {CommandId::ClusterBenign, CommandId::ClusterMalignant, CommandId::ClusterFalse,
-          CommandId::RemoveCluster, CommandId::RemoveClusterAndInside});
+        AddMenuEntries(menu, layout.items);
+        contextMenus_[layout.id] = menu;
+    }
 }
 
 QMenu* CMainFrame::ContextMenu(int id) const {
@@ -201,8 +97,14 @@ QMenu* CMainFrame::ContextMenu(int id) const {
 void CMainFrame::BuildPresetMenu() {
     presetsMenu_->clear();
     presetActions_.clear();
-    presetsMenu_->addAction(Action(CommandId::GetCurrentPreset));
-    presetsMenu_->addSeparator();
+    for (const CMenuLayout& layout : MenuBarLayout())
+        if (layout.role == EMenuRole::Presets)
+            for (const CMenuEntry& entry : layout.items) {
+                if (entry.kind == CMenuEntry::EKind::Command)
+                    presetsMenu_->addAction(Action(entry.id));
+                else if (entry.kind == CMenuEntry::EKind::Separator)
+                    presetsMenu_->addSeparator();
+            }
     const auto& presets = app_.Presets();
     const int last = Id(CommandId::PresetLast) - Id(CommandId::PresetFirst);
     for (int i = 0; i < static_cast<int>(presets.size()) && i <= last; ++i) {
@@ -290,12 +192,12 @@ void CMainFrame::CreateBars() {
 }
 
 void CMainFrame::CreateToolBars() {
-    const auto make = [this](const char* title, const char* name,
-                             std::initializer_list<CommandId> ids) {
-        auto* bar = addToolBar(QString::fromLatin1(title));
-        bar->setObjectName(QString::fromLatin1(name));
+    std::vector<QToolBar*> bars;
+    for (const CToolBarLayout& layout : ToolBarLayouts()) {
+        auto* bar = addToolBar(ToQ(layout.title));
+        bar->setObjectName(ToQ(layout.objectName));
         bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        for (CommandId id : ids) {
+        for (CommandId id : layout.ids) {
             if (id == CommandId{}) {
                 bar->addSeparator();
                 continue;
@@ -308,24 +210,11 @@ void CMainFrame::CreateToolBars() {
         }
         // Shown and hidden through the View menu, so its check marks follow.
         bar->toggleViewAction()->setEnabled(false);
-        return bar;
-    };
-    standardBar_ =
-        make("Standard", "StandardToolbar",
-             {CommandId::FileOpen, CommandId::FileSave, CommandId::FilePrint, CommandId{},
-              CommandId::ZoomIn, CommandId::ZoomOut, CommandId::ActualPixels, CommandId::ZoomToFit,
-              CommandId{}, CommandId::MouseRoi, CommandId::MouseRuler, CommandId::MouseDrawRos,
-              CommandId::MouseSrdmRoi, CommandId::MouseWinLev, CommandId{}, CommandId::ShowRos,
-              CommandId::ShowRegions, CommandId::UserDiagnoses});
-    // The morphology operators join this bar when their commands exist.
-    morphologyBar_ = make("Morphology", "MorphologyToolbar", {});
-    userBar_ =
-        make("User", "UserToolbar",
-             {CommandId::FileOpen, CommandId{}, CommandId::ZoomIn, CommandId::ZoomOut,
-              CommandId::ActualPixels, CommandId::FitCasePreview, CommandId{}, CommandId::MouseRoi,
-              CommandId::MouseRuler, CommandId::MouseWinLev, CommandId{}, CommandId::CurrentCaseCc,
-              CommandId::CurrentCaseMlo, CommandId::PreviousCase, CommandId::NextCase, CommandId{},
-              CommandId::SwapOriginal, CommandId::ShowOriginal, CommandId::RadiologistsInterface});
+        bars.push_back(bar);
+    }
+    standardBar_ = bars.at(0);
+    morphologyBar_ = bars.at(1);
+    userBar_ = bars.at(2);
     legendBar_ = new QToolBar(QStringLiteral("Diagnoses"), this);
     legendBar_->setObjectName(QStringLiteral("DiagnosesLegendBar"));
     legend_ = new CDiagnosesLegendDlgBar(legendBar_);

@@ -14,6 +14,7 @@
 #include "core/display.h"
 #include "core/image.h"
 #include "regions/chain_code.h"
+#include "workspace/command_menus.h"
 
 namespace vistrel {
 
@@ -30,17 +31,6 @@ inline const QColor kRegionOutlineColour{0, 255, 0};
 inline const QColor kRosOutlineColour{255, 160, 0};
 inline const QColor kRulerColour{128, 255, 255};
 
-// Context menus of the image window, by the object under the cursor.
-enum ContextMenuId : int {
-    kMenuNone = 0,
-    kMenuRegions = 159,  // regions shown, none hit
-    kMenuRegion = 160,   // a region
-    kMenuRoi = 161,      // the ROI selection
-    kMenuRosList = 162,  // regions of suspiciousness, none hit
-    kMenuRos = 163,      // a region of suspiciousness
-    kMenuRuler = 182,    // the ruler line
-    kMenuCluster = 189,  // a cluster outline
-};
 
 // Texts of the three status panes.
 QString CursorPaneText(int x, int y);

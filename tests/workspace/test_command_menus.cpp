@@ -1,0 +1,121 @@
+// The menu, context-menu and tool-bar layout against the command registry:
+// what the main window builds must name real commands, reach every command,
+// and keep the run-time places where the shell expects them.
+#include "workspace/command_menus.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+#include "workspace/command_registry.h"
+
+namespace vistrel {
+namespace {
+
+using K = CMenuEntry::EKind;
+
+// Every command id of items and their submenus, in order.
+void Collect(const std::vector<CMenuEntry>& items, std::vector<CommandId>& ids) {
+    for (const CMenuEntry& e : items) {
+        if (e.kind == K::Command) ids.push_back(e.id);
+        if (e.kind == K::Submenu) Collect(e.items, ids);
+    }
+}
+
+// The places of items and their submenus.
+void Places(const std::vector<CMenuEntry>& items, std::vector<EMenuPlace>& places) {
+    for (const CMenuEntry& e : items) {
+        if (e.kind == K::Place) places.push_back(e.place);
+        if (e.kind == K::Submenu) Places(e.items, places);
+    }
+}
+
+// Commands within one menu level are listed once.
+void ExpectNoRepeats(const std::vector<CMenuEntry>& items, const std::string& where) {
+    std::set<CommandId> seen;
+    for (const CMenuEntry& e : items) {
+        if (e.kind == K::Command) {
+            EXPECT_TRUE(seen.insert(e.id).second)
+                << where << " lists command " << static_cast<int>(e.id) << " twice";
+        }
+        if (e.kind == K::Submenu) {
+            ASSERT_NE(e.title, nullptr) << where;
+            ExpectNoRepeats(e.items, where + " > " + e.title);
+        }
+    }
+}
+
+TEST(CommandMenus, EveryPlacedCommandIsRegisteredAndEveryCommandIsPlaced) {
+    std::vector<CommandId> placed;
+    for (const CMenuLayout& menu : MenuBarLayout()) Collect(menu.items, placed);
+    for (const CContextMenuLayout& menu : ContextMenuLayouts()) Collect(menu.items, placed);
+    for (const CToolBarLayout& bar : ToolBarLayouts())
+        for (CommandId id : bar.ids)
+            if (id != CommandId{}) placed.push_back(id);
+    for (CommandId id : placed)
+        EXPECT_NE(FindCommand(static_cast<int>(id)), nullptr)
+            << "command " << static_cast<int>(id) << " is placed but not registered";
+    for (const CCommand& command : CommandRegistry())
+        EXPECT_NE(std::find(placed.begin(), placed.end(), command.id), placed.end())
+            << "\"" << command.text << "\" is reachable from no menu or bar";
+}
+
+TEST(CommandMenus, NoMenuListsACommandTwice) {
+    for (const CMenuLayout& menu : MenuBarLayout()) ExpectNoRepeats(menu.items, menu.title);
+    std::set<int> ids;
+    for (const CContextMenuLayout& menu : ContextMenuLayouts()) {
+        EXPECT_TRUE(ids.insert(menu.id).second) << "context menu " << menu.id << " twice";
+        ExpectNoRepeats(menu.items, "context menu " + std::to_string(menu.id));
+    }
+}
+
+TEST(CommandMenus, RunTimePlacesAreWhereTheShellFillsThem) {
+    const struct {
+        const char* menu;
+        EMenuPlace place;
+    } cases[] = {
+        {"&File", EMenuPlace::RecentFiles},
+        {"&Cases", EMenuPlace::Cases},
+        {"&Window", EMenuPlace::OpenWindows},
+    };
+    for (const auto& c : cases) {
+        int found = 0;
+        for (const CMenuLayout& menu : MenuBarLayout()) {
+            std::vector<EMenuPlace> places;
+            Places(menu.items, places);
+            const auto n = std::count(places.begin(), places.end(), c.place);
+            found += static_cast<int>(n);
+            if (n > 0) {
+                EXPECT_STREQ(menu.title, c.menu);
+            }
+        }
+        EXPECT_EQ(found, 1) << c.menu;
+    }
+    // The open windows and the case entries are appended: nothing may follow them.
+    for (const CMenuLayout& menu : MenuBarLayout())
+        for (std::size_t i = 0; i < menu.items.size(); ++i) {
+            const CMenuEntry& e = menu.items[i];
+            if (e.kind == K::Place && e.place != EMenuPlace::RecentFiles) {
+                EXPECT_EQ(i + 1, menu.items.size()) << menu.title << ": entries after a list";
+            }
+        }
+}
+
+TEST(CommandMenus, ThePresetsMenuStandsBeforeTheWindowMenu) {
+    const auto& menus = MenuBarLayout();
+    const auto presets = std::find_if(menus.begin(), menus.end(), [](const CMenuLayout& m) {
+        return m.role == EMenuRole::Presets;
+    });
+    ASSERT_NE(presets, menus.end());
+    EXPECT_EQ(std::count_if(menus.begin(), menus.end(),
+                            [](const CMenuLayout& m) { return m.role == EMenuRole::Presets; }),
+              1);
+    ASSERT_NE(presets + 1, menus.end());
+    EXPECT_STREQ((presets + 1)->title, "&Window");
+    EXPECT_STREQ(menus.back().title, "&Help");
+}
+
+}  // namespace
+}  // namespace vistrel
