@@ -1,33 +1,17 @@
-#include <gtest/gtest.h>
-
-#include <QTemporaryDir>
 #include <deque>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "workspace/vistrel_app.h"
-#include "workspace/vistrel_doc.h"
-#include "workspace_fakes.h"
+#include "vistrel_doc_fixture.h"
 
 namespace vistrel {
 namespace {
 
-using testing::CFakeUi;
-using testing::CRecordingSink;
-
 // The coordinate question of an OVERLAY save belongs to the document: the
 // writer below it is told which coordinates to use.
-class OverlaySaveQuestion : public ::testing::Test {
+class OverlaySaveQuestion : public DocTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        app.SetUi(&ui);
-    }
-    std::string Path(const std::string& name) const {
-        return (dir.path() + "/").toStdString() + name;
-    }
     // A 40 x 30 document holding one square at (3, 4); origin (x, y) in its source.
     std::unique_ptr<CVistrelDoc> MakeDoc(int32_t originX, int32_t originY) {
         auto doc = std::make_unique<CVistrelDoc>(app, 1);
@@ -37,15 +21,9 @@ class OverlaySaveQuestion : public ::testing::Test {
         doc->originY = originY;
         doc->originalWidth = originX || originY ? 100 : 0;
         doc->originalHeight = originX || originY ? 80 : 0;
-        doc->regions.Add(CRegion({{3, 4}, {8, 4}, {8, 9}, {3, 9}}, CRegion::PointsMode::Polygon));
+        doc->regions.Add(Square(3, 4, 8, 9));
         return doc;
     }
-
-    QTemporaryDir dir;
-    CFakeUi ui;
-    CRecordingSink sink;
-    CScopedMessageSink scopedSink{&sink};
-    CVistrelApp app;
 };
 
 TEST_F(OverlaySaveQuestion, AskedOnlyForAnInteractiveSaveOfACutOut) {
