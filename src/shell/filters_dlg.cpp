@@ -12,17 +12,6 @@
 
 namespace vistrel {
 
-namespace {
-
-// A real typed into a field; the value in force when the text is not a number.
-double RealOf(const QLineEdit* edit, double fallback) {
-    bool ok = false;
-    const double v = edit->text().trimmed().toDouble(&ok);
-    return ok ? v : fallback;
-}
-
-}  // namespace
-
 CFiltersDlg::CFiltersDlg(CVistrelApp& app, QWidget* parent)
     : QDialog(parent),
       app_(app),
@@ -209,10 +198,10 @@ void CFiltersDlg::ReadFields() {
         for (int c = 0; c < CFiltersModel::kGridSide; ++c)
             model_.SetCellText(r, c, Cell(r, c)->text().toStdString());
     model_.name = nameEdit_->text().toStdString();
-    model_.scale = RealOf(scaleEdit_, model_.scale);
-    model_.threshold = RealOf(thresholdEdit_, model_.threshold);
+    model_.scale = RealOf(scaleEdit_->text(), model_.scale);
+    model_.threshold = RealOf(thresholdEdit_->text(), model_.threshold);
     model_.dimension = dimensionSpin_->value();
-    model_.sigma = RealOf(sigmaEdit_, model_.sigma);
+    model_.sigma = RealOf(sigmaEdit_->text(), model_.sigma);
     model_.order = orderSpin_->value();
     for (int d = 0; d < 4; ++d)
         model_.directions[std::size_t(d)] = directionBoxes_[std::size_t(d)]->isChecked();

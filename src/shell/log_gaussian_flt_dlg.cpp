@@ -11,12 +11,6 @@ namespace vistrel {
 
 namespace {
 
-double RealOf(const QLineEdit* edit, double fallback) {
-    bool ok = false;
-    const double v = edit->text().trimmed().toDouble(&ok);
-    return ok ? v : fallback;
-}
-
 QString Real(double v) {
     return QString::number(v, 'g', 10);
 }
@@ -100,11 +94,11 @@ CLogGaussianFltDlg::CLogGaussianFltDlg(CVistrelApp& app, QWidget* parent)
 }
 
 void CLogGaussianFltDlg::ReadFields() {
-    model_.gaussSigma = RealOf(gaussSigmaEdit_, model_.gaussSigma);
-    model_.dogSigma1 = RealOf(dogSigma1Edit_, model_.dogSigma1);
-    model_.dogSigma2 = RealOf(dogSigma2Edit_, model_.dogSigma2);
-    model_.dogWeight = RealOf(dogWeightEdit_, model_.dogWeight);
-    model_.subtractSigma = RealOf(subtractSigmaEdit_, model_.subtractSigma);
+    model_.gaussSigma = RealOf(gaussSigmaEdit_->text(), model_.gaussSigma);
+    model_.dogSigma1 = RealOf(dogSigma1Edit_->text(), model_.dogSigma1);
+    model_.dogSigma2 = RealOf(dogSigma2Edit_->text(), model_.dogSigma2);
+    model_.dogWeight = RealOf(dogWeightEdit_->text(), model_.dogWeight);
+    model_.subtractSigma = RealOf(subtractSigmaEdit_->text(), model_.subtractSigma);
     ShowModel();
 }
 

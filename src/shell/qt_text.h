@@ -16,5 +16,11 @@ inline QString ToQ(const char* text) {
 inline std::string FromQ(const QString& text) {
     return text.toStdString();
 }
+// A real typed into a field; fallback (the value in force) when the text is not a number.
+inline double RealOf(const QString& text, double fallback) {
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    return ok ? v : fallback;
+}
 
 }  // namespace vistrel
