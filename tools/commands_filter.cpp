@@ -43,12 +43,12 @@ const char* const kFilterHelp =
 
 namespace {
 
-CFilter KernelFromSpec(const std::string& spec) {
-    const std::size_t colon = spec.find(':');
+CFilter KernelFromOption(const std::string& option) {
+    const std::size_t colon = option.find(':');
     if (colon == std::string::npos)
-        throw CUsageError("--kernel: expected KIND:ARGUMENTS, got " + spec);
-    const std::string kind = ToLower(spec.substr(0, colon));
-    const std::string rest = spec.substr(colon + 1);
+        throw CUsageError("--kernel: expected KIND:ARGUMENTS, got " + option);
+    const std::string kind = ToLower(option.substr(0, colon));
+    const std::string rest = option.substr(colon + 1);
     if (kind == "file") {
         const std::size_t last = rest.rfind(':');
         if (last == std::string::npos || last == 0 || last + 1 == rest.size())
@@ -172,11 +172,11 @@ int RunFilter(const CommandArgs& words) {
     }
     const char* usage = "vistrel-cli filter IN OUT --kernel SPEC [--median] [--normalise-partial]";
     args.RequirePositionals(2, usage);
-    const auto spec = args.Value("kernel");
-    if (!spec) throw CUsageError(std::string("--kernel is required: ") + usage);
+    const auto option = args.Value("kernel");
+    if (!option) throw CUsageError(std::string("--kernel is required: ") + usage);
     const bool byteOrderLM = ByteOrderLMOf(args);
     const auto raw = RawOptionOf(args);
-    const CFilter kernel = KernelFromSpec(*spec);
+    const CFilter kernel = KernelFromOption(*option);
     const std::string& input = args.Positionals()[0];
     const std::string& output = args.Positionals()[1];
 
