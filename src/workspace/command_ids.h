@@ -80,6 +80,24 @@ enum class CommandId : int {
     Filters = 32868,
     LogGaussianFilters = 32869,
     SpotDetector = 32871,
+    // Morphology
+    Erosion = 32826,  // Erosion .. OuterGradient: the nine operators in menu order
+    Dilation = 32827,
+    MorphOpen = 32828,
+    MorphClose = 32829,
+    WhiteTopHat = 32830,
+    BlackTopHat = 32831,
+    MorphGradient = 32832,
+    InnerGradient = 32833,
+    OuterGradient = 32834,
+    StructuringElement = 32835,
+    ConditionalThickening = 32836,
+    // Breast outline
+    OpenSgt = 32776,
+    SaveSgt = 32777,
+    SetZeroOutsideBreast = 33018,
+    SegmentBreast = 33019,
+    EnableBreastSegment = 33020,
     // Annotations
     OpenOverlay = 32779,
     SaveOverlay = 32780,

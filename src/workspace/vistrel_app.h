@@ -12,6 +12,7 @@
 #include "core/image.h"
 #include "core/lut.h"
 #include "core/presets.h"
+#include "filters/morph_se.h"
 #include "regions/contour_correction.h"
 #include "workspace/cases.h"
 #include "workspace/filter_library_store.h"
@@ -185,6 +186,17 @@ class CVistrelApp {
     // bandWidth pixels; used by the orientation rule of the radiologists'
     // interface. Unset: no image is mirrored at opening.
     std::function<int(const CMImage& image, int bandWidth)> breastSideTest;
+
+    // ---- morphology
+    // The structuring element and iteration count of the morphology
+    // operators (a 3 x 3 element and one iteration at start).
+    CMorphSE morphElement{3, CMorphSE::kSquare};
+    int morphIterations = 1;
+    // "&Structuring element && Iterations (%d)...": the element dialog on a
+    // copy; OK replaces element and count. False when cancelled.
+    bool OnStructuringElement();
+    // The menu text of that command with the current count.
+    std::string StructuringElementMenuText() const;
 
     // ---- window sizes
     int fitMode = kFitScreen;  // an EFitMode, stored as such under "fitmode"

@@ -10,6 +10,10 @@
 
 #include "core/display.h"
 #include "core/image.h"
+#include "detection/breast_segment.h"
+#include "detection/breast_sgt.h"
+#include "filters/convolution.h"
+#include "filters/morphology.h"
 #include "regions/overlay_file.h"
 #include "regions/regions.h"
 #include "workspace/image_resolution.h"
@@ -197,6 +201,56 @@ class CVistrelDoc : public QObject {
     // "Save OV&ERLAY".
     COverlayWriteResult OnSaveOverlay();
 
+    // ---- breast outline and mask
+    // The SGT companion of path: its last extension replaced by ".sgt".
+    static std::string SgtPathOf(const std::string& path);
+    bool HasBreastSegment() const { return !breastSegment.IsEmpty(); }
+    // Reads the outline from the SGT file beside the image (interactive:
+    // from a file the user picks, starting there) into breastSegment,
+    // mirrored when the image was mirrored at opening. Points outside the
+    // image or an unreadable file leave no outline. False when none was read.
+    bool ReadSgt(bool interactive);
+    // Writes `which` (breastSegment when null) in the unmirrored image's
+    // coordinates to path, or (interactive) to a name the user picks with
+    // the replace question. False when nothing was written.
+    bool WriteSgt(const std::string& path, bool interactive, const CBreastSgt* which = nullptr);
+    // Builds breastMask from breastSegment and restricts the image's cached
+    // histogram to it; without an inside pixel the outline and the mask are
+    // dropped. True when a mask was made.
+    bool BuildBreastMask();
+    // Drops outline, mask and the restricted histogram (the whole-image
+    // histogram comes back on the next request).
+    void DropBreastSegment();
+    // The outline and mask changed: update code 2 and the breast-mask broadcast.
+    void BreastMaskChanged();
+    // "Open SGT" / "Save SGT".
+    bool OnOpenSgt();
+    bool OnSaveSgt();
+    // "&Segment Breast...": the "Breast Segment" dialog, then SegmentBreastWith.
+    bool OnSegmentBreast();
+    // The document's segmentation step with a parameter record: stage 0 into
+    // breastSegment, the mask, and with params.cone the cone pass into
+    // secondSegment; with params.log the log is shown and the intermediate
+    // images open as new documents. True when an outline resulted.
+    bool SegmentBreastWith(CSegmentParams params, int stage = kStageBreast);
+    // "Set zero outside breast": the image with zeros outside the outline in
+    // a new window; null without an outline.
+    CVistrelDoc* OnSetZeroOutsideBreast();
+    // "Enable &Breast Segment" / "Disable &Breast Segment".
+    bool OnEnableBreastSegment();
+    // The outline as the convolution's outline type (empty without one).
+    COutline BreastOutline() const;
+    // The mask for the detectors: null without a valid mask.
+    const CMImageBase* BreastMaskOrNull() const {
+        return breastMask.IsValid() ? &breastMask : nullptr;
+    }
+
+    // ---- morphology
+    // One of the nine operators with the application's element and
+    // iteration count; the result opens as a new document. Null (nothing
+    // opened, no message) when the element has no cells or the operator fails.
+    CVistrelDoc* OnMorphOperator(EMorphOperator op);
+
     // "&Extract Regions": the connected components of the image's maximum
     // value replace the regions; the region display is switched on.
     bool OnExtractRegions();
@@ -272,6 +326,11 @@ class CVistrelDoc : public QObject {
     CRegions regions;
     CMImage image;
     CMImage originalImage;
+    // 1-bit, the image's size, 1 inside breastSegment; empty without an outline.
+    CMImageBase breastMask;
+    CBreastSgt breastSegment;
+    // The pectoral-cone outline of the last cone pass.
+    CBreastSgt secondSegment;
     int32_t originX = 0;
     int32_t originY = 0;
     int32_t originalWidth = 0;

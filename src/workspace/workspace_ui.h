@@ -14,6 +14,8 @@ namespace vistrel {
 
 class CVistrelDoc;
 class CRegionGrowingModel;
+class CMorphElementModel;
+class CBreastSegmentModel;
 
 class IWorkspaceUi {
   public:
@@ -48,6 +50,17 @@ class IWorkspaceUi {
 
     // The "Region Growing" parameters dialog opened on the model; false on Cancel.
     virtual bool AskRegionGrowing(CRegionGrowingModel& model) = 0;
+    // The "Parameters for morphological operators" dialog opened on the
+    // model; false on Cancel.
+    virtual bool AskMorphElement(CMorphElementModel& model) {
+        (void)model;
+        return false;
+    }
+    // The "Breast Segment" dialog opened on the model; false on Cancel.
+    virtual bool AskBreastSegment(CBreastSegmentModel& model) {
+        (void)model;
+        return false;
+    }
 
     // Wait cursor on or off around long work.
     virtual void SetBusy(bool busy) = 0;
