@@ -35,6 +35,7 @@ enum class EToolWindow {
     Histogram,
     ImageProperties,
     TwoImages,
+    ConditionalThickening,  // the two-image tool in its conditional-thickening mode
     Filters,
     LogGaussian,
     SpotDetector,

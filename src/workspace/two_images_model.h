@@ -14,6 +14,7 @@ namespace vistrel {
 class CVistrelDoc;
 
 inline constexpr const char* kDifferentImageSizes = "Different image sizes!\n Change images...";
+inline constexpr const char* kConditionalThickeningTitle = "Conditional Thickening";
 
 class CTwoImagesModel {
   public:
@@ -29,6 +30,23 @@ class CTwoImagesModel {
         kRemoveTouching = 7,
     };
     static const std::vector<std::string>& OperationNames();
+
+    // The window's two modes: the eight operations ("Set I1" / "Set I2"), or
+    // conditional thickening ("Set Internal Marker" supplies the marker,
+    // "Set External Marker" the condition image, whose document receives
+    // the result).
+    enum class EMode { Operations, ConditionalThickening };
+    explicit CTwoImagesModel(EMode mode = EMode::Operations) : mode_(mode) {}
+    EMode Mode() const { return mode_; }
+    // The window title and the two button texts of the mode.
+    std::string WindowTitle() const;
+    std::string FirstButtonText() const;
+    std::string SecondButtonText() const;
+    // Conditional thickening of I1's image (marker) under I2's (condition).
+    // Null when nothing happens: a missing or invalid image, a size mismatch
+    // (kDifferentImageSizes is shown), different depths. The result opens as
+    // a new document of I2.
+    std::unique_ptr<CMImage> RunThickening() const;
 
     // "Set I1" / "Set I2": the active document (null clears).
     void SetI1(CVistrelDoc* doc) { i1_ = doc; }
@@ -49,6 +67,7 @@ class CTwoImagesModel {
     std::unique_ptr<CMImage> Run(int operation, int connectivity) const;
 
   private:
+    EMode mode_ = EMode::Operations;
     CVistrelDoc* i1_ = nullptr;
     CVistrelDoc* i2_ = nullptr;
 };
