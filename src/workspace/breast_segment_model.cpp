@@ -1,6 +1,6 @@
 #include "workspace/breast_segment_model.h"
 
-#include <cstdlib>
+#include <charconv>
 
 namespace vistrel {
 
@@ -8,9 +8,16 @@ namespace {
 
 // The edits are read from their first ten characters, as a number prefix
 // ("40." reads 40, text without a number reads 0).
+// The C locale's decimal point whatever locale the process runs in.
 double ReadPercentile(const std::string& text) {
     const std::string head = text.substr(0, 10);
-    return std::strtod(head.c_str(), nullptr);
+    const char* first = head.data();
+    const char* last = first + head.size();
+    while (first < last && (*first == ' ' || *first == '\t')) ++first;
+    if (first < last && *first == '+') ++first;
+    double value = 0.0;
+    const auto result = std::from_chars(first, last, value);
+    return result.ec == std::errc() ? value : 0.0;
 }
 
 }  // namespace
