@@ -36,6 +36,17 @@ QString ButtonText(const QAction* action) {
 void CMainFrame::AddMenuEntries(QMenu* menu, const std::vector<CMenuEntry>& items) {
     // Every menu shows the states of the moment it opens.
     connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+    // Texts that follow the state ("Enable"/"Disable", a count) are set as the menu opens.
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        const CCommandContext context = CommandContext();
+        for (QAction* action : menu->actions()) {
+            const int id = action->data().toInt();
+            if (!CommandHasTextRule(id)) continue;
+            std::string label, accelerator;
+            SplitMenuText(CommandMenuText(context, id), label, accelerator);
+            action->setText(ToQ(label));
+        }
+    });
     for (const CMenuEntry& entry : items) {
         switch (entry.kind) {
             case CMenuEntry::EKind::Command:

@@ -39,8 +39,9 @@ const std::vector<CMenuLayout>& MenuBarLayout() {
     static const std::vector<CMenuLayout> menus = {
         {"&File",
          {C(I::FileOpen), C(I::FileClose), C(I::CloseAll), C(I::FileSave), C(I::FileSaveAs),
-          Separator(), C(I::OpenOverlay), C(I::SaveOverlay), Separator(), C(I::FilePrint),
-          C(I::FilePrintDirect), C(I::FilePrintPreview), Separator(), C(I::PgxSavingOptions),
+          Separator(), C(I::OpenOverlay), C(I::SaveOverlay), C(I::OpenSgt), C(I::SaveSgt),
+          Separator(), C(I::FilePrint), C(I::FilePrintDirect), C(I::FilePrintPreview),
+          Separator(), C(I::PgxSavingOptions),
           C(I::ColouredImagesOptions), C(I::OriginalImageOptions), C(I::DicomReadingOptions),
           Place(EMenuPlace::RecentFiles), Separator(), C(I::AppExit)}},
         {"&View",
@@ -61,7 +62,12 @@ const std::vector<CMenuLayout>& MenuBarLayout() {
           Sub("&Bits per Pixel", Run(I::Depth16, I::Depth8)), Separator(), C(I::SwapOriginal),
           C(I::AddComment), C(I::TwoImages)}},
         {"F&iltering", {C(I::Filters), C(I::LogGaussianFilters)}},
-        {"&Detection Tools", {C(I::SpotDetector)}},
+        {"&Morphology",
+         Join({Run(I::Erosion, I::OuterGradient),
+               {Separator(), C(I::StructuringElement), C(I::ConditionalThickening)}})},
+        {"&Detection Tools",
+         {C(I::SpotDetector), C(I::SegmentBreast), C(I::EnableBreastSegment),
+          C(I::SetZeroOutsideBreast)}},
         // Selection by clicking reaches the selected region and ROS through the
         // view's context menus, which reuse these commands.
         {"&Regions",
@@ -120,8 +126,10 @@ const std::vector<CToolBarLayout>& ToolBarLayouts() {
          {I::FileOpen, I::FileSave, I::FilePrint, I{}, I::ZoomIn, I::ZoomOut, I::ActualPixels,
           I::ZoomToFit, I{}, I::MouseRoi, I::MouseRuler, I::MouseDrawRos, I::MouseSrdmRoi,
           I::MouseWinLev, I{}, I::ShowRos, I::ShowRegions, I::UserDiagnoses}},
-        // The morphology operators join this bar when their commands exist.
-        {"Morphology", "MorphologyToolbar", {}},
+        {"Morphology",
+         "MorphologyToolbar",
+         {I::Erosion, I::Dilation, I::MorphOpen, I::MorphClose, I::WhiteTopHat, I::BlackTopHat,
+          I::MorphGradient, I::InnerGradient, I::OuterGradient}},
         {"User",
          "UserToolbar",
          {I::FileOpen, I{}, I::ZoomIn, I::ZoomOut, I::ActualPixels, I::FitCasePreview, I{},

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/image_operations.h"
+#include "core/text.h"
 #include "workspace/plugins.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
@@ -20,6 +21,9 @@ int Id(CommandId id) {
 int Offset(int id, CommandId first) {
     return id - Id(first);
 }
+
+// The menu text of the element dialog; %d is the iteration count.
+constexpr char kStructuringElementText[] = "&Structuring element && Iterations (%d)...";
 
 // The depth of each depth command, in command order.
 constexpr int kDepths[] = {16, 14, 12, 8};
@@ -81,6 +85,13 @@ bool DocumentAndView(C c) {
     return c.doc && c.view.present;
 }
 
+bool HasBreastOutline(C c, int = 0) {
+    return Valid(c) && c.doc->HasBreastSegment();
+}
+bool CanMorph(C c, int) {
+    return Valid(c) && c.app.morphElement.HasCells();
+}
+
 // ---- handlers
 
 void ToggleBar(C c, EBar bar) {
@@ -107,6 +118,11 @@ void OnShownDocument(C c, F f) {
 }
 
 // ---- groups of commands, one id after the other
+
+void MorphOperatorCommand(C c, int id) {
+    const auto op = static_cast<EMorphOperator>(Offset(id, CommandId::Erosion));
+    OnDocument(c, [op](CVistrelDoc& d) { d.OnMorphOperator(op); });
+}
 
 void SetAllDiagnosis(C c, int id) {
     OnDocument(c, [id](CVistrelDoc& d) {
@@ -232,6 +248,43 @@ const std::vector<CCommand>& CommandRegistry() {
         {CommandId::SaveOverlay, "Save OV&ERLAY", kPlain,
          [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnSaveOverlay(); }); },
          Valid, nullptr},
+        // ---- Breast outline
+        {CommandId::OpenSgt, "Open SGT", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnOpenSgt(); }); },
+         Valid, nullptr},
+        {CommandId::SaveSgt, "Save SGT", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnSaveSgt(); }); },
+         HasBreastOutline, nullptr},
+        {CommandId::SegmentBreast, "&Segment Breast...", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnSegmentBreast(); }); },
+         Valid, nullptr},
+        // The text follows the state (see CommandMenuText).
+        {CommandId::EnableBreastSegment, "Enable &Breast Segment", kCheck,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnEnableBreastSegment(); }); },
+         Valid, HasBreastOutline},
+        {CommandId::SetZeroOutsideBreast, "Set zero outside breast", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnSetZeroOutsideBreast(); }); },
+         HasBreastOutline, nullptr},
+        // ---- Morphology, the operators in EMorphOperator order
+        {CommandId::Erosion, "&Erosion", kPlain, MorphOperatorCommand, CanMorph, nullptr},
+        {CommandId::Dilation, "&Dilation", kPlain, MorphOperatorCommand, CanMorph, nullptr},
+        {CommandId::MorphOpen, "&Open", kPlain, MorphOperatorCommand, CanMorph, nullptr},
+        {CommandId::MorphClose, "&Close", kPlain, MorphOperatorCommand, CanMorph, nullptr},
+        {CommandId::WhiteTopHat, "&White Top - Hat", kPlain, MorphOperatorCommand, CanMorph,
+         nullptr},
+        {CommandId::BlackTopHat, "&Black Top - Hat", kPlain, MorphOperatorCommand, CanMorph,
+         nullptr},
+        {CommandId::MorphGradient, "&Morphological gradient", kPlain, MorphOperatorCommand,
+         CanMorph, nullptr},
+        {CommandId::InnerGradient, "&Inner gradient", kPlain, MorphOperatorCommand, CanMorph,
+         nullptr},
+        {CommandId::OuterGradient, "O&uter gradient", kPlain, MorphOperatorCommand, CanMorph,
+         nullptr},
+        // The text carries the iteration count (see CommandMenuText).
+        {CommandId::StructuringElement, kStructuringElementText, kPlain,
+         [](C c, int) { c.app.OnStructuringElement(); }, nullptr, nullptr},
+        {CommandId::ConditionalThickening, "Conditional Thickening", kPlain,
+         [](C c, int) { ToolWindow(c, EToolWindow::ConditionalThickening); }, nullptr, nullptr},
         // The ROS stay visible while they are being drawn.
         {CommandId::ShowRos, "&Show ROS", kCheck,
          [](C c, int) { c.app.OnShowRos(); },
@@ -578,6 +631,19 @@ bool CommandChecked(const CCommandContext& context, int id) {
     if (const CCommandRange* range = FindCommandRange(id))
         return range->checked && range->checked(context, id);
     return false;
+}
+
+bool CommandHasTextRule(int id) {
+    return id == Id(CommandId::EnableBreastSegment) || id == Id(CommandId::StructuringElement);
+}
+
+std::string CommandMenuText(const CCommandContext& context, int id) {
+    if (id == Id(CommandId::EnableBreastSegment))
+        return HasBreastOutline(context) ? "Disable &Breast Segment" : "Enable &Breast Segment";
+    if (id == Id(CommandId::StructuringElement))
+        return Format(kStructuringElementText, context.app.morphIterations);
+    const CCommand* command = FindCommand(id);
+    return command ? command->text : std::string{};
 }
 
 void SplitMenuText(const std::string& text, std::string& label, std::string& accelerator) {

@@ -117,6 +117,12 @@ bool RunCommand(const CCommandContext& context, int id);
 bool CommandEnabled(const CCommandContext& context, int id);
 bool CommandChecked(const CCommandContext& context, int id);
 
+// Commands whose menu text follows the state ("Enable"/"Disable", a count):
+// the shell sets the text from CommandMenuText before a menu shows.
+bool CommandHasTextRule(int id);
+// The menu text of id as it reads now (the registry's text without a rule).
+std::string CommandMenuText(const CCommandContext& context, int id);
+
 // The menu text before the tab and the accelerator after it (empty when none).
 void SplitMenuText(const std::string& text, std::string& label, std::string& accelerator);
 

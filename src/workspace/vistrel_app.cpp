@@ -10,6 +10,7 @@
 
 #include "core/dicom_engine.h"
 #include "core/messages.h"
+#include "detection/breast_segment.h"
 #include "workspace/command_ids.h"
 #include "workspace/file_filters.h"
 #include "workspace/vistrel_doc.h"
@@ -38,6 +39,7 @@ QString ToQt(const std::string& text) {
 
 CVistrelApp::CVistrelApp(IWorkspaceUi* ui) : ui_(ui) {
     luts_.SelectLut(0, palette_);
+    breastSideTest = BreastSideTest;
 }
 
 CVistrelApp::~CVistrelApp() {

@@ -184,7 +184,7 @@ class CVistrelApp {
     void SetMouseMode(int newMode);
     // Which side of the image the breast lies on (1 or 0) for a band of
     // bandWidth pixels; used by the orientation rule of the radiologists'
-    // interface. Unset: no image is mirrored at opening.
+    // interface (BreastSideTest at start). Unset: no image is mirrored at opening.
     std::function<int(const CMImage& image, int bandWidth)> breastSideTest;
 
     // ---- morphology

@@ -169,6 +169,8 @@ bool CVistrelDoc::OnOpenDocument(const std::string& path) {
     resolutionSource = found.source;
 
     ReadOverlay(EOverlayRead::CompanionOfImage);
+    // The outline is read before the orientation rule, which mirrors it with the image.
+    if (ReadSgt(false)) BuildBreastMask();
     ApplyOrientationRule(path);
 
     if (app_.originalPolicy == kOriginalCurrent) originalImage = image;
@@ -280,6 +282,9 @@ bool CVistrelDoc::SaveImage(const std::string& path, bool companionBesidePath, b
         // The image is saved either way; the annotations must not be lost silently.
         if (WriteOverlay(overlayPath, currentCoordinates, false) == COverlayWriteResult::Failed)
             messages().show("The annotations could not be written to " + overlayPath + ".");
+        const std::string sgtPath = SgtPathOf(companionBesidePath ? path : pathName);
+        if (HasBreastSegment() && !WriteSgt(sgtPath, false))
+            messages().show("The breast outline could not be written to " + sgtPath + ".");
     }
     return true;
 }
@@ -358,6 +363,7 @@ CVistrelDoc* CVistrelDoc::OpenImageInNewWindow(std::unique_ptr<CMImage> newImage
         doc->regions.CropTo(rect);
         doc->rosRegions.CropTo(rect);
     }
+    CopyBreastSegmentTo(*doc, hasRoi ? cut : CRect{});
 
     CVistrelDoc* opened = app_.AddDocument(std::move(doc));
     if (!opened) messages().show(kCannotOpenResult);
@@ -462,6 +468,7 @@ bool CVistrelDoc::OnCropRoi(const CRect& roi) {
     originY += cut.top;
     regions.CropTo(cut);
     rosRegions.CropTo(cut);
+    CropBreastSegment(cut);
     UpdateAllViews(kUpdateImage);
     NotifyImageChanged();
     UpdateAllViews(kUpdateGeometryRoi);
@@ -526,6 +533,12 @@ bool CVistrelDoc::OnRotate(int angle) {
         return false;
     }
     if (originalImage.IsValid() && !Rotate(originalImage, angle)) originalImage.Free();
+    // Outlines turn with the size the image had before the turn.
+    const int32_t turnedWidth = angle == kRotate180 ? image.width : image.height;
+    const int32_t turnedHeight = angle == kRotate180 ? image.height : image.width;
+    breastSegment.Rotate(angle, turnedWidth, turnedHeight);
+    secondSegment.Rotate(angle, turnedWidth, turnedHeight);
+    if (breastMask.IsValid() && !Rotate(breastMask, angle)) DropBreastSegment();
     regions.Rotate(image.width, image.height, angle);
     rosRegions.Rotate(image.width, image.height, angle);
     GeometryChanged();
@@ -535,6 +548,9 @@ bool CVistrelDoc::OnRotate(int angle) {
 bool CVistrelDoc::OnFlipHorizontal() {
     if (!image.IsValid() || !FlipHorizontal(image)) return false;
     if (originalImage.IsValid()) FlipHorizontal(originalImage);
+    if (breastMask.IsValid()) FlipHorizontal(breastMask);
+    breastSegment.MirrorHorizontal(image.width);
+    secondSegment.MirrorHorizontal(image.width);
     autoFlipped = false;
     regions.MirrorHorizontally(image.width);
     rosRegions.MirrorHorizontally(image.width);
@@ -545,6 +561,9 @@ bool CVistrelDoc::OnFlipHorizontal() {
 bool CVistrelDoc::OnFlipVertical() {
     if (!image.IsValid() || !FlipVertical(image)) return false;
     if (originalImage.IsValid()) FlipVertical(originalImage);
+    if (breastMask.IsValid()) FlipVertical(breastMask);
+    breastSegment.MirrorVertical(image.height);
+    secondSegment.MirrorVertical(image.height);
     regions.MirrorVertically(image.height);
     rosRegions.MirrorVertically(image.height);
     GeometryChanged();

@@ -47,6 +47,12 @@ inline constexpr const char* kOverlaySaveFilters = "OVERLAY Files |*.OVERLAY|TXT
 inline constexpr const char* kOverlayOpenFilters =
     "All Supported text Files|*.txt;*.OVERLAY|OVERLAY Files |*.OVERLAY|TXT Files |*.txt|All Files "
     "(*.*)|*.*||";
+// Dialog texts of the SGT (breast outline) commands.
+inline constexpr const char* kSgtExtension = "sgt";
+inline constexpr const char* kSgtSaveFilters = "SGT Files |*.sgt|TXT Files |*.txt||";
+inline constexpr const char* kSgtOpenFilters =
+    "All Supported text Files|*.txt;*.sgt|SGT Files |*.sgt|TXT Files |*.txt|All Files "
+    "(*.*)|*.*||";
 inline constexpr const char* kStructuringElementTitle = "Stucturing Element 3x3";
 // Asked before an interactive OVERLAY save of a cut-out document ("Yes", "No").
 inline constexpr const char* kOverlayCoordinateQuestion =
@@ -370,6 +376,12 @@ class CVistrelDoc : public QObject {
     // "left" when the breast-side test reports 1, and one that says "right"
     // (and not "left") when it reports 0, so every breast faces the same way.
     void ApplyOrientationRule(const std::string& path);
+    // Gives a result document this one's outlines and mask: as they are when
+    // the result has this image's size, moved into the cut (the mask cut
+    // with it) when cut is not empty; otherwise none.
+    void CopyBreastSegmentTo(CVistrelDoc& doc, const CRect& cut) const;
+    // Cuts outlines and mask to cut (this image's coordinates before the cut).
+    void CropBreastSegment(const CRect& cut);
     // Tells views and tool windows that the geometry changed: image, then annotations.
     void GeometryChanged();
     // The cluster number whose members and outline a cluster-scoped

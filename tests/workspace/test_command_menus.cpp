@@ -117,5 +117,55 @@ TEST(CommandMenus, ThePresetsMenuStandsBeforeTheWindowMenu) {
     EXPECT_STREQ(menus.back().title, "&Help");
 }
 
+// The commands of a top-level menu, in order; empty when there is no such menu.
+std::vector<CommandId> MenuCommands(const char* title) {
+    std::vector<CommandId> ids;
+    for (const CMenuLayout& menu : MenuBarLayout())
+        if (std::string(menu.title) == title) Collect(menu.items, ids);
+    return ids;
+}
+
+TEST(CommandMenus, MorphologyAndTheBreastOutlineHaveTheirPlaces) {
+    using I = CommandId;
+    const std::vector<I> operators = {I::Erosion,       I::Dilation,      I::MorphOpen,
+                                      I::MorphClose,    I::WhiteTopHat,   I::BlackTopHat,
+                                      I::MorphGradient, I::InnerGradient, I::OuterGradient};
+    std::vector<I> morphology = operators;
+    morphology.push_back(I::StructuringElement);
+    morphology.push_back(I::ConditionalThickening);
+    EXPECT_EQ(MenuCommands("&Morphology"), morphology);
+
+    // The menu stands right after the filtering menu.
+    const auto& menus = MenuBarLayout();
+    const auto at = std::find_if(menus.begin(), menus.end(), [](const CMenuLayout& m) {
+        return std::string(m.title) == "&Morphology";
+    });
+    ASSERT_NE(at, menus.end());
+    ASSERT_NE(at, menus.begin());
+    EXPECT_STREQ((at - 1)->title, "F&iltering");
+    // A separator parts the operators from the element and the thickening tool.
+    ASSERT_GT(at->items.size(), operators.size());
+    EXPECT_EQ(at->items[operators.size()].kind, K::Separator);
+
+    const std::vector<I> detection = {I::SpotDetector, I::SegmentBreast, I::EnableBreastSegment,
+                                      I::SetZeroOutsideBreast};
+    EXPECT_EQ(MenuCommands("&Detection Tools"), detection);
+
+    // The SGT commands follow the OVERLAY ones.
+    const std::vector<I> file = MenuCommands("&File");
+    const auto overlay = std::find(file.begin(), file.end(), I::SaveOverlay);
+    ASSERT_NE(overlay, file.end());
+    ASSERT_GE(file.end() - overlay, 3);
+    EXPECT_EQ(overlay[1], I::OpenSgt);
+    EXPECT_EQ(overlay[2], I::SaveSgt);
+
+    const auto& bars = ToolBarLayouts();
+    const auto bar = std::find_if(bars.begin(), bars.end(), [](const CToolBarLayout& b) {
+        return std::string(b.title) == "Morphology";
+    });
+    ASSERT_NE(bar, bars.end());
+    EXPECT_EQ(bar->ids, operators);
+}
+
 }  // namespace
 }  // namespace vistrel

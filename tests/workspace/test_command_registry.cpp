@@ -209,6 +209,22 @@ TEST(CommandTable, EveryCommandIsListedOnceWithItsMenuText) {
         {CommandId::PreviousCase, "&Previous Case"},
         {CommandId::WindowNew, "New &Window\tCtrl+N"},
         {CommandId::WindowSplit, "S&plitter"},
+        {CommandId::OpenSgt, "Open SGT"},
+        {CommandId::SaveSgt, "Save SGT"},
+        {CommandId::SegmentBreast, "&Segment Breast..."},
+        {CommandId::EnableBreastSegment, "Enable &Breast Segment"},
+        {CommandId::SetZeroOutsideBreast, "Set zero outside breast"},
+        {CommandId::Erosion, "&Erosion"},
+        {CommandId::Dilation, "&Dilation"},
+        {CommandId::MorphOpen, "&Open"},
+        {CommandId::MorphClose, "&Close"},
+        {CommandId::WhiteTopHat, "&White Top - Hat"},
+        {CommandId::BlackTopHat, "&Black Top - Hat"},
+        {CommandId::MorphGradient, "&Morphological gradient"},
+        {CommandId::InnerGradient, "&Inner gradient"},
+        {CommandId::OuterGradient, "O&uter gradient"},
+        {CommandId::StructuringElement, "&Structuring element && Iterations (%d)..."},
+        {CommandId::ConditionalThickening, "Conditional Thickening"},
     };
     std::map<int, int> seen;
     for (const CCommand& command : CommandRegistry()) ++seen[Id(command.id)];
@@ -232,7 +248,7 @@ TEST(CommandTable, CheckStylesGiveTheMenusTheirMarks) {
         CommandId::MorphologyToolbar, CommandId::UserToolbar,
         CommandId::StatusBar,         CommandId::RadiologistsInterface,
         CommandId::ShowOriginal,      CommandId::NnDiagnoses,
-        CommandId::WindowSplit,
+        CommandId::WindowSplit,       CommandId::EnableBreastSegment,
     };
     // The radio groups are runs of consecutive ids.
     const std::pair<CommandId, CommandId> radioGroups[] = {
@@ -589,6 +605,87 @@ TEST_F(CommandRegistryTest, OrientationRuleMirrorsByTheNamedSide) {
         EXPECT_EQ(doc->autoFlipped, c.mirrored) << c.name;
         EXPECT_EQ(doc->image.GetPixel(0, 0), c.mirrored ? 4 : 1) << c.name;
     }
+}
+
+}  // namespace
+}  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+// A closed square outline well inside a 64 x 48 image.
+CBreastSgt InnerSquare() {
+    return CBreastSgt({{10, 10}, {40, 10}, {40, 30}, {10, 30}, {10, 10}});
+}
+
+TEST_F(CommandRegistryTest, BreastOutlineCommandsFollowTheOutline) {
+    CVistrelDoc* doc = AddImage();
+    ASSERT_NE(doc, nullptr);
+    const CCommandContext c = Context(doc, ViewWith());
+    const int toggle = Id(CommandId::EnableBreastSegment);
+    EXPECT_TRUE(Enabled(c, CommandId::OpenSgt));
+    EXPECT_TRUE(Enabled(c, CommandId::SegmentBreast));
+    EXPECT_FALSE(Enabled(c, CommandId::SaveSgt));
+    EXPECT_FALSE(Enabled(c, CommandId::SetZeroOutsideBreast));
+    EXPECT_FALSE(Checked(c, CommandId::EnableBreastSegment));
+    EXPECT_TRUE(CommandHasTextRule(toggle));
+    EXPECT_EQ(CommandMenuText(c, toggle), "Enable &Breast Segment");
+
+    doc->breastSegment = InnerSquare();
+    ASSERT_TRUE(doc->BuildBreastMask());
+    EXPECT_TRUE(Enabled(c, CommandId::SaveSgt));
+    EXPECT_TRUE(Enabled(c, CommandId::SetZeroOutsideBreast));
+    EXPECT_TRUE(Checked(c, CommandId::EnableBreastSegment));
+    EXPECT_EQ(CommandMenuText(c, toggle), "Disable &Breast Segment");
+
+    // Without a document none of them can run.
+    for (CommandId id : {CommandId::OpenSgt, CommandId::SaveSgt, CommandId::SegmentBreast,
+                         CommandId::EnableBreastSegment, CommandId::SetZeroOutsideBreast})
+        EXPECT_FALSE(Enabled(Context(nullptr), id)) << Id(id);
+}
+
+TEST_F(CommandRegistryTest, SetZeroOutsideBreastOpensTheZeroedCopy) {
+    CVistrelDoc* doc = AddImage();
+    ASSERT_NE(doc, nullptr);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) doc->image.SetPixel(x, y, 100);
+    doc->breastSegment = InnerSquare();
+    ASSERT_TRUE(doc->BuildBreastMask());
+    const std::size_t before = ui.opened.size();
+    ASSERT_TRUE(RunCommand(Context(doc, ViewWith()), Id(CommandId::SetZeroOutsideBreast)));
+    ASSERT_EQ(ui.opened.size(), before + 1);
+    const CMImage& zeroed = ui.opened.back()->image;
+    EXPECT_EQ(zeroed.GetPixel(2, 2), 0);      // outside
+    EXPECT_EQ(zeroed.GetPixel(25, 20), 100);  // inside
+    EXPECT_EQ(doc->image.GetPixel(2, 2), 100) << "the source stays as it was";
+}
+
+TEST_F(CommandRegistryTest, StructuringElementTextCarriesTheIterationCount) {
+    const int id = Id(CommandId::StructuringElement);
+    EXPECT_TRUE(CommandHasTextRule(id));
+    EXPECT_FALSE(CommandHasTextRule(Id(CommandId::Erosion)));
+    app.morphIterations = 7;
+    EXPECT_EQ(CommandMenuText(Context(nullptr), id), "&Structuring element && Iterations (7)...");
+    // Commands without a rule read as the table has them.
+    EXPECT_EQ(CommandMenuText(Context(nullptr), Id(CommandId::Erosion)), "&Erosion");
+}
+
+TEST_F(CommandRegistryTest, MorphologyOperatorsNeedAnImageAndAnElementWithCells) {
+    CVistrelDoc* doc = AddImage();
+    ASSERT_NE(doc, nullptr);
+    const CCommandContext c = Context(doc, ViewWith());
+    for (int id = Id(CommandId::Erosion); id <= Id(CommandId::OuterGradient); ++id) {
+        EXPECT_FALSE(CommandEnabled(Context(nullptr), id)) << id;
+        EXPECT_TRUE(CommandEnabled(c, id)) << id;
+    }
+    app.morphElement = CMorphSE();
+    for (int id = Id(CommandId::Erosion); id <= Id(CommandId::OuterGradient); ++id)
+        EXPECT_FALSE(CommandEnabled(c, id)) << id;
+}
+
+TEST_F(CommandRegistryTest, ConditionalThickeningOpensItsToolWindow) {
+    ASSERT_TRUE(RunCommand(Context(nullptr), Id(CommandId::ConditionalThickening)));
+    EXPECT_TRUE(shell.open.count(EToolWindow::ConditionalThickening));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "core/messages.h"
 #include "support/recording_sink.h"
+#include "workspace/breast_segment_model.h"
 #include "workspace/region_growing_model.h"
 #include "workspace/vistrel_doc.h"
 #include "workspace/workspace_ui.h"
@@ -46,6 +47,16 @@ class CFakeUi : public IWorkspaceUi {
         growingShown.push_back(model);
         if (growingAnswer) model = *growingAnswer;
         return growingOk;
+    }
+    // Each call takes the next scripted answer (the choices as the user
+    // leaves them, then OK or Cancel); with none left the dialog is cancelled.
+    bool AskBreastSegment(CBreastSegmentModel& model) override {
+        breastSegmentShown.push_back(model);
+        if (breastSegmentAnswers.empty()) return false;
+        const auto [answer, ok] = breastSegmentAnswers.front();
+        breastSegmentAnswers.pop_front();
+        model = answer;
+        return ok;
     }
     bool PickSaveFile(const std::string& initialPath, const std::vector<CFileFilter>& filters,
                       std::string& path, int& filterIndex) override {
@@ -94,6 +105,8 @@ class CFakeUi : public IWorkspaceUi {
     std::vector<CRegionGrowingModel> growingShown;
     std::optional<CRegionGrowingModel> growingAnswer;  // the fields as the user leaves them
     bool growingOk = true;
+    std::vector<CBreastSegmentModel> breastSegmentShown;
+    std::deque<std::pair<CBreastSegmentModel, bool>> breastSegmentAnswers;
     std::string savePath;
     int saveFilter = 0;
     bool saveOk = true;
