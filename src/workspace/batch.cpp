@@ -61,6 +61,28 @@ bool WriteTestCopy(CVistrelDoc& doc) {
     return written;
 }
 
+// The document step of the segmentation with everything decided from the
+// image, then the outline beside the image. False, with a message saying
+// which step failed, when no outline was found or it could not be written.
+bool WriteBreastOutline(CVistrelDoc& doc) {
+    CSegmentParams params;
+    params.view = kViewAuto;
+    params.projection = kProjectionAuto;
+    params.automatic = 1;
+    params.cone = 0;
+    params.log = 0;
+    if (!doc.SegmentBreastWith(params, kStageBreast)) {
+        messages().show("No breast outline was found in " + doc.pathName + ".");
+        return false;
+    }
+    const std::string sgt = CVistrelDoc::SgtPathOf(doc.pathName);
+    if (!doc.WriteSgt(sgt, false)) {
+        messages().show("The breast outline could not be written to " + sgt + ".");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string TestCopyPath(const std::string& documentPath) {
@@ -69,7 +91,7 @@ std::string TestCopyPath(const std::string& documentPath) {
 }
 
 bool BatchRoutineAvailable(char letter) {
-    return letter == 'c' || letter == 'e' || letter == 'f';
+    return letter == 'c' || letter == 'e' || letter == 'f' || letter == 'b';
 }
 
 int RunBatch(CVistrelApp& app, const CVTCommandLineInfo& info) {
@@ -88,6 +110,7 @@ int RunBatch(CVistrelApp& app, const CVTCommandLineInfo& info) {
     if (!doc) return kBatchFailed;  // the reason has been shown
 
     bool done = false;
+    bool reported = false;  // the routine has said what failed
     switch (routine) {
         case 'c':
             done = doc->DoSave(doc->pathName, false);
@@ -99,10 +122,15 @@ int RunBatch(CVistrelApp& app, const CVTCommandLineInfo& info) {
         case 'f':
             done = WriteTestCopy(*doc);
             break;
+        case 'b':
+            done = WriteBreastOutline(*doc);
+            reported = true;
+            break;
         default:
             break;
     }
-    if (!done) messages().show("The batch result of " + doc->pathName + " could not be written.");
+    if (!done && !reported)
+        messages().show("The batch result of " + doc->pathName + " could not be written.");
     app.CloseDocument(doc);
     return done ? kBatchDone : kBatchFailed;
 }

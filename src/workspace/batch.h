@@ -28,8 +28,9 @@ bool BatchRoutineAvailable(char letter);
 // Runs the batch routine selected by info (see CVTCommandLineInfo::BatchSwitch):
 // "c" saves the document again under its own path, "e" makes it 8 bits and
 // saves it as its path plus ".pgm", "f" writes a 12-bit copy with its
-// annotations as TestCopyPath. Other routines report that they are not
-// available. Messages go through the message sink.
+// annotations as TestCopyPath, "b" finds the breast outline and writes it
+// beside the image (CVistrelDoc::SgtPathOf). Other routines report that
+// they are not available. Messages go through the message sink.
 int RunBatch(CVistrelApp& app, const CVTCommandLineInfo& info);
 
 }  // namespace vistrel

@@ -178,8 +178,11 @@ CVistrelDoc* CFiltersModel::OnApply() {
     {
         const CWaitCursor wait(App().Ui());
         CProgressScope progress(App().Ui(), "Filters");
-        // The document keeps no breast outline yet: the whole image is filtered.
-        result = Apply(Source()->image, nullptr, suffix, progress.Fn());
+        // Inside the breast outline when the document has one (read as the
+        // command runs, so a changed outline is always the one used).
+        const COutline outline = Source()->BreastOutline();
+        result =
+            Apply(Source()->image, outline.empty() ? nullptr : &outline, suffix, progress.Fn());
         if (progress.Cancelled()) return nullptr;
     }
     if (!result) return nullptr;

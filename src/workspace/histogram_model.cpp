@@ -26,7 +26,9 @@ void CHistogramModel::Load(CVistrelDoc* doc) {
         SetHistogram(CHistogram{});
         return;
     }
-    SetHistogram(doc->image.GetHistogram());
+    // While the document has a breast mask its histogram is the breast's.
+    SetHistogram(doc->breastMask.IsValid() ? doc->image.GetHistogramUnderMask(doc->breastMask)
+                                           : doc->image.GetHistogram());
 }
 
 void CHistogramModel::SetHistogram(const CHistogram& histogram) {

@@ -31,14 +31,16 @@ CVistrelDoc* CLogGaussianFltModel::Open(std::unique_ptr<CMImage> result) {
     return OpenResult(std::move(result));
 }
 
-// The document keeps no breast outline yet: the whole image is filtered.
+// Both filters work inside the document's breast outline when it has one,
+// read as the command runs.
 CVistrelDoc* CLogGaussianFltModel::OnApplyLoG() {
     if (!Source()) return nullptr;
     std::unique_ptr<CMImage> result;
     {
         const CWaitCursor wait(App().Ui());
         CProgressScope progress(App().Ui(), "LoG filter");
-        result = ApplyLoG(Source()->image, nullptr, progress.Fn());
+        const COutline outline = Source()->BreastOutline();
+        result = ApplyLoG(Source()->image, outline.empty() ? nullptr : &outline, progress.Fn());
         if (progress.Cancelled()) return nullptr;
     }
     return Open(std::move(result));
@@ -51,7 +53,9 @@ CVistrelDoc* CLogGaussianFltModel::OnApplyGauss() {
     {
         const CWaitCursor wait(App().Ui());
         CProgressScope progress(App().Ui(), "Gaussian filter");
-        result = ApplyGauss(Source()->image, nullptr, table, progress.Fn());
+        const COutline outline = Source()->BreastOutline();
+        result =
+            ApplyGauss(Source()->image, outline.empty() ? nullptr : &outline, table, progress.Fn());
         if (progress.Cancelled()) return nullptr;
     }
     if (!table.empty()) messages().show(table);

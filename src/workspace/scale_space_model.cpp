@@ -63,8 +63,8 @@ bool CScaleSpaceModel::OnSpots() {
     {
         const CWaitCursor wait(App().Ui());
         CProgressScope progress(App().Ui(), "Multiscale spot detector");
-        // The document keeps no breast mask yet: the whole image is searched.
-        found = Detect(Source()->image, nullptr, progress.Fn());
+        // Inside the breast mask when the document has one, read as the search starts.
+        found = Detect(Source()->image, Source()->BreastMaskOrNull(), progress.Fn());
         if (progress.Cancelled()) return false;
     }
     if (!log_.empty()) messages().show(log_);

@@ -131,5 +131,36 @@ TEST_F(BatchRun, UnopenableFileOrMissingRoutineExitsNonZero) {
     EXPECT_NE(run.err.find("not available"), std::string::npos) << run.err;
 }
 
+TEST_F(BatchRun, BreastOutlineOfAFilmIsWrittenBesideIt) {
+    const std::string film = Path("mdb003.pgm");
+    std::filesystem::copy_file(std::string(VISTREL_SHARED_DATA) + "/mammograms/mias/mdb003.pgm",
+                               film);
+    CRun run = Run({"-b", QString::fromStdString(film)});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    // Width and height, an empty line, the count, then that many points.
+    std::ifstream sgt(Path("mdb003.sgt"));
+    ASSERT_TRUE(sgt) << "no outline written";
+    int width = 0, height = 0, count = 0;
+    sgt >> width >> height >> count;
+    EXPECT_EQ(width, 1024);
+    EXPECT_EQ(height, 1024);
+    EXPECT_GT(count, 20);
+    int points = 0, x = 0, y = 0;
+    while (sgt >> x >> y) {
+        ++points;
+        EXPECT_TRUE(x >= 0 && x < 1024 && y >= 0 && y < 1024) << x << " " << y;
+    }
+    EXPECT_EQ(points, count);
+
+    // An image too small to segment: non-zero, and the reason on stderr.
+    const std::string tiny = WriteSmallPgx("tiny.pgx");
+    run = Run({"-b", QString::fromStdString(tiny)});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("No breast outline"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("tiny.sgt")));
+}
+
 }  // namespace
 }  // namespace vistrel

@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "detection/breast_sgt.h"
 #include "workspace/vistrel_app.h"
+#include "workspace/vistrel_doc.h"
 #include "workspace_fakes.h"
 
 namespace vistrel {
@@ -109,7 +111,7 @@ TEST_F(BatchTest, TwelveBitTestCopyKeepsSamplesAndAnnotations) {
 TEST_F(BatchTest, FailuresAndMissingRoutinesEndWithAnError) {
     EXPECT_EQ(Run({"-c", Path("missing.pgx")}), kBatchFailed);
     EXPECT_EQ(Run({"-c"}), kBatchFailed);
-    for (const char* letter : {"-s", "-v", "-i", "-b", "-g", "-w", "-r", "-z"}) {
+    for (const char* letter : {"-s", "-v", "-i", "-g", "-w", "-r", "-z"}) {
         sink.shown.clear();
         EXPECT_EQ(Run({letter, image}), kBatchNotAvailable) << letter;
         ASSERT_EQ(sink.shown.size(), 1u) << letter;
@@ -124,6 +126,59 @@ TEST_F(BatchTest, FailuresAndMissingRoutinesEndWithAnError) {
     EXPECT_EQ(Run({"-e", blocked}), kBatchFailed);
     EXPECT_FALSE(sink.shown.empty());
     EXPECT_TRUE(std::filesystem::is_directory(blocked + ".pgm/inside"));
+}
+
+TEST_F(BatchTest, BreastOutlineIsWrittenBesideAFilm) {
+    const std::string film = Path("mdb001.pgm");
+    std::filesystem::copy_file(std::string(VISTREL_SHARED_DATA) + "/mammograms/mias/mdb001.pgm",
+                               film);
+    ASSERT_EQ(Run({"-b", film}), kBatchDone) << ::testing::PrintToString(sink.shown);
+    EXPECT_TRUE(sink.shown.empty()) << "no log in a batch run";
+    CBreastSgt outline;
+    std::string reason;
+    ASSERT_TRUE(ReadSgtFile(Path("mdb001.sgt"), outline, reason)) << reason;
+    EXPECT_TRUE(outline.IsClosed());
+    const CRect bounds = outline.Bounds();
+    EXPECT_GE(bounds.left, 0);
+    EXPECT_GE(bounds.top, 0);
+    EXPECT_LE(bounds.right, 1024);
+    EXPECT_LE(bounds.bottom, 1024);
+    // A real breast, not a speck: the outline spans a good part of the film.
+    EXPECT_GT(bounds.Width(), 200);
+    EXPECT_GT(bounds.Height(), 400);
+    EXPECT_TRUE(app.Documents().empty()) << "the document is closed again";
+
+    // The same outline as the document command finds with the same choices.
+    CVistrelDoc* doc = app.OpenDocumentFile(film);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(doc->breastSegment.Points(), outline.Points()) << "read back beside the film";
+    CSegmentParams params;
+    params.cone = 0;
+    params.log = 0;
+    ASSERT_TRUE(doc->SegmentBreastWith(params));
+    EXPECT_EQ(doc->breastSegment.Points(), outline.Points());
+}
+
+TEST_F(BatchTest, BreastOutlineFailuresSayWhichStepFailed) {
+    // Too small to reduce: no outline, and no file.
+    EXPECT_EQ(Run({"-b", image}), kBatchFailed);
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_NE(sink.shown[0].find("No breast outline was found"), std::string::npos)
+        << sink.shown[0];
+    EXPECT_FALSE(std::filesystem::exists(Path("case.LEFT_CC.sgt")));
+
+    // An outline that cannot be written (a folder holds its name).
+    const std::string film = Path("mdb001.pgm");
+    std::filesystem::copy_file(std::string(VISTREL_SHARED_DATA) + "/mammograms/mias/mdb001.pgm",
+                               film);
+    std::filesystem::create_directories(Path("mdb001.sgt/inside"));
+    sink.shown.clear();
+    EXPECT_EQ(Run({"-b", film}), kBatchFailed);
+    ASSERT_FALSE(sink.shown.empty());
+    EXPECT_NE(sink.shown.back().find("could not be written to " + Path("mdb001.sgt")),
+              std::string::npos)
+        << sink.shown.back();
+    EXPECT_TRUE(std::filesystem::is_directory(Path("mdb001.sgt/inside")));
 }
 
 }  // namespace

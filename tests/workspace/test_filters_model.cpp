@@ -225,5 +225,41 @@ TEST(FiltersModel, ApplyOpensTheResultOfTheFollowedDocument) {
     EXPECT_EQ(app.Documents().size(), count);
 }
 
+// With a breast outline "&Apply" filters inside it only; without one again
+// the whole image (the outline is read as the command runs).
+TEST(FiltersModel, ApplyWorksInsideTheBreastOutline) {
+    testing::CRecordingSink sink;
+    CScopedMessageSink guard(&sink);
+    testing::CFakeUi ui;
+    CVistrelApp app(&ui);
+    CFiltersModel m(app);
+    std::unique_ptr<CVistrelDoc> doc = app.CreateDocument();
+    doc->image = StepImage();
+    CVistrelDoc* source = app.AddDocument(std::move(doc));
+    ASSERT_TRUE(source);
+    app.SetActiveDocument(source);
+    // The left part only: the step at x = 10 lies outside.
+    source->breastSegment = CBreastSgt({{2, 2}, {8, 2}, {8, 13}, {2, 13}, {2, 2}});
+    ASSERT_TRUE(source->BuildBreastMask());
+    m.SelectType(0);
+    m.dimension = 3;
+    m.CreateFilter();
+
+    CVistrelDoc* inside = m.OnApply();
+    ASSERT_TRUE(inside);
+    const COutline outline = source->BreastOutline();
+    CMImage expected(source->image);
+    ASSERT_EQ(ApplyFilter(expected, &outline, m.GridFilter(), false), 0);
+    EXPECT_TRUE(inside->image.IsEqual(expected));
+    CMImage unrestricted(source->image);
+    ASSERT_EQ(ApplyFilter(unrestricted, nullptr, m.GridFilter(), false), 0);
+    EXPECT_FALSE(inside->image.IsEqual(unrestricted)) << "the outline made a difference";
+
+    source->DropBreastSegment();
+    CVistrelDoc* whole = m.OnApply();
+    ASSERT_TRUE(whole);
+    EXPECT_TRUE(whole->image.IsEqual(unrestricted));
+}
+
 }  // namespace
 }  // namespace vistrel

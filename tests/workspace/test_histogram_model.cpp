@@ -202,5 +202,26 @@ TEST(HistogramModel, SelectionOnResampledColumnsCoversTheirLevels) {
     EXPECT_EQ(model.SelectionCountText(), "1");
 }
 
+// While the document has a breast mask the window shows the breast's
+// histogram, even when the cached one was emptied in between.
+TEST(HistogramModel, FollowsTheBreastMask) {
+    CVistrelApp app;
+    CVistrelDoc doc(app, 1);
+    doc.image.Create(10, 10, 8, 1);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x) doc.image.SetPixel(x, y, x < 5 ? 50 : 250);
+    doc.breastSegment = CBreastSgt({{0, 0}, {4, 0}, {4, 9}, {0, 9}, {0, 0}});
+    ASSERT_TRUE(doc.BuildBreastMask());
+    doc.image.InvalidateHistogram();
+    CHistogramModel model;
+    model.Load(&doc);
+    EXPECT_EQ(model.Highest(), 50) << "the bright half lies outside the breast";
+    EXPECT_NE(model.PixelsText(), "100");
+    doc.DropBreastSegment();
+    model.Load(&doc);
+    EXPECT_EQ(model.PixelsText(), "100");
+    EXPECT_EQ(model.Highest(), 250);
+}
+
 }  // namespace
 }  // namespace vistrel

@@ -149,5 +149,39 @@ TEST(LogGaussianFltModel, ButtonsOpenResultsOfTheActiveDocument) {
     EXPECT_EQ(app.Documents().size(), count - 1);
 }
 
+// LoG and Gaussian work inside the document's breast outline when it has one.
+TEST(LogGaussianFltModel, FiltersStayInsideTheBreastOutline) {
+    testing::CRecordingSink sink;
+    CScopedMessageSink guard(&sink);
+    testing::CFakeUi ui;
+    CVistrelApp app(&ui);
+    std::unique_ptr<CVistrelDoc> doc = app.CreateDocument();
+    doc->image = Ramp();
+    CVistrelDoc* source = app.AddDocument(std::move(doc));
+    ASSERT_TRUE(source);
+    app.SetActiveDocument(source);
+    source->breastSegment = CBreastSgt({{1, 1}, {20, 1}, {20, 28}, {1, 28}, {1, 1}});
+    ASSERT_TRUE(source->BuildBreastMask());
+    CLogGaussianFltModel m(app);
+    m.SetScale(2);
+    const COutline outline = source->BreastOutline();
+    const struct {
+        const char* button;
+        std::function<CVistrelDoc*()> press;
+        CFilter filter;
+    } cases[] = {{"LoG", [&] { return m.OnApplyLoG(); }, MakeLoGFilter(2)},
+                 {"Gaussian", [&] { return m.OnApplyGauss(); }, MakeGaussKernel(m.gaussSigma)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button);
+        CMImage inside(source->image), whole(source->image);
+        ASSERT_EQ(ApplyFilter(inside, &outline, c.filter, false), 0);
+        ASSERT_EQ(ApplyFilter(whole, nullptr, c.filter, false), 0);
+        ASSERT_FALSE(inside.IsEqual(whole)) << "the fixture must tell the two apart";
+        CVistrelDoc* opened = c.press();
+        ASSERT_TRUE(opened);
+        EXPECT_TRUE(opened->image.IsEqual(inside));
+    }
+}
+
 }  // namespace
 }  // namespace vistrel

@@ -374,5 +374,36 @@ TEST_F(ScaleSpaceOnDocument, SeedsFilesAndAClosedSource) {
     std::filesystem::remove_all(dir);
 }
 
+// With a breast mask the search stays inside it: a speck outside the
+// breast is not found; once the mask is gone it is found again.
+TEST_F(ScaleSpaceOnDocument, SpotsOutsideTheBreastMaskAreNotFound) {
+    CScaleSpaceModel m(app);
+    const auto near = [](const CSpotList& spots, int x, int y) {
+        for (int32_t i = 0; i < spots.Count(); ++i)
+            if (std::abs(spots[i].x - x) <= 3 && std::abs(spots[i].y - y) <= 3) return true;
+        return false;
+    };
+    ASSERT_TRUE(m.OnSpots());
+    ASSERT_TRUE(near(m.Spots(), 70, 30)) << "the speck at (70, 30) is found on the whole image";
+    ASSERT_TRUE(near(m.Spots(), 25, 25));
+
+    // The breast: the left half of the image, holding (25, 25) and (40, 70).
+    source->breastSegment = CBreastSgt({{2, 2}, {55, 2}, {55, 97}, {2, 97}, {2, 2}});
+    ASSERT_TRUE(source->BuildBreastMask());
+    source->BreastMaskChanged();
+    ASSERT_TRUE(m.OnSpots());
+    EXPECT_FALSE(near(m.Spots(), 70, 30));
+    EXPECT_FALSE(near(m.Spots(), 95, 75));
+    EXPECT_TRUE(near(m.Spots(), 25, 25));
+    for (int32_t i = 0; i < m.Spots().Count(); ++i)
+        EXPECT_NE(source->breastMask.GetPixel(m.Spots()[i].x, m.Spots()[i].y), 0)
+            << m.Spots()[i].x << "," << m.Spots()[i].y;
+
+    source->DropBreastSegment();
+    source->BreastMaskChanged();
+    ASSERT_TRUE(m.OnSpots());
+    EXPECT_TRUE(near(m.Spots(), 70, 30));
+}
+
 }  // namespace
 }  // namespace vistrel
