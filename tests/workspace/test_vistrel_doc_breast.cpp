@@ -304,6 +304,35 @@ TEST_F(DocBreastTest, MirroredAtOpeningTheOutlineMirrorsAndIsWrittenBackUnmirror
     EXPECT_EQ(ReadText(Path("saved.sgt")), sgt);
 }
 
+// The application's own side test drives the orientation rule: a "left"
+// film whose breast (the bright side) lies on the right is mirrored, with
+// its outline; the same film named "right" is left as it is.
+TEST_F(DocBreastTest, TheDefaultSideTestMirrorsALeftFilmWithItsBreastOnTheRight) {
+    app.mode = kInterfaceRadiologists;
+    ASSERT_TRUE(app.breastSideTest) << "set by the application itself";
+    std::vector<uint16_t> samples;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 400; ++x) samples.push_back(x >= 250 ? 3000 : 100);
+    const std::vector<CPoint> breast = {{260, 5}, {390, 5}, {390, 35}, {260, 35}, {260, 5}};
+    for (const char* name : {"scan_LEFT_MLO.pgx", "scan_RIGHT_MLO.pgx"}) {
+        SCOPED_TRACE(name);
+        const std::string path = Path(name);
+        WritePgxFile(path, 400, 40, samples);
+        WriteText(CVistrelDoc::SgtPathOf(path), SgtText(breast, 400, 40));
+        CVistrelDoc* doc = app.OpenDocumentFile(path);
+        ASSERT_NE(doc, nullptr);
+        ASSERT_TRUE(doc->HasBreastSegment());
+        const bool left = std::string(name).find("LEFT") != std::string::npos;
+        EXPECT_EQ(doc->autoFlipped, left);
+        EXPECT_EQ(doc->image.GetPixel(10, 10), left ? 3000 : 100);
+        // The mask stays on the bright breast either way.
+        const std::vector<int> values = ValuesUnderMask(*doc);
+        ASSERT_FALSE(values.empty());
+        EXPECT_EQ(values.front(), 3000);
+        EXPECT_EQ(values.back(), 3000);
+    }
+}
+
 TEST_F(DocBreastTest, GeometryCommandsKeepMaskAndOutlineAligned) {
     const struct {
         const char* name;
