@@ -15,10 +15,10 @@
 
 #include "core/messages.h"
 #include "support/recording_sink.h"
-#include "workspace/breast_segment_model.h"
 #include "workspace/region_growing_model.h"
 #include "workspace/vistrel_doc.h"
 #include "workspace/workspace_ui.h"
+#include "workspace/breast_segment_model.h"
 
 namespace vistrel::testing {
 
@@ -47,16 +47,6 @@ class CFakeUi : public IWorkspaceUi {
         growingShown.push_back(model);
         if (growingAnswer) model = *growingAnswer;
         return growingOk;
-    }
-    // Each call takes the next scripted answer (the choices as the user
-    // leaves them, then OK or Cancel); with none left the dialog is cancelled.
-    bool AskBreastSegment(CBreastSegmentModel& model) override {
-        breastSegmentShown.push_back(model);
-        if (breastSegmentAnswers.empty()) return false;
-        const auto [answer, ok] = breastSegmentAnswers.front();
-        breastSegmentAnswers.pop_front();
-        model = answer;
-        return ok;
     }
     bool PickSaveFile(const std::string& initialPath, const std::vector<CFileFilter>& filters,
                       std::string& path, int& filterIndex) override {
@@ -95,6 +85,16 @@ class CFakeUi : public IWorkspaceUi {
     void ActivateDocumentWindow(CVistrelDoc& doc) override { activated.push_back(&doc); }
     void CaseListChanged() override { ++caseListChanges; }
     void InterfaceModeChanged() override { ++interfaceChanges; }
+    // Each call takes the next scripted answer (the choices as the user
+    // leaves them, then OK or Cancel); with none left the dialog is cancelled.
+    bool AskBreastSegment(CBreastSegmentModel& model) override {
+        breastSegmentShown.push_back(model);
+        if (breastSegmentAnswers.empty()) return false;
+        const auto [answer, ok] = breastSegmentAnswers.front();
+        breastSegmentAnswers.pop_front();
+        model = answer;
+        return ok;
+    }
 
     bool openWindows = true;
     std::vector<CVistrelDoc*> opened, closed;
@@ -105,8 +105,6 @@ class CFakeUi : public IWorkspaceUi {
     std::vector<CRegionGrowingModel> growingShown;
     std::optional<CRegionGrowingModel> growingAnswer;  // the fields as the user leaves them
     bool growingOk = true;
-    std::vector<CBreastSegmentModel> breastSegmentShown;
-    std::deque<std::pair<CBreastSegmentModel, bool>> breastSegmentAnswers;
     std::string savePath;
     int saveFilter = 0;
     bool saveOk = true;
@@ -131,6 +129,8 @@ class CFakeUi : public IWorkspaceUi {
     std::vector<CVistrelDoc*> activated;
     int caseListChanges = 0;
     int interfaceChanges = 0;
+    std::vector<CBreastSegmentModel> breastSegmentShown;
+    std::deque<std::pair<CBreastSegmentModel, bool>> breastSegmentAnswers;
 };
 
 // Writes a little-endian 12-bit PGX file with optional comment lines.
