@@ -167,7 +167,7 @@ std::unique_ptr<CMImage> HitOrMiss(const CMImage& x, const CMorphSE& a, const CM
 }
 
 std::unique_ptr<CMImage> ConditionalThickening(const CMImage& condition, const CMImage& marker,
-                                               int* passesRun) {
+                                               int* passesRun, const ProgressFn& progress) {
     if (passesRun) *passesRun = 0;
     if (!condition.IsValid() || !marker.IsValid() || !SameLayout(condition, marker)) return nullptr;
     auto x = std::make_unique<CMImage>(marker);
@@ -202,6 +202,7 @@ std::unique_ptr<CMImage> ConditionalThickening(const CMImage& condition, const C
         x = std::move(t);
         if (passesRun) *passesRun = pass;
         if (unchanged) break;
+        if (progress && !progress(double(pass) / kMaxThickeningPasses)) return nullptr;
     }
     return x;
 }

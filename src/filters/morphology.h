@@ -67,8 +67,9 @@ std::unique_ptr<CMImage> HitOrMiss(const CMImage& x, const CMorphSE& a, const CM
 // Thickens a copy of marker under condition (equal width, height and depth)
 // with the eight turned thickening elements until a pass changes nothing,
 // at most kMaxThickeningPasses passes. passesRun, when given, receives the
-// number of passes made.
+// number of passes made. progress hears after every pass; cancelling gives null.
 std::unique_ptr<CMImage> ConditionalThickening(const CMImage& condition, const CMImage& marker,
-                                               int* passesRun = nullptr);
+                                               int* passesRun = nullptr,
+                                               const ProgressFn& progress = {});
 
 }  // namespace vistrel

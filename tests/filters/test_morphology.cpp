@@ -441,6 +441,16 @@ TEST(Morphology, ConditionalThickeningRunsAtMostTheMaximumPasses) {
     // It grew, but not to the far end.
     EXPECT_EQ(result->GetPixel(10, 2), 1);
     EXPECT_EQ(result->GetPixel(w - 3, 2), 0);
+
+    // Progress after every pass that changed something; cancelling gives no image.
+    std::vector<double> heard;
+    const auto cancelled = ConditionalThickening(corridor, marker, &passes, [&](double f) {
+        heard.push_back(f);
+        return heard.size() < 3;
+    });
+    EXPECT_FALSE(cancelled);
+    EXPECT_EQ(heard, (std::vector<double>{1.0 / kMaxThickeningPasses, 2.0 / kMaxThickeningPasses,
+                                          3.0 / kMaxThickeningPasses}));
 }
 
 }  // namespace
