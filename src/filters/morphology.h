@@ -32,7 +32,7 @@ std::unique_ptr<CMImage> MorphCore(const CMImage& image, EMorphOperation operati
 
 // The menu operators, border mode pad. Open = Dilate(Erode), Close =
 // Erode(Dilate), each step with `iterations`. The top-hats and gradients are
-// Difference images (Part of the basic operations): WhiteTopHat = image -
+// Difference images (core/image_operations.h): WhiteTopHat = image -
 // Open, BlackTopHat = Close - image, MorphGradient = Dilate - Erode,
 // InnerGradient = image - Erode, OuterGradient = Dilate - image.
 std::unique_ptr<CMImage> Erode(const CMImage& image, const CMorphSE& se, int iterations);
