@@ -34,6 +34,8 @@ const std::vector<CCommand>& Commands() {
          RunFilter},
         {"spots", "multiscale LoG spot detector (microcalcification candidates)", kSpotsHelp,
          RunSpots},
+        {"segment", "the breast outline (and its cone outline) as JSON, SGT file and mask",
+         kSegmentHelp, RunSegment},
     };
     return commands;
 }

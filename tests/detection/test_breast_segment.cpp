@@ -551,7 +551,7 @@ fs::path SharedData() { return fs::path(VISTREL_SHARED_DATA); }
 
 struct CTruthCentre {
     std::string ref;
-    int32_t x, y;
+    int32_t x, y, radius;
 };
 
 // Info.txt lines with a centre: "mdb001 G CIRC B 535 425 197"; y from the bottom.
@@ -562,10 +562,10 @@ std::vector<CTruthCentre> ReadCentres(const fs::path& info) {
     while (std::getline(in, line)) {
         std::istringstream words(line);
         std::string ref, tissue, cls, severity;
-        int32_t x = 0, y = 0;
-        if (!(words >> ref >> tissue >> cls >> severity >> x >> y)) continue;
+        int32_t x = 0, y = 0, radius = 0;
+        if (!(words >> ref >> tissue >> cls >> severity >> x >> y >> radius)) continue;
         if (ref.rfind("mdb", 0) != 0) continue;
-        out.push_back({ref, x, 1023 - y});
+        out.push_back({ref, x, 1023 - y, radius});
     }
     return out;
 }
@@ -615,24 +615,35 @@ TEST(SegmentBreastOnFilms, MiasOutlineExcludesTheBackgroundAndHoldsTheTissue) {
                     100.0 * darkInside, 100.0 * brightOutside);
         EXPECT_LT(darkInside, 0.05) << name;
         EXPECT_LT(brightOutside, 0.25) << name;
-        for (const CTruthCentre& c : centres)
-            if (c.ref == name) {
-                EXPECT_EQ(mask.GetPixel(c.x, c.y), 1) << name << " centre " << c.x << "," << c.y;
-            }
+        // The abnormality lies in the breast: most of its truth circle is inside.
+        for (const CTruthCentre& c : centres) {
+            if (c.ref != name) continue;
+            int64_t circle = 0, covered = 0;
+            for (int32_t y = std::max(0, c.y - c.radius); y <= std::min(1023, c.y + c.radius); ++y)
+                for (int32_t x = std::max(0, c.x - c.radius); x <= std::min(1023, c.x + c.radius); ++x)
+                    if ((x - c.x) * (x - c.x) + (y - c.y) * (y - c.y) <= c.radius * c.radius) {
+                        ++circle;
+                        covered += mask.GetPixel(x, y) != 0;
+                    }
+            const double share = double(covered) / double(std::max<int64_t>(circle, 1));
+            std::printf("[ MIAS     ] %s truth circle (%d,%d) r %d: %.1f %% inside\n", name.c_str(),
+                        c.x, c.y, c.radius, 100.0 * share);
+            EXPECT_GT(share, 0.6) << name;
+        }
         ++films;
     }
     EXPECT_GT(films, 0);
 }
 
-TEST(SegmentBreastOnFilms, DdscMaskOverlapsTheTissueLabels) {
+TEST(SegmentBreastOnFilms, DdsmMaskOverlapsTheTissueLabels) {
     const fs::path dir = SharedData() / "ddsm/images";
     if (!fs::exists(dir)) GTEST_SKIP() << "no shared data";
     struct {
         const char* name;
         double floorBreast, floorTissue;
     } cases[] = {
-        {"A_0040_1.RIGHT_MLO", 0.0, 0.0},
-        {"B_3627_1.RIGHT_MLO", 0.0, 0.0},
+        {"A_0040_1.RIGHT_MLO", 0.77, 0.57},  // measured 0.7926, 0.5925,
+        {"B_3627_1.RIGHT_MLO", 0.74, 0.71},  // measured 0.7656, 0.7329,
     };
     for (const auto& c : cases) {
         CMImage image, labels;
