@@ -642,8 +642,8 @@ TEST(SegmentBreastOnFilms, DdsmMaskOverlapsTheTissueLabels) {
         const char* name;
         double floorBreast, floorTissue;
     } cases[] = {
-        {"A_0040_1.RIGHT_MLO", 0.77, 0.57},  // measured 0.7926, 0.5925,
-        {"B_3627_1.RIGHT_MLO", 0.74, 0.71},  // measured 0.7656, 0.7329,
+        {"A_0040_1.RIGHT_MLO", 0.77, 0.57},  // measured 0.7926, 0.5925
+        {"B_3627_1.RIGHT_MLO", 0.74, 0.71},  // measured 0.7656, 0.7329
     };
     for (const auto& c : cases) {
         CMImage image, labels;
