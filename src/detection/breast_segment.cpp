@@ -96,32 +96,42 @@ struct CEdge {
 };
 
 // The active edge table of the scan conversion: edges enter at the row after
-// their upper vertex and leave at the row after their lower one.
+// their upper vertex and leave at the row after their lower one. Leaving
+// edges are only marked and dropped in one sweep per row, so a contour with
+// many edges active at once costs no more than one pass over them per row.
 class CAET {
   public:
-    void Enter(int32_t index, double x, double step) { edges_.push_back({index, x, step}); }
+    explicit CAET(std::size_t edgeCount) : leaving_(edgeCount, 0) {}
+    void Enter(int32_t index, double x, double step) {
+        leaving_[std::size_t(index)] = 0;
+        edges_.push_back({index, x, step});
+    }
     void Leave(int32_t index) {
-        edges_.erase(std::remove_if(edges_.begin(), edges_.end(),
-                                    [index](const CEdge& e) { return e.index == index; }),
-                     edges_.end());
+        leaving_[std::size_t(index)] = 1;
+        anyLeaving_ = true;
     }
     void AdvanceAndSort() {
+        if (anyLeaving_) {
+            edges_.erase(std::remove_if(edges_.begin(), edges_.end(),
+                                        [this](const CEdge& e) { return leaving_[std::size_t(e.index)] != 0; }),
+                         edges_.end());
+            anyLeaving_ = false;
+        }
         for (CEdge& e : edges_) e.x += e.step;
-        std::sort(edges_.begin(), edges_.end(),
-                  [](const CEdge& a, const CEdge& b) { return a.x < b.x; });
+        const auto byX = [](const CEdge& a, const CEdge& b) { return a.x < b.x; };
+        if (!std::is_sorted(edges_.begin(), edges_.end(), byX))
+            std::sort(edges_.begin(), edges_.end(), byX);
     }
-    // The crossings of the current row, truncated.
+    // The crossings of the current row, truncated (in order, as the edges are).
     void Crossings(std::vector<int64_t>& out) const {
         out.clear();
-        for (const CEdge& e : edges_) {
-            const double x = std::clamp(e.x, -1e15, 1e15);
-            out.push_back(static_cast<int64_t>(x));
-        }
-        std::sort(out.begin(), out.end());
+        for (const CEdge& e : edges_) out.push_back(static_cast<int64_t>(std::clamp(e.x, -1e15, 1e15)));
     }
 
   private:
     std::vector<CEdge> edges_;
+    std::vector<uint8_t> leaving_;
+    bool anyLeaving_ = false;
 };
 
 // FillContour, also counting the pixels given the inside value.
@@ -156,7 +166,7 @@ int32_t FillContourCounting(CMImageBase& target, const CBreastSgt& contour, bool
     std::sort(order.begin(), order.end(),
               [&pts](int32_t a, int32_t b) { return pts[a].y < pts[b].y; });
 
-    CAET aet;
+    CAET aet(n);
     std::vector<int64_t> cross;
     std::size_t next = 0;
     int32_t rows = 0;
