@@ -88,11 +88,14 @@ void FillSpan(CMImageBase& target, int32_t y, int32_t x0, int32_t x1, int32_t va
     }
 }
 
-// One edge of the polygon in the active edge table.
+// One edge of the polygon in the active edge table, from its upper vertex
+// (x0, y0) down by (dx, dy), dy > 0.
 struct CEdge {
     int32_t index;  // edge k joins vertex k and vertex k + 1 (mod n)
-    double x;
-    double step;
+    int64_t x0, y0, dx, dy;
+    // The crossing with row y, truncated: x0 + (y - y0) dx / dy computed
+    // exactly, so that long edges do not drift as a running sum would.
+    int64_t CrossingAt(int64_t y) const { return (x0 * dy + (y - y0) * dx) / dy; }
 };
 
 // The active edge table of the scan conversion: edges enter at the row after
@@ -102,30 +105,26 @@ struct CEdge {
 class CAET {
   public:
     explicit CAET(std::size_t edgeCount) : leaving_(edgeCount, 0) {}
-    void Enter(int32_t index, double x, double step) {
+    void Enter(int32_t index, CPoint upper, CPoint lower) {
         leaving_[std::size_t(index)] = 0;
-        edges_.push_back({index, x, step});
+        edges_.push_back({index, upper.x, upper.y, int64_t{lower.x} - upper.x,
+                          int64_t{lower.y} - upper.y});
     }
     void Leave(int32_t index) {
         leaving_[std::size_t(index)] = 1;
         anyLeaving_ = true;
     }
-    void AdvanceAndSort() {
+    // The crossings of row y, in order.
+    void Crossings(int64_t y, std::vector<int64_t>& out) {
         if (anyLeaving_) {
             edges_.erase(std::remove_if(edges_.begin(), edges_.end(),
                                         [this](const CEdge& e) { return leaving_[std::size_t(e.index)] != 0; }),
                          edges_.end());
             anyLeaving_ = false;
         }
-        for (CEdge& e : edges_) e.x += e.step;
-        const auto byX = [](const CEdge& a, const CEdge& b) { return a.x < b.x; };
-        if (!std::is_sorted(edges_.begin(), edges_.end(), byX))
-            std::sort(edges_.begin(), edges_.end(), byX);
-    }
-    // The crossings of the current row, truncated (in order, as the edges are).
-    void Crossings(std::vector<int64_t>& out) const {
         out.clear();
-        for (const CEdge& e : edges_) out.push_back(static_cast<int64_t>(std::clamp(e.x, -1e15, 1e15)));
+        for (const CEdge& e : edges_) out.push_back(e.CrossingAt(y));
+        if (!std::is_sorted(out.begin(), out.end())) std::sort(out.begin(), out.end());
     }
 
   private:
@@ -183,16 +182,13 @@ int32_t FillContourCounting(CMImageBase& target, const CBreastSgt& contour, bool
                                                            {nextIndex, i}};
             for (const auto& [u, edge] : around) {
                 const CPoint up = pts[u];
-                if (up.y < y) {
+                if (up.y < y)
                     aet.Leave(edge);
-                } else {
-                    const double step = (double(up.x) - double(v.x)) / (double(up.y) - double(v.y));
-                    aet.Enter(edge, v.x, step);
-                }
+                else
+                    aet.Enter(edge, v, up);
             }
         }
-        aet.AdvanceAndSort();
-        aet.Crossings(cross);
+        aet.Crossings(y, cross);
         const std::size_t pairs = cross.size() / 2;
         if (fillInside) {
             for (std::size_t k = 0; k < pairs; ++k) {

@@ -281,6 +281,56 @@ TEST(FillContour, SlopedEdgesFollowTheAccumulatedCrossings) {
             ASSERT_EQ(t.GetPixel(x, y), (y >= 1 && y <= 7 && x >= 1 && x <= y) ? 1 : 0) << x << "," << y;
 }
 
+// Row by row from the definition: an edge from (x0, y0) down to (x1, y1) is
+// crossed in rows y0 + 1 .. y1 at x0 + (y - y0)(x1 - x0)/(y1 - y0), truncated.
+std::vector<int> InsideReference(const Points& closed, int w, int h) {
+    std::vector<int> inside(std::size_t(w * h), 0);
+    int top = INT32_MAX, bottom = INT32_MIN;
+    for (const CPoint& p : closed) {
+        top = std::min(top, p.y);
+        bottom = std::max(bottom, p.y);
+    }
+    for (int y = top; y < bottom; ++y) {
+        std::vector<int64_t> cross;
+        for (std::size_t i = 0; i + 1 < closed.size(); ++i) {
+            CPoint a = closed[i], b = closed[i + 1];
+            if (a.y == b.y) continue;
+            if (a.y > b.y) std::swap(a, b);
+            if (y <= a.y || y > b.y) continue;
+            cross.push_back((int64_t(a.x) * (b.y - a.y) + int64_t(y - a.y) * (b.x - a.x)) / (b.y - a.y));
+        }
+        std::sort(cross.begin(), cross.end());
+        for (std::size_t k = 0; k + 1 < cross.size(); k += 2)
+            for (int64_t x = cross[k] + 1; x <= std::min<int64_t>(cross[k + 1], w - 1); ++x)
+                inside[std::size_t(y * w + x)] = 1;
+    }
+    return inside;
+}
+
+TEST(FillContour, RandomPolygonsMatchTheRowDefinitionWithoutDrift) {
+    std::mt19937 rng(5);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int w = 45, h = 40;
+        Points points;
+        const int n = 3 + int(rng() % 10);
+        for (int i = 0; i < n; ++i) points.push_back({int32_t(rng() % w), int32_t(rng() % h)});
+        points.push_back(points.front());
+        CMImage target = Filled(w, h, 8, 0);
+        FillContour(target, CBreastSgt(points), false, 0, true, 1);
+        const std::vector<int> expected = InsideReference(points, w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(target.GetPixel(x, y), expected[std::size_t(y * w + x)])
+                    << "trial " << trial << " at " << x << "," << y;
+    }
+    // A long edge whose crossing is whole at its last row: a running sum of
+    // the step (-8/22) lands just below 1 there and would fill column 1.
+    const Points drift{{1, 24}, {2, 4}, {25, 30}, {9, 2}, {1, 24}};
+    CMImage target = Filled(65, 49, 8, 0);
+    FillContour(target, CBreastSgt(drift), false, 0, true, 1);
+    for (int32_t y = 0; y < 49; ++y) EXPECT_EQ(target.GetPixel(1, y), 0) << y;
+}
+
 TEST(FillContour, RefusesWhatDoesNotFitAndSurvivesOddShapes) {
     struct {
         const char* name;
@@ -471,25 +521,36 @@ TEST(SegmentBreast, StartPointSearchOnlyWhenTheStartValueIsOutsideTheThresholds)
 }
 
 TEST(SegmentBreast, ConeStageWithoutSeparationClearsTheContour) {
-    // Two flat levels: the two-threshold search collapses and cannot separate.
+    // Two flat levels leave no grey values between the two thresholds'
+    // classes: the search collapses and the cone cannot be separated.
     CMImage image = Filled(200, 300, 12, 100);
     for (int32_t y = 0; y < 300; ++y)
-        for (int32_t x = 0; x < 80; ++x) image.SetPixel(x, y, 1000);
+        for (int32_t x = 0; x < 60; ++x) image.SetPixel(x, y, 1000);
+    CHistogram hist = image.GetHistogram();
     CRun run;
     run.contour.Set({{0, 0}, {20, 0}, {20, 20}, {0, 0}});
     run.images = SegmentBreast(image, run.contour, kViewLeft, 0, true, run.low, run.high, 100,
                                kStageCone, true, run.log, nullptr);
-    if (run.log.find("Stozek nie da się oddzielić: Low=") != std::string::npos) {
-        EXPECT_LE(run.high, run.low);
-        EXPECT_TRUE(run.images.empty());
-        EXPECT_EQ(run.log.find("Wyniki"), std::string::npos);
-    } else {
-        EXPECT_NE(run.log.find("Thresholds MLO opt+2opt-stozek odcięty lub dużo białego tła: Low="),
-                  std::string::npos)
-            << run.log;
-        EXPECT_GT(run.high, run.low);
-    }
-    EXPECT_TRUE(run.contour.IsEmpty() || run.contour.IsClosed());
+    EXPECT_LE(run.high, run.low);
+    EXPECT_TRUE(run.contour.IsEmpty());
+    EXPECT_TRUE(run.images.empty());
+    const std::string expected =
+        Format("Stozek nie da się oddzielić: Low=%.2lf (%.2lf)  High=%.2lf (%.2lf)\n\n", run.low,
+               hist.PercentBelow(int32_t(run.low)), run.high, hist.PercentBelow(int32_t(run.high)));
+    ASSERT_GE(run.log.size(), expected.size());
+    EXPECT_EQ(run.log.substr(run.log.size() - expected.size()), expected) << run.log;
+}
+
+TEST(SegmentBreast, ConeStageOutlinesTheClosedOneBitComponent) {
+    CPhantomBreast p = MakeBreast(600, 800, false);
+    CRun run = Segment(p.image, kViewLeft, true, 0, 0, kStageCone);
+    EXPECT_NE(run.log.find("Thresholds MLO opt+2opt-stozek odcięty lub dużo białego tła: Low="),
+              std::string::npos)
+        << run.log;
+    ASSERT_FALSE(run.contour.IsEmpty()) << run.log;
+    ASSERT_EQ(run.images.size(), 2u);
+    EXPECT_EQ(run.images[0]->depth, 1);  // closing of the 1-bit quantisation
+    EXPECT_EQ(run.images[1]->depth, 1);
 }
 
 TEST(SegmentBreast, TinyAndDegenerateImagesGiveNoContourAndNoFault) {
@@ -526,6 +587,33 @@ TEST(SegmentBreast, TinyAndDegenerateImagesGiveNoContourAndNoFault) {
                 EXPECT_LT(report.startX, std::max(s.w, 1));
             }
         }
+    }
+}
+
+TEST(SegmentBreast, EmptyStartScanKeepsItsFirstColumn) {
+    // Brightest column 70 would win any scan that reached it.
+    CMImage image = Filled(400, 200, 8, 100);
+    for (int32_t y = 0; y < 10; ++y)
+        for (int32_t x = 0; x < 400; ++x) image.SetPixel(x, y, 250);
+    for (int32_t x = 0; x < 400; ++x) image.SetPixel(x, 75, 100 + (x % 100));
+    struct {
+        int32_t view, startX, expected;
+    } cases[] = {
+        {kViewLeft, 0, 100},     // e = 0 lies below W / 4
+        {kViewLeft, -7, 100},
+        {kViewLeft, 150, 150},   // 100..150, rising values
+        {kViewRight, 200, 299},  // 300 down to 200: 299 holds 199, the largest
+        {kViewRight, 400, 300},  // e = W - 1 lies above 3 W / 4
+        {kViewRight, 0, 300},    // e = W is cut to W - 1
+    };
+    for (const auto& c : cases) {
+        CBreastSgt contour;
+        double low = 0, high = 0;
+        std::string log;
+        CSegmentReport report;
+        SegmentBreast(image, contour, c.view, 0, true, low, high, c.startX, kStageBreast, false, log,
+                      &report);
+        EXPECT_EQ(report.startX, c.expected) << c.view << " " << c.startX;
     }
 }
 
