@@ -29,9 +29,10 @@ const CMImage& Mammogram() {
                 const double dx = x / a, dy = (y - cy) / b;
                 const double r2 = dx * dx + dy * dy;
                 const double texture = 2500.0 * std::sin(x / 90.0) * std::cos(y / 130.0);
-                row[x] = r2 <= 1.0
-                             ? static_cast<uint16_t>(14000 + 16000 * (1.0 - r2) + texture + rng() % 900)
-                             : static_cast<uint16_t>(400 + rng() % 200);
+                row[x] =
+                    r2 <= 1.0
+                        ? static_cast<uint16_t>(14000 + 16000 * (1.0 - r2) + texture + rng() % 900)
+                        : static_cast<uint16_t>(400 + rng() % 200);
             }
         }
         return m;
@@ -46,8 +47,8 @@ void BM_SegmentBreast(benchmark::State& state) {
         image.InvalidateHistogram();
         double low = 0, high = 0;
         std::string log;
-        SegmentBreast(image, contour, kViewAuto, kProjectionAuto, true, low, high,
-                      image.width / 2, kStageBreast, false, log);
+        SegmentBreast(image, contour, kViewAuto, kProjectionAuto, true, low, high, image.width / 2,
+                      kStageBreast, false, log);
         benchmark::DoNotOptimize(contour.Count());
     }
     if (contour.IsEmpty()) state.SkipWithError("no outline");
@@ -62,8 +63,8 @@ void BM_SegmentMaskAndHistogram(benchmark::State& state) {
         image.InvalidateHistogram();
         double low = 0, high = 0;
         std::string log;
-        SegmentBreast(image, contour, kViewAuto, kProjectionAuto, true, low, high,
-                      image.width / 2, kStageBreast, false, log);
+        SegmentBreast(image, contour, kViewAuto, kProjectionAuto, true, low, high, image.width / 2,
+                      kStageBreast, false, log);
         const CMImageBase mask = MakeBreastMask(contour, image.width, image.height);
         image.InvalidateHistogram();
         benchmark::DoNotOptimize(image.GetHistogramUnderMask(mask).GetTotal());

@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (result == vistrel::ESgtRead::Read) {
         // Our own text reads back as the same points.
         vistrel::CBreastSgt again;
-        if (vistrel::ParseSgtText(outline.ToSgtText(width, height), again) != vistrel::ESgtRead::Read ||
+        if (vistrel::ParseSgtText(outline.ToSgtText(width, height), again) !=
+                vistrel::ESgtRead::Read ||
             again.Points() != outline.Points())
             __builtin_trap();
 
@@ -70,7 +71,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!image.IsValid()) return 0;
         const int32_t mask = (data[2] & 8) ? 4095 : 255;
         for (int32_t i = 0; i < w * h; ++i)
-            image.SetPixel(i % w, i / w, size > 4 ? data[4 + std::size_t(i) % (size - 4)] * ((data[2] & 8) ? 16 : 1) & mask : 0);
+            image.SetPixel(
+                i % w, i / w,
+                size > 4 ? data[4 + std::size_t(i) % (size - 4)] * ((data[2] & 8) ? 16 : 1) & mask
+                         : 0);
         const int stage = (data[2] >> 4) % 3;
         const int32_t view = (data[2] >> 6) % 3;
         double low = data[3] % 101, high = 100.0 - data[0] % 20;

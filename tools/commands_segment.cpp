@@ -13,7 +13,8 @@ namespace vistrel::cli {
 
 const char* const kSegmentHelp =
     "usage: vistrel-cli segment IN [--view left|right|auto] [--percentiles LOW,HIGH]\n"
-    "                              [--cone] [--sgt OUT.sgt] [--mask OUT.pgm] [--raw W,H,DEPTH[,msb]]\n"
+    "                              [--cone] [--sgt OUT.sgt] [--mask OUT.pgm] [--raw "
+    "W,H,DEPTH[,msb]]\n"
     "\n"
     "Finds the breast outline on a copy of the image reduced twenty times, as the\n"
     "workstation's \"Segment Breast\" command does (start column width / 2).\n"
@@ -53,10 +54,14 @@ int RunSegment(const CommandArgs& words) {
     args.RequirePositionals(1, "vistrel-cli segment IN [--view left|right|auto] [--cone] ...");
     int32_t view = kViewAuto;
     if (const auto v = args.Value("view")) {
-        if (*v == "left") view = kViewLeft;
-        else if (*v == "right") view = kViewRight;
-        else if (*v == "auto") view = kViewAuto;
-        else throw CUsageError("--view must be left, right or auto, not " + *v);
+        if (*v == "left")
+            view = kViewLeft;
+        else if (*v == "right")
+            view = kViewRight;
+        else if (*v == "auto")
+            view = kViewAuto;
+        else
+            throw CUsageError("--view must be left, right or auto, not " + *v);
     }
     bool automatic = true;
     double low = 0.0, high = 0.0;

@@ -48,8 +48,8 @@ CPhantomBreast MakeBreast(int32_t w, int32_t h, bool onRight, uint32_t seed = 7)
             const double dx = (onRight ? (w - 1 - x) : x) / a, dy = (y - cy) / b;
             const double r2 = dx * dx + dy * dy;
             const bool inside = r2 <= 1.0;
-            const int32_t v = inside ? int32_t(900 + 900 * (1.0 - r2) + rng() % 80)
-                                     : int32_t(30 + rng() % 12);
+            const int32_t v =
+                inside ? int32_t(900 + 900 * (1.0 - r2) + rng() % 80) : int32_t(30 + rng() % 12);
             p.image.SetPixel(x, y, v);
             p.truth.SetPixel(x, y, inside ? 1 : 0);
         }
@@ -106,7 +106,8 @@ TEST(ScaleByFactor, OtherFactorsDepthsAndRefusals) {
     EXPECT_EQ(twice->GetPixel(22, 40), 5);
 
     const CMImage small = Filled(19, 400, 8, 1);
-    for (double f : {0.0, -0.05, std::nan(""), double(INFINITY)}) EXPECT_FALSE(ScaleByFactor(four, f)) << f;
+    for (double f : {0.0, -0.05, std::nan(""), double(INFINITY)})
+        EXPECT_FALSE(ScaleByFactor(four, f)) << f;
     EXPECT_FALSE(ScaleByFactor(small, 0.05));  // 19 columns give none
     EXPECT_FALSE(ScaleByFactor(CMImage(), 0.05));
 }
@@ -145,7 +146,14 @@ TEST(ThresholdBands, BandsCorrectionsAndDepth) {
         {"high at minus the offset", 2, 1, -2, false, 1, 1, 1, {0, 0, 0, 0, 1, 1, 1, 1}},
         {"offset shifts both", 2, -1, 2, true, -1, 2, 4, {0, 0, 15, 15, 15, 7, 7, 7}},
         {"low below minus the offset", 2, -5, 1, false, 1, 1, 1, {0, 0, 0, 0, 1, 1, 1, 1}},
-        {"high above maxValue less the offset", 10, 0, 250, false, 0, 0, 1,
+        {"high above maxValue less the offset",
+         10,
+         0,
+         250,
+         false,
+         0,
+         0,
+         1,
          {0, 0, 0, 0, 0, 0, 0, 0}},
     };
     for (const auto& c : cases) {
@@ -173,7 +181,8 @@ std::vector<int> CleanedReference(std::vector<int> q, int w, int h, int f) {
                 int n = 0;
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -1; dx <= 1; ++dx)
-                        if ((dx || dy) && in(x + dx, y + dy) && copy[(y + dy) * w + x + dx] == f) ++n;
+                        if ((dx || dy) && in(x + dx, y + dy) && copy[(y + dy) * w + x + dx] == f)
+                            ++n;
                 if (n <= 1) {
                     q[y * w + x] = 0;
                     changed = true;
@@ -252,8 +261,10 @@ TEST(FillContour, SquareFillsInsideColumnsAndRowsByTheScanRules) {
         for (int32_t x = 0; x < 32; ++x) {
             int expected = 2;
             if (y >= 11 && y <= 19) {
-                if (x == 10) expected = 9;  // a left crossing is written by neither fill
-                else if (x >= 11 && x <= 20) expected = 1;
+                if (x == 10)
+                    expected = 9;  // a left crossing is written by neither fill
+                else if (x >= 11 && x <= 20)
+                    expected = 1;
             }
             ASSERT_EQ(target.GetPixel(x, y), expected) << x << "," << y;
         }
@@ -267,7 +278,8 @@ TEST(FillContour, SquareFillsInsideColumnsAndRowsByTheScanRules) {
 
     // Open contours are closed rather than read past their end.
     CMImage open = Filled(32, 30, 8, 0);
-    FillContour(open, CBreastSgt(Points{{10, 10}, {20, 10}, {20, 20}, {10, 20}}), false, 0, true, 1);
+    FillContour(open, CBreastSgt(Points{{10, 10}, {20, 10}, {20, 20}, {10, 20}}), false, 0, true,
+                1);
     EXPECT_TRUE(open.IsEqual(inside));
 }
 
@@ -275,10 +287,12 @@ TEST(FillContour, SlopedEdgesFollowTheAccumulatedCrossings) {
     // A triangle (0,0) (8,8) (0,8): the right edge has step 1, so row y is
     // crossed at x = y and filled from column 1 to y.
     CMImage t = Filled(10, 10, 8, 0);
-    EXPECT_EQ(FillContour(t, CBreastSgt(Points{{0, 0}, {8, 8}, {0, 8}, {0, 0}}), false, 0, true, 1), 8);
+    EXPECT_EQ(FillContour(t, CBreastSgt(Points{{0, 0}, {8, 8}, {0, 8}, {0, 0}}), false, 0, true, 1),
+              8);
     for (int32_t y = 0; y < 10; ++y)
         for (int32_t x = 0; x < 10; ++x)
-            ASSERT_EQ(t.GetPixel(x, y), (y >= 1 && y <= 7 && x >= 1 && x <= y) ? 1 : 0) << x << "," << y;
+            ASSERT_EQ(t.GetPixel(x, y), (y >= 1 && y <= 7 && x >= 1 && x <= y) ? 1 : 0)
+                << x << "," << y;
 }
 
 // Row by row from the definition: an edge from (x0, y0) down to (x1, y1) is
@@ -297,7 +311,8 @@ std::vector<int> InsideReference(const Points& closed, int w, int h) {
             if (a.y == b.y) continue;
             if (a.y > b.y) std::swap(a, b);
             if (y <= a.y || y > b.y) continue;
-            cross.push_back((int64_t(a.x) * (b.y - a.y) + int64_t(y - a.y) * (b.x - a.x)) / (b.y - a.y));
+            cross.push_back((int64_t(a.x) * (b.y - a.y) + int64_t(y - a.y) * (b.x - a.x)) /
+                            (b.y - a.y));
         }
         std::sort(cross.begin(), cross.end());
         for (std::size_t k = 0; k + 1 < cross.size(); k += 2)
@@ -353,7 +368,9 @@ TEST(FillContour, RefusesWhatDoesNotFitAndSurvivesOddShapes) {
         EXPECT_EQ(FillContour(target, CBreastSgt(c.points), true, 3, true, 1), c.rows) << c.name;
     }
     CMImage empty;
-    EXPECT_EQ(FillContour(empty, CBreastSgt(Points{{0, 0}, {5, 0}, {5, 5}, {0, 0}}), true, 0, true, 1), 0);
+    EXPECT_EQ(
+        FillContour(empty, CBreastSgt(Points{{0, 0}, {5, 0}, {5, 5}, {0, 0}}), true, 0, true, 1),
+        0);
 }
 
 TEST(MakeBreastMask, OneBitInsideAndEmptyWithoutInside) {
@@ -373,6 +390,33 @@ TEST(MakeBreastMask, OneBitInsideAndEmptyWithoutInside) {
     EXPECT_FALSE(MakeBreastMask(CBreastSgt(Points{{5, 0}, {5, 9}, {5, 0}}), 20, 20).IsValid());
     EXPECT_FALSE(MakeBreastMask(square, 15, 15).IsValid());  // does not fit
     EXPECT_FALSE(MakeBreastMask(square, 0, 15).IsValid());
+}
+
+// The document's use of the mask: the histogram under it counts exactly the
+// inside pixels (wide rows, whole empty mask bytes, 8 and 16 bits).
+TEST(MakeBreastMask, HistogramUnderTheMaskCountsTheInsidePixels) {
+    for (int depth : {8, 16}) {
+        CMImage image(203, 61, depth);
+        std::mt19937 rng(depth);
+        for (int32_t y = 0; y < image.height; ++y)
+            for (int32_t x = 0; x < image.width; ++x)
+                image.SetPixel(x, y, int32_t(rng() % (depth == 8 ? 256 : 65536)));
+        const CBreastSgt outline(Points{{3, 2}, {190, 9}, {202, 60}, {40, 50}, {3, 2}});
+        const CMImageBase mask = MakeBreastMask(outline, image.width, image.height);
+        ASSERT_TRUE(mask.IsValid());
+        std::vector<int32_t> expected(std::size_t(image.maxValue) + 1, 0);
+        int64_t inside = 0;
+        for (int32_t y = 0; y < image.height; ++y)
+            for (int32_t x = 0; x < image.width; ++x)
+                if (mask.GetPixel(x, y)) {
+                    ++expected[std::size_t(Sample(image, x, y))];
+                    ++inside;
+                }
+        CHistogram& h = image.GetHistogramUnderMask(mask);
+        EXPECT_EQ(h.GetTotal(), inside);
+        for (int32_t v = 0; v <= image.maxValue; ++v)
+            ASSERT_EQ(h.GetCount(v), expected[std::size_t(v)]) << depth << " value " << v;
+    }
 }
 
 // ---------------------------------------------------------------- BreastSideTest
@@ -431,7 +475,8 @@ TEST(SegmentBreast, OutlinesAPhantomBreastOnEitherSide) {
         }
         const CMImageBase mask = MakeBreastMask(run.contour, 600, 800);
         ASSERT_TRUE(mask.IsValid());
-        const double dice = Dice(mask, [&](int32_t x, int32_t y) { return p.truth.GetPixel(x, y) != 0; });
+        const double dice =
+            Dice(mask, [&](int32_t x, int32_t y) { return p.truth.GetPixel(x, y) != 0; });
         EXPECT_GT(dice, 0.93) << (onRight ? "right" : "left") << "\n" << run.log;
         // The cached histogram was emptied for the caller to rebuild under the mask.
         EXPECT_TRUE(p.image.histogram.IsEmpty());
@@ -460,7 +505,8 @@ TEST(SegmentBreast, LogLinesFollowTheRun) {
     EXPECT_EQ(l2, Format(" startP(x,y)=(%d,%d)", run.report.startX, y0));
     EXPECT_EQ(l3, Format("scaled startP(x,y)=(%d,%d)", run.report.startX / 20, y0 / 20));
     EXPECT_EQ(l4.rfind("Val w startPoint=", 0), 0u) << l4;
-    EXPECT_TRUE(l5.rfind("Thresholds MLO opt+2opt-stozek odcięty lub dużo białego tła: Low=", 0) == 0 ||
+    EXPECT_TRUE(l5.rfind("Thresholds MLO opt+2opt-stozek odcięty lub dużo białego tła: Low=", 0) ==
+                    0 ||
                 l5.rfind("Thresholds MLO opt+pec: Low=", 0) == 0)
         << l5;
     EXPECT_EQ(l6, "");
@@ -557,7 +603,7 @@ TEST(SegmentBreast, TinyAndDegenerateImagesGiveNoContourAndNoFault) {
     struct {
         int32_t w, h;
         int depth;
-    } sizes[] = {{1, 1, 8},     {19, 400, 8},  {400, 19, 12}, {20, 20, 8},
+    } sizes[] = {{1, 1, 8},      {19, 400, 8},  {400, 19, 12}, {20, 20, 8},
                  {20, 2000, 16}, {2000, 20, 8}, {21, 39, 1},   {40, 40, 4}};
     for (const auto& s : sizes) {
         for (int stage : {kStageBreast, kStageCone, kStageBatch}) {
@@ -599,9 +645,8 @@ TEST(SegmentBreast, EmptyStartScanKeepsItsFirstColumn) {
     struct {
         int32_t view, startX, expected;
     } cases[] = {
-        {kViewLeft, 0, 100},     // e = 0 lies below W / 4
-        {kViewLeft, -7, 100},
-        {kViewLeft, 150, 150},   // 100..150, rising values
+        {kViewLeft, 0, 100},                            // e = 0 lies below W / 4
+        {kViewLeft, -7, 100},   {kViewLeft, 150, 150},  // 100..150, rising values
         {kViewRight, 200, 299},  // 300 down to 200: 299 holds 199, the largest
         {kViewRight, 400, 300},  // e = W - 1 lies above 3 W / 4
         {kViewRight, 0, 300},    // e = W is cut to W - 1
@@ -611,8 +656,8 @@ TEST(SegmentBreast, EmptyStartScanKeepsItsFirstColumn) {
         double low = 0, high = 0;
         std::string log;
         CSegmentReport report;
-        SegmentBreast(image, contour, c.view, 0, true, low, high, c.startX, kStageBreast, false, log,
-                      &report);
+        SegmentBreast(image, contour, c.view, 0, true, low, high, c.startX, kStageBreast, false,
+                      log, &report);
         EXPECT_EQ(report.startX, c.expected) << c.view << " " << c.startX;
     }
 }
@@ -622,7 +667,7 @@ TEST(SegmentBreast, StartPointAtTheLastColumnStaysOnTheReducedImage) {
     CMImage image = Filled(1010, 400, 8, 100);
     for (int32_t y = 0; y < 20; ++y)
         for (int32_t x = 0; x < 1010; ++x) image.SetPixel(x, y, 200);  // 5 %: p97 = 200
-    image.SetPixel(1009, 150, 150);  // row 3 * 400 / 8 = 150
+    image.SetPixel(1009, 150, 150);                                    // row 3 * 400 / 8 = 150
     CBreastSgt contour;
     double low = 0, high = 0;
     std::string log;
@@ -635,7 +680,9 @@ TEST(SegmentBreast, StartPointAtTheLastColumnStaysOnTheReducedImage) {
 
 // ------------------------------------------------------------------- real films
 
-fs::path SharedData() { return fs::path(VISTREL_SHARED_DATA); }
+fs::path SharedData() {
+    return fs::path(VISTREL_SHARED_DATA);
+}
 
 struct CTruthCentre {
     std::string ref;
@@ -672,8 +719,8 @@ TEST(SegmentBreastOnFilms, MiasOutlineExcludesTheBackgroundAndHoldsTheTissue) {
         CBreastSgt contour;
         double low = 0, high = 0;
         std::string log;
-        SegmentBreast(image, contour, kViewAuto, kProjectionAuto, true, low, high,
-                      image.width / 2, kStageBreast, false, log);
+        SegmentBreast(image, contour, kViewAuto, kProjectionAuto, true, low, high, image.width / 2,
+                      kStageBreast, false, log);
         const std::string name = entry.path().stem().string();
         ASSERT_FALSE(contour.IsEmpty()) << name << "\n" << log;
         const CMImageBase mask = MakeBreastMask(contour, image.width, image.height);
@@ -697,10 +744,11 @@ TEST(SegmentBreastOnFilms, MiasOutlineExcludesTheBackgroundAndHoldsTheTissue) {
             }
         const double darkInside = double(darkIn) / double(std::max<int64_t>(dark, 1));
         const double brightOutside = double(brightOut) / double(std::max<int64_t>(bright, 1));
-        std::printf("[ MIAS     ] %s view %s: mask %.1f %% of the film, dark inside %.2f %%, "
-                    "bright outside %.2f %%\n",
-                    name.c_str(), log.substr(4, 1).c_str(), 100.0 * inside / (1024.0 * 1024.0),
-                    100.0 * darkInside, 100.0 * brightOutside);
+        std::printf(
+            "[ MIAS     ] %s view %s: mask %.1f %% of the film, dark inside %.2f %%, "
+            "bright outside %.2f %%\n",
+            name.c_str(), log.substr(4, 1).c_str(), 100.0 * inside / (1024.0 * 1024.0),
+            100.0 * darkInside, 100.0 * brightOutside);
         EXPECT_LT(darkInside, 0.05) << name;
         EXPECT_LT(brightOutside, 0.25) << name;
         // The abnormality lies in the breast: most of its truth circle is inside.
@@ -708,7 +756,8 @@ TEST(SegmentBreastOnFilms, MiasOutlineExcludesTheBackgroundAndHoldsTheTissue) {
             if (c.ref != name) continue;
             int64_t circle = 0, covered = 0;
             for (int32_t y = std::max(0, c.y - c.radius); y <= std::min(1023, c.y + c.radius); ++y)
-                for (int32_t x = std::max(0, c.x - c.radius); x <= std::min(1023, c.x + c.radius); ++x)
+                for (int32_t x = std::max(0, c.x - c.radius); x <= std::min(1023, c.x + c.radius);
+                     ++x)
                     if ((x - c.x) * (x - c.x) + (y - c.y) * (y - c.y) <= c.radius * c.radius) {
                         ++circle;
                         covered += mask.GetPixel(x, y) != 0;
@@ -742,8 +791,8 @@ TEST(SegmentBreastOnFilms, DdsmMaskOverlapsTheTissueLabels) {
         CBreastSgt contour;
         double low = 0, high = 0;
         std::string log;
-        SegmentBreast(image, contour, kViewAuto, kProjectionAuto, true, low, high,
-                      image.width / 2, kStageBreast, false, log);
+        SegmentBreast(image, contour, kViewAuto, kProjectionAuto, true, low, high, image.width / 2,
+                      kStageBreast, false, log);
         ASSERT_FALSE(contour.IsEmpty()) << c.name << "\n" << log;
         const CMImageBase mask = MakeBreastMask(contour, image.width, image.height);
         ASSERT_TRUE(mask.IsValid());

@@ -17,7 +17,9 @@ class CliSegment : public CCliScratchTest {
     void WriteBreast(const std::string& name) {
         std::vector<uint8_t> samples;
         for (int y = 0; y < kH; ++y)
-            for (int x = 0; x < kW; ++x) samples.push_back(Inside(x, y) ? uint8_t(120 + (x * 7 + y * 3) % 60) : uint8_t(10 + (x + y) % 5));
+            for (int x = 0; x < kW; ++x)
+                samples.push_back(Inside(x, y) ? uint8_t(120 + (x * 7 + y * 3) % 60)
+                                               : uint8_t(10 + (x + y) % 5));
         WriteFile(Path(name), PgmBytes(kW, kH, samples));
     }
     static bool Inside(int x, int y) {
@@ -29,8 +31,8 @@ class CliSegment : public CCliScratchTest {
 
 TEST_F(CliSegment, PrintsTheOutlineAndWritesSgtAndMask) {
     WriteBreast("breast.pgm");
-    const CRun run = Run({"segment", Path("breast.pgm"), "--cone", "--sgt", Path("b.sgt"),
-                          "--mask", Path("mask.pgm")});
+    const CRun run = Run({"segment", Path("breast.pgm"), "--cone", "--sgt", Path("b.sgt"), "--mask",
+                          Path("mask.pgm")});
     ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
     const QJsonObject json = JsonOf(run);
     EXPECT_EQ(json["view"].toInt(), 0);
@@ -74,8 +76,8 @@ TEST_F(CliSegment, PrintsTheOutlineAndWritesSgtAndMask) {
 
 TEST_F(CliSegment, ViewAndPercentilesReachTheRun) {
     WriteBreast("breast.pgm");
-    const CRun manual = Run({"segment", Path("breast.pgm"), "--view", "left", "--percentiles",
-                             "40,99.5"});
+    const CRun manual =
+        Run({"segment", Path("breast.pgm"), "--view", "left", "--percentiles", "40,99.5"});
     ASSERT_EQ(manual.exitCode, 0) << manual.err;
     const QJsonObject json = JsonOf(manual);
     EXPECT_EQ(json["log"].toString().indexOf("Val w startPoint"), -1);  // no automatic thresholds
@@ -87,8 +89,8 @@ TEST_F(CliSegment, ViewAndPercentilesReachTheRun) {
 
 TEST_F(CliSegment, NoOutlineStillPrintsTheDocumentAndFails) {
     WriteFile(Path("tiny.pgm"), PgmBytes(10, 10, std::vector<uint8_t>(100, 50)));
-    const CRun run = Run({"segment", Path("tiny.pgm"), "--sgt", Path("t.sgt"), "--mask",
-                          Path("t.pgm")});
+    const CRun run =
+        Run({"segment", Path("tiny.pgm"), "--sgt", Path("t.sgt"), "--mask", Path("t.pgm")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("no breast outline"), std::string::npos) << run.err;
     EXPECT_TRUE(JsonOf(run)["outline"].toArray().isEmpty());
