@@ -111,4 +111,18 @@ void BM_HistogramUnderMask(benchmark::State& state) {
 }
 BENCHMARK(BM_HistogramUnderMask)->Unit(benchmark::kMillisecond);
 
+// The run with view and projection given: what the two decisions cost.
+void BM_SegmentBreastKnownViewProjection(benchmark::State& state) {
+    CMImage image = Mammogram();
+    CBreastSgt contour;
+    for (auto _ : state) {
+        image.InvalidateHistogram();
+        double low = 0, high = 0;
+        std::string log;
+        SegmentBreast(image, contour, kViewLeft, 0, true, low, high, image.width / 2, kStageBreast,
+                      false, log);
+        benchmark::DoNotOptimize(contour.Count());
+    }
+}
+BENCHMARK(BM_SegmentBreastKnownViewProjection)->Unit(benchmark::kMillisecond);
 }  // namespace
