@@ -403,6 +403,10 @@ std::vector<std::unique_ptr<CMImage>> SegmentBreast(CMImage& image, CBreastSgt& 
     // 1. The reduced copy and the whole-image histogram.
     std::unique_ptr<CMImage> reduced = ScaleByFactor(image, kReduction);
     if (!reduced) return images;
+    // The thresholds are true values (the histogram's axis): the reduced copy
+    // keeps the stored samples, so it keeps their offset too, or an image
+    // with an offset would be compared on two scales.
+    reduced->valueOffset = image.valueOffset;
     CHistogram& hist = image.GetHistogram();
     if (hist.IsEmpty()) return images;
     const int32_t p97 = hist.Percentile(97);
@@ -479,7 +483,7 @@ std::vector<std::unique_ptr<CMImage>> SegmentBreast(CMImage& image, CBreastSgt& 
     sx = std::clamp(sx, 0, reduced->width - 1);
     sy = std::clamp(sy, 0, reduced->height - 1);
     log += Format("scaled startP(x,y)=(%d,%d)\n", sx, sy);
-    const int32_t vs = StoredSample(*reduced, sx, sy);
+    const int32_t vs = StoredSample(*reduced, sx, sy) - vo;
     if (report) *report = {view, projection, x0, y0};
 
     // 7. Thresholds. The histogram functions work on whole values: a
@@ -541,7 +545,7 @@ std::vector<std::unique_ptr<CMImage>> SegmentBreast(CMImage& image, CBreastSgt& 
         for (int32_t i = std::max(0, sx - rw / 5); i < sx + rw / 5 && i < rw; ++i) {
             const int32_t rowEnd = std::min(sy + rh / 5, rh);
             for (int32_t j = std::max(0, sy - rh / 5); j < rowEnd; ++j) {
-                const int32_t v = SampleOrZero(*reduced, i, j);
+                const int32_t v = SampleOrZero(*reduced, i, j) - vo;
                 if (low < v && v < high) {
                     sx = i;
                     sy = j;

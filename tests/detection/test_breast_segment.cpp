@@ -524,6 +524,22 @@ TEST(SegmentBreast, LogLinesFollowTheRun) {
     EXPECT_EQ(quiet.log, run.log);
 }
 
+// Thresholds are true values: stored samples with an offset give the same run.
+TEST(SegmentBreast, ValueOffsetGivesTheSameOutlineAndThresholds) {
+    CPhantomBreast p = MakeBreast(400, 600, false);
+    CMImage shifted(400, 600, 12, 1000);
+    for (int32_t y = 0; y < 600; ++y)
+        for (int32_t x = 0; x < 400; ++x) shifted.SetPixel(x, y, Sample(p.image, x, y) + 1000);
+    for (bool automatic : {true, false}) {
+        CRun plain = Segment(p.image, kViewAuto, automatic, 40.0, 99.5);
+        CRun offset = Segment(shifted, kViewAuto, automatic, 40.0, 99.5);
+        ASSERT_FALSE(plain.contour.IsEmpty());
+        EXPECT_EQ(offset.contour.Points(), plain.contour.Points()) << offset.log;
+        EXPECT_EQ(offset.low, plain.low);
+        EXPECT_EQ(offset.high, plain.high);
+    }
+}
+
 TEST(SegmentBreast, ManualThresholdsArePercentilesAndTheConePassReadsThemAgain) {
     CPhantomBreast p = MakeBreast(400, 600, false);
     CHistogram hist = p.image.GetHistogram();
