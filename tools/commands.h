@@ -31,6 +31,7 @@ int RunFilter(const CommandArgs& args);
 int RunSpots(const CommandArgs& args);
 int RunMorph(const CommandArgs& args);
 int RunThicken(const CommandArgs& args);
+int RunSegment(const CommandArgs& args);
 
 extern const char* const kInfoHelp;
 extern const char* const kConvertHelp;
@@ -43,5 +44,6 @@ extern const char* const kFilterHelp;
 extern const char* const kSpotsHelp;
 extern const char* const kMorphHelp;
 extern const char* const kThickenHelp;
+extern const char* const kSegmentHelp;
 
 }  // namespace vistrel::cli

@@ -38,6 +38,8 @@ const std::vector<CCommand>& Commands() {
          RunMorph},
         {"thicken", "conditional thickening of a marker image under a condition image",
          kThickenHelp, RunThicken},
+        {"segment", "the breast outline (and its cone outline) as JSON, SGT file and mask",
+         kSegmentHelp, RunSegment},
     };
     return commands;
 }
