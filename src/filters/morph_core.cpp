@@ -1,6 +1,10 @@
 #include <algorithm>
+#include <new>
+#include <thread>
 
+#include "filters/morph_core_rows.h"
 #include "filters/morphology.h"
+#include "filters/parallel_rows.h"
 
 namespace vistrel {
 
@@ -11,58 +15,163 @@ bool SameLayout(const CMImageBase& a, const CMImageBase& b) {
            a.bytesPerRow == b.bytesPerRow;
 }
 
-uint16_t SampleAt(const CMImageBase& image, int32_t x, int32_t y) {
-    return static_cast<uint16_t>(image.GetPixel(x, y));
+// Elements up to this side keep their rows' window extremes in a ring; larger
+// ones (far beyond what the dialog offers) recompute them per output row so
+// that the buffers stay a few rows.
+constexpr int32_t kMaxRingSide = 64;
+constexpr std::size_t kMaxRingBytes = std::size_t(32) << 20;
+
+struct CKernelChoice {
+    const char* name;
+    MorphBandFn band;
+};
+
+bool Supported(const std::string& name) {
+    if (name == "plain") return true;
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    if (name == "avx2") return __builtin_cpu_supports("avx2");
+#endif
+    return false;
+}
+
+CKernelChoice& KernelChoice() {
+    static CKernelChoice choice = [] {
+        if (Supported("avx2")) return CKernelChoice{"avx2", morph_avx2::MorphBand};
+        return CKernelChoice{"plain", morph_plain::MorphBand};
+    }();
+    return choice;
+}
+
+std::size_t RingRows(const CMorphPlan& plan) {
+    return std::size_t(plan.n) * (1 + plan.lengths.size());
+}
+
+CMorphPlan MakePlan(const CMImageBase& image, EMorphOperation operation, const CMorphSE& se,
+                    bool pad) {
+    CMorphPlan plan;
+    plan.width = image.width;
+    plan.height = image.height;
+    plan.depth = image.depth;
+    plan.erode = operation == EMorphOperation::Erosion;
+    plan.pad = pad;
+    plan.n = se.size;
+    plan.c = se.size / 2;
+    plan.padWidth = image.width + plan.n - 1;
+    plan.stride = (plan.padWidth + 31) / 32 * 32;
+    bool unset = false;
+    int32_t longest = 0;
+    for (int32_t r = 0; r < plan.n; ++r) {
+        const uint8_t* cells = se.cells.data() + std::size_t(r) * std::size_t(plan.n);
+        for (int32_t col = 0; col < plan.n;) {
+            if (!cells[col]) {
+                unset = true;
+                ++col;
+                continue;
+            }
+            const int32_t start = col;
+            while (col < plan.n && cells[col]) ++col;
+            CMorphRun run;
+            run.row = r;
+            run.start = start;
+            run.length = col - start;
+            plan.runs.push_back(run);
+            longest = std::max(longest, run.length);
+            if (std::find(plan.lengths.begin(), plan.lengths.end(), run.length) ==
+                plan.lengths.end())
+                plan.lengths.push_back(run.length);
+        }
+    }
+    std::sort(plan.lengths.begin(), plan.lengths.end());
+    for (CMorphRun& run : plan.runs)
+        run.slot = int32_t(std::lower_bound(plan.lengths.begin(), plan.lengths.end(), run.length) -
+                           plan.lengths.begin());
+    plan.levels = longest > 1 ? 31 - __builtin_clz(uint32_t(longest - 1)) : 0;
+    // Unset cells contribute the identity of the other operation's border:
+    // an erosion never exceeds maxValue once one takes part.
+    plan.padValue = plan.erode ? image.maxValue : uint16_t(0);
+    plan.init = plan.erode ? (unset ? image.maxValue : uint16_t(0xFFFF)) : uint16_t(0);
+    plan.ring = plan.n <= kMaxRingSide &&
+                RingRows(plan) * std::size_t(plan.stride) * sizeof(uint16_t) <= kMaxRingBytes;
+    return plan;
 }
 
 }  // namespace
 
-std::unique_ptr<CMImage> MorphCore(const CMImage& image, EMorphOperation operation,
-                                   const CMorphSE& se, int iterations,
-                                   const CMImageBase* source, bool pad,
-                                   const ProgressFn& progress) {
-    if (!image.IsValid() || !se.HasCells() || iterations <= 0) return nullptr;
-    if (source && (!source->IsValid() || !SameLayout(image, *source))) return nullptr;
-    auto result = std::make_unique<CMImage>(image);
-    if (!result->IsValid()) return nullptr;
-    if (source) std::copy(source->data, source->data + source->ByteCount(), result->data);
-    CMImageBase snapshot(*result);
-    if (!snapshot.IsValid()) return nullptr;
+void SizeScratch(const CMorphPlan& plan, CMorphScratch& scratch) {
+    std::size_t rows = 2 + std::size_t(plan.levels) + 1;
+    if (plan.ring) rows += RingRows(plan);
+    scratch.buffer.assign(rows * std::size_t(plan.stride), 0);
+    scratch.pointers.assign(plan.ring ? RingRows(plan) + plan.runs.size() : 0, nullptr);
+}
 
-    const bool erode = operation == EMorphOperation::Erosion;
-    const uint16_t identity = erode ? image.maxValue : 0;
-    const int n = se.size;
-    const int c = n / 2;
-    const int32_t w = image.width;
-    const int32_t h = image.height;
-    for (int it = 0; it < iterations; ++it) {
-        std::copy(result->data, result->data + result->ByteCount(), snapshot.data);
-        for (int32_t y = 0; y < h; ++y) {
-            if (progress && !progress((it + double(y) / h) / iterations)) return nullptr;
-            for (int32_t x = 0; x < w; ++x) {
-                const bool fits = x - c >= 0 && x + c < w && y - c >= 0 && y + c < h;
-                if (!pad && !fits) {
-                    result->SetPixel(x, y, 0);
-                    continue;
-                }
-                uint16_t best = erode ? 0xFFFF : 0;
-                for (int r = 0; r < n; ++r) {
-                    for (int col = 0; col < n; ++col) {
-                        const int32_t sx = x + col - c;
-                        const int32_t sy = y + r - c;
-                        uint16_t v = identity;
-                        if (se.cells[static_cast<std::size_t>(r) * n + col] && sx >= 0 &&
-                            sx < w && sy >= 0 && sy < h)
-                            v = SampleAt(snapshot, sx, sy);
-                        best = erode ? std::min(best, v) : std::max(best, v);
-                    }
-                }
-                result->SetPixel(x, y, best);
-            }
+const char* ActiveMorphKernels() {
+    return KernelChoice().name;
+}
+
+bool UseMorphKernels(const std::string& name) {
+    if (!Supported(name)) return false;
+    if (name == "plain") KernelChoice() = {"plain", morph_plain::MorphBand};
+    if (name == "avx2") KernelChoice() = {"avx2", morph_avx2::MorphBand};
+    return true;
+}
+
+std::unique_ptr<CMImage> MorphCore(const CMImage& image, EMorphOperation operation,
+                                   const CMorphSE& se, int iterations, const CMImageBase* source,
+                                   bool pad, const ProgressFn& progress) {
+    if (!image.IsValid() || !IsSupportedDepth(image.depth) || !se.HasCells() || iterations <= 0)
+        return nullptr;
+    if (se.cells.size() < std::size_t(se.size) * std::size_t(se.size)) return nullptr;
+    if (source && (!source->IsValid() || !SameLayout(image, *source))) return nullptr;
+    try {
+        // The result takes the image's header and offset; its raster is
+        // written row by row, so it is not copied first.
+        auto result =
+            std::make_unique<CMImage>(image.width, image.height, image.depth, image.valueOffset);
+        if (!result->IsValid() || result->bytesPerRow != image.bytesPerRow) return nullptr;
+        result->maxValue = image.maxValue;
+        if (image.dicomHeader) result->dicomHeader = new DicomHeaderBlock(*image.dicomHeader);
+        result->dicomAttributes = image.dicomAttributes;
+
+        const CMorphPlan plan = MakePlan(image, operation, se, pad);
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        // Each band re-reads n - 1 rows above and below it: a few large bands.
+        const int32_t batch =
+            std::max(int32_t(16), int32_t((image.height + cores * 4 - 1) / (cores * 4)));
+        const int32_t batches = (image.height + batch - 1) / batch;
+        const std::size_t workers = std::min<std::size_t>(cores, std::size_t(batches));
+        std::vector<CMorphScratch> scratch(workers);
+        for (CMorphScratch& s : scratch) SizeScratch(plan, s);
+
+        // Passes alternate between the result and one snapshot, arranged so
+        // that the last pass writes the result; a single pass needs none.
+        CMImageBase snapshot;
+        if (iterations > 1) {
+            if (!snapshot.Create(image.width, image.height, image.depth)) return nullptr;
+            snapshot.maxValue = image.maxValue;
         }
+        const MorphBandFn band = KernelChoice().band;
+        const CMImageBase* input = source ? source : &image;
+        for (int it = 0; it < iterations; ++it) {
+            CMImageBase& output = (iterations - 1 - it) % 2 == 0 ? *result : snapshot;
+            CMorphPass pass;
+            pass.src = input->data;
+            pass.srcStride = input->bytesPerRow;
+            pass.dst = output.data;
+            pass.dstStride = output.bytesPerRow;
+            auto work = [&](int worker, int32_t first, int32_t last) {
+                band(plan, pass, scratch[std::size_t(worker)], first, last);
+            };
+            ProgressFn share;
+            if (progress) share = [&](double f) { return progress((it + f) / iterations); };
+            if (!ParallelRows(0, image.height, batch, work, share)) return nullptr;
+            input = &output;
+        }
+        result->InvalidateHistogram();
+        return result;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
     }
-    result->InvalidateHistogram();
-    return result;
 }
 
 }  // namespace vistrel
