@@ -127,7 +127,8 @@ void Pack(const Sample* __restrict in, int depth, int32_t width, const uint8_t* 
           uint8_t* __restrict row) {
     if (depth > 8) {
         if constexpr (std::endian::native == std::endian::little) {
-            std::memcpy(row, in, std::size_t(width) * 2);
+            Sample* out = reinterpret_cast<Sample*>(row);
+            for (int32_t x = 0; x < width; ++x) out[x] = in[x];
         } else {
             for (int32_t x = 0; x < width; ++x) {
                 row[2 * x] = uint8_t(in[x] & 0xFF);
@@ -203,16 +204,42 @@ inline int LevelFor(int32_t length) {
     return 31 - __builtin_clz(uint32_t(length - 1));
 }
 
-template <bool Erode>
-void FinishRow(const CMorphPlan& plan, const CMorphPass& pass, int32_t y, Sample* acc) {
+// Deep samples are combined straight into the raster row; the others go
+// through the working row and are packed.
+bool CombinesInPlace(const CMorphPlan& plan) {
+    return plan.depth > 8 && std::endian::native == std::endian::little;
+}
+
+Sample* Target(const CMorphPlan& plan, const CMorphPass& pass, int32_t y, Sample* acc) {
+    if (!CombinesInPlace(plan)) return acc;
+    return reinterpret_cast<Sample*>(pass.dst + std::ptrdiff_t(y) * pass.dstStride);
+}
+
+// Clears what pad clear leaves out, then packs unless the row was combined
+// in place.
+void FinishRow(const CMorphPlan& plan, const CMorphPass& pass, int32_t y, Sample* target) {
     if (!plan.pad) {
         const int32_t c = plan.c;
         const int32_t w = plan.width;
-        Fill(acc, acc + Lesser(c, w), Sample(0));
-        Fill(acc + Greater(0, w - c), acc + w, Sample(0));
+        Fill(target, target + Lesser(c, w), Sample(0));
+        Fill(target + Greater(0, w - c), target + w, Sample(0));
     }
+    if (CombinesInPlace(plan)) return;
     const uint8_t* tail = pass.src + std::ptrdiff_t(y) * pass.srcStride;
-    Pack(acc, plan.depth, plan.width, tail, pass.dst + std::ptrdiff_t(y) * pass.dstStride);
+    Pack(target, plan.depth, plan.width, tail, pass.dst + std::ptrdiff_t(y) * pass.dstStride);
+}
+
+// The rows the next step reads and writes, asked for ahead: a row spans
+// pages, where the hardware's stream detection starts afresh.
+void Prefetch(const CMorphPlan& plan, const CMorphPass& pass, int32_t srcRow, int32_t dstRow) {
+    if (srcRow >= 0 && srcRow < plan.height) {
+        const uint8_t* p = pass.src + std::ptrdiff_t(srcRow) * pass.srcStride;
+        for (int32_t i = 0; i < pass.srcStride; i += 64) __builtin_prefetch(p + i, 0);
+    }
+    if (dstRow >= 0 && dstRow < plan.height) {
+        const uint8_t* p = pass.dst + std::ptrdiff_t(dstRow) * pass.dstStride;
+        for (int32_t i = 0; i < pass.dstStride; i += 64) __builtin_prefetch(p + i, 1);
+    }
 }
 
 bool RowFits(const CMorphPlan& plan, int32_t y) {
@@ -238,6 +265,7 @@ void BandFromRing(const CMorphPlan& plan, const CMorphPass& pass, CMorphScratch&
         const int32_t slot = (sy - base) % n;
         Sample* slotBase = rows.ring + std::size_t(slot) * slotRows * s;
         const Sample** slotTable = table.data() + std::size_t(slot) * slotRows;
+        Prefetch(plan, pass, sy + 1, sy + 1 - (n - 1 - c));
         if (sy < 0 || sy >= plan.height) {
             for (std::size_t k = 0; k < slotRows; ++k) slotTable[k] = rows.identity;
         } else {
@@ -260,8 +288,9 @@ void BandFromRing(const CMorphPlan& plan, const CMorphPass& pass, CMorphScratch&
         }
         const int32_t y = sy - (n - 1 - c);
         if (y < first) continue;
+        Sample* target = Target(plan, pass, y, rows.acc);
         if (!RowFits(plan, y)) {
-            Fill(rows.acc, rows.acc + plan.width, Sample(0));
+            Fill(target, target + plan.width, Sample(0));
         } else {
             for (std::size_t i = 0; i < plan.runs.size(); ++i) {
                 const CMorphRun& run = plan.runs[i];
@@ -269,9 +298,9 @@ void BandFromRing(const CMorphPlan& plan, const CMorphPass& pass, CMorphScratch&
                 runRows[i] =
                     table[std::size_t(rowSlot) * slotRows + 1 + std::size_t(run.slot)] + run.start;
             }
-            Combine<Erode>(rows.acc, runRows, int32_t(plan.runs.size()), plan.init, plan.width);
+            Combine<Erode>(target, runRows, int32_t(plan.runs.size()), plan.init, plan.width);
         }
-        FinishRow<Erode>(plan, pass, y, rows.acc);
+        FinishRow(plan, pass, y, target);
     }
 }
 
@@ -284,12 +313,13 @@ void BandDirect(const CMorphPlan& plan, const CMorphPass& pass, CMorphScratch& s
     const int32_t c = plan.c;
     const Sample* pair[2];
     for (int32_t y = first; y < last; ++y) {
+        Sample* acc = Target(plan, pass, y, rows.acc);
         if (!RowFits(plan, y)) {
-            Fill(rows.acc, rows.acc + plan.width, Sample(0));
-            FinishRow<Erode>(plan, pass, y, rows.acc);
+            Fill(acc, acc + plan.width, Sample(0));
+            FinishRow(plan, pass, y, acc);
             continue;
         }
-        Fill(rows.acc, rows.acc + plan.width, plan.init);
+        Fill(acc, acc + plan.width, plan.init);
         std::size_t i = 0;
         while (i < plan.runs.size()) {
             const int32_t row = plan.runs[i].row;
@@ -300,7 +330,7 @@ void BandDirect(const CMorphPlan& plan, const CMorphPass& pass, CMorphScratch& s
             const int32_t sy = y + row - c;
             if (sy < 0 || sy >= plan.height) {
                 pair[0] = rows.identity;
-                Fold<Erode, 1>(rows.acc, pair, false, 0, plan.width);
+                Fold<Erode, 1>(acc, pair, false, 0, plan.width);
             } else {
                 const int levels = longest > 1 ? LevelFor(longest) : 0;
                 LoadRow<Erode>(plan, pass, sy, rows.level[0], rows.level, levels);
@@ -308,19 +338,19 @@ void BandDirect(const CMorphPlan& plan, const CMorphPass& pass, CMorphScratch& s
                     const CMorphRun& run = plan.runs[i];
                     if (run.length == 1) {
                         pair[0] = rows.level[0] + run.start;
-                        Fold<Erode, 1>(rows.acc, pair, false, 0, plan.width);
+                        Fold<Erode, 1>(acc, pair, false, 0, plan.width);
                     } else {
                         const int level = LevelFor(run.length);
                         const Sample* m = rows.level[level] + run.start;
                         pair[0] = m;
                         pair[1] = m + (run.length - (int32_t(1) << level));
-                        Fold<Erode, 2>(rows.acc, pair, false, 0, plan.width);
+                        Fold<Erode, 2>(acc, pair, false, 0, plan.width);
                     }
                 }
             }
             i = j;
         }
-        FinishRow<Erode>(plan, pass, y, rows.acc);
+        FinishRow(plan, pass, y, acc);
     }
 }
 
