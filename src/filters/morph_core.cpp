@@ -87,6 +87,30 @@ CMorphPlan MakePlan(const CMImageBase& image, EMorphOperation operation, const C
         run.slot = int32_t(std::lower_bound(plan.lengths.begin(), plan.lengths.end(), run.length) -
                            plan.lengths.begin());
     plan.levels = longest > 1 ? 31 - __builtin_clz(uint32_t(longest - 1)) : 0;
+    // Each length from the longest window at hand that covers at least half
+    // of it, doubling the longest one while none does: a circle's lengths
+    // mostly come one pass each from their shorter neighbours.
+    std::vector<std::pair<int32_t, int32_t>> windows = {{1, 0}};  // length, buffer
+    const int32_t firstTemp = 1 + int32_t(plan.lengths.size());
+    for (std::size_t k = 0; k < plan.lengths.size(); ++k) {
+        const int32_t length = plan.lengths[k];
+        if (length == 1) continue;
+        auto longestBelow = [&] {
+            std::pair<int32_t, int32_t> best{0, 0};
+            for (const auto& w : windows)
+                if (w.first < length && w.first > best.first) best = w;
+            return best;
+        };
+        for (auto b = longestBelow(); 2 * b.first < length; b = longestBelow()) {
+            const int32_t buffer = firstTemp + plan.temps++;
+            plan.steps.push_back({buffer, b.second, b.first, plan.padWidth - 2 * b.first + 1});
+            windows.push_back({2 * b.first, buffer});
+        }
+        const auto b = longestBelow();
+        const int32_t buffer = 1 + int32_t(k);
+        plan.steps.push_back({buffer, b.second, length - b.first, plan.padWidth - length + 1});
+        windows.push_back({length, buffer});
+    }
     // Unset cells contribute the identity of the other operation's border:
     // an erosion never exceeds maxValue once one takes part.
     plan.padValue = plan.erode ? image.maxValue : uint16_t(0);
@@ -99,7 +123,7 @@ CMorphPlan MakePlan(const CMImageBase& image, EMorphOperation operation, const C
 }  // namespace
 
 void SizeScratch(const CMorphPlan& plan, CMorphScratch& scratch) {
-    std::size_t rows = 2 + std::size_t(plan.levels) + 1;
+    std::size_t rows = 3 + std::size_t(std::max(plan.levels + 1, plan.temps));
     if (plan.ring) rows += RingRows(plan);
     scratch.buffer.assign(rows * std::size_t(plan.stride), 0);
     scratch.pointers.assign(plan.ring ? RingRows(plan) + plan.runs.size() : 0, nullptr);

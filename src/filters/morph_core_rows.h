@@ -1,8 +1,8 @@
 #pragma once
 // The row loops of the erosion/dilation core. A flat element is split into
 // runs of set cells along its rows; the minimum (maximum) over a run is a
-// sliding-window extreme of one source row, built by doubling windows
-// (min(m_k(x), m_k(x + L - k)), k the largest power of two below L). Each
+// sliding-window extreme of one source row, built from a shorter window of
+// at least half its length (min(m_k(x), m_k(x + L - k))). Each
 // source row's window extremes are computed once per distinct run length and
 // kept in a ring of n rows; an output row is the extreme of the element's
 // runs taken from the ring. The loops are compiled once per instruction set.
@@ -18,6 +18,16 @@ struct CMorphRun {
     int32_t start = 0;   // first column of the run
     int32_t length = 0;  // cells in the run
     int32_t slot = 0;    // index of length in CMorphPlan::lengths
+};
+
+// One window row from a shorter one: out[j] = extreme(in[j], in[j + shift]).
+// Buffer 0 is the padded source row, 1 + k the row for lengths[k] (kept in
+// the ring), from 1 + lengths.size() on the intermediate windows.
+struct CMorphStep {
+    int32_t out = 0;
+    int32_t in = 0;
+    int32_t shift = 0;
+    int32_t count = 0;  // samples computed
 };
 
 // Everything a pass needs to know about the element and the raster.
@@ -37,6 +47,8 @@ struct CMorphPlan {
     bool ring = true;              // false: recompute every source row per output row
     std::vector<int32_t> lengths;  // distinct run lengths, ascending
     std::vector<CMorphRun> runs;   // by element row, then column
+    std::vector<CMorphStep> steps;  // ring path: each source row's windows, in order
+    int32_t temps = 0;              // intermediate windows the steps use
 };
 
 // One pass: read src, write dst (both rasters of the plan's layout).
