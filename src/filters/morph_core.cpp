@@ -87,11 +87,26 @@ CMorphPlan MakePlan(const CMImageBase& image, EMorphOperation operation, const C
         run.slot = int32_t(std::lower_bound(plan.lengths.begin(), plan.lengths.end(), run.length) -
                            plan.lengths.begin());
     plan.levels = longest > 1 ? 31 - __builtin_clz(uint32_t(longest - 1)) : 0;
-    // Each length from the longest window at hand that covers at least half
-    // of it, doubling the longest one while none does: a circle's lengths
-    // mostly come one pass each from their shorter neighbours.
+    // Each length from two or three overlapping copies of the longest window
+    // at hand, tripling the longest one while even three do not cover it: a
+    // circle's lengths mostly come one pass each from their shorter
+    // neighbours, a square's 15 in three passes.
     std::vector<std::pair<int32_t, int32_t>> windows = {{1, 0}};  // length, buffer
     const int32_t firstTemp = 1 + int32_t(plan.lengths.size());
+    auto addStep = [&](int32_t out, std::pair<int32_t, int32_t> from, int32_t length) {
+        CMorphStep step;
+        step.out = out;
+        step.in = from.second;
+        step.count = plan.padWidth - length + 1;
+        if (2 * from.first >= length) {
+            step.shift = length - from.first;
+        } else {
+            step.shift = from.first;
+            step.shift2 = length - from.first;
+        }
+        plan.steps.push_back(step);
+        windows.push_back({length, out});
+    };
     for (std::size_t k = 0; k < plan.lengths.size(); ++k) {
         const int32_t length = plan.lengths[k];
         if (length == 1) continue;
@@ -101,15 +116,9 @@ CMorphPlan MakePlan(const CMImageBase& image, EMorphOperation operation, const C
                 if (w.first < length && w.first > best.first) best = w;
             return best;
         };
-        for (auto b = longestBelow(); 2 * b.first < length; b = longestBelow()) {
-            const int32_t buffer = firstTemp + plan.temps++;
-            plan.steps.push_back({buffer, b.second, b.first, plan.padWidth - 2 * b.first + 1});
-            windows.push_back({2 * b.first, buffer});
-        }
-        const auto b = longestBelow();
-        const int32_t buffer = 1 + int32_t(k);
-        plan.steps.push_back({buffer, b.second, length - b.first, plan.padWidth - length + 1});
-        windows.push_back({length, buffer});
+        for (auto b = longestBelow(); 3 * b.first < length; b = longestBelow())
+            addStep(firstTemp + plan.temps++, b, 3 * b.first);
+        addStep(1 + int32_t(k), longestBelow(), length);
     }
     // Unset cells contribute the identity of the other operation's border:
     // an erosion never exceeds maxValue once one takes part.

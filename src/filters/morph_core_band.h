@@ -49,6 +49,12 @@ void Pair(Sample* __restrict dst, const Sample* __restrict a, const Sample* __re
     for (int32_t i = 0; i < count; ++i) dst[i] = Pick<Erode>(a[i], b[i]);
 }
 
+template <bool Erode>
+void Triple(Sample* __restrict dst, const Sample* __restrict a, const Sample* __restrict b,
+            const Sample* __restrict c, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) dst[i] = Pick<Erode>(Pick<Erode>(a[i], b[i]), c[i]);
+}
+
 // acc = extreme(acc or init, p[0..K)) for K = 1..8 rows: one pass over the
 // output for up to eight of the element's runs.
 template <bool Erode, int K>
@@ -307,7 +313,11 @@ void BandFromRing(const CMorphPlan& plan, const CMorphPass& pass, CMorphScratch&
             for (int32_t k = 0; k < d; ++k) buffers[1 + k] = slotBase + std::size_t(1 + k) * s;
             for (const CMorphStep& step : plan.steps) {
                 const Sample* in = buffers[step.in];
-                Pair<Erode>(buffers[step.out], in, in + step.shift, step.count);
+                if (step.shift2 > 0)
+                    Triple<Erode>(buffers[step.out], in, in + step.shift, in + step.shift2,
+                                  step.count);
+                else
+                    Pair<Erode>(buffers[step.out], in, in + step.shift, step.count);
             }
             slotTable[0] = padded;
             for (int32_t k = 0; k < d; ++k)

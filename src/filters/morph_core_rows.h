@@ -1,8 +1,8 @@
 #pragma once
 // The row loops of the erosion/dilation core. A flat element is split into
 // runs of set cells along its rows; the minimum (maximum) over a run is a
-// sliding-window extreme of one source row, built from a shorter window of
-// at least half its length (min(m_k(x), m_k(x + L - k))). Each
+// sliding-window extreme of one source row, built from two or three
+// overlapping shorter windows (min(m_k(x), m_k(x + L - k)) for k >= L/2). Each
 // source row's window extremes are computed once per distinct run length and
 // kept in a ring of n rows; an output row is the extreme of the element's
 // runs taken from the ring. The loops are compiled once per instruction set.
@@ -20,13 +20,15 @@ struct CMorphRun {
     int32_t slot = 0;    // index of length in CMorphPlan::lengths
 };
 
-// One window row from a shorter one: out[j] = extreme(in[j], in[j + shift]).
-// Buffer 0 is the padded source row, 1 + k the row for lengths[k] (kept in
-// the ring), from 1 + lengths.size() on the intermediate windows.
+// One window row from a shorter one: out[j] = extreme(in[j], in[j + shift],
+// and in[j + shift2] when shift2 > 0). Buffer 0 is the padded source row,
+// 1 + k the row for lengths[k] (kept in the ring), from 1 + lengths.size()
+// on the intermediate windows.
 struct CMorphStep {
     int32_t out = 0;
     int32_t in = 0;
     int32_t shift = 0;
+    int32_t shift2 = 0;
     int32_t count = 0;  // samples computed
 };
 
