@@ -43,8 +43,43 @@ CKernelChoice& KernelChoice() {
     return choice;
 }
 
+std::size_t SlotRows(const CMorphPlan& plan) {
+    return 1 + plan.lengths.size() + std::size_t(plan.verticals);
+}
+
 std::size_t RingRows(const CMorphPlan& plan) {
-    return std::size_t(plan.n) * (1 + plan.lengths.size());
+    return std::size_t(plan.n) * SlotRows(plan);
+}
+
+// Grows windows of each wanted length from two or three overlapping copies
+// of the longest shorter one at hand, tripling that one first while even
+// three copies fall short. emit(in, out, shift, shift2, length) records a step
+// and returns the buffer it writes; newBuffer(length) names the buffer of an
+// intermediate window.
+template <typename Emit, typename NewBuffer>
+void GrowWindows(int32_t firstBuffer, const std::vector<int32_t>& wanted,
+                 const std::vector<int32_t>& buffers, Emit&& emit, NewBuffer&& newBuffer) {
+    std::vector<std::pair<int32_t, int32_t>> windows = {{1, firstBuffer}};  // length, buffer
+    auto step = [&](std::pair<int32_t, int32_t> from, int32_t length, int32_t out) {
+        if (2 * from.first >= length)
+            emit(from.second, out, length - from.first, 0, length);
+        else
+            emit(from.second, out, from.first, length - from.first, length);
+        windows.push_back({length, out});
+    };
+    for (std::size_t k = 0; k < wanted.size(); ++k) {
+        const int32_t length = wanted[k];
+        if (length == 1) continue;
+        auto longestBelow = [&] {
+            std::pair<int32_t, int32_t> best{0, 0};
+            for (const auto& w : windows)
+                if (w.first < length && w.first > best.first) best = w;
+            return best;
+        };
+        for (auto b = longestBelow(); 3 * b.first < length; b = longestBelow())
+            step(b, 3 * b.first, newBuffer(3 * b.first));
+        step(longestBelow(), length, buffers[k]);
+    }
 }
 
 CMorphPlan MakePlan(const CMImageBase& image, EMorphOperation operation, const CMorphSE& se,
@@ -87,39 +122,63 @@ CMorphPlan MakePlan(const CMImageBase& image, EMorphOperation operation, const C
         run.slot = int32_t(std::lower_bound(plan.lengths.begin(), plan.lengths.end(), run.length) -
                            plan.lengths.begin());
     plan.levels = longest > 1 ? 31 - __builtin_clz(uint32_t(longest - 1)) : 0;
-    // Each length from two or three overlapping copies of the longest window
-    // at hand, tripling the longest one while even three do not cover it: a
-    // circle's lengths mostly come one pass each from their shorter
-    // neighbours, a square's 15 in three passes.
-    std::vector<std::pair<int32_t, int32_t>> windows = {{1, 0}};  // length, buffer
-    const int32_t firstTemp = 1 + int32_t(plan.lengths.size());
-    auto addStep = [&](int32_t out, std::pair<int32_t, int32_t> from, int32_t length) {
-        CMorphStep step;
-        step.out = out;
-        step.in = from.second;
-        step.count = plan.padWidth - length + 1;
-        if (2 * from.first >= length) {
-            step.shift = length - from.first;
+    // Consecutive element rows with an equal run form one block.
+    for (const CMorphRun& run : plan.runs) {
+        auto open = std::find_if(plan.blocks.begin(), plan.blocks.end(), [&](const CMorphBlock& b) {
+            return b.start == run.start && b.length == run.length && b.top + b.height == run.row;
+        });
+        if (open != plan.blocks.end()) {
+            ++open->height;
         } else {
-            step.shift = from.first;
-            step.shift2 = length - from.first;
+            CMorphBlock block;
+            block.top = run.row;
+            block.height = 1;
+            block.start = run.start;
+            block.length = run.length;
+            block.buffer = 1 + run.slot;
+            plan.blocks.push_back(block);
         }
-        plan.steps.push_back(step);
-        windows.push_back({length, out});
-    };
-    for (std::size_t k = 0; k < plan.lengths.size(); ++k) {
-        const int32_t length = plan.lengths[k];
-        if (length == 1) continue;
-        auto longestBelow = [&] {
-            std::pair<int32_t, int32_t> best{0, 0};
-            for (const auto& w : windows)
-                if (w.first < length && w.first > best.first) best = w;
-            return best;
-        };
-        for (auto b = longestBelow(); 3 * b.first < length; b = longestBelow())
-            addStep(firstTemp + plan.temps++, b, 3 * b.first);
-        addStep(1 + int32_t(k), longestBelow(), length);
     }
+    // Per length, the blocks' heights as vertical windows in the ring.
+    const int32_t firstVertical = 1 + int32_t(plan.lengths.size());
+    for (std::size_t k = 0; k < plan.lengths.size(); ++k) {
+        std::vector<int32_t> heights;
+        for (const CMorphBlock& b : plan.blocks)
+            if (b.length == plan.lengths[k] && b.height > 1 &&
+                std::find(heights.begin(), heights.end(), b.height) == heights.end())
+                heights.push_back(b.height);
+        std::sort(heights.begin(), heights.end());
+        std::vector<int32_t> buffers;
+        for (std::size_t h = 0; h < heights.size(); ++h)
+            buffers.push_back(firstVertical + plan.verticals++);
+        const int32_t count = plan.padWidth - plan.lengths[k] + 1;
+        GrowWindows(
+            1 + int32_t(k), heights, buffers,
+            [&](int32_t in, int32_t out, int32_t shift, int32_t shift2, int32_t) {
+                plan.vsteps.push_back({out, in, shift, shift2, count});
+            },
+            [&](int32_t) { return firstVertical + plan.verticals++; });
+        for (CMorphBlock& b : plan.blocks)
+            if (b.length == plan.lengths[k] && b.height > 1)
+                b.buffer = buffers[std::size_t(
+                    std::find(heights.begin(), heights.end(), b.height) - heights.begin())];
+    }
+    // Each source row's windows of the wanted lengths.
+    const int32_t firstTemp = firstVertical + plan.verticals;
+    std::vector<int32_t> lengthBuffers;
+    for (std::size_t k = 0; k < plan.lengths.size(); ++k) lengthBuffers.push_back(1 + int32_t(k));
+    GrowWindows(
+        0, plan.lengths, lengthBuffers,
+        [&](int32_t in, int32_t out, int32_t shift, int32_t shift2, int32_t length) {
+            CMorphStep step;
+            step.in = in;
+            step.out = out;
+            step.shift = shift;
+            step.shift2 = shift2;
+            step.count = plan.padWidth - length + 1;
+            plan.steps.push_back(step);
+        },
+        [&](int32_t) { return firstTemp + plan.temps++; });
     // Unset cells contribute the identity of the other operation's border:
     // an erosion never exceeds maxValue once one takes part.
     plan.padValue = plan.erode ? image.maxValue : uint16_t(0);
@@ -136,6 +195,7 @@ void SizeScratch(const CMorphPlan& plan, CMorphScratch& scratch) {
     if (plan.ring) rows += RingRows(plan);
     scratch.buffer.assign(rows * std::size_t(plan.stride), 0);
     scratch.pointers.assign(plan.ring ? RingRows(plan) + plan.runs.size() : 0, nullptr);
+    scratch.buffers.assign(plan.ring ? SlotRows(plan) + std::size_t(plan.temps) : 0, nullptr);
 }
 
 const char* ActiveMorphKernels() {

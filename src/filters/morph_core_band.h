@@ -289,23 +289,26 @@ void BandFromRing(const CMorphPlan& plan, const CMorphPass& pass, CMorphScratch&
     const int32_t c = plan.c;
     const int32_t d = int32_t(plan.lengths.size());
     const std::size_t s = std::size_t(plan.stride);
-    const std::size_t slotRows = std::size_t(1 + d);
-    // Per slot and length: the row of window extremes, or the identity row
-    // for a source row outside the image.
-    std::vector<const Sample*>& table = scratch.pointers;
-    const Sample** runRows = table.data() + std::size_t(n) * slotRows;
+    const std::size_t slotRows = std::size_t(1 + d + plan.verticals);
+    // Per slot: the rows of window extremes (the identity row for the
+    // horizontal ones of a source row outside the image), then the vertical
+    // windows ending at that row.
+    const Sample** table = scratch.pointers.data();
+    const Sample** blockRows = table + std::size_t(n) * slotRows;
     // This row's windows: the padded row, the ring's rows, the intermediates.
-    Sample* buffers[1 + 2 * 64];
-    for (int32_t t = 0; t < plan.temps; ++t) buffers[1 + d + t] = rows.level[t];
+    Sample** buffers = scratch.buffers.data();
+    const int32_t firstTemp = 1 + d + plan.verticals;
+    for (int32_t t = 0; t < plan.temps; ++t) buffers[firstTemp + t] = rows.level[t];
     const int32_t base = first - c;
     const int32_t end = last + (n - 1 - c);
+    auto slotOf = [&](int32_t sy) { return std::size_t((sy - base) % n); };
     for (int32_t sy = base; sy < end; ++sy) {
-        const int32_t slot = (sy - base) % n;
-        Sample* slotBase = rows.ring + std::size_t(slot) * slotRows * s;
-        const Sample** slotTable = table.data() + std::size_t(slot) * slotRows;
+        const std::size_t slot = slotOf(sy);
+        Sample* slotBase = rows.ring + slot * slotRows * s;
+        const Sample** slotTable = table + slot * slotRows;
         Prefetch(plan, pass, sy + 1);
         if (sy < 0 || sy >= plan.height) {
-            for (std::size_t k = 0; k < slotRows; ++k) slotTable[k] = rows.identity;
+            for (int32_t k = 0; k < 1 + d; ++k) slotTable[k] = rows.identity;
         } else {
             Sample* padded = slotBase;
             LoadRow<Erode>(plan, pass, sy, padded, rows.level, 0);
@@ -323,19 +326,35 @@ void BandFromRing(const CMorphPlan& plan, const CMorphPass& pass, CMorphScratch&
             for (int32_t k = 0; k < d; ++k)
                 slotTable[1 + k] = plan.lengths[std::size_t(k)] == 1 ? padded : buffers[1 + k];
         }
+        for (int32_t v = 0; v < plan.verticals; ++v)
+            slotTable[1 + d + v] = slotBase + std::size_t(1 + d + v) * s;
+        // Rows above the band are never part of an output row's windows.
+        auto earlier = [&](int32_t back, int32_t index) -> const Sample* {
+            return sy - back < base ? rows.identity : table[slotOf(sy - back) * slotRows + index];
+        };
+        for (const CMorphVStep& step : plan.vsteps) {
+            Sample* out = slotBase + std::size_t(step.out) * s;
+            const Sample* now = slotTable[step.in];
+            if (step.back2 > 0)
+                Triple<Erode>(out, now, earlier(step.back, step.in), earlier(step.back2, step.in),
+                              step.count);
+            else
+                Pair<Erode>(out, now, earlier(step.back, step.in), step.count);
+        }
         const int32_t y = sy - (n - 1 - c);
         if (y < first) continue;
         Sample* target = rows.acc;
         if (!RowFits(plan, y)) {
             Fill(target, target + plan.width, Sample(0));
         } else {
-            for (std::size_t i = 0; i < plan.runs.size(); ++i) {
-                const CMorphRun& run = plan.runs[i];
-                const int32_t rowSlot = (y + run.row - c - base) % n;
-                runRows[i] =
-                    table[std::size_t(rowSlot) * slotRows + 1 + std::size_t(run.slot)] + run.start;
+            for (std::size_t i = 0; i < plan.blocks.size(); ++i) {
+                const CMorphBlock& block = plan.blocks[i];
+                const int32_t bottom = y + block.top + block.height - 1 - c;
+                blockRows[i] =
+                    table[slotOf(bottom) * slotRows + std::size_t(block.buffer)] + block.start;
             }
-            Combine<Erode>(target, runRows, int32_t(plan.runs.size()), plan.init, plan.width);
+            Combine<Erode>(target, blockRows, int32_t(plan.blocks.size()), plan.init,
+                           plan.width);
         }
         FinishRow(plan, pass, y, target, rows.packed);
     }

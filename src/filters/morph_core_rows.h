@@ -4,8 +4,9 @@
 // sliding-window extreme of one source row, built from two or three
 // overlapping shorter windows (min(m_k(x), m_k(x + L - k)) for k >= L/2). Each
 // source row's window extremes are computed once per distinct run length and
-// kept in a ring of n rows; an output row is the extreme of the element's
-// runs taken from the ring. The loops are compiled once per instruction set.
+// kept in a ring of n rows, with vertical windows over them where
+// consecutive element rows share a run; an output row is the extreme of
+// those rows taken from the ring. The loops are compiled once per instruction set.
 
 #include <cstdint>
 #include <string>
@@ -32,6 +33,27 @@ struct CMorphStep {
     int32_t count = 0;  // samples computed
 };
 
+// Runs of equal start and length in consecutive element rows: their
+// extreme is one vertical window over the ring, ending at the block's last
+// row. buffer is the slot row holding it (1 + k for a block one row high).
+struct CMorphBlock {
+    int32_t top = 0;
+    int32_t height = 0;
+    int32_t start = 0;
+    int32_t length = 0;
+    int32_t buffer = 0;
+};
+
+// A vertical window row of a slot: out = extreme(in of this source row, in
+// of the row `back` rows earlier, and of the row back2 earlier when > 0).
+struct CMorphVStep {
+    int32_t out = 0;
+    int32_t in = 0;
+    int32_t back = 0;
+    int32_t back2 = 0;
+    int32_t count = 0;
+};
+
 // Everything a pass needs to know about the element and the raster.
 struct CMorphPlan {
     int32_t width = 0;
@@ -51,6 +73,9 @@ struct CMorphPlan {
     std::vector<CMorphRun> runs;   // by element row, then column
     std::vector<CMorphStep> steps;  // ring path: each source row's windows, in order
     int32_t temps = 0;              // intermediate windows the steps use
+    std::vector<CMorphBlock> blocks;   // ring path: what an output row combines
+    std::vector<CMorphVStep> vsteps;   // ring path: vertical windows, in order
+    int32_t verticals = 0;             // slot rows after the lengths' rows
 };
 
 // One pass: read src, write dst (both rasters of the plan's layout).
@@ -65,6 +90,7 @@ struct CMorphPass {
 struct CMorphScratch {
     std::vector<uint16_t> buffer;
     std::vector<const uint16_t*> pointers;
+    std::vector<uint16_t*> buffers;
 };
 
 // Samples the worker needs (throws std::bad_alloc when they cannot be had).
