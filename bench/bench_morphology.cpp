@@ -1,7 +1,8 @@
 // Erosion and dilation of a full-field mammogram (3328 x 4084, 12 bits in
 // 16-bit samples), one iteration, with the elements users pick most: a 3 x 3
-// cross, 5 x 5 and 15 x 15 circles, a 15 x 15 square; the same through the
-// baseline row loops; and a white top-hat from the Morphology menu.
+// cross, 5 x 5 and 15 x 15 circles, a 15 x 15 square (and a 1 x 1 element
+// and a 25 x 25 circle for scale); the same through the baseline row loops;
+// and a white top-hat from the Morphology menu.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -35,20 +36,35 @@ const CMImage& LargeMammogram() {
 
 CMorphSE Element(int64_t which) {
     switch (which) {
-        case 0: return CMorphSE(3, CMorphSE::kCross);
-        case 9: return CMorphSE(1, CMorphSE::kSquare);
-        case 1: return CMorphSE(5, CMorphSE::kCircle);
-        case 2: return CMorphSE(15, CMorphSE::kCircle);
-        default: return CMorphSE(15, CMorphSE::kSquare);
+        case 0:
+            return CMorphSE(3, CMorphSE::kCross);
+        case 9:
+            return CMorphSE(1, CMorphSE::kSquare);
+        case 10:
+            return CMorphSE(25, CMorphSE::kCircle);
+        case 1:
+            return CMorphSE(5, CMorphSE::kCircle);
+        case 2:
+            return CMorphSE(15, CMorphSE::kCircle);
+        default:
+            return CMorphSE(15, CMorphSE::kSquare);
     }
 }
 
 const char* ElementName(int64_t which) {
     switch (which) {
-        case 0: return "cross 3x3";
-        case 1: return "circle 5x5";
-        case 2: return "circle 15x15";
-        default: return "square 15x15";
+        case 0:
+            return "cross 3x3";
+        case 9:
+            return "1x1, the loops' floor";
+        case 10:
+            return "circle 25x25";
+        case 1:
+            return "circle 5x5";
+        case 2:
+            return "circle 15x15";
+        default:
+            return "square 15x15";
     }
 }
 
@@ -65,8 +81,7 @@ void Core(benchmark::State& state, EMorphOperation op, const char* loops, int it
         if (!result) state.SkipWithError("MorphCore failed");
         benchmark::DoNotOptimize(result);
     }
-    state.SetLabel(std::string(ElementName(state.range(0))) + ", " +
-                   vistrel::ActiveMorphKernels());
+    state.SetLabel(std::string(ElementName(state.range(0))) + ", " + vistrel::ActiveMorphKernels());
     vistrel::UseMorphKernels(original);
 }
 
@@ -93,7 +108,8 @@ void BM_WhiteTopHatCircle15(benchmark::State& state) {
     for (auto _ : state) {
         std::unique_ptr<CMImage> result;
         if (menu) {
-            result = vistrel::ApplyMorphOperator(vistrel::EMorphOperator::WhiteTopHat, image, se, 1);
+            result =
+                vistrel::ApplyMorphOperator(vistrel::EMorphOperator::WhiteTopHat, image, se, 1);
         } else {
             auto eroded = vistrel::Erode(image, se, 1);
             auto opened = eroded ? vistrel::Dilate(*eroded, se, 1) : nullptr;
@@ -118,8 +134,29 @@ void BM_CopyImage(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_CopyImage)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
-BENCHMARK(BM_Erode)->DenseRange(0, 3)->Arg(9)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
-BENCHMARK(BM_Dilate)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
-BENCHMARK(BM_ErodePlainLoops)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
-BENCHMARK(BM_ErodeThreeIterations)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
-BENCHMARK(BM_WhiteTopHatCircle15)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_Erode)
+    ->DenseRange(0, 3)
+    ->Arg(9)
+    ->Arg(10)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_Dilate)
+    ->DenseRange(0, 3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_ErodePlainLoops)
+    ->DenseRange(0, 3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_ErodeThreeIterations)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_WhiteTopHatCircle15)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();

@@ -160,8 +160,8 @@ CMorphPlan MakePlan(const CMImageBase& image, EMorphOperation operation, const C
             [&](int32_t) { return firstVertical + plan.verticals++; });
         for (CMorphBlock& b : plan.blocks)
             if (b.length == plan.lengths[k] && b.height > 1)
-                b.buffer = buffers[std::size_t(
-                    std::find(heights.begin(), heights.end(), b.height) - heights.begin())];
+                b.buffer = buffers[std::size_t(std::find(heights.begin(), heights.end(), b.height) -
+                                               heights.begin())];
     }
     // Each source row's windows of the wanted lengths.
     const int32_t firstTemp = firstVertical + plan.verticals;

@@ -58,8 +58,7 @@ void Triple(Sample* __restrict dst, const Sample* __restrict a, const Sample* __
 // acc = extreme(acc or init, p[0..K)) for K = 1..8 rows: one pass over the
 // output for up to eight of the element's runs.
 template <bool Erode, int K>
-void Fold(Sample* __restrict acc, const Sample* const* p, bool first, Sample init,
-          int32_t count) {
+void Fold(Sample* __restrict acc, const Sample* const* p, bool first, Sample init, int32_t count) {
     const Sample* __restrict q[8];
     for (int k = 0; k < 8; ++k) q[k] = p[k < K ? k : 0];
     const Sample* __restrict p0 = q[0];
@@ -97,14 +96,30 @@ void Combine(Sample* acc, const Sample* const* p, int32_t k, Sample init, int32_
     bool first = true;
     for (int32_t i = 0; i < k; i += 8, first = false) {
         switch (Lesser(k - i, 8)) {
-            case 1: Fold<Erode, 1>(acc, p + i, first, init, count); break;
-            case 2: Fold<Erode, 2>(acc, p + i, first, init, count); break;
-            case 3: Fold<Erode, 3>(acc, p + i, first, init, count); break;
-            case 4: Fold<Erode, 4>(acc, p + i, first, init, count); break;
-            case 5: Fold<Erode, 5>(acc, p + i, first, init, count); break;
-            case 6: Fold<Erode, 6>(acc, p + i, first, init, count); break;
-            case 7: Fold<Erode, 7>(acc, p + i, first, init, count); break;
-            default: Fold<Erode, 8>(acc, p + i, first, init, count); break;
+            case 1:
+                Fold<Erode, 1>(acc, p + i, first, init, count);
+                break;
+            case 2:
+                Fold<Erode, 2>(acc, p + i, first, init, count);
+                break;
+            case 3:
+                Fold<Erode, 3>(acc, p + i, first, init, count);
+                break;
+            case 4:
+                Fold<Erode, 4>(acc, p + i, first, init, count);
+                break;
+            case 5:
+                Fold<Erode, 5>(acc, p + i, first, init, count);
+                break;
+            case 6:
+                Fold<Erode, 6>(acc, p + i, first, init, count);
+                break;
+            case 7:
+                Fold<Erode, 7>(acc, p + i, first, init, count);
+                break;
+            default:
+                Fold<Erode, 8>(acc, p + i, first, init, count);
+                break;
         }
     }
 }
@@ -180,7 +195,7 @@ struct CRows {
     // Without a ring level[l] holds windows of 2^l, level[0] the padded row;
     // with one they are the intermediate windows.
     Sample* level[64];
-    Sample* ring;       // ring path: n slots of (1 + lengths) rows
+    Sample* ring;  // ring path: n slots of (1 + lengths) rows
 };
 
 CRows LayOut(const CMorphPlan& plan, CMorphScratch& scratch) {
@@ -353,8 +368,7 @@ void BandFromRing(const CMorphPlan& plan, const CMorphPass& pass, CMorphScratch&
                 blockRows[i] =
                     table[slotOf(bottom) * slotRows + std::size_t(block.buffer)] + block.start;
             }
-            Combine<Erode>(target, blockRows, int32_t(plan.blocks.size()), plan.init,
-                           plan.width);
+            Combine<Erode>(target, blockRows, int32_t(plan.blocks.size()), plan.init, plan.width);
         }
         FinishRow(plan, pass, y, target, rows.packed);
     }

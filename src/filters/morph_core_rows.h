@@ -65,17 +65,17 @@ struct CMorphPlan {
     uint16_t init = 0;      // accumulator start; maxValue when unset cells take part
     int32_t n = 0;
     int32_t c = 0;
-    int32_t padWidth = 0;          // width + n - 1 samples, the row with its borders
-    int32_t stride = 0;            // samples per working row (padWidth rounded up)
-    int32_t levels = 0;            // doubling steps: windows 2, 4, .. 2^levels
-    bool ring = true;              // false: recompute every source row per output row
-    std::vector<int32_t> lengths;  // distinct run lengths, ascending
-    std::vector<CMorphRun> runs;   // by element row, then column
-    std::vector<CMorphStep> steps;  // ring path: each source row's windows, in order
-    int32_t temps = 0;              // intermediate windows the steps use
-    std::vector<CMorphBlock> blocks;   // ring path: what an output row combines
-    std::vector<CMorphVStep> vsteps;   // ring path: vertical windows, in order
-    int32_t verticals = 0;             // slot rows after the lengths' rows
+    int32_t padWidth = 0;             // width + n - 1 samples, the row with its borders
+    int32_t stride = 0;               // samples per working row (padWidth rounded up)
+    int32_t levels = 0;               // doubling steps: windows 2, 4, .. 2^levels
+    bool ring = true;                 // false: recompute every source row per output row
+    std::vector<int32_t> lengths;     // distinct run lengths, ascending
+    std::vector<CMorphRun> runs;      // by element row, then column
+    std::vector<CMorphStep> steps;    // ring path: each source row's windows, in order
+    int32_t temps = 0;                // intermediate windows the steps use
+    std::vector<CMorphBlock> blocks;  // ring path: what an output row combines
+    std::vector<CMorphVStep> vsteps;  // ring path: vertical windows, in order
+    int32_t verticals = 0;            // slot rows after the lengths' rows
 };
 
 // One pass: read src, write dst (both rasters of the plan's layout).
