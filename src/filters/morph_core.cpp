@@ -96,6 +96,7 @@ CMorphPlan MakePlan(const CMImageBase& image, EMorphOperation operation, const C
     plan.stride = (plan.padWidth + 31) / 32 * 32;
     bool unset = false;
     int32_t longest = 0;
+    std::vector<bool> seen(std::size_t(plan.n) + 1, false);
     for (int32_t r = 0; r < plan.n; ++r) {
         const uint8_t* cells = se.cells.data() + std::size_t(r) * std::size_t(plan.n);
         for (int32_t col = 0; col < plan.n;) {
@@ -112,9 +113,8 @@ CMorphPlan MakePlan(const CMImageBase& image, EMorphOperation operation, const C
             run.length = col - start;
             plan.runs.push_back(run);
             longest = std::max(longest, run.length);
-            if (std::find(plan.lengths.begin(), plan.lengths.end(), run.length) ==
-                plan.lengths.end())
-                plan.lengths.push_back(run.length);
+            if (!seen[std::size_t(run.length)]) plan.lengths.push_back(run.length);
+            seen[std::size_t(run.length)] = true;
         }
     }
     std::sort(plan.lengths.begin(), plan.lengths.end());
@@ -122,6 +122,12 @@ CMorphPlan MakePlan(const CMImageBase& image, EMorphOperation operation, const C
         run.slot = int32_t(std::lower_bound(plan.lengths.begin(), plan.lengths.end(), run.length) -
                            plan.lengths.begin());
     plan.levels = longest > 1 ? 31 - __builtin_clz(uint32_t(longest - 1)) : 0;
+    // Unset cells contribute the identity of the other operation's border:
+    // an erosion never exceeds maxValue once one takes part.
+    plan.padValue = plan.erode ? image.maxValue : uint16_t(0);
+    plan.init = plan.erode ? (unset ? image.maxValue : uint16_t(0xFFFF)) : uint16_t(0);
+    plan.ring = plan.n <= kMaxRingSide;
+    if (!plan.ring) return plan;
     // Consecutive element rows with an equal run form one block.
     for (const CMorphRun& run : plan.runs) {
         auto open = std::find_if(plan.blocks.begin(), plan.blocks.end(), [&](const CMorphBlock& b) {
@@ -179,12 +185,8 @@ CMorphPlan MakePlan(const CMImageBase& image, EMorphOperation operation, const C
             plan.steps.push_back(step);
         },
         [&](int32_t) { return firstTemp + plan.temps++; });
-    // Unset cells contribute the identity of the other operation's border:
-    // an erosion never exceeds maxValue once one takes part.
-    plan.padValue = plan.erode ? image.maxValue : uint16_t(0);
-    plan.init = plan.erode ? (unset ? image.maxValue : uint16_t(0xFFFF)) : uint16_t(0);
-    plan.ring = plan.n <= kMaxRingSide &&
-                RingRows(plan) * std::size_t(plan.stride) * sizeof(uint16_t) <= kMaxRingBytes;
+    plan.ring = RingRows(plan) * std::size_t(plan.stride) * sizeof(uint16_t) <= kMaxRingBytes;
+    if (!plan.ring) plan.temps = plan.verticals = 0;
     return plan;
 }
 
