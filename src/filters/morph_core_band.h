@@ -283,15 +283,6 @@ void FinishRow(const CMorphPlan& plan, const CMorphPass& pass, int32_t y, Sample
     StoreRow(pass.dst + std::ptrdiff_t(y) * pass.dstStride, bytes, pass.dstStride);
 }
 
-// The row the next step reads, asked for ahead: a row spans pages, where
-// the hardware's stream detection starts afresh.
-void Prefetch(const CMorphPlan& plan, const CMorphPass& pass, int32_t srcRow) {
-    if (srcRow >= 0 && srcRow < plan.height) {
-        const uint8_t* p = pass.src + std::ptrdiff_t(srcRow) * pass.srcStride;
-        for (int32_t i = 0; i < pass.srcStride; i += 64) __builtin_prefetch(p + i, 0);
-    }
-}
-
 bool RowFits(const CMorphPlan& plan, int32_t y) {
     return plan.pad || (y - plan.c >= 0 && y + plan.c < plan.height);
 }
@@ -321,7 +312,6 @@ void BandFromRing(const CMorphPlan& plan, const CMorphPass& pass, CMorphScratch&
         const std::size_t slot = slotOf(sy);
         Sample* slotBase = rows.ring + slot * slotRows * s;
         const Sample** slotTable = table + slot * slotRows;
-        Prefetch(plan, pass, sy + 1);
         if (sy < 0 || sy >= plan.height) {
             for (int32_t k = 0; k < 1 + d; ++k) slotTable[k] = rows.identity;
         } else {
