@@ -53,9 +53,9 @@ std::size_t RingRows(const CMorphPlan& plan) {
 
 // Grows windows of each wanted length from two or three overlapping copies
 // of the longest shorter one at hand, tripling that one first while even
-// three copies fall short. emit(in, out, shift, shift2, length) records a step
-// and returns the buffer it writes; newBuffer(length) names the buffer of an
-// intermediate window.
+// three copies fall short. emit(in, out, shift, shift2, length) records a
+// step from buffer in to buffer out; newBuffer(length) names the buffer of
+// an intermediate window; buffers[k] receives wanted[k].
 template <typename Emit, typename NewBuffer>
 void GrowWindows(int32_t firstBuffer, const std::vector<int32_t>& wanted,
                  const std::vector<int32_t>& buffers, Emit&& emit, NewBuffer&& newBuffer) {

@@ -212,8 +212,8 @@ CRows LayOut(const CMorphPlan& plan, CMorphScratch& scratch) {
     return rows;
 }
 
-// Fills level[0] with source row y and its borders, then the doubling levels
-// up to `levels`.
+// Fills padded with source row y and its borders, then level[1..levels]
+// with the doubling windows 2, 4, .. 2^levels.
 template <bool Erode>
 void LoadRow(const CMorphPlan& plan, const CMorphPass& pass, int32_t y, Sample* padded,
              Sample* const* level, int levels) {
