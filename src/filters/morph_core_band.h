@@ -265,6 +265,80 @@ void FenceStores() {
 #endif
 }
 
+// With AVX2, deep samples and pad set, the last pass over an output row
+// folds its rows and streams the result straight into the raster.
+bool CombinesIntoRaster(const CMorphPlan& plan) {
+#if defined(__AVX2__)
+    return plan.pad && plan.depth > 8 && std::endian::native == std::endian::little;
+#else
+    (void)plan;
+    return false;
+#endif
+}
+
+#if defined(__AVX2__)
+template <bool Erode, int K>
+void FoldAndStoreK(Sample* __restrict dst, const Sample* const* p, Sample init, int32_t count) {
+    auto pick = [](__m256i a, __m256i b) {
+        if constexpr (Erode)
+            return _mm256_min_epu16(a, b);
+        else
+            return _mm256_max_epu16(a, b);
+    };
+    int32_t i = 0;
+    auto scalar = [&](int32_t at) {
+        Sample v = init;
+        for (int k = 0; k < K; ++k) v = Pick<Erode>(v, p[k][at]);
+        dst[at] = v;
+    };
+    for (; i < count && (reinterpret_cast<uintptr_t>(dst + i) & 31); ++i) scalar(i);
+    const __m256i start = _mm256_set1_epi16(short(init));
+    for (; i + 16 <= count; i += 16) {
+        __m256i v = start;
+        for (int k = 0; k < K; ++k)
+            v = pick(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p[k] + i)));
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(dst + i), v);
+    }
+    for (; i < count; ++i) scalar(i);
+}
+#endif
+
+// dst = extreme of init and the rows p[0..k) for 1 <= k <= 8.
+template <bool Erode>
+void FoldAndStore([[maybe_unused]] uint8_t* dst, [[maybe_unused]] const Sample* const* p,
+                  [[maybe_unused]] int32_t k, [[maybe_unused]] Sample init,
+                  [[maybe_unused]] int32_t count) {
+#if defined(__AVX2__)
+    Sample* out = reinterpret_cast<Sample*>(dst);
+    switch (k) {
+        case 1:
+            FoldAndStoreK<Erode, 1>(out, p, init, count);
+            break;
+        case 2:
+            FoldAndStoreK<Erode, 2>(out, p, init, count);
+            break;
+        case 3:
+            FoldAndStoreK<Erode, 3>(out, p, init, count);
+            break;
+        case 4:
+            FoldAndStoreK<Erode, 4>(out, p, init, count);
+            break;
+        case 5:
+            FoldAndStoreK<Erode, 5>(out, p, init, count);
+            break;
+        case 6:
+            FoldAndStoreK<Erode, 6>(out, p, init, count);
+            break;
+        case 7:
+            FoldAndStoreK<Erode, 7>(out, p, init, count);
+            break;
+        default:
+            FoldAndStoreK<Erode, 8>(out, p, init, count);
+            break;
+    }
+#endif
+}
+
 // Clears what pad clear leaves out, packs the row and stores it.
 void FinishRow(const CMorphPlan& plan, const CMorphPass& pass, int32_t y, Sample* acc,
                uint8_t* packed) {
@@ -358,7 +432,22 @@ void BandFromRing(const CMorphPlan& plan, const CMorphPass& pass, CMorphScratch&
                 blockRows[i] =
                     table[slotOf(bottom) * slotRows + std::size_t(block.buffer)] + block.start;
             }
-            Combine<Erode>(target, blockRows, int32_t(plan.blocks.size()), plan.init, plan.width);
+            const int32_t k = int32_t(plan.blocks.size());
+            if (CombinesIntoRaster(plan) && k > 0) {
+                // The last (up to eight) rows are folded as the row is stored.
+                const Sample** rest = blockRows;
+                int32_t left = k;
+                if (k > 8) {
+                    Combine<Erode>(target, blockRows, k - 7, plan.init, plan.width);
+                    blockRows[k - 8] = target;
+                    rest = blockRows + (k - 8);
+                    left = 8;
+                }
+                FoldAndStore<Erode>(pass.dst + std::ptrdiff_t(y) * pass.dstStride, rest, left,
+                                    plan.init, plan.width);
+                continue;
+            }
+            Combine<Erode>(target, blockRows, k, plan.init, plan.width);
         }
         FinishRow(plan, pass, y, target, rows.packed);
     }
