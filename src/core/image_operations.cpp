@@ -156,7 +156,7 @@ void ApplyTable(CMImage& image, const CRect& rect, const int32_t* table, int32_t
 }
 
 // The unsigned samples of row y as ints.
-void ReadRow(const CMImageBase& image, int32_t y, int32_t* out) {
+inline void ReadRow(const CMImageBase& image, int32_t y, int32_t* out) {
     const int32_t w = image.width;
     if (image.depth > 8) {
         const uint16_t* row = image.Row16(y);
