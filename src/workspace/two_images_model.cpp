@@ -28,6 +28,19 @@ void CTwoImagesModel::DocumentClosing(const CVistrelDoc* doc) {
     if (i2_ == doc) i2_ = nullptr;
 }
 
+std::string CTwoImagesModel::WindowTitle() const {
+    return mode_ == EMode::ConditionalThickening ? kConditionalThickeningTitle
+                                                 : "Two images operations";
+}
+
+std::string CTwoImagesModel::FirstButtonText() const {
+    return mode_ == EMode::ConditionalThickening ? "Set Internal Marker" : "Set I1";
+}
+
+std::string CTwoImagesModel::SecondButtonText() const {
+    return mode_ == EMode::ConditionalThickening ? "Set External Marker" : "Set I2";
+}
+
 std::unique_ptr<CMImage> CTwoImagesModel::Run(int operation, int connectivity) const {
     if (operation < kAverage || operation > kRemoveTouching) return nullptr;
     if (!i1_ || !i2_) return nullptr;
