@@ -101,6 +101,8 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     bool PickSaveFile(const std::string& initialPath, const std::vector<CFileFilter>& filters,
                       std::string& path, int& filterIndex) override;
     bool AskRegionGrowing(CRegionGrowingModel& model) override;
+    bool AskMorphElement(CMorphElementModel& model) override;
+    bool AskBreastSegment(CBreastSegmentModel& model) override;
     bool AskRawParams(const std::string& path, CRawParams& params) override;
     bool AskRadioGroup(const std::string& title, const std::vector<std::string>& options,
                        int& selected) override;
