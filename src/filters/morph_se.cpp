@@ -1,6 +1,8 @@
 #include "filters/morph_se.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <new>
 
 namespace vistrel {
 
@@ -12,9 +14,18 @@ CMorphSE::CMorphSE(int16_t n, int32_t shapeIn) {
 }
 
 void CMorphSE::Resize(int16_t n) {
-    size = std::max<int16_t>(n, 0);
-    cells.assign(static_cast<std::size_t>(size) * static_cast<std::size_t>(size), 0);
     shape = kCustom;
+    try {
+        cells.assign(static_cast<std::size_t>(std::max<int16_t>(n, 0)) *
+                         static_cast<std::size_t>(std::max<int16_t>(n, 0)),
+                     0);
+        size = std::max<int16_t>(n, 0);
+    } catch (const std::bad_alloc&) {
+        // A table that cannot be had leaves an element without cells, which
+        // every operator refuses.
+        cells.clear();
+        size = 0;
+    }
 }
 
 void CMorphSE::Resize(int16_t n, int32_t shapeIn) {
@@ -24,33 +35,44 @@ void CMorphSE::Resize(int16_t n, int32_t shapeIn) {
 
 void CMorphSE::SetShape(int m, int offset, int32_t shapeIn) {
     std::fill(cells.begin(), cells.end(), uint8_t{0});
-    shape = shapeIn;
+    // Only the four shapes generate cells; anything else leaves an edited (empty) table.
+    shape = shapeIn >= kCross && shapeIn <= kSquare ? shapeIn : kCustom;
     const int n = size;
     const int c = n / 2;
-    auto set = [&](int r, int col) {
-        if (r >= 0 && r < n && col >= 0 && col < n) cells[static_cast<std::size_t>(r) * n + col] = 1;
+    if (n <= 0 || m <= 0) return;
+    auto set = [&](int64_t r, int64_t col) {
+        if (r >= 0 && r < n && col >= 0 && col < n)
+            cells[static_cast<std::size_t>(r) * n + static_cast<std::size_t>(col)] = 1;
     };
-    switch (shapeIn) {
+    // Band of the shape, in 64 bits so that any offset and side are safe;
+    // loops run only over its part inside the table.
+    const int64_t bandLo = offset;
+    const int64_t bandHi = int64_t{offset} + m;  // exclusive
+    const int64_t lo = std::max<int64_t>(bandLo, 0);
+    const int64_t hi = std::min<int64_t>(bandHi, n);
+    switch (shape) {
         case kCross:
-            for (int i = offset; i < offset + m; ++i) {
+            for (int64_t i = lo; i < hi; ++i) {
                 set(i, c);
                 set(c, i);
             }
             break;
         case kX:
-            for (int i = 0; i < m; ++i) {
-                set(offset + i, offset + i);
-                set(offset + i, n - 1 - offset - i);
+            // Row offset + i holds columns offset + i and n - 1 - offset - i.
+            for (int64_t row = lo; row < hi; ++row) {
+                set(row, row);
+                set(row, n - 1 - row);
             }
             break;
         case kCircle: {
             // One octant evaluated and mirrored to all eight: the disc is
-            // exactly symmetric whatever the rounding of the radius.
-            const int radius = m / 2;
-            const int r2 = radius * radius;
-            for (int dy = 0; dy <= radius; ++dy) {
-                for (int dx = dy; dx <= radius; ++dx) {
-                    if (dx * dx + dy * dy > r2) continue;
+            // exactly symmetric whatever the rounding of the radius. No table
+            // cell lies further than n from the centre.
+            const int64_t radius = std::min<int64_t>(m / 2, n);
+            const int64_t r2 = int64_t{m / 2} * int64_t{m / 2};
+            for (int64_t dy = 0; dy <= radius; ++dy) {
+                for (int64_t dx = dy; dx <= radius; ++dx) {
+                    if (dx * dx + dy * dy > r2) break;
                     for (int sy : {-1, 1})
                         for (int sx : {-1, 1}) {
                             set(c + sy * dy, c + sx * dx);
@@ -61,13 +83,13 @@ void CMorphSE::SetShape(int m, int offset, int32_t shapeIn) {
             // Only cells of the square band of the shape belong to it.
             for (int r = 0; r < n; ++r)
                 for (int col = 0; col < n; ++col)
-                    if (r < offset || r >= offset + m || col < offset || col >= offset + m)
+                    if (r < lo || r >= hi || col < lo || col >= hi)
                         cells[static_cast<std::size_t>(r) * n + col] = 0;
             break;
         }
         case kSquare:
-            for (int i = 0; i < m; ++i)
-                for (int j = 0; j < m; ++j) set(offset + i, offset + j);
+            for (int64_t i = lo; i < hi; ++i)
+                for (int64_t j = lo; j < hi; ++j) set(i, j);
             break;
         default:
             break;
@@ -94,21 +116,26 @@ void CMorphSE::CentreOnly() {
     if (!HasCells()) return;
     std::fill(cells.begin(), cells.end(), uint8_t{0});
     cells[static_cast<std::size_t>(Centre()) * size + Centre()] = 1;
+    // The cells no longer follow the shape they were drawn from.
+    shape = kCustom;
 }
 
 void CMorphSE::Rotate90() {
     if (!HasCells()) return;
     const int n = size;
-    const int half = n / 2 - (n % 2 == 0 ? 1 : 0);
-    const int lo = n / 2 - half;
-    const int hi = n / 2 + half;
+    const int centre = n / 2;
+    const int half = centre - (n % 2 == 0 ? 1 : 0);
+    const int lo = centre - half;
+    const int hi = centre + half;
     const std::vector<uint8_t> old = cells;
+    // new[r][c] = old[c][2 centre - r]: a quarter turn about the centre cell.
+    // For an odd table 2 centre = n - 1, the whole table turns; an even table
+    // turns its odd square around the centre and keeps its first row and
+    // column, and every cell read lies in that square.
     for (int r = lo; r <= hi; ++r)
-        for (int c = lo; c <= hi; ++c) {
-            const int oldCol = n - 1 - r;
+        for (int c = lo; c <= hi; ++c)
             cells[static_cast<std::size_t>(r) * n + c] =
-                old[static_cast<std::size_t>(c) * n + oldCol];
-        }
+                old[static_cast<std::size_t>(c) * n + (2 * centre - r)];
 }
 
 void CMorphSE::MakeThickeningElement(int type, int kind) {
@@ -116,7 +143,9 @@ void CMorphSE::MakeThickeningElement(int type, int kind) {
     static constexpr uint8_t kB1[9] = {0, 0, 0, 0, 1, 0, 1, 1, 1};
     static constexpr uint8_t kA2[9] = {0, 0, 0, 0, 0, 1, 0, 1, 1};
     static constexpr uint8_t kB2[9] = {1, 1, 0, 1, 1, 0, 0, 0, 0};
+    if ((type != 1 && type != 2) || (kind != 1 && kind != 2)) return;
     Resize(3);
+    if (!HasCells()) return;
     const uint8_t* table = type == 1 ? (kind == 1 ? kA1 : kB1) : (kind == 1 ? kA2 : kB2);
     std::copy(table, table + 9, cells.begin());
 }

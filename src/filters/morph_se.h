@@ -28,7 +28,8 @@ class CMorphSE {
     // n x n cells holding the full-size shape.
     void Resize(int16_t n, int32_t shape);
     // Clears the table, then draws a shape of side m starting at row and
-    // column `offset` (cells outside the table are skipped). shape is stored.
+    // column `offset` (cells outside the table are skipped). shape is stored
+    // (kCustom for a value that is none of the four shapes).
     void SetShape(int m, int offset, int32_t shape);
     // A shape of side m <= n centred in the table; nothing when m > n.
     void DrawCentred(int m, int32_t shape);
@@ -37,13 +38,14 @@ class CMorphSE {
     void SetCell(int row, int col, uint8_t value);
     // The cell, or 255 outside the table.
     uint8_t GetCell(int row, int col) const;
-    // Only the centre cell set.
+    // Only the centre cell set; shape kCustom.
     void CentreOnly();
-    // Counter-clockwise quarter turn about the centre: new[r][c] =
-    // old[c][n-1-r] for the cells of the odd square around the centre (an
-    // even table keeps its first row and column).
+    // Counter-clockwise quarter turn about the centre cell: new[r][c] =
+    // old[c][n-1-r] for an odd table; an even table turns the odd square
+    // around the centre the same way and keeps its first row and column.
     void Rotate90();
-    // One of the 3 x 3 thickening elements: type 1 or 2, kind 1 (A) or 2 (B).
+    // One of the 3 x 3 thickening elements: type 1 or 2, kind 1 (A) or 2 (B);
+    // any other type or kind leaves the element unchanged.
     void MakeThickeningElement(int type, int kind);
 
     // True when the element has a table (size > 0).
