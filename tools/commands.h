@@ -29,6 +29,9 @@ int RunRegions(const CommandArgs& args);
 int RunOverlay(const CommandArgs& args);
 int RunFilter(const CommandArgs& args);
 int RunSpots(const CommandArgs& args);
+int RunMorph(const CommandArgs& args);
+int RunThicken(const CommandArgs& args);
+int RunSegment(const CommandArgs& args);
 
 extern const char* const kInfoHelp;
 extern const char* const kConvertHelp;
@@ -39,5 +42,8 @@ extern const char* const kRegionsHelp;
 extern const char* const kOverlayHelp;
 extern const char* const kFilterHelp;
 extern const char* const kSpotsHelp;
+extern const char* const kMorphHelp;
+extern const char* const kThickenHelp;
+extern const char* const kSegmentHelp;
 
 }  // namespace vistrel::cli

@@ -12,6 +12,7 @@
 
 #include "cli_common.h"
 #include "commands.h"
+#include "detection/breast_sgt.h"
 #include "filters/convolution.h"
 #include "filters/filter_file.h"
 
@@ -118,44 +119,10 @@ CFilter KernelFromOption(const std::string& option) {
 
 bool ReadSgtOutline(const std::string& path, COutline& outline, std::string& reason) {
     outline.clear();
-    std::string text;
-    if (!ReadWholeFile(path, text)) {
-        reason = "cannot be read";
-        return false;
-    }
-    std::istringstream in(text);
-    std::string line;
-    for (int skip = 0; skip < 2; ++skip)
-        if (!std::getline(in, line)) {
-            reason = "ends before the point count";
-            return false;
-        }
-    if (!std::getline(in, line)) {
-        reason = "has no point count";
-        return false;
-    }
-    const long count = std::strtol(line.c_str(), nullptr, 10);
-    if (count <= 0 || count > 10000000) {
-        reason = "holds no points";
-        return false;
-    }
-    for (long i = 0; i < count; ++i) {
-        if (!std::getline(in, line)) {
-            outline.clear();
-            reason = "ends early";
-            return false;
-        }
-        const std::size_t space = line.find(' ');
-        if (space == std::string::npos) {
-            outline.clear();
-            reason = "has a line without two numbers";
-            return false;
-        }
-        outline.push_back({double(std::strtol(line.substr(0, space).c_str(), nullptr, 10)),
-                           double(std::strtol(line.substr(space + 1).c_str(), nullptr, 10))});
-    }
-    if (outline.front().x != outline.back().x || outline.front().y != outline.back().y)
-        outline.push_back(outline.front());
+    CBreastSgt sgt;
+    if (!ReadSgtFile(path, sgt, reason)) return false;
+    outline.reserve(sgt.Points().size());
+    for (const CPoint& p : sgt.Points()) outline.push_back({double(p.x), double(p.y)});
     return true;
 }
 

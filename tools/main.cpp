@@ -34,6 +34,12 @@ const std::vector<CCommand>& Commands() {
          RunFilter},
         {"spots", "multiscale LoG spot detector (microcalcification candidates)", kSpotsHelp,
          RunSpots},
+        {"morph", "erosion, dilation, opening ... with a flat structuring element", kMorphHelp,
+         RunMorph},
+        {"thicken", "conditional thickening of a marker image under a condition image",
+         kThickenHelp, RunThicken},
+        {"segment", "the breast outline (and its cone outline) as JSON, SGT file and mask",
+         kSegmentHelp, RunSegment},
     };
     return commands;
 }

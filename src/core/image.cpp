@@ -408,6 +408,24 @@ void CMImage::FillHistogram(const CMImageBase* mask, const CRect* rect, CHistogr
         for (int32_t i = 0; i < bins; ++i)
             counts[i] = static_cast<int32_t>(
                 std::min<uint64_t>(uint64_t{t0[i]} + t1[i] + t2[i] + t3[i], uint64_t{INT32_MAX}));
+    } else if (mask && depth >= 8 && mask->depth == 1 && mask->width >= r.right &&
+               mask->height >= r.bottom) {
+        // A breast mask: eight mask pixels per byte, whole empty bytes skipped.
+        for (int32_t y = r.top; y < r.bottom; ++y) {
+            const uint8_t* bits = mask->Row(y);
+            for (int32_t x = r.left; x < r.right;) {
+                const uint8_t b = bits[x >> 3];
+                if (b == 0 && (x & 7) == 0 && x + 8 <= r.right) {
+                    x += 8;
+                    continue;
+                }
+                if (b & (0x80 >> (x & 7))) {
+                    const uint32_t s = depth == 8 ? Row(y)[x] : Row16(y)[x];
+                    if (s <= maxValue) ++counts[s];
+                }
+                ++x;
+            }
+        }
     } else {
         for (int32_t y = r.top; y < r.bottom; ++y)
             for (int32_t x = r.left; x < r.right; ++x) {

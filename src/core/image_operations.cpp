@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/matrix.h"
 
 namespace vistrel {
 
@@ -156,26 +155,70 @@ void ApplyTable(CMImage& image, const CRect& rect, const int32_t* table, int32_t
             image.SetPixel(x, y, table[std::min<int32_t>(Sample(image, x, y), top)]);
 }
 
-// Fills an int matrix per pixel with op(s1, s2) over the unsigned samples and
-// builds the image; `lowest` is the minimum handed to FromIntMatrix (0 or the
-// true minimum).
+// The unsigned samples of row y as ints.
+inline void ReadRow(const CMImageBase& image, int32_t y, int32_t* out) {
+    const int32_t w = image.width;
+    if (image.depth > 8) {
+        const uint16_t* row = image.Row16(y);
+        for (int32_t x = 0; x < w; ++x) out[x] = row[x];
+    } else if (image.depth == 8) {
+        const uint8_t* row = image.Row(y);
+        for (int32_t x = 0; x < w; ++x) out[x] = row[x];
+    } else {
+        for (int32_t x = 0; x < w; ++x) out[x] = Sample(image, x, y);
+    }
+}
+
+// op(s1, s2) per pixel over the unsigned samples, built into an image as
+// FromIntMatrix builds one (the minimum handed to it is 0 or, with
+// trueMinimum, the true minimum). Row by row in two passes, range first,
+// so that no int matrix of the whole image is needed.
 template <typename Op>
 std::unique_ptr<CMImage> Pixelwise(const CMImage& i1, const CMImage& i2, bool trueMinimum, Op op) {
     if (!i1.IsValid() || !i2.IsValid() || !SameSize(i1, i2)) return nullptr;
-    CIntMatrix m(i1.width, i1.height);
-    if (!m.IsValid()) return nullptr;
+    const int32_t w = i1.width;
+    const int32_t h = i1.height;
+    std::vector<int32_t> a(static_cast<std::size_t>(w)), b(static_cast<std::size_t>(w));
     int32_t maxV = std::numeric_limits<int32_t>::min();
     int32_t minV = std::numeric_limits<int32_t>::max();
-    for (int32_t x = 0; x < i1.width; ++x) {
-        int32_t* column = m[x];
-        for (int32_t y = 0; y < i1.height; ++y) {
-            const int32_t v = op(int32_t{Sample(i1, x, y)}, int32_t{Sample(i2, x, y)});
-            column[y] = v;
+    for (int32_t y = 0; y < h; ++y) {
+        ReadRow(i1, y, a.data());
+        ReadRow(i2, y, b.data());
+        for (int32_t x = 0; x < w; ++x) {
+            const int32_t v = op(a[x], b[x]);
             maxV = std::max(maxV, v);
             minV = std::min(minV, v);
         }
     }
-    return FromIntMatrix(m.columns(), i1.width, i1.height, maxV, trueMinimum ? minV : 0);
+    const int32_t lowest = std::min(trueMinimum ? minV : 0, 0);
+    const int64_t range = std::max<int64_t>(int64_t{maxV} - lowest, 0);
+    const int wanted = DepthForRange(range);
+    const int depth = std::min(wanted, 16);
+    const int shiftDown = wanted > 16 ? wanted - 16 : 0;
+    auto image = std::make_unique<CMImage>();
+    if (!image->Create(w, h, depth, 0)) return nullptr;
+    const int64_t top = image->maxValue;
+    for (int32_t y = 0; y < h; ++y) {
+        ReadRow(i1, y, a.data());
+        ReadRow(i2, y, b.data());
+        for (int32_t x = 0; x < w; ++x) {
+            const int64_t v = (int64_t{op(a[x], b[x])} - lowest) >> shiftDown;
+            b[x] = static_cast<int32_t>(std::clamp<int64_t>(v, 0, top));
+        }
+        if (depth > 8) {
+            uint16_t* row = image->Row16(y);
+            for (int32_t x = 0; x < w; ++x) row[x] = static_cast<uint16_t>(b[x]);
+        } else if (depth == 8) {
+            uint8_t* row = image->Row(y);
+            for (int32_t x = 0; x < w; ++x) row[x] = static_cast<uint8_t>(b[x]);
+        } else {
+            for (int32_t x = 0; x < w; ++x)
+                CMImageBase::SetPixelIn(image->data, image->bytesPerRow, depth, x, y, b[x]);
+        }
+    }
+    // The offset field holds 16 bits; a deeper negative range cannot be represented.
+    image->valueOffset = static_cast<uint16_t>(std::min<int64_t>(-int64_t{lowest}, 65535));
+    return image;
 }
 
 bool QualifiesForObjects(const CMImageBase& image, const CMImageBase& other, int connectivity) {

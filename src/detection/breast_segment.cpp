@@ -64,17 +64,21 @@ void FillSpan(CMImageBase& target, int32_t y, int32_t x0, int32_t x1, int32_t va
     if (x0 > x1 || y < 0 || y >= target.height) return;
     uint8_t* row = target.Row(y);
     switch (target.depth) {
-        case 8: std::memset(row + x0, value & 0xFF, static_cast<std::size_t>(x1 - x0 + 1)); return;
+        case 8:
+            std::memset(row + x0, value & 0xFF, static_cast<std::size_t>(x1 - x0 + 1));
+            return;
         case 1: {
             const uint8_t fill = (value & 1) ? 0xFF : 0x00;
             int32_t x = x0;
-            for (; x <= x1 && (x & 7); ++x) CMImageBase::SetPixelIn(target.data, target.bytesPerRow, 1, x, y, value);
+            for (; x <= x1 && (x & 7); ++x)
+                CMImageBase::SetPixelIn(target.data, target.bytesPerRow, 1, x, y, value);
             const int32_t fullEnd = ((x1 + 1) / 8) * 8;
             if (x < fullEnd) {
                 std::memset(row + (x >> 3), fill, static_cast<std::size_t>((fullEnd - x) >> 3));
                 x = fullEnd;
             }
-            for (; x <= x1; ++x) CMImageBase::SetPixelIn(target.data, target.bytesPerRow, 1, x, y, value);
+            for (; x <= x1; ++x)
+                CMImageBase::SetPixelIn(target.data, target.bytesPerRow, 1, x, y, value);
             return;
         }
         default:
@@ -88,40 +92,51 @@ void FillSpan(CMImageBase& target, int32_t y, int32_t x0, int32_t x1, int32_t va
     }
 }
 
-// One edge of the polygon in the active edge table.
+// One edge of the polygon in the active edge table, from its upper vertex
+// (x0, y0) down by (dx, dy), dy > 0.
 struct CEdge {
     int32_t index;  // edge k joins vertex k and vertex k + 1 (mod n)
-    double x;
-    double step;
+    int64_t x0, y0, dx, dy;
+    // The crossing with row y, truncated: x0 + (y - y0) dx / dy computed
+    // exactly, so that long edges do not drift as a running sum would.
+    int64_t CrossingAt(int64_t y) const { return (x0 * dy + (y - y0) * dx) / dy; }
 };
 
 // The active edge table of the scan conversion: edges enter at the row after
-// their upper vertex and leave at the row after their lower one.
+// their upper vertex and leave at the row after their lower one. Leaving
+// edges are only marked and dropped in one sweep per row, so a contour with
+// many edges active at once costs no more than one pass over them per row.
 class CAET {
   public:
-    void Enter(int32_t index, double x, double step) { edges_.push_back({index, x, step}); }
+    explicit CAET(std::size_t edgeCount) : leaving_(edgeCount, 0) {}
+    void Enter(int32_t index, CPoint upper, CPoint lower) {
+        leaving_[std::size_t(index)] = 0;
+        edges_.push_back(
+            {index, upper.x, upper.y, int64_t{lower.x} - upper.x, int64_t{lower.y} - upper.y});
+    }
     void Leave(int32_t index) {
-        edges_.erase(std::remove_if(edges_.begin(), edges_.end(),
-                                    [index](const CEdge& e) { return e.index == index; }),
-                     edges_.end());
+        leaving_[std::size_t(index)] = 1;
+        anyLeaving_ = true;
     }
-    void AdvanceAndSort() {
-        for (CEdge& e : edges_) e.x += e.step;
-        std::sort(edges_.begin(), edges_.end(),
-                  [](const CEdge& a, const CEdge& b) { return a.x < b.x; });
-    }
-    // The crossings of the current row, truncated.
-    void Crossings(std::vector<int64_t>& out) const {
-        out.clear();
-        for (const CEdge& e : edges_) {
-            const double x = std::clamp(e.x, -1e15, 1e15);
-            out.push_back(static_cast<int64_t>(x));
+    // The crossings of row y, in order.
+    void Crossings(int64_t y, std::vector<int64_t>& out) {
+        if (anyLeaving_) {
+            edges_.erase(std::remove_if(edges_.begin(), edges_.end(),
+                                        [this](const CEdge& e) {
+                                            return leaving_[std::size_t(e.index)] != 0;
+                                        }),
+                         edges_.end());
+            anyLeaving_ = false;
         }
-        std::sort(out.begin(), out.end());
+        out.clear();
+        for (const CEdge& e : edges_) out.push_back(e.CrossingAt(y));
+        if (!std::is_sorted(out.begin(), out.end())) std::sort(out.begin(), out.end());
     }
 
   private:
     std::vector<CEdge> edges_;
+    std::vector<uint8_t> leaving_;
+    bool anyLeaving_ = false;
 };
 
 // FillContour, also counting the pixels given the inside value.
@@ -149,14 +164,15 @@ int32_t FillContourCounting(CMImageBase& target, const CBreastSgt& contour, bool
 
     // The last point repeats the first in a closed contour; an open one is
     // closed implicitly rather than read past its end.
-    const std::size_t n = (pts.size() > 1 && pts.back() == pts.front()) ? pts.size() - 1 : pts.size();
+    const std::size_t n =
+        (pts.size() > 1 && pts.back() == pts.front()) ? pts.size() - 1 : pts.size();
     // Vertices by row, so that each row finds its own without a full pass.
     std::vector<int32_t> order(n);
     for (std::size_t i = 0; i < n; ++i) order[i] = static_cast<int32_t>(i);
     std::sort(order.begin(), order.end(),
               [&pts](int32_t a, int32_t b) { return pts[a].y < pts[b].y; });
 
-    CAET aet;
+    CAET aet(n);
     std::vector<int64_t> cross;
     std::size_t next = 0;
     int32_t rows = 0;
@@ -169,27 +185,24 @@ int32_t FillContourCounting(CMImageBase& target, const CBreastSgt& contour, bool
             const int32_t prevIndex = static_cast<int32_t>((i + n - 1) % n);
             const int32_t nextIndex = static_cast<int32_t>((i + 1) % n);
             // (neighbour, the edge joining it to v)
-            const std::pair<int32_t, int32_t> around[2] = {{prevIndex, prevIndex},
-                                                           {nextIndex, i}};
+            const std::pair<int32_t, int32_t> around[2] = {{prevIndex, prevIndex}, {nextIndex, i}};
             for (const auto& [u, edge] : around) {
                 const CPoint up = pts[u];
-                if (up.y < y) {
+                if (up.y < y)
                     aet.Leave(edge);
-                } else {
-                    const double step = (double(up.x) - double(v.x)) / (double(up.y) - double(v.y));
-                    aet.Enter(edge, v.x, step);
-                }
+                else
+                    aet.Enter(edge, v, up);
             }
         }
-        aet.AdvanceAndSort();
-        aet.Crossings(cross);
+        aet.Crossings(y, cross);
         const std::size_t pairs = cross.size() / 2;
         if (fillInside) {
             for (std::size_t k = 0; k < pairs; ++k) {
                 const int64_t a = std::max<int64_t>(cross[2 * k] + 1, 0);
                 const int64_t b = std::min(cross[2 * k + 1], lastColumn);
                 if (a <= b) {
-                    FillSpan(target, y, static_cast<int32_t>(a), static_cast<int32_t>(b), insideValue);
+                    FillSpan(target, y, static_cast<int32_t>(a), static_cast<int32_t>(b),
+                             insideValue);
                     insidePixels += b - a + 1;
                 }
             }
@@ -226,16 +239,18 @@ std::unique_ptr<CMImage> ScaleByFactor(const CMImage& image, double factor) {
     // Source columns 0, s, 2s, ... with the whole step of 1/f (at least one
     // pixel, or an enlargement would never advance).
     const double s = 1.0 / factor;
-    const int64_t step = s >= double(INT32_MAX) ? int64_t{INT32_MAX} : std::max<int64_t>(1, static_cast<int64_t>(s));
+    const int64_t step =
+        s >= double(INT32_MAX) ? int64_t{INT32_MAX} : std::max<int64_t>(1, static_cast<int64_t>(s));
     for (int64_t y = 0; y < image.height; y += step) {
         const int64_t ty = static_cast<int64_t>(double(y) * factor);
         if (ty >= out->height) continue;
         for (int64_t x = 0; x < image.width; x += step) {
             const int64_t tx = static_cast<int64_t>(double(x) * factor);
             if (tx >= out->width) continue;
-            CMImageBase::SetPixelIn(out->data, out->bytesPerRow, out->depth, static_cast<int32_t>(tx),
-                                    static_cast<int32_t>(ty),
-                                    StoredSample(image, static_cast<int32_t>(x), static_cast<int32_t>(y)));
+            CMImageBase::SetPixelIn(
+                out->data, out->bytesPerRow, out->depth, static_cast<int32_t>(tx),
+                static_cast<int32_t>(ty),
+                StoredSample(image, static_cast<int32_t>(x), static_cast<int32_t>(y)));
         }
     }
     return out;
@@ -271,7 +286,8 @@ std::unique_ptr<CMImage> ThresholdBands(const CMImage& image, double& low, doubl
     for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x) {
             const double v = StoredSample(image, x, y);
-            q[std::size_t(y) * w + x] = static_cast<uint8_t>(v <= lo ? 0 : (v > up ? above : between));
+            q[std::size_t(y) * w + x] =
+                static_cast<uint8_t>(v <= lo ? 0 : (v > up ? above : between));
         }
 
     if (!noCleanup) {
@@ -367,7 +383,8 @@ int BreastSideTest(const CMImage& image, int bandWidth) {
     // for a rectangle inside it; it is only not declared const.
     CMImage& im = const_cast<CMImage&>(image);
     CHistogram left = HistogramInClippedRect(im, {0, 0, band, image.height});
-    CHistogram right = HistogramInClippedRect(im, {image.width - band, 0, image.width, image.height});
+    CHistogram right =
+        HistogramInClippedRect(im, {image.width - band, 0, image.width, image.height});
     return MeanAboveMin(left) > MeanAboveMin(right) ? kViewLeft : kViewRight;
 }
 
@@ -386,6 +403,10 @@ std::vector<std::unique_ptr<CMImage>> SegmentBreast(CMImage& image, CBreastSgt& 
     // 1. The reduced copy and the whole-image histogram.
     std::unique_ptr<CMImage> reduced = ScaleByFactor(image, kReduction);
     if (!reduced) return images;
+    // The thresholds are true values (the histogram's axis): the reduced copy
+    // keeps the stored samples, so it keeps their offset too, or an image
+    // with an offset would be compared on two scales.
+    reduced->valueOffset = image.valueOffset;
     CHistogram& hist = image.GetHistogram();
     if (hist.IsEmpty()) return images;
     const int32_t p97 = hist.Percentile(97);
@@ -462,7 +483,7 @@ std::vector<std::unique_ptr<CMImage>> SegmentBreast(CMImage& image, CBreastSgt& 
     sx = std::clamp(sx, 0, reduced->width - 1);
     sy = std::clamp(sy, 0, reduced->height - 1);
     log += Format("scaled startP(x,y)=(%d,%d)\n", sx, sy);
-    const int32_t vs = StoredSample(*reduced, sx, sy);
+    const int32_t vs = StoredSample(*reduced, sx, sy) - vo;
     if (report) *report = {view, projection, x0, y0};
 
     // 7. Thresholds. The histogram functions work on whole values: a
@@ -524,7 +545,7 @@ std::vector<std::unique_ptr<CMImage>> SegmentBreast(CMImage& image, CBreastSgt& 
         for (int32_t i = std::max(0, sx - rw / 5); i < sx + rw / 5 && i < rw; ++i) {
             const int32_t rowEnd = std::min(sy + rh / 5, rh);
             for (int32_t j = std::max(0, sy - rh / 5); j < rowEnd; ++j) {
-                const int32_t v = SampleOrZero(*reduced, i, j);
+                const int32_t v = SampleOrZero(*reduced, i, j) - vo;
                 if (low < v && v < high) {
                     sx = i;
                     sy = j;
@@ -541,8 +562,7 @@ std::vector<std::unique_ptr<CMImage>> SegmentBreast(CMImage& image, CBreastSgt& 
     // 10. Quantise (on copies: the corrections are the quantiser's business).
     double lo = low;
     double hi = stage == kStageCone ? low : high;
-    std::unique_ptr<CMImage> bands =
-        ThresholdBands(*reduced, lo, hi, true, stage != kStageCone);
+    std::unique_ptr<CMImage> bands = ThresholdBands(*reduced, lo, hi, true, stage != kStageCone);
     reduced.reset();
     if (!bands) return images;
 
@@ -567,7 +587,8 @@ std::vector<std::unique_ptr<CMImage>> SegmentBreast(CMImage& image, CBreastSgt& 
         std::vector<CPoint> points;
         points.reserve(region->Boundary().size());
         for (const CPoint& p : region->Boundary())
-            points.push_back({static_cast<int32_t>(p.x / kReduction), static_cast<int32_t>(p.y / kReduction)});
+            points.push_back(
+                {static_cast<int32_t>(p.x / kReduction), static_cast<int32_t>(p.y / kReduction)});
         contour.Set(std::move(points));
         break;
     }

@@ -46,8 +46,8 @@ struct CSegmentReport {
     int32_t startY = 0;
 };
 
-// Finds the outline (cleared first when a run reaches the region step; see
-// the failure rules) on image. view and projection may be auto (2); low and
+// Finds the outline (cleared at the start, so a failed run leaves none) on
+// image. view and projection may be auto (2); low and
 // high are percentiles on entry when automatic is 0 and thresholds on exit.
 // startX is the column the start-point scan ends at (the document passes
 // width / 2). log text is appended to `log`. Returns the intermediate images

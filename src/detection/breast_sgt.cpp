@@ -22,11 +22,13 @@ namespace {
 constexpr std::uintmax_t kMaxSgtFileBytes = std::uintmax_t{256} << 20;
 
 int32_t Clamp32(int64_t v) {
-    return static_cast<int32_t>(
-        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
 
 // Next line of text from pos (without '\n'); false at the end of the text.
 bool NextLine(std::string_view text, std::size_t& pos, std::string_view& line) {
@@ -73,8 +75,7 @@ bool ParsePointLine(std::string_view line, CPoint& point) {
     std::size_t split = 0;
     while (split < line.size() && !IsBlank(line[split])) ++split;
     if (split == line.size()) return false;
-    return ParseInt(line.substr(0, split), point.x) &&
-           ParseInt(Trim(line.substr(split)), point.y);
+    return ParseInt(line.substr(0, split), point.x) && ParseInt(Trim(line.substr(split)), point.y);
 }
 
 }  // namespace
@@ -208,11 +209,20 @@ bool ReadSgtFile(const std::string& path, CBreastSgt& outline, std::string& reas
         return false;
     }
     switch (ParseSgtText(text, outline)) {
-        case ESgtRead::Read: return true;
-        case ESgtRead::NoPoints: reason = "holds no points"; break;
-        case ESgtRead::Truncated: reason = "ends early"; break;
-        case ESgtRead::BadNumber: reason = "has a count or a point that is not a pair of integers"; break;
-        case ESgtRead::TooMany: reason = "gives a point count larger than the file can hold"; break;
+        case ESgtRead::Read:
+            return true;
+        case ESgtRead::NoPoints:
+            reason = "holds no points";
+            break;
+        case ESgtRead::Truncated:
+            reason = "ends early";
+            break;
+        case ESgtRead::BadNumber:
+            reason = "has a count or a point that is not a pair of integers";
+            break;
+        case ESgtRead::TooMany:
+            reason = "gives a point count larger than the file can hold";
+            break;
     }
     outline.Clear();
     return false;

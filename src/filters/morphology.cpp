@@ -16,11 +16,17 @@ bool SameLayout(const CMImageBase& a, const CMImageBase& b) {
 }
 
 // target := op(target, other) sample by sample; both have the same layout.
-template <typename Op>
-void CombineInto(CMImageBase& target, const CMImageBase& other, Op op) {
+// byteOp does the same on whole bytes of 1-bit rows (AND for min, OR for max).
+template <typename Op, typename ByteOp>
+void CombineInto(CMImageBase& target, const CMImageBase& other, Op op, ByteOp byteOp) {
     const int32_t w = target.width;
     for (int32_t y = 0; y < target.height; ++y) {
-        if (target.depth == 8) {
+        if (target.depth == 1) {
+            uint8_t* t = target.Row(y);
+            const uint8_t* o = other.Row(y);
+            for (int32_t i = 0; i < target.bytesPerRow; ++i)
+                t[i] = static_cast<uint8_t>(byteOp(t[i], o[i]));
+        } else if (target.depth == 8) {
             uint8_t* t = target.Row(y);
             const uint8_t* o = other.Row(y);
             for (int32_t x = 0; x < w; ++x) t[x] = static_cast<uint8_t>(op(t[x], o[x]));
@@ -42,12 +48,16 @@ void CombineInto(CMImageBase& target, const CMImageBase& other, Op op) {
 }
 
 void MinInto(CMImage& target, const CMImageBase& other) {
-    CombineInto(target, other, [](uint16_t a, uint16_t b) { return std::min(a, b); });
+    CombineInto(
+        target, other, [](uint16_t a, uint16_t b) { return std::min(a, b); },
+        [](uint8_t a, uint8_t b) { return a & b; });
     target.InvalidateHistogram();
 }
 
 void MaxInto(CMImage& target, const CMImageBase& other) {
-    CombineInto(target, other, [](uint16_t a, uint16_t b) { return std::max(a, b); });
+    CombineInto(
+        target, other, [](uint16_t a, uint16_t b) { return std::max(a, b); },
+        [](uint8_t a, uint8_t b) { return a | b; });
     target.InvalidateHistogram();
 }
 
@@ -167,7 +177,7 @@ std::unique_ptr<CMImage> HitOrMiss(const CMImage& x, const CMorphSE& a, const CM
 }
 
 std::unique_ptr<CMImage> ConditionalThickening(const CMImage& condition, const CMImage& marker,
-                                               int* passesRun) {
+                                               int* passesRun, const ProgressFn& progress) {
     if (passesRun) *passesRun = 0;
     if (!condition.IsValid() || !marker.IsValid() || !SameLayout(condition, marker)) return nullptr;
     auto x = std::make_unique<CMImage>(marker);
@@ -202,6 +212,7 @@ std::unique_ptr<CMImage> ConditionalThickening(const CMImage& condition, const C
         x = std::move(t);
         if (passesRun) *passesRun = pass;
         if (unchanged) break;
+        if (progress && !progress(double(pass) / kMaxThickeningPasses)) return nullptr;
     }
     return x;
 }

@@ -32,7 +32,7 @@ std::unique_ptr<CMImage> MorphCore(const CMImage& image, EMorphOperation operati
 
 // The menu operators, border mode pad. Open = Dilate(Erode), Close =
 // Erode(Dilate), each step with `iterations`. The top-hats and gradients are
-// Difference images (Part of the basic operations): WhiteTopHat = image -
+// Difference images (core/image_operations.h): WhiteTopHat = image -
 // Open, BlackTopHat = Close - image, MorphGradient = Dilate - Erode,
 // InnerGradient = image - Erode, OuterGradient = Dilate - image.
 std::unique_ptr<CMImage> Erode(const CMImage& image, const CMorphSE& se, int iterations);
@@ -67,8 +67,9 @@ std::unique_ptr<CMImage> HitOrMiss(const CMImage& x, const CMorphSE& a, const CM
 // Thickens a copy of marker under condition (equal width, height and depth)
 // with the eight turned thickening elements until a pass changes nothing,
 // at most kMaxThickeningPasses passes. passesRun, when given, receives the
-// number of passes made.
+// number of passes made. progress hears after every pass; cancelling gives null.
 std::unique_ptr<CMImage> ConditionalThickening(const CMImage& condition, const CMImage& marker,
-                                               int* passesRun = nullptr);
+                                               int* passesRun = nullptr,
+                                               const ProgressFn& progress = {});
 
 }  // namespace vistrel

@@ -76,6 +76,7 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     CHistogramDlg* HistogramWindow() const { return histogram_; }
     CImagePropDlg* PropertiesWindow() const { return properties_; }
     CTwoImagesOperationsDlg* TwoImagesWindow() const { return twoImages_; }
+    CTwoImagesOperationsDlg* ThickeningWindow() const { return thickening_; }
     CFiltersDlg* FiltersWindow() const { return filters_; }
     CLogGaussianFltDlg* LogGaussianWindow() const { return logGaussian_; }
     CScaleSpaceDlg* SpotDetectorWindow() const { return spotDetector_; }
@@ -101,6 +102,8 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     bool PickSaveFile(const std::string& initialPath, const std::vector<CFileFilter>& filters,
                       std::string& path, int& filterIndex) override;
     bool AskRegionGrowing(CRegionGrowingModel& model) override;
+    bool AskMorphElement(CMorphElementModel& model) override;
+    bool AskBreastSegment(CBreastSegmentModel& model) override;
     bool AskRawParams(const std::string& path, CRawParams& params) override;
     bool AskRadioGroup(const std::string& title, const std::vector<std::string>& options,
                        int& selected) override;
@@ -192,6 +195,7 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     QPointer<CHistogramDlg> histogram_;
     QPointer<CImagePropDlg> properties_;
     QPointer<CTwoImagesOperationsDlg> twoImages_;
+    QPointer<CTwoImagesOperationsDlg> thickening_;
     QPointer<CFiltersDlg> filters_;
     QPointer<CLogGaussianFltDlg> logGaussian_;
     QPointer<CScaleSpaceDlg> spotDetector_;

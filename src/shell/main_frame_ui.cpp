@@ -8,7 +8,9 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "shell/breast_segment_dlg.h"
 #include "shell/main_frame.h"
+#include "shell/morph_element_dlg.h"
 #include "shell/preview_file_dlg.h"
 #include "shell/qt_text.h"
 #include "shell/radio_group_dlg.h"
@@ -39,6 +41,20 @@ bool CMainFrame::PickOpenFile(const std::string& initialPath,
 
 bool CMainFrame::AskRegionGrowing(CRegionGrowingModel& model) {
     CRegionGrowingDlg dialog(model, this);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    model = dialog.Model();
+    return true;
+}
+
+bool CMainFrame::AskMorphElement(CMorphElementModel& model) {
+    CMorphElementDlg dialog(model, this);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    model = dialog.Model();
+    return true;
+}
+
+bool CMainFrame::AskBreastSegment(CBreastSegmentModel& model) {
+    CBreastSegmentDlg dialog(model, this);
     if (dialog.exec() != QDialog::Accepted) return false;
     model = dialog.Model();
     return true;

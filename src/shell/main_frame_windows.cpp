@@ -315,6 +315,8 @@ bool CMainFrame::ToolWindowOpen(EToolWindow window) const {
             return properties_;
         case EToolWindow::TwoImages:
             return twoImages_;
+        case EToolWindow::ConditionalThickening:
+            return thickening_;
         case EToolWindow::Filters:
             return filters_;
         case EToolWindow::LogGaussian:
@@ -361,6 +363,17 @@ void CMainFrame::ToggleToolWindow(EToolWindow which) {
                 window->SetResultHandler([](CVistrelDoc& source, std::unique_ptr<CMImage> result) {
                     if (result) source.OpenImageInNewWindow(std::move(result));
                 });
+                return window;
+            });
+            break;
+        case EToolWindow::ConditionalThickening:
+            toggle(thickening_, [this] {
+                auto* window = new CTwoImagesOperationsDlg(
+                    app_, CTwoImagesModel::EMode::ConditionalThickening, this);
+                window->SetResultHandler(
+                    [](CVistrelDoc& condition, std::unique_ptr<CMImage> result) {
+                        if (result) condition.OpenImageInNewWindow(std::move(result));
+                    });
                 return window;
             });
             break;

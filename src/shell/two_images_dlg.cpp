@@ -1,5 +1,6 @@
 #include "shell/two_images_dlg.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QVBoxLayout>
 
@@ -10,13 +11,18 @@
 namespace vistrel {
 
 CTwoImagesOperationsDlg::CTwoImagesOperationsDlg(CVistrelApp& app, QWidget* parent)
+    : CTwoImagesOperationsDlg(app, CTwoImagesModel::EMode::Operations, parent) {}
+
+CTwoImagesOperationsDlg::CTwoImagesOperationsDlg(CVistrelApp& app, CTwoImagesModel::EMode mode,
+                                                 QWidget* parent)
     : QDialog(parent),
       app_(app),
-      setI1_(new QPushButton(QStringLiteral("Set I1"), this)),
-      setI2_(new QPushButton(QStringLiteral("Set I2"), this)),
+      model_(mode),
+      setI1_(new QPushButton(ToQ(model_.FirstButtonText()), this)),
+      setI2_(new QPushButton(ToQ(model_.SecondButtonText()), this)),
       i1Title_(new QLabel(this)),
       i2Title_(new QLabel(this)) {
-    setWindowTitle(QStringLiteral("Two images operations"));
+    setWindowTitle(ToQ(model_.WindowTitle()));
     setModal(false);
     auto* layout = new QVBoxLayout(this);
     auto* sources = new QGridLayout;
@@ -28,8 +34,14 @@ CTwoImagesOperationsDlg::CTwoImagesOperationsDlg(CVistrelApp& app, QWidget* pare
     layout->addLayout(sources);
 
     auto* buttons = new QGridLayout;
+    if (mode == CTwoImagesModel::EMode::ConditionalThickening) {
+        thicken_ = new QPushButton(QStringLiteral("Thicken"), this);
+        buttons->addWidget(thicken_, 0, 0);
+        connect(thicken_, &QPushButton::clicked, this, [this] { RunThickening(); });
+    }
     const auto& names = CTwoImagesModel::OperationNames();
-    for (int i = 0; i < static_cast<int>(names.size()); ++i) {
+    const int operations = thicken_ ? 0 : static_cast<int>(names.size());
+    for (int i = 0; i < operations; ++i) {
         // Button texts are shown literally: "&&" keeps the ampersand visible.
         QString text = ToQ(names[static_cast<std::size_t>(i)]);
         auto* button = new QPushButton(text.replace('&', QStringLiteral("&&")), this);
@@ -71,6 +83,16 @@ void CTwoImagesOperationsDlg::Run(int operation) {
     if (!source) return;
     std::unique_ptr<CMImage> result = model_.Run(operation, app_.connectivity);
     if (result && resultHandler_) resultHandler_(*source, std::move(result));
+}
+
+void CTwoImagesOperationsDlg::RunThickening() {
+    // The condition image's document receives the result.
+    CVistrelDoc* target = model_.I2();
+    if (!target || !model_.I1()) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    std::unique_ptr<CMImage> result = model_.RunThickening();
+    QApplication::restoreOverrideCursor();
+    if (result && resultHandler_) resultHandler_(*target, std::move(result));
 }
 
 void CTwoImagesOperationsDlg::ShowTitles() {

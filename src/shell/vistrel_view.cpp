@@ -82,6 +82,9 @@ CVistrelView::CVistrelView(CVistrelDoc& doc, CVistrelApp& app, QWidget* parent)
     connect(&notifier, &CNotifier::lutChanged, this, [this] { RenderDisplay(); });
     connect(&notifier, &CNotifier::displayModeChanged, this, [this] { RenderDisplay(); });
     connect(&notifier, &CNotifier::diagnosisDisplayChanged, this, [this] { BuildOverlay(); });
+    connect(&notifier, &CNotifier::breastMaskChanged, this, [this](CVistrelDoc* changed) {
+        if (changed == doc_) BuildOverlay();
+    });
     connect(&notifier, &CNotifier::documentClosing, this, [this](CVistrelDoc* closing) {
         if (closing != doc_) return;
         doc_ = nullptr;
@@ -258,6 +261,23 @@ void CVistrelView::AddOutline(const CRegion& region, const QColor& colour, bool 
 void CVistrelView::BuildOverlay() {
     overlay_.clear();
     if (doc_) {
+        // The breast outlines lie under the regions and are always shown.
+        const double z = zoom_;
+        for (const auto& [outline, colour] :
+             {std::pair{&doc_->breastSegment, kBreastOutlineColour},
+              std::pair{&doc_->secondSegment, kSecondOutlineColour}}) {
+            const std::vector<CPoint>& points = outline->Points();
+            if (points.empty()) continue;
+            COverlayShape shape;
+            const auto at = [z](const CPoint& p) {
+                return QPointF((p.x + 0.5) * z, (p.y + 0.5) * z);
+            };
+            shape.path.moveTo(at(points.front()));
+            for (std::size_t i = 1; i < points.size(); ++i) shape.path.lineTo(at(points[i]));
+            shape.path.closeSubpath();
+            shape.colour = colour;
+            overlay_.push_back(std::move(shape));
+        }
         const bool letters = app_.showUserDiagnoses;
         if (app_.showRos || Mode() == kMouseDrawRos) {
             for (int32_t i = 0; i < doc_->rosRegions.Count(); ++i)

@@ -30,7 +30,9 @@ QString DiagnosisLetter(int diagnosis);
 inline const QColor kRegionOutlineColour{0, 255, 0};
 inline const QColor kRosOutlineColour{255, 160, 0};
 inline const QColor kRulerColour{128, 255, 255};
-
+// The breast outline and the pectoral-cone outline.
+inline const QColor kBreastOutlineColour{0, 128, 255};
+inline const QColor kSecondOutlineColour{0, 150, 200};
 
 // Texts of the three status panes.
 QString CursorPaneText(int x, int y);

@@ -13,6 +13,11 @@ namespace vistrel {
 inline constexpr const char* kMorphElementTitle = "Parameters for morphological operators";
 inline constexpr int kMinMorphIterations = 1;
 inline constexpr int kMaxMorphIterations = 100;
+// Element sizes the dialog offers. The grid of 15-pixel cells of a 51 x 51
+// element still fits a screen, and a larger flat element is better served by
+// iterating a smaller one (k iterations of a 2m+1 square reach 2km+1).
+inline constexpr int kMinMorphElementSize = 1;
+inline constexpr int kMaxMorphElementSize = 51;
 
 class CMorphElementModel {
   public:
@@ -30,6 +35,8 @@ class CMorphElementModel {
     // "%.2f" of size * 2.54 / resolution.
     std::string SizeCmText() const;
     // Entering cm: size = trunc(cm * resolution / 2.54), plus 1 when even.
+    // Sizes are kept within kMinMorphElementSize..kMaxMorphElementSize; a
+    // cm value that is no finite number changes nothing.
     void SetSizeCm(double cm);
     // "Active image resolution = %.2f microns/pixel" with 25400 / resolution.
     std::string ResolutionText() const;

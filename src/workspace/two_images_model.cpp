@@ -2,6 +2,7 @@
 
 #include "core/image_operations.h"
 #include "core/messages.h"
+#include "filters/morphology.h"
 #include "workspace/vistrel_doc.h"
 
 namespace vistrel {
@@ -26,6 +27,32 @@ void CTwoImagesModel::DocumentClosing(const CVistrelDoc* doc) {
     if (!doc) return;
     if (i1_ == doc) i1_ = nullptr;
     if (i2_ == doc) i2_ = nullptr;
+}
+
+std::string CTwoImagesModel::WindowTitle() const {
+    return mode_ == EMode::ConditionalThickening ? kConditionalThickeningTitle
+                                                 : "Two images operations";
+}
+
+std::string CTwoImagesModel::FirstButtonText() const {
+    return mode_ == EMode::ConditionalThickening ? "Set Internal Marker" : "Set I1";
+}
+
+std::string CTwoImagesModel::SecondButtonText() const {
+    return mode_ == EMode::ConditionalThickening ? "Set External Marker" : "Set I2";
+}
+
+std::unique_ptr<CMImage> CTwoImagesModel::RunThickening() const {
+    if (!i1_ || !i2_) return nullptr;
+    const CMImage& marker = i1_->image;
+    const CMImage& condition = i2_->image;
+    if (!marker.IsValid() || !condition.IsValid()) return nullptr;
+    if (marker.width != condition.width || marker.height != condition.height) {
+        messages().show(kDifferentImageSizes);
+        return nullptr;
+    }
+    if (marker.depth != condition.depth) return nullptr;
+    return ConditionalThickening(condition, marker);
 }
 
 std::unique_ptr<CMImage> CTwoImagesModel::Run(int operation, int connectivity) const {

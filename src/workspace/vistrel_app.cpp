@@ -13,6 +13,7 @@
 #include "detection/breast_segment.h"
 #include "workspace/command_ids.h"
 #include "workspace/file_filters.h"
+#include "workspace/morph_element_model.h"
 #include "workspace/vistrel_doc.h"
 
 namespace vistrel {
@@ -434,6 +435,22 @@ int CVistrelApp::OnSwapOriginalImage() {
     for (CVistrelDoc* doc : CaseDocuments(ActiveCaseKey()))
         if (doc->SwapOriginalImage()) ++swapped;
     return swapped;
+}
+
+// ---------------------------------------------------------------- morphology
+
+bool CVistrelApp::OnStructuringElement() {
+    if (!ui_) return false;
+    const double resolution = activeDocument_ ? activeDocument_->resolution : 1.0;
+    CMorphElementModel model(morphElement, morphIterations, resolution);
+    if (!ui_->AskMorphElement(model)) return false;
+    morphElement = model.Element();
+    morphIterations = model.Iterations();
+    return true;
+}
+
+std::string CVistrelApp::StructuringElementMenuText() const {
+    return "&Structuring element && Iterations (" + std::to_string(morphIterations) + ")...";
 }
 
 // ---------------------------------------------------------------- start

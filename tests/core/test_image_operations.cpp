@@ -1,4 +1,5 @@
 #include "core/image_operations.h"
+#include "core/matrix.h"
 #include "support/native_file_builders.h"
 
 #include <gtest/gtest.h>
@@ -441,6 +442,31 @@ TEST(TwoImages, DifferenceOffsets) {
         EXPECT_EQ(result->depth, c.depth);
         EXPECT_EQ(result->valueOffset, c.offset);
         EXPECT_EQ(ValuesOf(*result), c.samples);
+    }
+}
+
+// Every input depth and odd widths: the same image as FromIntMatrix builds
+// from the matrix of differences (its depth, offset and samples).
+TEST(TwoImages, DifferenceOfEveryDepthMatchesTheMatrixConstruction) {
+    for (int depth : {1, 4, 8, 10, 12, 16}) {
+        SCOPED_TRACE("depth " + std::to_string(depth));
+        const CMImage a = Pattern(37, 5, depth, 11u + depth);
+        const CMImage b = Pattern(37, 5, depth, 97u + depth);
+        CIntMatrix m(a.width, a.height);
+        int32_t lo = INT32_MAX, hi = INT32_MIN;
+        for (int32_t x = 0; x < a.width; ++x)
+            for (int32_t y = 0; y < a.height; ++y) {
+                m[x][y] = int32_t{At(a, x, y)} - int32_t{At(b, x, y)};
+                lo = std::min(lo, m[x][y]);
+                hi = std::max(hi, m[x][y]);
+            }
+        const auto expected = FromIntMatrix(m.columns(), a.width, a.height, hi, lo);
+        const auto result = Difference(a, b);
+        ASSERT_NE(result, nullptr);
+        ASSERT_NE(expected, nullptr);
+        EXPECT_EQ(result->depth, expected->depth);
+        EXPECT_EQ(result->valueOffset, expected->valueOffset);
+        EXPECT_TRUE(result->IsEqual(*expected));
     }
 }
 

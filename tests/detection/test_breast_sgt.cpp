@@ -27,16 +27,21 @@ struct CGoodText {
 
 TEST(SgtParse, ReadsPointsAndClosesOnlyOpenContours) {
     const CGoodText cases[] = {
-        {"closed is not extended", "640 480\n\n4\n1 2\n3 4\n5 6\n1 2\n",
+        {"closed is not extended",
+         "640 480\n\n4\n1 2\n3 4\n5 6\n1 2\n",
          {{1, 2}, {3, 4}, {5, 6}, {1, 2}}},
-        {"open gets its first point", "640 480\n\n3\n1 2\n3 4\n5 6\n",
+        {"open gets its first point",
+         "640 480\n\n3\n1 2\n3 4\n5 6\n",
          {{1, 2}, {3, 4}, {5, 6}, {1, 2}}},
-        {"CR LF, blanks and no final line end", "640 480\r\n\r\n 3 \r\n 1   2 \r\n3\t4\r\n5 6",
+        {"CR LF, blanks and no final line end",
+         "640 480\r\n\r\n 3 \r\n 1   2 \r\n3\t4\r\n5 6",
          {{1, 2}, {3, 4}, {5, 6}, {1, 2}}},
-        {"signs and points far outside any image", "x\ny\n2\n-3 +7\n2000000000 -2147483648\n",
+        {"signs and points far outside any image",
+         "x\ny\n2\n-3 +7\n2000000000 -2147483648\n",
          {{-3, 7}, {2000000000, INT32_MIN}, {-3, 7}}},
         {"a single point", "a\nb\n1\n5 5\n", {{5, 5}}},
-        {"lines after the points are ignored", "a\nb\n2\n1 1\n2 2\nnot read\n",
+        {"lines after the points are ignored",
+         "a\nb\n2\n1 1\n2 2\nnot read\n",
          {{1, 1}, {2, 2}, {1, 1}}},
     };
     for (const CGoodText& c : cases) {
@@ -124,7 +129,8 @@ TEST(SgtGeometry, RotateFollowsTheImageRotation) {
         outline.Rotate(angle, w, h);
         for (std::size_t i = 0; i < points.size(); ++i) {
             const CPoint p = outline.Points()[i];
-            EXPECT_EQ(image.GetPixel(p.x, p.y), int32_t(i) + 1) << "angle " << angle << " point " << i;
+            EXPECT_EQ(image.GetPixel(p.x, p.y), int32_t(i) + 1)
+                << "angle " << angle << " point " << i;
         }
     }
 }
@@ -148,7 +154,7 @@ TEST(SgtGeometry, ScaledBoundsTranslateAndClosed) {
         bool closed;
     } closedCases[] = {
         {{{3, 7}, {13, 7}, {13, 19}, {3, 7}}, true},
-        {{{3, 7}, {13, 7}, {13, 19}}, false},                // not closed
+        {{{3, 7}, {13, 7}, {13, 19}}, false},                 // not closed
         {{{3, 7}, {13, 7}, {3, 7}, {13, 7}, {3, 7}}, false},  // two distinct points
         {{}, false},
     };

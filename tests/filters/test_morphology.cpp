@@ -98,6 +98,8 @@ TEST(Morphology, BorderAndElementEdgeCases) {
     const CMImage strip = ImageOf(4, 8, {1, 2, 3, 4, 5, 6, 7, 8});
     const CMorphSE cross(3, CMorphSE::kCross);
     const CMorphSE rightOnly = ElementOf({"000", "001", "000"});
+    const CMImage single = ImageOf(1, 12, {3000});
+    const CMorphSE disc(25, CMorphSE::kCircle);
     const struct {
         const char* what;
         const CMImage& image;
@@ -124,6 +126,9 @@ TEST(Morphology, BorderAndElementEdgeCases) {
          EMorphOperator::Erode,
          rightOnly,
          {2, 3, 4, 255, 6, 7, 8, 255}},
+        // Only the centre of a large element lies in a one-pixel image.
+        {"element larger than the image", single, EMorphOperator::Erode, disc, {3000}},
+        {"element larger than the image, dilation", single, EMorphOperator::Dilate, disc, {3000}},
     };
     for (const auto& c : cases) {
         const auto result = ApplyMorphOperator(c.op, c.image, c.se, 1);
@@ -376,6 +381,9 @@ TEST(Morphology, ConditionalThickeningFollowsItsDefinition) {
         {"random 8-bit", RandomImage(12, 10, 8, 5), RandomImage(12, 10, 8, 6)},
         {"random 12-bit", RandomImage(9, 13, 12, 7), RandomImage(9, 13, 12, 8)},
         {"marker equals condition", RandomImage(8, 8, 8, 9), RandomImage(8, 8, 8, 9)},
+        // No pixel has a whole neighbourhood: nothing is ever hit.
+        {"two by two", RandomImage(2, 2, 8, 10), RandomImage(2, 2, 8, 11)},
+        {"one pixel", RandomImage(1, 1, 16, 12), RandomImage(1, 1, 16, 13)},
     };
     for (const auto& c : cases) {
         int passes = 0;
@@ -441,6 +449,16 @@ TEST(Morphology, ConditionalThickeningRunsAtMostTheMaximumPasses) {
     // It grew, but not to the far end.
     EXPECT_EQ(result->GetPixel(10, 2), 1);
     EXPECT_EQ(result->GetPixel(w - 3, 2), 0);
+
+    // Progress after every pass that changed something; cancelling gives no image.
+    std::vector<double> heard;
+    const auto cancelled = ConditionalThickening(corridor, marker, &passes, [&](double f) {
+        heard.push_back(f);
+        return heard.size() < 3;
+    });
+    EXPECT_FALSE(cancelled);
+    EXPECT_EQ(heard, (std::vector<double>{1.0 / kMaxThickeningPasses, 2.0 / kMaxThickeningPasses,
+                                          3.0 / kMaxThickeningPasses}));
 }
 
 }  // namespace

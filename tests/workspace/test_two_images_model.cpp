@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "filters/morphology.h"
 #include "support/native_file_builders.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
@@ -140,6 +141,83 @@ TEST_F(TwoImagesModelTest, ObjectOperationsNeedTwoBinaryImages) {
     EXPECT_EQ(ValuesOf(i1.image), (std::vector<int32_t>{1, 1}));
     EXPECT_EQ(model.Run(8, 8), nullptr);
     EXPECT_EQ(model.Run(-1, 8), nullptr);
+}
+
+// ---------------------------------------------------------------- conditional thickening
+
+TEST(TwoImagesModelModes, TitleAndButtonsFollowTheMode) {
+    struct Case {
+        CTwoImagesModel::EMode mode;
+        const char *title, *first, *second;
+    } cases[] = {
+        {CTwoImagesModel::EMode::Operations, "Two images operations", "Set I1", "Set I2"},
+        {CTwoImagesModel::EMode::ConditionalThickening, "Conditional Thickening",
+         "Set Internal Marker", "Set External Marker"},
+    };
+    for (const Case& c : cases) {
+        const CTwoImagesModel model(c.mode);
+        EXPECT_EQ(model.Mode(), c.mode);
+        EXPECT_EQ(model.WindowTitle(), c.title);
+        EXPECT_EQ(model.FirstButtonText(), c.first);
+        EXPECT_EQ(model.SecondButtonText(), c.second);
+    }
+}
+
+class ThickeningModelTest : public TwoImagesModelTest {
+  protected:
+    void SetUp() override {
+        TwoImagesModelTest::SetUp();
+        // Condition: a 5 x 5 block in a 7 x 7 frame; marker: a run of three inside it.
+        std::vector<int32_t> block(49, 0), run(49, 0);
+        for (int y = 1; y <= 5; ++y)
+            for (int x = 1; x <= 5; ++x) block[y * 7 + x] = 1;
+        for (int x = 2; x <= 4; ++x) run[2 * 7 + x] = 1;
+        FillImage(i1.image, 7, 1, run);
+        FillImage(i2.image, 7, 1, block);
+    }
+    CTwoImagesModel thickening{CTwoImagesModel::EMode::ConditionalThickening};
+};
+
+TEST_F(ThickeningModelTest, FirstDocumentIsTheMarkerAndTheSecondTheCondition) {
+    thickening.SetI1(&i1);
+    thickening.SetI2(&i2);
+    const std::vector<int32_t> marker = ValuesOf(i1.image), condition = ValuesOf(i2.image);
+    auto result = thickening.RunThickening();
+    ASSERT_NE(result, nullptr);
+    auto expected = ConditionalThickening(i2.image, i1.image);
+    ASSERT_NE(expected, nullptr);
+    EXPECT_EQ(ValuesOf(*result), ValuesOf(*expected));
+    const std::vector<int32_t> values = ValuesOf(*result);
+    EXPECT_NE(values, marker) << "the marker grows";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        EXPECT_LE(values[i], condition[i]) << i;  // never beyond the condition image
+        EXPECT_GE(values[i], marker[i]) << i;
+    }
+    EXPECT_EQ(ValuesOf(i1.image), marker) << "the sources stay as they were";
+    EXPECT_EQ(ValuesOf(i2.image), condition);
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+TEST_F(ThickeningModelTest, NothingHappensWithoutTwoMatchingImages) {
+    CVistrelApp otherApp;
+    CVistrelDoc wide{otherApp, 3}, deep{otherApp, 4}, empty{otherApp, 5};
+    FillImage(wide.image, 8, 1, std::vector<int32_t>(56, 1));
+    FillImage(deep.image, 7, 8, std::vector<int32_t>(49, 1));
+    struct Case {
+        CVistrelDoc *first, *second;
+        bool sizeMessage;
+    } cases[] = {
+        {&i1, nullptr, false}, {nullptr, &i2, false}, {&i1, &empty, false},
+        {&i1, &wide, true},    {&wide, &i2, true},    {&deep, &i2, false},  // depths differ
+    };
+    for (const Case& c : cases) {
+        sink.shown.clear();
+        thickening.SetI1(c.first);
+        thickening.SetI2(c.second);
+        EXPECT_EQ(thickening.RunThickening(), nullptr);
+        EXPECT_EQ(sink.shown, c.sizeMessage ? std::vector<std::string>{kDifferentImageSizes}
+                                            : std::vector<std::string>{});
+    }
 }
 
 }  // namespace

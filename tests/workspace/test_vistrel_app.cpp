@@ -536,5 +536,54 @@ TEST_F(AppTest, AnUnreadableFileSaysWhyAndLeavesTheOpenDocumentAlone) {
     EXPECT_EQ(first->image.GetPixel(1, 1), 40);
 }
 
+// ---------------------------------------------------------------- morphology
+
+TEST_F(AppCaseTest, ElementDialogEditsACopyThatOkTakesOver) {
+    CVistrelDoc* doc = Open("mdb002.pgx");
+    ASSERT_NE(doc, nullptr);
+    doc->resolution = 254.0f;
+    app.SetActiveDocument(doc);
+    const std::vector<uint8_t> before = app.morphElement.cells;
+    ui.morphEdit = [&](CMorphElementModel& model) {
+        model.SetSize(5);
+        model.SetShape(CMorphSE::kCross);
+        model.OnCreate();
+        model.SetIterations(7);
+        // The application's element stays as it was while the dialog is open.
+        EXPECT_EQ(app.morphElement.cells, before);
+        EXPECT_EQ(app.morphIterations, 1);
+    };
+    for (const bool ok : {false, true}) {
+        ui.morphOk = ok;
+        ui.morphShown.clear();
+        EXPECT_EQ(app.OnStructuringElement(), ok);
+        ASSERT_EQ(ui.morphShown.size(), 1u);
+        EXPECT_EQ(ui.morphShown[0].Resolution(), 254.0);
+        EXPECT_EQ(ui.morphShown[0].Element().size, 3);
+        EXPECT_EQ(ui.morphShown[0].Iterations(), 1);
+        if (!ok) {
+            EXPECT_EQ(app.morphElement.cells, before) << "Cancel keeps the element";
+            EXPECT_EQ(app.StructuringElementMenuText(),
+                      "&Structuring element && Iterations (1)...");
+        }
+    }
+    EXPECT_EQ(app.morphElement.size, 5);
+    EXPECT_EQ(app.morphElement.shape, CMorphSE::kCross);
+    EXPECT_EQ(app.morphElement.cells, CMorphSE(5, CMorphSE::kCross).cells);
+    EXPECT_EQ(app.morphIterations, 7);
+    EXPECT_EQ(app.StructuringElementMenuText(), "&Structuring element && Iterations (7)...");
+}
+
+TEST_F(AppTest, ElementDialogWithoutADocumentUsesOnePixelPerInch) {
+    app.morphIterations = 12;
+    ui.morphOk = false;
+    EXPECT_FALSE(app.OnStructuringElement());
+    ASSERT_EQ(ui.morphShown.size(), 1u);
+    EXPECT_EQ(ui.morphShown[0].Resolution(), 1.0);
+    EXPECT_EQ(ui.morphShown[0].Iterations(), 12);
+    EXPECT_EQ(app.morphIterations, 12);
+    EXPECT_EQ(app.StructuringElementMenuText(), "&Structuring element && Iterations (12)...");
+}
+
 }  // namespace
 }  // namespace vistrel

@@ -9,12 +9,14 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/messages.h"
 #include "support/recording_sink.h"
+#include "workspace/morph_element_model.h"
 #include "workspace/region_growing_model.h"
 #include "workspace/vistrel_doc.h"
 #include "workspace/workspace_ui.h"
@@ -47,6 +49,11 @@ class CFakeUi : public IWorkspaceUi {
         growingShown.push_back(model);
         if (growingAnswer) model = *growingAnswer;
         return growingOk;
+    }
+    bool AskMorphElement(CMorphElementModel& model) override {
+        morphShown.push_back(model);
+        if (morphEdit) morphEdit(model);
+        return morphOk;
     }
     bool PickSaveFile(const std::string& initialPath, const std::vector<CFileFilter>& filters,
                       std::string& path, int& filterIndex) override {
@@ -105,6 +112,9 @@ class CFakeUi : public IWorkspaceUi {
     std::vector<CRegionGrowingModel> growingShown;
     std::optional<CRegionGrowingModel> growingAnswer;  // the fields as the user leaves them
     bool growingOk = true;
+    std::vector<CMorphElementModel> morphShown;          // the models as the dialog opened
+    std::function<void(CMorphElementModel&)> morphEdit;  // what the user does in the dialog
+    bool morphOk = true;
     std::string savePath;
     int saveFilter = 0;
     bool saveOk = true;
