@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "core/image_operations.h"
-#include "core/text.h"
 #include "workspace/plugins.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
@@ -22,7 +21,8 @@ int Offset(int id, CommandId first) {
     return id - Id(first);
 }
 
-// The menu text of the element dialog; %d is the iteration count.
+// The element command's text as written; menus show it with the count in
+// place of %d (CVistrelApp::StructuringElementMenuText).
 constexpr char kStructuringElementText[] = "&Structuring element && Iterations (%d)...";
 
 // The depth of each depth command, in command order.
@@ -641,7 +641,7 @@ std::string CommandMenuText(const CCommandContext& context, int id) {
     if (id == Id(CommandId::EnableBreastSegment))
         return HasBreastOutline(context) ? "Disable &Breast Segment" : "Enable &Breast Segment";
     if (id == Id(CommandId::StructuringElement))
-        return Format(kStructuringElementText, context.app.morphIterations);
+        return context.app.StructuringElementMenuText();
     const CCommand* command = FindCommand(id);
     return command ? command->text : std::string{};
 }
