@@ -571,6 +571,7 @@ bool CVistrelDoc::OnFlipVertical() {
 bool CVistrelDoc::OnReverse() {
     if (!image.IsValid()) return false;
     image.Reverse();
+    KeepBreastHistogram();
     UpdateAllViews(kUpdateImage);
     return true;
 }
@@ -578,6 +579,7 @@ bool CVistrelDoc::OnReverse() {
 bool CVistrelDoc::OnSwapBytes() {
     if (!image.IsValid() || image.depth < 9) return false;
     image.SwapBytes();
+    KeepBreastHistogram();
     UpdateAllViews(kUpdateImage);
     return true;
 }
@@ -586,6 +588,7 @@ bool CVistrelDoc::OnSetDepth(int depth) {
     if (!CanChangeDepth() || depth == image.depth) return false;
     if (depth != 16 && depth != 14 && depth != 12 && depth != 8) return false;
     image.SetDepth(depth, displayShift, displayDepth);
+    KeepBreastHistogram();
     if (image.depth != depth) return false;
     DeriveDisplayBits(image.depth, displayShift, displayDepth);
     ClampWindow();

@@ -382,6 +382,9 @@ class CVistrelDoc : public QObject {
     void CopyBreastSegmentTo(CVistrelDoc& doc, const CRect& cut) const;
     // Cuts outlines and mask to cut (this image's coordinates before the cut).
     void CropBreastSegment(const CRect& cut);
+    // In-place pixel changes empty the cached histogram; while a mask is in
+    // use it is rebuilt under the mask, so it stays the breast's.
+    void KeepBreastHistogram();
     // Tells views and tool windows that the geometry changed: image, then annotations.
     void GeometryChanged();
     // The cluster number whose members and outline a cluster-scoped

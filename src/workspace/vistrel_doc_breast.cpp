@@ -263,6 +263,12 @@ void CVistrelDoc::CropBreastSegment(const CRect& cut) {
     image.GetHistogramUnderMask(breastMask);
 }
 
+void CVistrelDoc::KeepBreastHistogram() {
+    if (!breastMask.IsValid() || !image.IsValid()) return;
+    image.InvalidateHistogram();
+    image.GetHistogramUnderMask(breastMask);
+}
+
 COutline CVistrelDoc::BreastOutline() const {
     COutline outline;
     outline.reserve(breastSegment.Points().size());

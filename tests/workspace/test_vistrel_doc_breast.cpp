@@ -367,6 +367,32 @@ TEST_F(DocBreastTest, GeometryCommandsKeepMaskAndOutlineAligned) {
     EXPECT_EQ(doc->breastSegment.Points(), kOutline);
 }
 
+TEST_F(DocBreastTest, InPlacePixelCommandsKeepTheHistogramTheBreasts) {
+    const struct {
+        const char* name;
+        bool (*apply)(CVistrelDoc&);
+    } cases[] = {
+        {"reverse", [](CVistrelDoc& d) { return d.OnReverse(); }},
+        {"swap bytes", [](CVistrelDoc& d) { return d.OnSwapBytes(); }},
+        {"depth 16", [](CVistrelDoc& d) { return d.OnSetDepth(16); }},
+        {"depth 8", [](CVistrelDoc& d) { return d.OnSetDepth(8); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto doc = WithOutline();
+        ASSERT_TRUE(c.apply(*doc));
+        // The breast's histogram of the changed pixels (samples the swap
+        // pushes past maxValue have no bin), not the whole image's.
+        CMImage fresh(doc->image);
+        fresh.InvalidateHistogram();
+        const int32_t breast = fresh.GetHistogramUnderMask(doc->breastMask).GetTotal();
+        ASSERT_GT(breast, 0);
+        EXPECT_EQ(doc->image.GetHistogram().GetTotal(), breast);
+        fresh.InvalidateHistogram();
+        EXPECT_NE(fresh.GetHistogram().GetTotal(), breast) << "the fixture tells them apart";
+    }
+}
+
 TEST_F(DocBreastTest, ResultWindowsCarryTheOutlineAndTheCutOfTheMask) {
     auto doc = WithOutline();
     // A result of the same size gets outline and mask as they are.
