@@ -10,8 +10,10 @@
 #include <QTimer>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 
 #include "shell/scale_space_dlg.h"
+#include "workspace/vistrel_doc.h"
 #include "shell_fixture.h"
 #include "support/speck_image.h"
 
@@ -120,6 +122,41 @@ TEST_F(FrameProgressTest, DISABLED_ScreenshotDuringAFullFieldRun) {
     grabber.stop();
     EXPECT_TRUE(saved);
     EXPECT_TRUE(window->Model().HasSpots());
+}
+
+// Run by hand under a real X server (xvfb-run, QT_QPA_PLATFORM=xcb) with
+// VISTREL_BREAST_FILM naming a mammogram: the breast is segmented when no
+// SGT file lies beside it, the spot detector runs, and the screen with the
+// outline and the spots is saved to $TMPDIR/vistrel_shots/spots_in_breast.png.
+TEST_F(FrameProgressTest, DISABLED_SpotsInsideTheBreastScreenshot) {
+    const char* path = std::getenv("VISTREL_BREAST_FILM");
+    if (!path) GTEST_SKIP() << "VISTREL_BREAST_FILM names no image";
+    CVistrelDoc* doc = app.OpenDocumentFile(path);
+    ASSERT_TRUE(doc);
+    if (!doc->HasBreastSegment()) {
+        CSegmentParams params;
+        params.cone = 0;
+        params.log = 0;
+        ASSERT_TRUE(doc->SegmentBreastWith(params));
+    }
+    ASSERT_TRUE(doc->BreastMaskOrNull());
+    Command(CommandId::SpotDetector);
+    CScaleSpaceDlg* window = frame->SpotDetectorWindow();
+    ASSERT_TRUE(window);
+    window->SpotsButton()->click();
+    ASSERT_TRUE(window->Model().HasSpots());
+    const CSpotList& spots = window->Model().Spots();
+    for (int32_t i = 0; i < spots.Count(); ++i)
+        EXPECT_EQ(doc->breastMask.GetPixel(spots[i].x, spots[i].y), 1)
+            << "spot " << i << " at " << spots[i].x << "," << spots[i].y;
+    std::cout << spots.Count() << " spots\n";
+    window->move(frame->width() - window->width(), frame->height() - window->height());
+    Command(CommandId::WindowTile);
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+    const QString folder = QDir::tempPath() + "/vistrel_shots";
+    QDir().mkpath(folder);
+    EXPECT_TRUE(
+        QGuiApplication::primaryScreen()->grabWindow(0).save(folder + "/spots_in_breast.png"));
 }
 
 }  // namespace
