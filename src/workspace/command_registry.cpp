@@ -258,10 +258,12 @@ const std::vector<CCommand>& CommandRegistry() {
         {CommandId::SegmentBreast, "&Segment Breast...", kPlain,
          [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnSegmentBreast(); }); },
          Valid, nullptr},
-        // The text follows the state (see CommandMenuText).
         {CommandId::EnableBreastSegment, "Enable &Breast Segment", kCheck,
          [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnEnableBreastSegment(); }); },
-         Valid, HasBreastOutline},
+         Valid, HasBreastOutline,
+         [](C c) -> std::string {
+             return HasBreastOutline(c) ? "Disable &Breast Segment" : "Enable &Breast Segment";
+         }},
         {CommandId::SetZeroOutsideBreast, "Set zero outside breast", kPlain,
          [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnSetZeroOutsideBreast(); }); },
          HasBreastOutline, nullptr},
@@ -280,9 +282,9 @@ const std::vector<CCommand>& CommandRegistry() {
          nullptr},
         {CommandId::OuterGradient, "O&uter gradient", kPlain, MorphOperatorCommand, CanMorph,
          nullptr},
-        // The text carries the iteration count (see CommandMenuText).
         {CommandId::StructuringElement, kStructuringElementText, kPlain,
-         [](C c, int) { c.app.OnStructuringElement(); }, nullptr, nullptr},
+         [](C c, int) { c.app.OnStructuringElement(); }, nullptr, nullptr,
+         [](C c) { return c.app.StructuringElementMenuText(); }},
         {CommandId::ConditionalThickening, "Conditional Thickening", kPlain,
          [](C c, int) { ToolWindow(c, EToolWindow::ConditionalThickening); }, nullptr, nullptr},
         // The ROS stay visible while they are being drawn.
@@ -634,16 +636,14 @@ bool CommandChecked(const CCommandContext& context, int id) {
 }
 
 bool CommandHasTextRule(int id) {
-    return id == Id(CommandId::EnableBreastSegment) || id == Id(CommandId::StructuringElement);
+    const CCommand* command = FindCommand(id);
+    return command && command->menuText;
 }
 
 std::string CommandMenuText(const CCommandContext& context, int id) {
-    if (id == Id(CommandId::EnableBreastSegment))
-        return HasBreastOutline(context) ? "Disable &Breast Segment" : "Enable &Breast Segment";
-    if (id == Id(CommandId::StructuringElement))
-        return context.app.StructuringElementMenuText();
     const CCommand* command = FindCommand(id);
-    return command ? command->text : std::string{};
+    if (!command) return {};
+    return command->menuText ? command->menuText(context) : std::string(command->text);
 }
 
 void SplitMenuText(const std::string& text, std::string& label, std::string& accelerator) {

@@ -84,6 +84,8 @@ enum class ECheckStyle {
 using CommandHandler = void (*)(const CCommandContext& context, int id);
 // An enabled or checked rule.
 using CommandRule = bool (*)(const CCommandContext& context, int id);
+// The menu text of a command whose text follows the state.
+using CommandTextRule = std::string (*)(const CCommandContext& context);
 
 struct CCommand {
     CommandId id;
@@ -92,6 +94,7 @@ struct CCommand {
     CommandHandler run;
     CommandRule enabled;  // null: always enabled
     CommandRule checked;  // null: the check mark is left as the action keeps it
+    CommandTextRule menuText = nullptr;  // null: the menu shows `text`
 };
 
 // Ids whose menu entries are made at run time from lists (presets, plug-ins,

@@ -376,7 +376,10 @@ TEST(ImageHistogram, CountsOnlyTheNominalRangeInTrueValues) {
 
 TEST(ImageHistogram, CacheStaysUntilReset) {
     CMImage image(3, 1, 8);
+    // The constructor leaves the raster as allocated: every sample is set.
     image.SetPixel(0, 0, 5);
+    image.SetPixel(1, 0, 5);
+    image.SetPixel(2, 0, 5);
     const int32_t* counts = image.GetHistogram().counts;
     image.SetPixel(1, 0, 7);  // SetPixel leaves the cache alone
     EXPECT_EQ(image.GetHistogram().counts, counts);
