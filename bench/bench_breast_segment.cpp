@@ -42,15 +42,21 @@ const CMImage& Mammogram() {
     return image;
 }
 
+// The document's automatic run of the breast stage, no log.
+void Segment(CMImage& image, CBreastSgt& contour, int32_t view = kViewAuto,
+             int32_t projection = kProjectionAuto) {
+    double low = 0, high = 0;
+    std::string log;
+    SegmentBreast(image, contour, view, projection, true, low, high, image.width / 2, kStageBreast,
+                  false, log);
+}
+
 void BM_SegmentBreast(benchmark::State& state) {
     CMImage image = Mammogram();
     CBreastSgt contour;
     for (auto _ : state) {
         image.InvalidateHistogram();
-        double low = 0, high = 0;
-        std::string log;
-        SegmentBreast(image, contour, kViewAuto, kProjectionAuto, true, low, high, image.width / 2,
-                      kStageBreast, false, log);
+        Segment(image, contour);
         benchmark::DoNotOptimize(contour.Count());
     }
     if (contour.IsEmpty()) state.SkipWithError("no outline");
@@ -63,10 +69,7 @@ void BM_SegmentMaskAndHistogram(benchmark::State& state) {
     CBreastSgt contour;
     for (auto _ : state) {
         image.InvalidateHistogram();
-        double low = 0, high = 0;
-        std::string log;
-        SegmentBreast(image, contour, kViewAuto, kProjectionAuto, true, low, high, image.width / 2,
-                      kStageBreast, false, log);
+        Segment(image, contour);
         const CMImageBase mask = MakeBreastMask(contour, image.width, image.height);
         image.InvalidateHistogram();
         benchmark::DoNotOptimize(image.GetHistogramUnderMask(mask).GetTotal());
@@ -87,10 +90,7 @@ BENCHMARK(BM_WholeImageHistogram)->Unit(benchmark::kMillisecond);
 void BM_MakeBreastMask(benchmark::State& state) {
     CMImage image = Mammogram();
     CBreastSgt contour;
-    double low = 0, high = 0;
-    std::string log;
-    SegmentBreast(image, contour, kViewAuto, kProjectionAuto, true, low, high, image.width / 2,
-                  kStageBreast, false, log);
+    Segment(image, contour);
     for (auto _ : state) {
         const CMImageBase mask = MakeBreastMask(contour, image.width, image.height);
         benchmark::DoNotOptimize(mask.data);
@@ -101,10 +101,7 @@ BENCHMARK(BM_MakeBreastMask)->Unit(benchmark::kMillisecond);
 void BM_HistogramUnderMask(benchmark::State& state) {
     CMImage image = Mammogram();
     CBreastSgt contour;
-    double low = 0, high = 0;
-    std::string log;
-    SegmentBreast(image, contour, kViewAuto, kProjectionAuto, true, low, high, image.width / 2,
-                  kStageBreast, false, log);
+    Segment(image, contour);
     const CMImageBase mask = MakeBreastMask(contour, image.width, image.height);
     for (auto _ : state) {
         image.InvalidateHistogram();
@@ -119,10 +116,7 @@ void BM_SegmentBreastKnownViewProjection(benchmark::State& state) {
     CBreastSgt contour;
     for (auto _ : state) {
         image.InvalidateHistogram();
-        double low = 0, high = 0;
-        std::string log;
-        SegmentBreast(image, contour, kViewLeft, 0, true, low, high, image.width / 2, kStageBreast,
-                      false, log);
+        Segment(image, contour, kViewLeft, 0);
         benchmark::DoNotOptimize(contour.Count());
     }
 }

@@ -146,13 +146,8 @@ int32_t FillContourCounting(CMImageBase& target, const CBreastSgt& contour, bool
     insidePixels = 0;
     if (!target.IsValid() || contour.IsEmpty()) return 0;
     const std::vector<CPoint>& pts = contour.Points();
-    int32_t minX = pts[0].x, maxX = pts[0].x, top = pts[0].y, bottom = pts[0].y;
-    for (const CPoint& p : pts) {
-        minX = std::min(minX, p.x);
-        maxX = std::max(maxX, p.x);
-        top = std::min(top, p.y);
-        bottom = std::max(bottom, p.y);
-    }
+    const CRect box = contour.Bounds();
+    const int32_t minX = box.left, maxX = box.right - 1, top = box.top, bottom = box.bottom - 1;
     if (maxX <= minX || bottom <= top) return 0;
     if (minX < 0 || top < 0 || maxX > target.width || bottom > target.height) return 0;
 
