@@ -323,6 +323,9 @@ bool CMainFrame::ToolWindowOpen(EToolWindow window) const {
             return logGaussian_;
         case EToolWindow::SpotDetector:
             return spotDetector_;
+        case EToolWindow::Thresholding:
+        case EToolWindow::SegmentFromSeeds:
+            return false;
     }
     return false;
 }
@@ -356,6 +359,9 @@ void CMainFrame::ToggleToolWindow(EToolWindow which) {
             break;
         case EToolWindow::SpotDetector:
             toggle(spotDetector_, [this] { return new CScaleSpaceDlg(app_, this); });
+            break;
+        case EToolWindow::Thresholding:
+        case EToolWindow::SegmentFromSeeds:
             break;
         case EToolWindow::TwoImages:
             toggle(twoImages_, [this] {

@@ -80,6 +80,11 @@ enum class CommandId : int {
     Filters = 32868,
     LogGaussianFilters = 32869,
     SpotDetector = 32871,
+    // Thresholding and seeds
+    Thresholding = 32890,
+    SegmentFromSeeds = 32898,
+    SeedsWthLocalStatistics = 32870,
+    SeedsFromCentroids = 33015,
     // Morphology
     Erosion = 32826,  // Erosion .. OuterGradient: the nine operators in menu order
     Dilation = 32827,

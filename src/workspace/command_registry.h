@@ -39,6 +39,8 @@ enum class EToolWindow {
     Filters,
     LogGaussian,
     SpotDetector,
+    Thresholding,
+    SegmentFromSeeds,
 };
 enum class EPrint { Dialog, Direct, Preview };
 

@@ -12,8 +12,11 @@
 #include "core/image.h"
 #include "detection/breast_segment.h"
 #include "detection/breast_sgt.h"
+#include "detection/grow_from_seeds.h"
+#include "detection/point_response.h"
 #include "filters/convolution.h"
 #include "filters/morphology.h"
+#include "regions/cluster.h"
 #include "regions/overlay_file.h"
 #include "regions/regions.h"
 #include "workspace/image_resolution.h"
@@ -53,6 +56,12 @@ inline constexpr const char* kSgtSaveFilters = "SGT Files |*.sgt|TXT Files |*.tx
 inline constexpr const char* kSgtOpenFilters =
     "All Supported text Files|*.txt;*.sgt|SGT Files |*.sgt|TXT Files |*.txt|All Files "
     "(*.*)|*.*||";
+// Texts of the seed commands.
+inline constexpr const char* kSeedsThresholdTitle = "Threshold for seeds";
+inline constexpr const char* kSeedsThresholdLabel = "Threshold";
+inline constexpr double kSeedsDefaultThreshold = 100.0;
+inline constexpr const char* kRemoveSeedsQuestion = "Remove active seeds?";
+inline constexpr const char* kSeedsWthPrompt = "Special thresholding around regions";
 inline constexpr const char* kStructuringElementTitle = "Stucturing Element 3x3";
 // Asked before an interactive OVERLAY save of a cut-out document ("Yes", "No").
 inline constexpr const char* kOverlayCoordinateQuestion =
@@ -251,6 +260,28 @@ class CVistrelDoc : public QObject {
         return breastMask.IsValid() ? &breastMask : nullptr;
     }
 
+    // ---- seeds and regions grown from them
+    // The seed list is `spots`. Replaces it by a copy of seeds; update code 2.
+    void SetSeeds(const CSpotList& seeds);
+    bool HasSeeds() const { return spots.Count() > 0; }
+    // Seed preparation: the path-free detector (scales 5..12 step 2, sides 3
+    // and 5) on the image, inside the breast mask when there is one; the
+    // spots whose response is >= threshold become the seeds. False when the
+    // image is invalid or it was cancelled (the seeds are then as before).
+    bool PrepareSeeds(double threshold, const ProgressFn& progress = {});
+    // Grows one region per seed into `regions` (truth: rosRegions), switches
+    // the region display on and sends update 2. Returns the LoG response
+    // image for the LoG input (the caller opens it), else null.
+    std::unique_ptr<CMImage> SegmentFromSeeds(const CGrowParams& params,
+                                              CGrowReport* report = nullptr,
+                                              const ProgressFn& progress = {});
+    // "Set Seeds = Centroids of Regions". False when nothing changed (no
+    // regions, or "Remove active seeds?" answered No).
+    bool OnSeedsFromCentroids();
+    // "on seeds: WTH + local statistic + region growing": the new document,
+    // or null (no clusters, nothing grown).
+    CVistrelDoc* OnSeedsWthLocalStatistics();
+
     // ---- morphology
     // One of the nine operators with the application's element and
     // iteration count; the result opens as a new document. Null (nothing
@@ -329,6 +360,9 @@ class CVistrelDoc : public QObject {
     CVistrelApp& App() const { return app_; }
 
     // Fields, in the documented order.
+    CClusters clusters;
+    // The detected spots, which serve as the seed list.
+    CSpotList spots;
     CRegions regions;
     CMImage image;
     CMImage originalImage;

@@ -76,6 +76,13 @@ class IWorkspaceUi {
     }
     virtual void EndProgress() {}
 
+    // Brings the document's window to the front and opens the "Segment from
+    // seeds" tool on it (closing an open one first); with currentSeeds in its
+    // "Segment from current seeds" form, without its own "Set seeds".
+    virtual void OpenSegmentFromSeeds(CVistrelDoc& doc, bool currentSeeds) {
+        (void)doc;
+        (void)currentSeeds;
+    }
     // Restores and focuses the window of a document (case commands).
     virtual void ActivateDocumentWindow(CVistrelDoc& doc) { (void)doc; }
     // The "&Cases" list got a new entry: rebuild the menu from CVistrelApp::Cases().
