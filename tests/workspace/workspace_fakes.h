@@ -90,6 +90,9 @@ class CFakeUi : public IWorkspaceUi {
     }
     void EndProgress() override { ++progressEnds; }
     void ActivateDocumentWindow(CVistrelDoc& doc) override { activated.push_back(&doc); }
+    void OpenSegmentFromSeeds(CVistrelDoc& doc, bool currentSeeds) override {
+        segmentToolOpened.push_back({&doc, currentSeeds});
+    }
     void CaseListChanged() override { ++caseListChanges; }
     void InterfaceModeChanged() override { ++interfaceChanges; }
     // Each call takes the next scripted answer (the choices as the user
@@ -104,6 +107,8 @@ class CFakeUi : public IWorkspaceUi {
     }
 
     bool openWindows = true;
+    // Each OpenSegmentFromSeeds call: the document and whether the current-seeds form.
+    std::vector<std::pair<CVistrelDoc*, bool>> segmentToolOpened;
     std::vector<CVistrelDoc*> opened, closed;
     std::vector<std::string> openPaths;
     std::string openFilePath;  // empty: the single-file dialog is cancelled
