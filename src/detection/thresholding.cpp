@@ -112,16 +112,22 @@ CSpotList LocalMaximaSpots(const CMImage& image, int32_t sizePx, const CMImageBa
     const std::size_t n = std::size_t(w) * std::size_t(hgt);
 
     // A pixel is a strict maximum when it exceeds the square without its
-    // centre: the rows above and below over the full width, and the r pixels
-    // left and right of it on its own row. Each is a one-sided window of r
-    // samples, so two passes of ForwardMax give everything.
-    std::vector<int32_t> img(n), full(n), beside(n);
+    // centre: the r pixels left and right of it on its own row, and the rows
+    // above and below over the full width. The first part comes from running
+    // maxima of r samples; the pixels that pass it are more than r apart
+    // along a row, so looking up the 2r row maxima of each one's column costs
+    // at most two reads per pixel in all.
+    std::vector<int32_t> full(n);  // max of each row over [x - r, x + r]
+    struct CCandidate {
+        int32_t x, y, v;
+    };
+    std::vector<CCandidate> candidates;
     std::vector<int32_t> row, fwd(static_cast<std::size_t>(w)), g, h;
     for (int32_t y = 0; y < hgt; ++y) {
         ReadRow(image, y, row);
-        std::copy(row.begin(), row.end(), img.begin() + std::ptrdiff_t(y) * w);
         ForwardMax(row.data(), w, r, fwd.data(), g, h);
         int32_t prefix = kBelowAll;  // max of [0, x) while the left window is clipped
+        int32_t* out = full.data() + std::ptrdiff_t(y) * w;
         for (int32_t x = 0; x < w; ++x) {
             int32_t left;
             if (x - r >= 0) {
@@ -131,37 +137,20 @@ CSpotList LocalMaximaSpots(const CMImage& image, int32_t sizePx, const CMImageBa
                 left = prefix;
             }
             const int32_t right = x + 1 < w ? fwd[std::size_t(x + 1)] : kBelowAll;
-            const std::size_t i = std::size_t(y) * std::size_t(w) + std::size_t(x);
-            beside[i] = std::max(left, right);
-            full[i] = std::max(beside[i], row[std::size_t(x)]);
+            const int32_t beside = std::max(left, right);
+            const int32_t v = row[std::size_t(x)];
+            out[x] = std::max(beside, v);
+            if (v > beside) candidates.push_back({x, y, v});
         }
     }
-    std::vector<int32_t> col(static_cast<std::size_t>(hgt)), vfwd(static_cast<std::size_t>(hgt));
-    std::vector<int32_t> around(n);  // max over the rows above and below
-    for (int32_t x = 0; x < w; ++x) {
-        for (int32_t y = 0; y < hgt; ++y) col[std::size_t(y)] = full[std::size_t(y) * w + x];
-        ForwardMax(col.data(), hgt, r, vfwd.data(), g, h);
-        int32_t prefix = kBelowAll;  // max of the rows [0, y) while clipped
-        for (int32_t y = 0; y < hgt; ++y) {
-            int32_t above;
-            if (y - r >= 0) {
-                above = vfwd[std::size_t(y - r)];
-            } else {
-                if (y > 0) prefix = std::max(prefix, col[std::size_t(y - 1)]);
-                above = prefix;
-            }
-            const int32_t below = y + 1 < hgt ? vfwd[std::size_t(y + 1)] : kBelowAll;
-            around[std::size_t(y) * w + x] = std::max(above, below);
-        }
-    }
-    for (int32_t y = 0; y < hgt; ++y) {
-        for (int32_t x = 0; x < w; ++x) {
-            const std::size_t i = std::size_t(y) * std::size_t(w) + std::size_t(x);
-            const int32_t v = img[i];
-            if (v <= beside[i] || v <= around[i]) continue;
-            if (masked && mask->GetPixel(x, y) == 0) continue;
-            spots.Append(CPointResponse(CPoint{x, y}, double(v)));
-        }
+    for (const CCandidate& c : candidates) {
+        bool strict = true;
+        const int32_t y0 = std::max(0, c.y - r), y1 = std::min(hgt - 1, c.y + r);
+        for (int32_t y = y0; y <= y1 && strict; ++y)
+            if (y != c.y && full[std::size_t(y) * std::size_t(w) + std::size_t(c.x)] >= c.v)
+                strict = false;
+        if (!strict || (masked && mask->GetPixel(c.x, c.y) == 0)) continue;
+        spots.Append(CPointResponse(CPoint{c.x, c.y}, double(c.v)));
     }
     return spots;
 }
