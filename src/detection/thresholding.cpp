@@ -88,7 +88,11 @@ std::unique_ptr<CMImage> ThresholdImage(const CMImage& image, double threshold,
             if (!keepSinglePixels && !(up[i - 1] | up[i] | up[i + 1] | mid[i - 1] | mid[i + 1] |
                                        down[i - 1] | down[i] | down[i + 1]))
                 continue;
-            if (onImage)
+            if (onImage && out->depth == 8)
+                out->Row(y)[x] = uint8_t(image.maxValue);
+            else if (onImage && out->depth > 8)
+                out->Row16(y)[x] = image.maxValue;
+            else if (onImage)
                 out->SetPixel(x, y, image.maxValue);
             else
                 out->Row(y)[x >> 3] |= uint8_t(0x80 >> (x & 7));
