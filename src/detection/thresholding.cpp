@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 #include <vector>
 
 namespace vistrel {
@@ -103,7 +104,9 @@ std::unique_ptr<CMImage> ThresholdImage(const CMImage& image, double threshold,
     return out;
 }
 
-CSpotList LocalMaximaSpots(const CMImage& image, int32_t sizePx, const CMImageBase* mask) {
+namespace {
+
+CSpotList StrictMaxima(const CMImage& image, int32_t sizePx, const CMImageBase* mask) {
     CSpotList spots;
     if (!Readable(image)) return spots;
     const bool masked = mask && mask->IsValid();
@@ -157,6 +160,16 @@ CSpotList LocalMaximaSpots(const CMImage& image, int32_t sizePx, const CMImageBa
         spots.Append(CPointResponse(CPoint{c.x, c.y}, double(c.v)));
     }
     return spots;
+}
+
+}  // namespace
+
+CSpotList LocalMaximaSpots(const CMImage& image, int32_t sizePx, const CMImageBase* mask) {
+    try {
+        return StrictMaxima(image, sizePx, mask);
+    } catch (const std::bad_alloc&) {
+        return {};  // an image too large for the row maxima gives no seeds, not a crash
+    }
 }
 
 }  // namespace vistrel
