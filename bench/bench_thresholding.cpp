@@ -63,6 +63,28 @@ void BM_ThresholdSliderMove(benchmark::State& state) {
 }
 BENCHMARK(BM_ThresholdSliderMove)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// A slider move in local-maxima mode: the maxima at and above the threshold
+// marked over the image, with a size of arg pixels.
+void BM_LocalMaximaSliderMove(benchmark::State& state) {
+    CFixture& f = Fixture();
+    vistrel::CThresholdingModel m(f.app);
+    m.SetSizeInCm(false);
+    m.SetSize(double(state.range(0)));
+    m.SetLocalMaxima(true);
+    m.SetOnImage(true);
+    const int lo = m.SliderMin(), hi = m.SliderMax();
+    const int step = std::max(1, (hi - lo) / 37);
+    int position = lo;
+    for (auto _ : state) {
+        position = position + step > hi ? lo : position + step;
+        m.MoveSlider(position);
+        benchmark::DoNotOptimize(m.Result());
+    }
+    state.counters["maxima"] = double(m.Maxima().Count());
+    if (m.Result()) f.app.CloseDocument(m.Result());
+}
+BENCHMARK(BM_LocalMaximaSliderMove)->Arg(3)->Arg(35)->Unit(benchmark::kMillisecond);
+
 // Switching to local maxima (or changing the size) with a size of arg pixels.
 void BM_LocalMaximaRecompute(benchmark::State& state) {
     CFixture& f = Fixture();
