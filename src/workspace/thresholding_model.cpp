@@ -1,6 +1,7 @@
 #include "workspace/thresholding_model.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "core/display.h"
@@ -72,6 +73,7 @@ void CThresholdingModel::MoveSlider(int position) {
 }
 
 void CThresholdingModel::TypeThreshold(double value) {
+    if (!std::isfinite(value)) return;  // no threshold, and no slider position, to show
     threshold_ = value;
     typedPending_ = true;
 }

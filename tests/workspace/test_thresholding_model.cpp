@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -129,6 +130,10 @@ TEST_F(ThresholdingModelTest, TypedThresholdIsTakenOnEnterOnce) {
     EXPECT_TRUE(m.SubmitThreshold());
     EXPECT_EQ(m.Threshold(), 500.0);
     EXPECT_EQ(m.Result()->image.GetPixel(5, 5), 0);
+    // Not a number: nothing taken, nothing pending.
+    m.TypeThreshold(std::nan(""));
+    EXPECT_EQ(m.Threshold(), 500.0);
+    EXPECT_FALSE(m.SubmitThreshold());
 }
 
 TEST_F(ThresholdingModelTest, ResultsOffShowsNothingAndPageSizes) {
