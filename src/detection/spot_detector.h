@@ -81,9 +81,10 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
 // response, energy, local mean, local stdDev, local mean, local stdDev], the
 // local figures taken over the kernel-sized window around it at its own scale
 // (restricted to where that kernel fits). No "Obraz LOG" lines are logged.
+// progress follows the scales; when it returns false the result is null.
 std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, int hMAX,
                                               int increment, int n, int m, const CMImageBase* mask,
-                                              std::string& log);
+                                              std::string& log, const ProgressFn& progress = {});
 
 // Clears out and copies the passing spots: those not at excludedScale whose
 // value k is >= threshold, or with automatic set >= values[kSpotMeanMin] +

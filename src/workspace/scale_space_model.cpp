@@ -52,7 +52,6 @@ void CScaleSpaceModel::SetSearchSide(int v) {
 
 void CScaleSpaceModel::OnSourceChanged() {
     Clear();
-    seeds_.ClearAll();
 }
 
 // ---------------------------------------------------------------- the source document
@@ -96,7 +95,17 @@ std::string CScaleSpaceModel::OnSaveSpots() const {
 
 bool CScaleSpaceModel::SetSeeds() {
     if (!Source()) return false;
-    seeds_.CopyFrom(selected_);
+    Source()->SetSeeds(selected_);
+    return true;
+}
+
+bool CScaleSpaceModel::OnSegment() {
+    CVistrelDoc* source = Source();
+    if (!source || !SetSeeds()) return false;
+    if (IWorkspaceUi* ui = App().Ui()) {
+        ui->ActivateDocumentWindow(*source);
+        ui->OpenSegmentFromSeeds(*source, false);
+    }
     return true;
 }
 

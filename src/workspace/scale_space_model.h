@@ -71,8 +71,9 @@ class CScaleSpaceModel : public CToolWindowModel {
     // "Set seeds": the selected spots become the seeds of the source; false
     // without a source.
     bool SetSeeds();
-    // The spots handed over by "Set seeds" (the document keeps no seed list yet).
-    const CSpotList& Seeds() const { return seeds_; }
+    // "Segment": sets the seeds, brings the source's window to the front and
+    // opens the segment-from-seeds tool on it; false without a source.
+    bool OnSegment();
     // The picture of the current choice for the source: a new document at the
     // first showing, the same document updated in place afterwards. Nothing
     // without a source or spots.
@@ -136,7 +137,7 @@ class CScaleSpaceModel : public CToolWindowModel {
     std::string SpotInfo() const;
 
   protected:
-    // A new source, or the source closed: spots, report and seeds are cleared.
+    // A new source, or the source closed: spots and report are cleared.
     void OnSourceChanged() override;
 
   private:
@@ -159,7 +160,6 @@ class CScaleSpaceModel : public CToolWindowModel {
     std::vector<int32_t> distinct_;
     bool distinctKnown_ = false;
     std::string log_;
-    CSpotList seeds_;
     bool pictureOnImage_ = false;  // what the picture document shows now
 };
 
