@@ -379,3 +379,91 @@ TEST(GrowFromSeeds, LoGInputUsesTheSeedsScale) {
 
 }  // namespace
 }  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+// Max slope with 16 rays around a peak of 200 on 100, seed (10, 10). On a flat
+// background every ray's steepest point is its first, and a half-step ray's
+// first point (between two pixels) stands for the pixel nearer the seed: the
+// outline runs through the 8 neighbours. With (9, 9) = 0 and (9, 10) = 320,
+// the ray (-1, -0.5) reads their mean 160 at its first point, so its steepest
+// point is the second, (8, 9), moved back half a step to (8, 10); reading
+// either pixel alone would have kept the first point.
+TEST(GrowFromSeeds, SixteenRaysAverageHalfSteps) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<CPoint, int>> changes;
+        std::vector<CPoint> vertices;  // in ray order
+    } cases[] = {
+        {"flat",
+         {},
+         {{9, 9},
+          {9, 10},
+          {9, 10},
+          {9, 10},
+          {9, 11},
+          {10, 11},
+          {10, 11},
+          {10, 11},
+          {11, 11},
+          {11, 10},
+          {11, 10},
+          {11, 10},
+          {11, 9},
+          {10, 9},
+          {10, 9},
+          {10, 9}}},
+        {"averaged",
+         {{{9, 9}, 0}, {{9, 10}, 320}},
+         {{9, 9},
+          {8, 10},
+          {8, 10},
+          {8, 10},
+          {9, 11},
+          {10, 11},
+          {10, 11},
+          {10, 11},
+          {11, 11},
+          {11, 10},
+          {11, 10},
+          {11, 10},
+          {11, 9},
+          {10, 9},
+          {10, 9},
+          {10, 9}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CMImage image =
+            Make(21, 21, 16, [](int32_t x, int32_t y) { return x == 10 && y == 10 ? 200 : 100; });
+        for (const auto& [p, v] : c.changes) image.SetPixel(p.x, p.y, v);
+        CRegions regions;
+        GrowFromSeeds(image, Seeds({Seed(10, 10)}), regions, nullptr,
+                      Params(EGrowAlgorithm::MaxSlope, EGrowInput::Image, 6, 16));
+        ASSERT_EQ(regions.Count(), 1);
+        const CRegion expected(c.vertices, CRegion::PointsMode::Polygon);
+        ASSERT_TRUE(expected.IsValid());
+        EXPECT_TRUE(regions.At(0)->IsEqual(expected))
+            << regions.At(0)->ToText() << " vs " << expected.ToText();
+    }
+}
+
+// Local min follows each ray down to its first rise: on a cone falling by 10
+// per pixel to a floor at distance 4 the outline is the floor's edge.
+TEST(GrowFromSeeds, LocalMinStopsAtTheFirstRise) {
+    const CMImage image = Make(31, 31, 16, [](int32_t x, int32_t y) {
+        const int32_t d = std::max(std::abs(x - 15), std::abs(y - 15));
+        return d <= 4 ? 500 - 10 * d : (d == 5 ? 600 : 100);
+    });
+    CRegions regions;
+    GrowFromSeeds(image, Seeds({Seed(15, 15)}), regions, nullptr,
+                  Params(EGrowAlgorithm::LocalMin, EGrowInput::Image, 12, 4));
+    ASSERT_EQ(regions.Count(), 1);
+    const CRegion expected(std::vector<CPoint>{{11, 15}, {15, 11}, {19, 15}, {15, 19}},
+                           CRegion::PointsMode::Polygon);
+    EXPECT_TRUE(regions.At(0)->IsEqual(expected)) << regions.At(0)->ToText();
+}
+
+}  // namespace
+}  // namespace vistrel
