@@ -620,7 +620,11 @@ std::unique_ptr<CMImage> GrowFromSeeds(const CMImage& image, const CSpotList& se
         std::unique_ptr<CRegion> region;
         if (h > 0) {
             // Rays reach w itself, one past the statistics window.
-            const CRect memo = Clip({p.x - w, p.y - w, p.x + w + 1, p.y + w + 1}, bounds);
+            CRect memo = WindowAround(p, w, bounds);
+            memo.right =
+                std::min(bounds.right, int32_t(std::min<int64_t>(INT32_MAX, int64_t(p.x) + w + 1)));
+            memo.bottom = std::min(bounds.bottom,
+                                   int32_t(std::min<int64_t>(INT32_MAX, int64_t(p.y) + w + 1)));
             worker.log.Begin(grey, kernels.at(h), memo);
             region = run(worker.log);
             out.responses.reserve(worker.log.Computed().size());

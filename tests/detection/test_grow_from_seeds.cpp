@@ -467,3 +467,21 @@ TEST(GrowFromSeeds, LocalMinStopsAtTheFirstRise) {
 
 }  // namespace
 }  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+// A window far larger than the image is clipped, not overflowed.
+TEST(GrowFromSeeds, HugeWindowIsClipped) {
+    const CMImage image = Disc(40, 40, 20, 20, 4.0, 100, 600);
+    for (EGrowInput input : {EGrowInput::Image, EGrowInput::LoGInScales}) {
+        CRegions regions;
+        CGrowParams p = Params(EGrowAlgorithm::LocalStatistics, input, INT32_MAX);
+        GrowFromSeeds(image, Seeds({Seed(20, 20, 1.0, {5.0})}), regions, nullptr, p);
+        ASSERT_EQ(regions.Count(), 1) << kGrowInputNames[int(input)];
+        EXPECT_TRUE(regions.At(0)->Contains(20, 20));
+    }
+}
+
+}  // namespace
+}  // namespace vistrel
