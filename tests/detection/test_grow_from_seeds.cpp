@@ -485,3 +485,29 @@ TEST(GrowFromSeeds, HugeWindowIsClipped) {
 
 }  // namespace
 }  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+// The white top-hat takes the ramp away: with k = 0 the region is the disc
+// alone, where on the grey levels the bright side of the ramp joins it.
+TEST(GrowFromSeeds, WhiteTopHatInputRemovesTheBackground) {
+    const CMImage image = Disc(60, 40, 30, 20, 4.0, 100, 600, 60.0);
+    CGrowParams p = Params(EGrowAlgorithm::LocalStatistics, EGrowInput::WhiteTopHat, 6);
+    p.k = 0.0;
+    CRegions topHat;
+    GrowFromSeeds(image, Seeds({Seed(30, 20)}), topHat, nullptr, p);
+    ASSERT_EQ(topHat.Count(), 1);
+    EXPECT_GE(topHat.At(0)->Bounds().left, 26);
+    EXPECT_LE(topHat.At(0)->Bounds().right, 35);
+    EXPECT_GE(topHat.At(0)->Bounds().top, 16);
+    EXPECT_LE(topHat.At(0)->Bounds().bottom, 25);
+    p.input = EGrowInput::Image;
+    CRegions grey;
+    GrowFromSeeds(image, Seeds({Seed(30, 20)}), grey, nullptr, p);
+    ASSERT_EQ(grey.Count(), 1);
+    EXPECT_GT(PixelCount(*grey.At(0)), PixelCount(*topHat.At(0)) + 20);
+}
+
+}  // namespace
+}  // namespace vistrel
