@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <thread>
+#include <type_traits>
 
 #include "detection/spot_detector.h"
 #include "filters/filter.h"
@@ -60,6 +61,38 @@ class CSampleSource {
         return float(uint16_t(image_.GetPixel(x, y)));
     }
     const CMImageBase& Image() const { return image_; }
+    // Sum and sum of squares over rect, exact in integers; rows as plain
+    // loops the compiler vectorises, as a window is measured once per seed.
+    void Sums(const CRect& rect, double& sum, double& squares) const {
+        uint64_t s = 0, q = 0;
+        for (int32_t y = rect.top; y < rect.bottom; ++y) {
+            uint64_t rs = 0, rq = 0;
+            if (bytes_) {
+                const uint8_t* row = bytes_ + std::ptrdiff_t(y) * image_.bytesPerRow;
+                for (int32_t x = rect.left; x < rect.right; ++x) {
+                    rs += row[x];
+                    rq += uint32_t(row[x]) * row[x];
+                }
+            } else if (words_) {
+                const uint16_t* row = reinterpret_cast<const uint16_t*>(
+                    words_ + std::ptrdiff_t(y) * image_.bytesPerRow);
+                for (int32_t x = rect.left; x < rect.right; ++x) {
+                    rs += row[x];
+                    rq += uint64_t(uint32_t(row[x]) * row[x]);
+                }
+            } else {
+                for (int32_t x = rect.left; x < rect.right; ++x) {
+                    const uint64_t v = uint16_t(image_.GetPixel(x, y));
+                    rs += v;
+                    rq += v * v;
+                }
+            }
+            s += rs;
+            q += rq;
+        }
+        sum = double(s);
+        squares = double(q);
+    }
 
   private:
     const CMImageBase& image_;
@@ -119,6 +152,19 @@ class CLazyLoG {
     const std::vector<CPoint>& Computed() const { return computed_; }
 
   private:
+    // Eight independent partial sums per kernel row, so that the products
+    // run in vector lanes without reassociating one float sum.
+    template <typename Sample>
+    static float RowDot(const float* c, const Sample* row, int32_t n) {
+        float lanes[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+        int32_t j = 0;
+        for (; j + 8 <= n; j += 8)
+            for (int l = 0; l < 8; ++l) lanes[l] += c[j + l] * float(row[j + l]);
+        float acc = ((lanes[0] + lanes[4]) + (lanes[1] + lanes[5])) +
+                    ((lanes[2] + lanes[6]) + (lanes[3] + lanes[7]));
+        for (; j < n; ++j) acc += c[j] * float(row[j]);
+        return acc;
+    }
     float Compute(int32_t x, int32_t y) const {
         const CFilter& k = *kernel_;
         const CMImageBase& im = image_->Image();
@@ -126,18 +172,16 @@ class CLazyLoG {
         double sum = 0;
         for (int32_t i = 0; i < k.height; ++i) {
             const float* c = k.Row(i);
-            float acc = 0;
             if (im.depth == 8) {
-                const uint8_t* row = im.Row(y0 + i) + x0;
-                for (int32_t j = 0; j < k.width; ++j) acc += c[j] * float(row[j]);
+                sum += RowDot(c, im.Row(y0 + i) + x0, k.width);
             } else if (im.depth > 8) {
-                const uint16_t* row = im.Row16(y0 + i) + x0;
-                for (int32_t j = 0; j < k.width; ++j) acc += c[j] * float(row[j]);
+                sum += RowDot(c, im.Row16(y0 + i) + x0, k.width);
             } else {
+                float acc = 0;
                 for (int32_t j = 0; j < k.width; ++j)
                     acc += c[j] * float(uint16_t(im.GetPixel(x0 + j, y0 + i)));
+                sum += acc;
             }
-            sum += acc;
         }
         return float(sum / k.Divisor());
     }
@@ -186,12 +230,16 @@ std::vector<CPoint> FloodAbove(const Source& src, CRect rect, CPoint seed, doubl
 template <typename Source>
 void MeanStdDev(const Source& src, CRect rect, double& mean, double& stdDev) {
     double sum = 0, squares = 0;
-    for (int32_t y = rect.top; y < rect.bottom; ++y)
-        for (int32_t x = rect.left; x < rect.right; ++x) {
-            const double v = src.At(x, y);
-            sum += v;
-            squares += v * v;
-        }
+    if constexpr (std::is_same_v<Source, CSampleSource>) {
+        src.Sums(rect, sum, squares);
+    } else {
+        for (int32_t y = rect.top; y < rect.bottom; ++y)
+            for (int32_t x = rect.left; x < rect.right; ++x) {
+                const double v = src.At(x, y);
+                sum += v;
+                squares += v * v;
+            }
+    }
     const double n = double(rect.Width()) * double(rect.Height());
     mean = n > 0 ? sum / n : 0.0;
     const double var = n > 0 ? squares / n - mean * mean : 0.0;
@@ -572,7 +620,11 @@ std::unique_ptr<CMImage> GrowFromSeeds(const CMImage& image, const CSpotList& se
         std::unique_ptr<CRegion> region;
         if (h > 0) {
             // Rays reach w itself, one past the statistics window.
-            const CRect memo = Clip({p.x - w, p.y - w, p.x + w + 1, p.y + w + 1}, bounds);
+            CRect memo = WindowAround(p, w, bounds);
+            memo.right =
+                std::min(bounds.right, int32_t(std::min<int64_t>(INT32_MAX, int64_t(p.x) + w + 1)));
+            memo.bottom = std::min(bounds.bottom,
+                                   int32_t(std::min<int64_t>(INT32_MAX, int64_t(p.y) + w + 1)));
             worker.log.Begin(grey, kernels.at(h), memo);
             region = run(worker.log);
             out.responses.reserve(worker.log.Computed().size());

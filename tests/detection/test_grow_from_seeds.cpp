@@ -379,3 +379,135 @@ TEST(GrowFromSeeds, LoGInputUsesTheSeedsScale) {
 
 }  // namespace
 }  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+// Max slope with 16 rays around a peak of 200 on 100, seed (10, 10). On a flat
+// background every ray's steepest point is its first, and a half-step ray's
+// first point (between two pixels) stands for the pixel nearer the seed: the
+// outline runs through the 8 neighbours. With (9, 9) = 0 and (9, 10) = 320,
+// the ray (-1, -0.5) reads their mean 160 at its first point, so its steepest
+// point is the second, (8, 9), moved back half a step to (8, 10); reading
+// either pixel alone would have kept the first point.
+TEST(GrowFromSeeds, SixteenRaysAverageHalfSteps) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<CPoint, int>> changes;
+        std::vector<CPoint> vertices;  // in ray order
+    } cases[] = {
+        {"flat",
+         {},
+         {{9, 9},
+          {9, 10},
+          {9, 10},
+          {9, 10},
+          {9, 11},
+          {10, 11},
+          {10, 11},
+          {10, 11},
+          {11, 11},
+          {11, 10},
+          {11, 10},
+          {11, 10},
+          {11, 9},
+          {10, 9},
+          {10, 9},
+          {10, 9}}},
+        {"averaged",
+         {{{9, 9}, 0}, {{9, 10}, 320}},
+         {{9, 9},
+          {8, 10},
+          {8, 10},
+          {8, 10},
+          {9, 11},
+          {10, 11},
+          {10, 11},
+          {10, 11},
+          {11, 11},
+          {11, 10},
+          {11, 10},
+          {11, 10},
+          {11, 9},
+          {10, 9},
+          {10, 9},
+          {10, 9}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CMImage image =
+            Make(21, 21, 16, [](int32_t x, int32_t y) { return x == 10 && y == 10 ? 200 : 100; });
+        for (const auto& [p, v] : c.changes) image.SetPixel(p.x, p.y, v);
+        CRegions regions;
+        GrowFromSeeds(image, Seeds({Seed(10, 10)}), regions, nullptr,
+                      Params(EGrowAlgorithm::MaxSlope, EGrowInput::Image, 6, 16));
+        ASSERT_EQ(regions.Count(), 1);
+        const CRegion expected(c.vertices, CRegion::PointsMode::Polygon);
+        ASSERT_TRUE(expected.IsValid());
+        EXPECT_TRUE(regions.At(0)->IsEqual(expected))
+            << regions.At(0)->ToText() << " vs " << expected.ToText();
+    }
+}
+
+// Local min follows each ray down to its first rise: on a cone falling by 10
+// per pixel to a floor at distance 4 the outline is the floor's edge.
+TEST(GrowFromSeeds, LocalMinStopsAtTheFirstRise) {
+    const CMImage image = Make(31, 31, 16, [](int32_t x, int32_t y) {
+        const int32_t d = std::max(std::abs(x - 15), std::abs(y - 15));
+        return d <= 4 ? 500 - 10 * d : (d == 5 ? 600 : 100);
+    });
+    CRegions regions;
+    GrowFromSeeds(image, Seeds({Seed(15, 15)}), regions, nullptr,
+                  Params(EGrowAlgorithm::LocalMin, EGrowInput::Image, 12, 4));
+    ASSERT_EQ(regions.Count(), 1);
+    const CRegion expected(std::vector<CPoint>{{11, 15}, {15, 11}, {19, 15}, {15, 19}},
+                           CRegion::PointsMode::Polygon);
+    EXPECT_TRUE(regions.At(0)->IsEqual(expected)) << regions.At(0)->ToText();
+}
+
+}  // namespace
+}  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+// A window far larger than the image is clipped, not overflowed.
+TEST(GrowFromSeeds, HugeWindowIsClipped) {
+    const CMImage image = Disc(40, 40, 20, 20, 4.0, 100, 600);
+    for (EGrowInput input : {EGrowInput::Image, EGrowInput::LoGInScales}) {
+        CRegions regions;
+        CGrowParams p = Params(EGrowAlgorithm::LocalStatistics, input, INT32_MAX);
+        GrowFromSeeds(image, Seeds({Seed(20, 20, 1.0, {5.0})}), regions, nullptr, p);
+        ASSERT_EQ(regions.Count(), 1) << kGrowInputNames[int(input)];
+        EXPECT_TRUE(regions.At(0)->Contains(20, 20));
+    }
+}
+
+}  // namespace
+}  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+// The white top-hat takes the ramp away: with k = 0 the region is the disc
+// alone, where on the grey levels the bright side of the ramp joins it.
+TEST(GrowFromSeeds, WhiteTopHatInputRemovesTheBackground) {
+    const CMImage image = Disc(60, 40, 30, 20, 4.0, 100, 600, 60.0);
+    CGrowParams p = Params(EGrowAlgorithm::LocalStatistics, EGrowInput::WhiteTopHat, 6);
+    p.k = 0.0;
+    CRegions topHat;
+    GrowFromSeeds(image, Seeds({Seed(30, 20)}), topHat, nullptr, p);
+    ASSERT_EQ(topHat.Count(), 1);
+    EXPECT_GE(topHat.At(0)->Bounds().left, 26);
+    EXPECT_LE(topHat.At(0)->Bounds().right, 35);
+    EXPECT_GE(topHat.At(0)->Bounds().top, 16);
+    EXPECT_LE(topHat.At(0)->Bounds().bottom, 25);
+    p.input = EGrowInput::Image;
+    CRegions grey;
+    GrowFromSeeds(image, Seeds({Seed(30, 20)}), grey, nullptr, p);
+    ASSERT_EQ(grey.Count(), 1);
+    EXPECT_GT(PixelCount(*grey.At(0)), PixelCount(*topHat.At(0)) + 20);
+}
+
+}  // namespace
+}  // namespace vistrel
