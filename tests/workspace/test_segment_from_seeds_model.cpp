@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "core/text.h"
+#include "support/speck_image.h"
 #include "workspace/vistrel_app.h"
 #include "workspace_fakes.h"
 
@@ -124,6 +128,7 @@ TEST_F(SegmentFromSeedsModelTest, SetSeedsAnswersThatChangeNothing) {
         EXPECT_FALSE(m.OnSetSeeds());
         ASSERT_FALSE(ui.textPrompts.empty());
         EXPECT_EQ(ui.textPrompts.back(), "Threshold for seeds");
+        EXPECT_EQ(ui.textInitial.back(), "100.0");
         EXPECT_EQ(sink.shown.size(), c.messageShown ? 1u : 0u);
         if (c.messageShown) {
             EXPECT_NE(sink.shown[0].find(c.answer), std::string::npos);
@@ -132,6 +137,84 @@ TEST_F(SegmentFromSeedsModelTest, SetSeedsAnswersThatChangeNothing) {
         ASSERT_EQ(source->spots.Count(), 1);    // the old seeds stay
         EXPECT_EQ(source->spots[0].Point(), (CPoint{20, 15}));
     }
+}
+
+// Seed preparation and growing on the speck image, where the detector finds
+// the bright discs.
+class SegmentFromSeedsOnSpecks : public SegmentFromSeedsModelTest {
+  protected:
+    void SetUp() override {
+        SegmentFromSeedsModelTest::SetUp();
+        source->image = testsupport::SpeckImage();
+        source->image.InvalidateHistogram();
+        source->pathName = "/d/specks.pgx";
+    }
+    std::vector<double> Responses() const {
+        std::vector<double> out;
+        for (int32_t i = 0; i < source->spots.Count(); ++i)
+            out.push_back(source->spots[i].response);
+        return out;
+    }
+};
+
+TEST_F(SegmentFromSeedsOnSpecks, SetSeedsKeepsTheResponsesAtOrAboveTheAnswer) {
+    CSegmentFromSeedsModel m(app);
+    ui.textAnswer = "0";
+    ASSERT_TRUE(m.OnSetSeeds());
+    EXPECT_EQ(ui.progressTexts.size(), 1u);
+    EXPECT_EQ(ui.progressEnds, 1);
+    EXPECT_TRUE(sink.shown.empty());
+    const std::vector<double> all = Responses();
+    ASSERT_GT(all.size(), 1u);
+    EXPECT_TRUE(m.ControlsEnabled());
+    // A threshold in the middle of the responses keeps only those at or above it.
+    std::vector<double> sorted = all;
+    std::sort(sorted.begin(), sorted.end());
+    const double middle = sorted[sorted.size() / 2];
+    ui.textAnswer = Format("%.17g", middle);
+    ASSERT_TRUE(m.OnSetSeeds());
+    const std::vector<double> kept = Responses();
+    EXPECT_LT(kept.size(), all.size());
+    EXPECT_FALSE(kept.empty());
+    for (double r : kept) EXPECT_GE(r, middle);
+    EXPECT_EQ(kept.size(), std::size_t(std::count_if(all.begin(), all.end(),
+                                                     [&](double r) { return r >= middle; })));
+}
+
+TEST_F(SegmentFromSeedsOnSpecks, SegmentGrowsRegionsAndOpensTheLoGResponses) {
+    app.showRegions = false;
+    CSegmentFromSeedsModel m(app);
+    ui.textAnswer = "0";
+    ASSERT_TRUE(m.OnSetSeeds());
+    const std::size_t documents = app.Documents().size();
+    ui.progressTexts.clear();
+    ASSERT_TRUE(m.OnSegment());
+    EXPECT_EQ(ui.progressTexts.size(), 1u);
+    EXPECT_GT(m.LastReport().regionsAdded, 0);
+    EXPECT_GT(source->regions.Count(), 0);
+    EXPECT_TRUE(app.showRegions);
+    ASSERT_EQ(app.Documents().size(), documents + 1);
+    const CVistrelDoc* responses = app.Documents().back().get();
+    EXPECT_TRUE(responses->image.IsValid());
+    const std::string suffix = " LoG responses";
+    ASSERT_GE(responses->pathName.size(), suffix.size());
+    EXPECT_EQ(responses->pathName.substr(responses->pathName.size() - suffix.size()), suffix);
+
+    // Another input grows from the grey levels and opens nothing.
+    m.SetInput(EGrowInput::Image);
+    ASSERT_TRUE(m.OnSegment());
+    EXPECT_EQ(app.Documents().size(), documents + 1);
+}
+
+TEST_F(SegmentFromSeedsOnSpecks, CancelledSegmentOpensNothing) {
+    CSegmentFromSeedsModel m(app, true);
+    ui.textAnswer = "0";
+    ASSERT_TRUE(m.OnSetSeeds());
+    const std::size_t documents = app.Documents().size();
+    ui.cancelAt = 0.0;
+    EXPECT_FALSE(m.OnSegment());
+    EXPECT_EQ(app.Documents().size(), documents);
+    EXPECT_EQ(ui.busyDepth, 0);
 }
 
 }  // namespace

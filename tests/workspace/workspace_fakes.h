@@ -79,6 +79,7 @@ class CFakeUi : public IWorkspaceUi {
     bool AskText(const std::string&, const std::string& prompt, const std::string&,
                  std::string& text) override {
         textPrompts.push_back(prompt);
+        textInitial.push_back(text);
         text = textAnswer;
         return textOk;
     }
@@ -136,6 +137,7 @@ class CFakeUi : public IWorkspaceUi {
     std::string textAnswer;
     bool textOk = true;
     std::vector<std::string> textPrompts;
+    std::vector<std::string> textInitial;  // the text each dialog opened with
     int busyDepth = 0;
     std::vector<std::string> progressTexts;
     std::vector<double> progressReports;
