@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -302,6 +303,47 @@ TEST_F(CliGrowTest, ThresholdWritesTheKeptPixelsAndTheMaximaMarks) {
             EXPECT_EQ(a.GetPixel(x, y) != 0, y == 1 && (x == 1 || x == 2)) << x << "," << y;
             EXPECT_EQ(m.GetPixel(x, y) != 0, x == 6 && y == 3) << x << "," << y;
         }
+}
+
+// The bundled phantom's specks as the seed detector and the default growing
+// find them: the share of truth specks whose centre lies in a grown region,
+// and the regions holding no speck centre.
+TEST_F(CliGrowTest, PhantomSpecksAreCoveredByRegionsGrownFromDetectedSeeds) {
+    const std::string image = Path("phantom.pgx");
+    const std::vector<std::string> phantomArgs = {"phantom",  image, "--width",    "512",
+                                                  "--height", "640", "--clusters", "2",
+                                                  "--spots",  "6",   "--seed",     "7"};
+    const CRun made = Run(phantomArgs);
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const QJsonArray specks = JsonOf(made)["calcifications"].toArray();
+    ASSERT_EQ(specks.size(), 18);
+    const double threshold = 60.0;
+    const QJsonObject json =
+        Grow({"grow", image, "--spots", "--threshold", std::to_string(threshold)});
+    std::vector<CRegion> regions;
+    for (const QJsonValue& v : json["regions"].toArray()) regions.push_back(RegionOf(v.toObject()));
+    std::vector<bool> holdsSpeck(regions.size(), false);
+    int covered = 0;
+    for (const QJsonValue& v : specks) {
+        const int x = int(std::lround(v.toObject()["x"].toDouble()));
+        const int y = int(std::lround(v.toObject()["y"].toDouble()));
+        bool in = false;
+        for (std::size_t i = 0; i < regions.size(); ++i)
+            if (regions[i].Contains(x, y)) in = holdsSpeck[i] = true;
+        covered += in;
+    }
+    int falseRegions = 0;
+    for (bool h : holdsSpeck) falseRegions += !h;
+    const double coverage = double(covered) / double(specks.size());
+    std::printf(
+        "phantom 512x640 seed 7, threshold %.0f: %d seeds, %zu regions, %d of %lld specks "
+        "covered (%.3f), %d false regions\n",
+        threshold, json["seeds"].toInt(), regions.size(), covered,
+        static_cast<long long>(specks.size()), coverage, falseRegions);
+    // Measured: every speck covered, 33 false regions of 51. The phantom and
+    // the growing are deterministic, so these hold until either changes.
+    EXPECT_EQ(covered, 18);
+    EXPECT_LE(falseRegions, 33);
 }
 
 }  // namespace
