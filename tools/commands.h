@@ -32,6 +32,8 @@ int RunSpots(const CommandArgs& args);
 int RunMorph(const CommandArgs& args);
 int RunThicken(const CommandArgs& args);
 int RunSegment(const CommandArgs& args);
+int RunGrow(const CommandArgs& args);
+int RunThreshold(const CommandArgs& args);
 
 extern const char* const kInfoHelp;
 extern const char* const kConvertHelp;
@@ -45,5 +47,7 @@ extern const char* const kSpotsHelp;
 extern const char* const kMorphHelp;
 extern const char* const kThickenHelp;
 extern const char* const kSegmentHelp;
+extern const char* const kGrowHelp;
+extern const char* const kThresholdHelp;
 
 }  // namespace vistrel::cli

@@ -14,6 +14,7 @@
 #include "detection/spot_file.h"
 #include "detection/spot_params.h"
 #include "filters/convolution.h"
+#include "spot_options.h"
 
 namespace vistrel::cli {
 
@@ -29,6 +30,28 @@ constexpr std::pair<const char*, int> kSpotValueNames[] = {{"scale", kSpotScale}
                                                            {"stdDevScale", kSpotStdDevScale}};
 
 }  // namespace
+
+std::vector<COptionSpec> SpotDetectorOptionSpecs() {
+    return {{"min"}, {"max"}, {"inc"}, {"n"}, {"m"}};
+}
+
+CSpotDetectorOptions ParseSpotDetectorOptions(const CParsedArgs& args,
+                                              const CSpotDetectorOptions& defaults) {
+    auto parameter = [&](const char* name, int fallback, CSpotParams::CRange range) {
+        const auto v = args.Value(name);
+        return v ? static_cast<int>(
+                       ParseInteger(*v, range.min, range.max, std::string("--") + name))
+                 : fallback;
+    };
+    CSpotDetectorOptions o;
+    o.minScale = parameter("min", defaults.minScale, CSpotParams::kScaleRange);
+    o.maxScale = parameter("max", defaults.maxScale, CSpotParams::kScaleRange);
+    o.increment = parameter("inc", defaults.increment, CSpotParams::kIncrementRange);
+    o.localMaxSide = parameter("n", defaults.localMaxSide, CSpotParams::kLocalMaxRange);
+    o.searchSide = parameter("m", defaults.searchSide, CSpotParams::kSearchRange);
+    if (o.maxScale < o.minScale) throw CUsageError("--max must not be smaller than --min");
+    return o;
+}
 
 // The SGT outline reader of the filter command.
 bool ReadSgtOutline(const std::string& path, COutline& outline, std::string& reason);
@@ -62,18 +85,15 @@ const char* const kSpotsHelp =
     "  --value-index  -1..12\n";
 
 int RunSpots(const CommandArgs& words) {
-    const CParsedArgs args(words, {{"min"},
-                                   {"max"},
-                                   {"inc"},
-                                   {"n"},
-                                   {"m"},
-                                   {"threshold"},
-                                   {"value-index"},
-                                   {"auto"},
-                                   {"exclude-min-scale", false},
-                                   {"cnd"},
-                                   {"mask"},
-                                   {"raw"}});
+    std::vector<COptionSpec> specs = SpotDetectorOptionSpecs();
+    specs.insert(specs.end(), {{"threshold"},
+                               {"value-index"},
+                               {"auto"},
+                               {"exclude-min-scale", false},
+                               {"cnd"},
+                               {"mask"},
+                               {"raw"}});
+    const CParsedArgs args(words, specs);
     if (args.HelpRequested()) {
         std::fputs(kSpotsHelp, stdout);
         return 0;
@@ -83,17 +103,13 @@ int RunSpots(const CommandArgs& words) {
         const auto v = args.Value(name);
         return v ? static_cast<int>(ParseInteger(*v, lo, hi, std::string("--") + name)) : fallback;
     };
-    auto parameter = [&](const char* name, int fallback, CSpotParams::CRange range) {
-        return integer(name, fallback, range.min, range.max);
-    };
     const CSpotParams defaults;
-    const int hMin = parameter("min", defaults.minScale, CSpotParams::kScaleRange);
-    const int hMax = parameter("max", defaults.maxScale, CSpotParams::kScaleRange);
-    const int inc = parameter("inc", defaults.increment, CSpotParams::kIncrementRange);
-    const int n = parameter("n", defaults.localMaxSide, CSpotParams::kLocalMaxRange);
-    const int m = parameter("m", defaults.searchSide, CSpotParams::kSearchRange);
+    const CSpotDetectorOptions detector =
+        ParseSpotDetectorOptions(args, {defaults.minScale, defaults.maxScale, defaults.increment,
+                                        defaults.localMaxSide, defaults.searchSide});
+    const int hMin = detector.minScale, hMax = detector.maxScale, inc = detector.increment;
+    const int n = detector.localMaxSide, m = detector.searchSide;
     const int k = integer("value-index", -1, -1, 12);
-    if (hMax < hMin) throw CUsageError("--max must not be smaller than --min");
     if (args.Has("threshold") && args.Has("auto"))
         throw CUsageError("--threshold and --auto exclude each other");
     if (args.Has("value-index") && !args.Has("threshold"))

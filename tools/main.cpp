@@ -40,6 +40,9 @@ const std::vector<CCommand>& Commands() {
          kThickenHelp, RunThicken},
         {"segment", "the breast outline (and its cone outline) as JSON, SGT file and mask",
          kSegmentHelp, RunSegment},
+        {"grow", "regions grown from seeds (a spot file or the seed detector)", kGrowHelp, RunGrow},
+        {"threshold", "the pixels above a value, or the local maxima above it", kThresholdHelp,
+         RunThreshold},
     };
     return commands;
 }
