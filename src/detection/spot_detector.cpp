@@ -58,6 +58,8 @@ class CTicker {
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
+}  // namespace
+
 std::unique_ptr<CMImage> GreyResponse(const CResponseImage& r) {
     auto image = std::make_unique<CMImage>();
     if (!image->Create(r.width, r.height, 8, 1)) return nullptr;
@@ -69,8 +71,6 @@ std::unique_ptr<CMImage> GreyResponse(const CResponseImage& r) {
         }
     return image;
 }
-
-}  // namespace
 
 bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImageBase* skipMask,
                        const CMImageBase* statsMask, bool wantStats, CResponseImage& out,

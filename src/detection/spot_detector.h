@@ -26,6 +26,10 @@ struct CResponseImage {
     float At(int32_t x, int32_t y) const { return values[std::size_t(y) * width + x]; }
 };
 
+// The responses as an 8-bit image, linear between min and max (all 0 when
+// they are equal); null when memory runs out.
+std::unique_ptr<CMImage> GreyResponse(const CResponseImage& r);
+
 // The factor of the per-scale threshold T = mean + 2.7 stdDev, kept as the
 // single-precision 2.7 widened to double.
 inline constexpr double kScaleThresholdFactor = static_cast<double>(2.7f);

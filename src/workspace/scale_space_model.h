@@ -16,6 +16,7 @@
 #include "detection/point_response.h"
 #include "detection/spot_file.h"
 #include "detection/spot_params.h"
+#include "workspace/inverted_slider.h"
 #include "workspace/tool_window_model.h"
 
 namespace vistrel {
@@ -109,9 +110,9 @@ class CScaleSpaceModel : public CToolWindowModel {
     bool HasSpots() const { return spots_.Count() > 0; }
 
     // The inverted slider: range [floor(min), floor(max) + 1] of value k.
-    int SliderMin() const { return sliderMin_; }
-    int SliderMax() const { return sliderMax_; }
-    int SliderPosition() const;
+    int SliderMin() const { return slider_.Min(); }
+    int SliderMax() const { return slider_.Max(); }
+    int SliderPosition() const { return slider_.PositionOf(threshold_); }
     static constexpr int kTickFrequency = 10;
     static constexpr int kPageSize = 10;
     // A slider move: threshold = min + max - position (clamped), selection re-run.
@@ -152,7 +153,7 @@ class CScaleSpaceModel : public CToolWindowModel {
     ESpotMark shape_ = ESpotMark::kCircles;
     ESpotShow what_ = ESpotShow::kSpots;
     double rangeMin_ = 0, rangeMax_ = 0;
-    int sliderMin_ = 0, sliderMax_ = 0;
+    CInvertedSlider slider_;
     bool typedPending_ = false;
     CSpotList spots_, selected_, inClusters_;
     // FirstOfEqualSpots(spots_) once known; Clear forgets it.

@@ -721,10 +721,14 @@ bool CVistrelDoc::OnExtractRegions() {
         extracted = ExtractRegions(image, image.maxValue, app_.connectivity);
     }
     if (!extracted) return false;
-    regions = std::move(*extracted);
+    ReplaceRegions(std::move(*extracted));
+    return true;
+}
+
+void CVistrelDoc::ReplaceRegions(CRegions extracted) {
+    regions = std::move(extracted);
     if (!app_.showRegions) app_.OnShowRegions();
     UpdateAllViews(kUpdateAnnotations);
-    return true;
 }
 
 void CVistrelDoc::OnRemoveAllRegions() {
