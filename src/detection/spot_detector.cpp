@@ -58,6 +58,8 @@ class CTicker {
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
+}  // namespace
+
 std::unique_ptr<CMImage> GreyResponse(const CResponseImage& r) {
     auto image = std::make_unique<CMImage>();
     if (!image->Create(r.width, r.height, 8, 1)) return nullptr;
@@ -69,8 +71,6 @@ std::unique_ptr<CMImage> GreyResponse(const CResponseImage& r) {
         }
     return image;
 }
-
-}  // namespace
 
 bool ConvolveWithStats(const CMImage& image, const CFilter& kernel, const CMImageBase* skipMask,
                        const CMImageBase* statsMask, bool wantStats, CResponseImage& out,
@@ -427,7 +427,7 @@ void LocalStats(const CResponseImage& r, int32_t x, int32_t y, int32_t half, int
 
 std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, int hMAX,
                                               int increment, int n, int m, const CMImageBase* mask,
-                                              std::string& log) {
+                                              std::string& log, const ProgressFn& progress) {
     if (!image.IsValid()) return nullptr;
     hMIN &= 0xFF;
     hMAX &= 0xFF;
@@ -466,7 +466,12 @@ std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, in
     const int32_t reach = (n & ~1) + m;
     std::vector<uint8_t> done(std::size_t(w) * std::size_t(h), 0);
     std::vector<std::size_t> touched;
+    const auto cancelled = [&](int s) {
+        return progress && !progress(double(s - hMIN + 1) / double(hMAX - hMIN + 1));
+    };
+    if (cancelled(hMIN)) return nullptr;
     for (int s = hMIN + increment; s <= hMAX; s += increment) {
+        if (cancelled(s)) return nullptr;
         kernel = MakeLoGFilter(s);
         hw = kernel.width / 2;
         hh = kernel.height / 2;

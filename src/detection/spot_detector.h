@@ -26,6 +26,10 @@ struct CResponseImage {
     float At(int32_t x, int32_t y) const { return values[std::size_t(y) * width + x]; }
 };
 
+// The responses as an 8-bit image, linear between min and max (all 0 when
+// they are equal); null when memory runs out.
+std::unique_ptr<CMImage> GreyResponse(const CResponseImage& r);
+
 // The factor of the per-scale threshold T = mean + 2.7 stdDev, kept as the
 // single-precision 2.7 widened to double.
 inline constexpr double kScaleThresholdFactor = static_cast<double>(2.7f);
@@ -77,9 +81,10 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
 // response, energy, local mean, local stdDev, local mean, local stdDev], the
 // local figures taken over the kernel-sized window around it at its own scale
 // (restricted to where that kernel fits). No "Obraz LOG" lines are logged.
+// progress follows the scales; when it returns false the result is null.
 std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, int hMAX,
                                               int increment, int n, int m, const CMImageBase* mask,
-                                              std::string& log);
+                                              std::string& log, const ProgressFn& progress = {});
 
 // Clears out and copies the passing spots: those not at excludedScale whose
 // value k is >= threshold, or with automatic set >= values[kSpotMeanMin] +

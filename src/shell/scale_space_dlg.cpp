@@ -50,6 +50,7 @@ CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
       sourceButton_(new QPushButton(QStringLiteral("Set Source Doc"), this)),
       saveButton_(new QPushButton(QStringLiteral("Save spots"), this)),
       seedsButton_(new QPushButton(QStringLiteral("Set seeds"), this)),
+      segmentButton_(new QPushButton(QStringLiteral("Segment"), this)),
       infoButton_(new QPushButton(QStringLiteral("Spot info"), this)),
       automaticButton_(new QPushButton(QStringLiteral("Set automatic threshold"), this)) {
     setWindowTitle(QStringLiteral("Multiscale spot detector"));
@@ -57,7 +58,7 @@ CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
     // Enter in a field belongs to the field (the typed threshold applies on
     // Enter); no button may take it as the dialog's default.
     for (QPushButton* b : {spotsButton_, fromFileButton_, sourceButton_, saveButton_, seedsButton_,
-                           infoButton_, automaticButton_})
+                           segmentButton_, infoButton_, automaticButton_})
         b->setAutoDefault(false);
     minScaleBox_->setChecked(model_.KeepMinScale());
     backgroundBox_->setChecked(model_.OnImage());
@@ -113,7 +114,7 @@ CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
 
     auto* buttons = new QVBoxLayout;
     for (QPushButton* b : {spotsButton_, fromFileButton_, sourceButton_, automaticButton_,
-                           infoButton_, saveButton_, seedsButton_})
+                           infoButton_, saveButton_, seedsButton_, segmentButton_})
         buttons->addWidget(b);
     buttons->addStretch(1);
 
@@ -189,6 +190,9 @@ CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
     connect(seedsButton_, &QPushButton::clicked, this, [this] {
         if (model_.SetSeeds()) emit seedsSet(model_.Source());
     });
+    connect(segmentButton_, &QPushButton::clicked, this, [this] {
+        if (model_.OnSegment()) emit seedsSet(model_.Source());
+    });
     connect(infoButton_, &QPushButton::clicked, this,
             [this] { messages().show(model_.SpotInfo()); });
     // A new source or a closed one has cleared the spots.
@@ -226,7 +230,8 @@ void CScaleSpaceDlg::ShowModel() {
     rangeMin_->setText(spots ? ToQ(model_.RangeMinText()) : QString());
     rangeMax_->setText(spots ? ToQ(model_.RangeMaxText()) : QString());
     for (QWidget* w : {static_cast<QWidget*>(slider_), static_cast<QWidget*>(saveButton_),
-                       static_cast<QWidget*>(seedsButton_), static_cast<QWidget*>(infoButton_),
+                       static_cast<QWidget*>(seedsButton_), static_cast<QWidget*>(segmentButton_),
+                       static_cast<QWidget*>(infoButton_),
                        static_cast<QWidget*>(automaticButton_)})
         w->setEnabled(spots);
 }

@@ -32,8 +32,6 @@ class CScaleSpaceDlg : public QDialog {
     CVistrelDoc* Document() const { return model_.Source(); }
     // The document showing the spot picture (null before the first showing).
     CVistrelDoc* PictureDocument() const { return model_.PictureDocument(); }
-    // The spots handed over by "Set seeds" (the document keeps no seed list yet).
-    const CSpotList& Seeds() const { return model_.Seeds(); }
 
     const CScaleSpaceModel& Model() const { return model_; }
     QSpinBox* MinScaleSpin() const { return minScale_; }
@@ -56,6 +54,7 @@ class CScaleSpaceDlg : public QDialog {
     QPushButton* SourceButton() const { return sourceButton_; }
     QPushButton* SaveButton() const { return saveButton_; }
     QPushButton* SeedsButton() const { return seedsButton_; }
+    QPushButton* SegmentButton() const { return segmentButton_; }
     QPushButton* InfoButton() const { return infoButton_; }
     QPushButton* AutomaticButton() const { return automaticButton_; }
 
@@ -92,6 +91,7 @@ class CScaleSpaceDlg : public QDialog {
     QPushButton* sourceButton_;
     QPushButton* saveButton_;
     QPushButton* seedsButton_;
+    QPushButton* segmentButton_;
     QPushButton* infoButton_;
     QPushButton* automaticButton_;
 };

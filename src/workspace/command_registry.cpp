@@ -45,6 +45,9 @@ bool HasRoi(C c) {
 bool HasRegions(C c, int = 0) {
     return Valid(c) && !c.doc->regions.IsEmpty();
 }
+bool HasClusters(C c, int) {
+    return Valid(c) && c.doc->clusters.Count() > 0;
+}
 bool HasRos(C c, int) {
     return Valid(c) && !c.doc->rosRegions.IsEmpty();
 }
@@ -517,6 +520,17 @@ const std::vector<CCommand>& CommandRegistry() {
          [](C c, int) { ToolWindow(c, EToolWindow::LogGaussian); }, nullptr, nullptr},
         {CommandId::SpotDetector, "Multiscale Spot &Detector...\tCtrl+D", kPlain,
          [](C c, int) { ToolWindow(c, EToolWindow::SpotDetector); }, nullptr, nullptr},
+        {CommandId::Thresholding, "&Thresholding...", kPlain,
+         [](C c, int) { ToolWindow(c, EToolWindow::Thresholding); }, nullptr, nullptr},
+        {CommandId::SegmentFromSeeds, "S&egment From Seeds...", kPlain,
+         [](C c, int) { ToolWindow(c, EToolWindow::SegmentFromSeeds); }, nullptr, nullptr},
+        {CommandId::SeedsWthLocalStatistics, "on seeds: WTH + local statistic + region growing",
+         kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnSeedsWthLocalStatistics(); }); },
+         HasClusters, nullptr},
+        {CommandId::SeedsFromCentroids, "Set Seeds = Centroids of Regions", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnSeedsFromCentroids(); }); },
+         HasRegions, nullptr},
         {CommandId::NnDiagnoses, "&Neural Network diagnoses", kCheck, nullptr, Never, nullptr},
         // ---- The selected cluster (its outline's context menu)
         {CommandId::ClusterBenign, "&Benign", kPlain,

@@ -52,7 +52,6 @@ void CScaleSpaceModel::SetSearchSide(int v) {
 
 void CScaleSpaceModel::OnSourceChanged() {
     Clear();
-    seeds_.ClearAll();
 }
 
 // ---------------------------------------------------------------- the source document
@@ -96,7 +95,17 @@ std::string CScaleSpaceModel::OnSaveSpots() const {
 
 bool CScaleSpaceModel::SetSeeds() {
     if (!Source()) return false;
-    seeds_.CopyFrom(selected_);
+    Source()->SetSeeds(selected_);
+    return true;
+}
+
+bool CScaleSpaceModel::OnSegment() {
+    CVistrelDoc* source = Source();
+    if (!source || !SetSeeds()) return false;
+    if (IWorkspaceUi* ui = App().Ui()) {
+        ui->ActivateDocumentWindow(*source);
+        ui->OpenSegmentFromSeeds(*source, false);
+    }
     return true;
 }
 
@@ -137,7 +146,7 @@ void CScaleSpaceModel::Clear() {
     inClusters_.ClearAll();
     log_.clear();
     rangeMin_ = rangeMax_ = 0;
-    sliderMin_ = sliderMax_ = 0;
+    slider_ = CInvertedSlider();
     typedPending_ = false;
 }
 
@@ -158,8 +167,7 @@ bool CScaleSpaceModel::Detect(const CMImage& image, const CMImageBase* mask,
     // A threshold that no spot reaches (or that every spot passes) would make
     // the first picture useless: it starts where a change of "res type" does.
     if (HasSpots() && !(threshold_ >= rangeMin_ && threshold_ <= rangeMax_))
-        threshold_ = std::clamp(rangeMin_ + 0.75 * (rangeMax_ - rangeMin_), double(sliderMin_),
-                                double(sliderMax_));
+        threshold_ = slider_.Clamp(rangeMin_ + 0.75 * (rangeMax_ - rangeMin_));
     Select(false);
     return HasSpots();
 }
@@ -184,27 +192,18 @@ std::string CScaleSpaceModel::SaveToFile(const std::string& documentPath) const 
 void CScaleSpaceModel::PrepareSlider() {
     spots_.Range(resType_, rangeMin_, rangeMax_);
     if (!HasSpots()) rangeMin_ = rangeMax_ = 0;
-    sliderMin_ = static_cast<int>(std::floor(rangeMin_));
-    sliderMax_ = static_cast<int>(std::floor(rangeMax_)) + 1;
-}
-
-int CScaleSpaceModel::SliderPosition() const {
-    const int position = static_cast<int>(std::lround(sliderMin_ + sliderMax_ - threshold_));
-    return std::clamp(position, sliderMin_, sliderMax_);
+    slider_.SetRange(rangeMin_, rangeMax_);
 }
 
 void CScaleSpaceModel::MoveSlider(int position) {
-    position = std::clamp(position, sliderMin_, sliderMax_);
-    threshold_ = std::clamp(double(sliderMin_ + sliderMax_ - position), double(sliderMin_),
-                            double(sliderMax_));
+    threshold_ = slider_.ThresholdAt(position);
     Select(false);
 }
 
 void CScaleSpaceModel::SetResType(int k) {
     resType_ = kResTypeRange.Clamp(k);
     PrepareSlider();
-    threshold_ = std::clamp(rangeMin_ + 0.75 * (rangeMax_ - rangeMin_), double(sliderMin_),
-                            double(sliderMax_));
+    threshold_ = slider_.Clamp(rangeMin_ + 0.75 * (rangeMax_ - rangeMin_));
     Select(false);
 }
 

@@ -16,6 +16,7 @@
 #include "detection/point_response.h"
 #include "detection/spot_file.h"
 #include "detection/spot_params.h"
+#include "workspace/inverted_slider.h"
 #include "workspace/tool_window_model.h"
 
 namespace vistrel {
@@ -70,8 +71,9 @@ class CScaleSpaceModel : public CToolWindowModel {
     // "Set seeds": the selected spots become the seeds of the source; false
     // without a source.
     bool SetSeeds();
-    // The spots handed over by "Set seeds" (the document keeps no seed list yet).
-    const CSpotList& Seeds() const { return seeds_; }
+    // "Segment": sets the seeds, brings the source's window to the front and
+    // opens the segment-from-seeds tool on it; false without a source.
+    bool OnSegment();
     // The picture of the current choice for the source: a new document at the
     // first showing, the same document updated in place afterwards. Nothing
     // without a source or spots.
@@ -108,9 +110,9 @@ class CScaleSpaceModel : public CToolWindowModel {
     bool HasSpots() const { return spots_.Count() > 0; }
 
     // The inverted slider: range [floor(min), floor(max) + 1] of value k.
-    int SliderMin() const { return sliderMin_; }
-    int SliderMax() const { return sliderMax_; }
-    int SliderPosition() const;
+    int SliderMin() const { return slider_.Min(); }
+    int SliderMax() const { return slider_.Max(); }
+    int SliderPosition() const { return slider_.PositionOf(threshold_); }
     static constexpr int kTickFrequency = 10;
     static constexpr int kPageSize = 10;
     // A slider move: threshold = min + max - position (clamped), selection re-run.
@@ -135,7 +137,7 @@ class CScaleSpaceModel : public CToolWindowModel {
     std::string SpotInfo() const;
 
   protected:
-    // A new source, or the source closed: spots, report and seeds are cleared.
+    // A new source, or the source closed: spots and report are cleared.
     void OnSourceChanged() override;
 
   private:
@@ -151,14 +153,13 @@ class CScaleSpaceModel : public CToolWindowModel {
     ESpotMark shape_ = ESpotMark::kCircles;
     ESpotShow what_ = ESpotShow::kSpots;
     double rangeMin_ = 0, rangeMax_ = 0;
-    int sliderMin_ = 0, sliderMax_ = 0;
+    CInvertedSlider slider_;
     bool typedPending_ = false;
     CSpotList spots_, selected_, inClusters_;
     // FirstOfEqualSpots(spots_) once known; Clear forgets it.
     std::vector<int32_t> distinct_;
     bool distinctKnown_ = false;
     std::string log_;
-    CSpotList seeds_;
     bool pictureOnImage_ = false;  // what the picture document shows now
 };
 

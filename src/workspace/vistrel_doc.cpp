@@ -346,6 +346,8 @@ CVistrelDoc* CVistrelDoc::OpenImageInNewWindow(std::unique_ptr<CMImage> newImage
 
     doc->regions = regions;
     doc->rosRegions = rosRegions;
+    doc->spots = spots;
+    doc->clusters = clusters;
     doc->originX = originX;
     doc->originY = originY;
     doc->originalWidth = originalWidth;
@@ -360,6 +362,8 @@ CVistrelDoc* CVistrelDoc::OpenImageInNewWindow(std::unique_ptr<CMImage> newImage
         doc->originY += rect.top;
         doc->regions.CropTo(rect);
         doc->rosRegions.CropTo(rect);
+        doc->spots.CropTo(rect);
+        doc->clusters.CropTo(rect);
     }
     CopyBreastSegmentTo(*doc, hasRoi ? cut : CRect{});
 
@@ -466,6 +470,8 @@ bool CVistrelDoc::OnCropRoi(const CRect& roi) {
     originY += cut.top;
     regions.CropTo(cut);
     rosRegions.CropTo(cut);
+    spots.CropTo(cut);
+    clusters.CropTo(cut);
     CropBreastSegment(cut);
     UpdateAllViews(kUpdateImage);
     NotifyImageChanged();
@@ -715,10 +721,14 @@ bool CVistrelDoc::OnExtractRegions() {
         extracted = ExtractRegions(image, image.maxValue, app_.connectivity);
     }
     if (!extracted) return false;
-    regions = std::move(*extracted);
+    ReplaceRegions(std::move(*extracted));
+    return true;
+}
+
+void CVistrelDoc::ReplaceRegions(CRegions extracted) {
+    regions = std::move(extracted);
     if (!app_.showRegions) app_.OnShowRegions();
     UpdateAllViews(kUpdateAnnotations);
-    return true;
 }
 
 void CVistrelDoc::OnRemoveAllRegions() {

@@ -291,6 +291,8 @@ class CVistrelDoc : public QObject {
     // "&Extract Regions": the connected components of the image's maximum
     // value replace the regions; the region display is switched on.
     bool OnExtractRegions();
+    // The regions become extracted; the region display is switched on.
+    void ReplaceRegions(CRegions extracted);
     // "&Remove All Regions".
     void OnRemoveAllRegions();
     // "Set All &Benign" / "&Malignant" / "&False".

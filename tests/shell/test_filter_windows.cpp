@@ -342,7 +342,8 @@ TEST_F(FilterWindowsTest, SpotWindowDetectsSelectsAndShowsOnTheSource) {
 
     // "Set seeds" hands over the selected spots.
     dlg.SeedsButton()->click();
-    EXPECT_EQ(dlg.Seeds().Count(), dlg.Model().Selected().Count());
+    ASSERT_NE(dlg.Model().Source(), nullptr);
+    EXPECT_EQ(dlg.Model().Source()->spots.Count(), dlg.Model().Selected().Count());
 
     // Clearing "min scale" drops the spots found at the minimum scale.
     dlg.MinScaleBox()->setChecked(false);

@@ -147,7 +147,13 @@ TEST(CommandMenus, MorphologyAndTheBreastOutlineHaveTheirPlaces) {
     ASSERT_GT(at->items.size(), operators.size());
     EXPECT_EQ(at->items[operators.size()].kind, K::Separator);
 
-    const std::vector<I> detection = {I::SpotDetector, I::SegmentBreast, I::EnableBreastSegment,
+    const std::vector<I> detection = {I::SpotDetector,
+                                      I::Thresholding,
+                                      I::SegmentFromSeeds,
+                                      I::SeedsWthLocalStatistics,
+                                      I::SeedsFromCentroids,
+                                      I::SegmentBreast,
+                                      I::EnableBreastSegment,
                                       I::SetZeroOutsideBreast};
     EXPECT_EQ(MenuCommands("&Detection Tools"), detection);
 

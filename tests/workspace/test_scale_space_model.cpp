@@ -338,14 +338,16 @@ TEST_F(ScaleSpaceOnDocument, SeedsFilesAndAClosedSource) {
     ASSERT_TRUE(m.OnSpots());
     m.MoveSlider(m.SliderMax());
     ASSERT_TRUE(m.SetSeeds());
-    EXPECT_EQ(Listed(m.Seeds()), Listed(m.Selected()));
+    EXPECT_EQ(Listed(source->spots), Listed(m.Selected()));
+    EXPECT_GT(source->spots.Count(), 0);
+    const auto seeds = Listed(source->spots);
     const std::string written = m.OnSaveSpots();
     EXPECT_EQ(written, (dir / "specks.spots.S3_2_10_N3_3_.cnd").string());
 
     // "Spots from file" finds the file named after the source and the parameters.
     ASSERT_TRUE(m.BindActiveDocument());
     EXPECT_FALSE(m.HasSpots());
-    EXPECT_EQ(m.Seeds().Count(), 0);
+    EXPECT_EQ(Listed(source->spots), seeds);  // the document keeps its seeds
     ASSERT_TRUE(m.OnSpotsFromFile());
     EXPECT_TRUE(ui.openFileInitialPath.empty());  // no dialog was needed
     const int all = m.Spots().Count();
@@ -367,7 +369,6 @@ TEST_F(ScaleSpaceOnDocument, SeedsFilesAndAClosedSource) {
     app.CloseDocument(source);
     EXPECT_EQ(m.Source(), nullptr);
     EXPECT_FALSE(m.HasSpots());
-    EXPECT_EQ(m.Seeds().Count(), 0);
     EXPECT_FALSE(m.OnSpots());
     EXPECT_FALSE(m.SetSeeds());
     EXPECT_EQ(m.OnSaveSpots(), "");
