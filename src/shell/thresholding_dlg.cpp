@@ -81,6 +81,8 @@ CThresholdingDlg::CThresholdingDlg(CVistrelApp& app, QWidget* parent)
     });
     connect(thresholdEdit_, &QLineEdit::returnPressed, this, [this] {
         if (model_.SubmitThreshold()) model_.ShowPicture();
+        // The applied threshold, as the model formats it.
+        thresholdEdit_->setText(ToQ(model_.ThresholdText()).trimmed());
     });
     connect(localMaxima_, &QCheckBox::toggled, this, [this](bool on) {
         ReadSize();

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <cstdlib>
 #include <iostream>
+#include <tuple>
 
 #include "shell/segment_from_seeds_dlg.h"
 #include "shell/thresholding_dlg.h"
@@ -169,6 +170,86 @@ TEST_F(MainFrameTest, ThresholdingWithoutADocumentDisablesItsButtons) {
     EXPECT_EQ(dlg.Document(), nullptr);
 }
 
+// Two bright blobs on black, each a peak over a 3x3 plateau: (10, 10) peaks
+// at 500 over 400, (30, 20) at 200 over 150.
+CVistrelDoc* OpenTwoBlobs(MainFrameTest& test, CVistrelApp& app, const std::string& path) {
+    CMImage image = testsupport::ZeroedImage(40, 30, 12);
+    for (const auto& [cx, cy, peak, plateau] :
+         {std::tuple{10, 10, 500, 400}, std::tuple{30, 20, 200, 150}}) {
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) image.SetPixel(cx + dx, cy + dy, plateau);
+        image.SetPixel(cx, cy, peak);
+    }
+    (void)test;
+    if (image.Save(true, path) != 1) return nullptr;
+    return app.OpenDocumentFile(path);
+}
+
+bool HasSeedAt(const CSpotList& seeds, int x, int y) {
+    for (int32_t i = 0; i < seeds.Count(); ++i)
+        if (seeds[i].x == x && seeds[i].y == y) return true;
+    return false;
+}
+
+TEST_F(MainFrameTest, ThresholdingButtonsActOnTheSourceDocument) {
+    CVistrelDoc* doc = OpenTwoBlobs(*this, app, Path("blobs.pgx"));
+    ASSERT_NE(doc, nullptr);
+    CThresholdingDlg dlg(app);
+    ASSERT_EQ(dlg.Document(), doc);
+
+    // Image mode: both blobs are above 100, so Segment makes two regions.
+    dlg.ThresholdEdit()->clear();
+    QTest::keyClicks(dlg.ThresholdEdit(), "100");
+    QTest::keyClick(dlg.ThresholdEdit(), Qt::Key_Return);
+    EXPECT_EQ(dlg.ThresholdEdit()->text(), "100.0");
+    dlg.SegmentButton()->click();
+    EXPECT_EQ(doc->regions.Count(), 2);
+
+    // Local-maxima mode in pixels: only the brighter peak is above 300.
+    dlg.UnitGroup()->button(1)->click();
+    dlg.SizeEdit()->setText("3");
+    emit dlg.SizeEdit()->editingFinished();
+    dlg.LocalMaximaBox()->click();
+    ASSERT_TRUE(dlg.Model().LocalMaxima());
+    EXPECT_TRUE(HasSeedAt(dlg.Model().Maxima(), 10, 10));
+    EXPECT_TRUE(HasSeedAt(dlg.Model().Maxima(), 30, 20));
+    dlg.ThresholdEdit()->clear();
+    QTest::keyClicks(dlg.ThresholdEdit(), "300");
+    QTest::keyClick(dlg.ThresholdEdit(), Qt::Key_Return);
+    dlg.SeedsButton()->click();
+    EXPECT_TRUE(HasSeedAt(doc->spots, 10, 10));
+    EXPECT_FALSE(HasSeedAt(doc->spots, 30, 20));
+    EXPECT_EQ(doc->spots.Count(), dlg.Model().MaximaAtThreshold().Count());
+
+    // Segment in this mode hands the seeds to the growing tool's second form.
+    doc->SetSeeds(CSpotList());
+    dlg.SegmentButton()->click();
+    EXPECT_TRUE(HasSeedAt(doc->spots, 10, 10));
+    CSegmentFromSeedsDlg* tool = frame->SegmentFromSeedsWindow();
+    ASSERT_TRUE(tool);
+    EXPECT_EQ(tool->Document(), doc);
+    EXPECT_EQ(app.ActiveDocument(), doc);
+    EXPECT_TRUE(tool->SeedsButton()->isHidden());
+    EXPECT_TRUE(tool->SegmentButton()->isEnabled());
+}
+
+TEST_F(MainFrameTest, SegmentGrowsTheSeedsOfTheSourceIntoItsRegions) {
+    CVistrelDoc* doc = OpenTwoBlobs(*this, app, Path("blobs.pgx"));
+    ASSERT_NE(doc, nullptr);
+    doc->SetSeeds(SeedsAt({{10, 10}, {30, 20}}));
+    CSegmentFromSeedsDlg dlg(app, true);
+    ASSERT_TRUE(dlg.SegmentButton()->isEnabled());
+    dlg.InputCombo()->setCurrentIndex(int(EGrowInput::Image));
+    dlg.UnitGroup()->button(1)->click();
+    dlg.WindowEdit()->setText("4");
+    dlg.KEdit()->setText("0");
+    dlg.SegmentButton()->click();
+    EXPECT_EQ(dlg.Model().Input(), EGrowInput::Image);
+    EXPECT_EQ(dlg.Model().WindowPixels(), 4);
+    // One region per seed, each around its own blob.
+    ASSERT_EQ(doc->regions.Count(), 2);
+}
+
 // ---------------------------------------------------------------- segment-from-seeds window
 
 TEST_F(MainFrameTest, SegmentFromSeedsWindowShowsTheDefaultsAndPassesItsFields) {
@@ -281,6 +362,53 @@ TEST_F(MainFrameTest, SeedToolCommandsToggleOneInstanceEach) {
         Settle();
         EXPECT_FALSE(opened) << int(which);
         EXPECT_FALSE(frame->ToolWindowOpen(which)) << int(which);
+    }
+}
+
+// Run by hand under a real X server (xvfb-run, QT_QPA_PLATFORM=xcb) with
+// VISTREL_SEED_FILM naming a mammogram and VISTREL_SHOTS a folder: the spot
+// detector runs, its spots become seeds, the growing tool segments them with
+// its defaults, and the screen is saved as seeds_and_regions.png (a zoomed
+// view around VISTREL_SEED_AT="x,y" as seeds_zoomed.png when given).
+TEST_F(MainFrameTest, DISABLED_SeedsAndGrownRegionsScreenshot) {
+    const char* path = std::getenv("VISTREL_SEED_FILM");
+    if (!path) GTEST_SKIP() << "VISTREL_SEED_FILM names no image";
+    const char* shots = std::getenv("VISTREL_SHOTS");
+    const QString folder = shots ? QString::fromUtf8(shots) : QDir::tempPath() + "/vistrel_shots";
+    QDir().mkpath(folder);
+    CVistrelDoc* doc = app.OpenDocumentFile(path);
+    ASSERT_TRUE(doc);
+    frame->ToggleToolWindow(EToolWindow::SpotDetector);
+    CScaleSpaceDlg* detector = frame->SpotDetectorWindow();
+    ASSERT_TRUE(detector);
+    detector->SpotsButton()->click();
+    ASSERT_TRUE(detector->Model().HasSpots());
+    detector->SeedsButton()->click();
+    std::cout << doc->spots.Count() << " seeds\n";
+    ASSERT_TRUE(doc->HasSeeds());
+    frame->OpenSegmentFromSeeds(*doc, true);
+    CSegmentFromSeedsDlg* tool = frame->SegmentFromSeedsWindow();
+    ASSERT_TRUE(tool);
+    tool->SegmentButton()->click();
+    std::cout << doc->regions.Count() << " regions\n";
+    EXPECT_GT(doc->regions.Count(), 0);
+    detector->move(frame->width() - detector->width(), 0);
+    tool->move(frame->width() - tool->width(), frame->height() - tool->height());
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+    EXPECT_TRUE(
+        QGuiApplication::primaryScreen()->grabWindow(0).save(folder + "/seeds_and_regions.png"));
+    if (const char* at = std::getenv("VISTREL_SEED_AT")) {
+        const QStringList xy = QString::fromUtf8(at).split(',');
+        ASSERT_EQ(xy.size(), 2);
+        CVistrelView* view = View(doc);
+        view->SetZoom(4.0f);
+        const QPoint centre = view->ViewportPoint({xy[0].toInt(), xy[1].toInt()});
+        view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->value() + centre.x() -
+                                              view->viewport()->width() / 2);
+        view->verticalScrollBar()->setValue(view->verticalScrollBar()->value() + centre.y() -
+                                            view->viewport()->height() / 2);
+        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+        EXPECT_TRUE(view->viewport()->grab().save(folder + "/seeds_zoomed.png"));
     }
 }
 
