@@ -20,6 +20,8 @@
 #include "shell/image_prop_dlg.h"
 #include "shell/log_gaussian_flt_dlg.h"
 #include "shell/scale_space_dlg.h"
+#include "shell/segment_from_seeds_dlg.h"
+#include "shell/thresholding_dlg.h"
 #include "shell/two_images_dlg.h"
 #include "shell/work_progress.h"
 #include "workspace/command_ids.h"
@@ -80,6 +82,8 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     CFiltersDlg* FiltersWindow() const { return filters_; }
     CLogGaussianFltDlg* LogGaussianWindow() const { return logGaussian_; }
     CScaleSpaceDlg* SpotDetectorWindow() const { return spotDetector_; }
+    CThresholdingDlg* ThresholdingWindow() const { return thresholding_; }
+    CSegmentFromSeedsDlg* SegmentFromSeedsWindow() const { return segmentFromSeeds_; }
 
     // Runs a command as its menu item would.
     void OnCommand(int id);
@@ -116,6 +120,7 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     // The progress bar of long work (its dialog is up only while work runs).
     CWorkProgress& Progress() { return progress_; }
     void ActivateDocumentWindow(CVistrelDoc& doc) override;
+    void OpenSegmentFromSeeds(CVistrelDoc& doc, bool currentSeeds) override;
     void CaseListChanged() override;
     void InterfaceModeChanged() override;
 
@@ -199,6 +204,8 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     QPointer<CFiltersDlg> filters_;
     QPointer<CLogGaussianFltDlg> logGaussian_;
     QPointer<CScaleSpaceDlg> spotDetector_;
+    QPointer<CThresholdingDlg> thresholding_;
+    QPointer<CSegmentFromSeedsDlg> segmentFromSeeds_;
     std::vector<QAction*> caseActions_;
     int appliedMode_ = -1;  // the interface mode the bars were last set for
     bool openingPreviewFull_ = false;

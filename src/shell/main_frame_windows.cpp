@@ -243,6 +243,19 @@ void CMainFrame::ActivateDocumentWindow(CVistrelDoc& doc) {
     frame->raise();
 }
 
+void CMainFrame::OpenSegmentFromSeeds(CVistrelDoc& doc, bool currentSeeds) {
+    // The new tool binds the active document, so the document goes in front first.
+    ActivateDocumentWindow(doc);
+    app_.SetActiveDocument(&doc);
+    // The old one hides now and is deleted later: it may be what asked.
+    if (segmentFromSeeds_) segmentFromSeeds_->close();
+    auto* window = new CSegmentFromSeedsDlg(app_, currentSeeds, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    segmentFromSeeds_ = window;
+    window->show();
+    UpdateCommandStates();
+}
+
 QSize CMainFrame::ClientSize() const {
     QSize room = mdi_->viewport()->size();
     if (room.width() < 64 || room.height() < 64) room = QSize(1024, 768);
@@ -324,8 +337,9 @@ bool CMainFrame::ToolWindowOpen(EToolWindow window) const {
         case EToolWindow::SpotDetector:
             return spotDetector_;
         case EToolWindow::Thresholding:
+            return thresholding_;
         case EToolWindow::SegmentFromSeeds:
-            return false;
+            return segmentFromSeeds_;
     }
     return false;
 }
@@ -361,7 +375,11 @@ void CMainFrame::ToggleToolWindow(EToolWindow which) {
             toggle(spotDetector_, [this] { return new CScaleSpaceDlg(app_, this); });
             break;
         case EToolWindow::Thresholding:
+            toggle(thresholding_, [this] { return new CThresholdingDlg(app_, this); });
+            break;
         case EToolWindow::SegmentFromSeeds:
+            toggle(segmentFromSeeds_,
+                   [this] { return new CSegmentFromSeedsDlg(app_, false, this); });
             break;
         case EToolWindow::TwoImages:
             toggle(twoImages_, [this] {

@@ -416,7 +416,38 @@ void CVistrelView::paintEvent(QPaintEvent* event) {
     painter.drawImage(target, picture_, target.translated(-origin));
     painter.setClipRect(target);
     PaintOverlay(painter, origin);
+    PaintSeeds(painter, origin, target);
     PaintSelection(painter, origin);
+}
+
+void CVistrelView::PaintSeeds(QPainter& painter, const QPoint& origin, const QRect& visible) {
+    if (!doc_ || !doc_->HasSeeds()) return;
+    const double z = zoom_;
+    // The arms grow with the zoom so a seed stays on its pixel when magnified,
+    // but never shrink below a visible mark.
+    const double arm = std::max(2.0, 1.5 * z);
+    // Only seeds whose mark can reach the painted rect: thousands of seeds
+    // cost a comparison each, not a drawn line.
+    const QRectF reach =
+        QRectF(visible.translated(-origin)).adjusted(-arm - 1, -arm - 1, arm + 1, arm + 1);
+    const double left = reach.left() / z - 1, right = reach.right() / z;
+    const double top = reach.top() / z - 1, bottom = reach.bottom() / z;
+    QList<QLineF> lines;
+    const CSpotList& seeds = doc_->spots;
+    for (int32_t i = 0; i < seeds.Count(); ++i) {
+        const CPointResponse& seed = seeds[i];
+        if (seed.x < left || seed.x > right || seed.y < top || seed.y > bottom) continue;
+        const QPointF at((seed.x + 0.5) * z, (seed.y + 0.5) * z);
+        lines << QLineF(at.x() - arm, at.y(), at.x() + arm, at.y())
+              << QLineF(at.x(), at.y() - arm, at.x(), at.y() + arm);
+    }
+    if (lines.isEmpty()) return;
+    painter.save();
+    painter.translate(origin);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(kSeedColour, 0));
+    painter.drawLines(lines);
+    painter.restore();
 }
 
 void CVistrelView::PaintSelection(QPainter& painter, const QPoint& origin) {

@@ -30,6 +30,8 @@ QString DiagnosisLetter(int diagnosis);
 inline const QColor kRegionOutlineColour{0, 255, 0};
 inline const QColor kRosOutlineColour{255, 160, 0};
 inline const QColor kRulerColour{128, 255, 255};
+// The document's seeds: a colour no outline or ruler uses.
+inline const QColor kSeedColour{255, 0, 255};
 // The breast outline and the pectoral-cone outline.
 inline const QColor kBreastOutlineColour{0, 128, 255};
 inline const QColor kSecondOutlineColour{0, 150, 200};
@@ -134,6 +136,8 @@ class CVistrelView : public QAbstractScrollArea {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    // The seed crosses inside visible (viewport coordinates).
+    void PaintSeeds(QPainter& painter, const QPoint& origin, const QRect& visible);
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void focusInEvent(QFocusEvent* event) override;
