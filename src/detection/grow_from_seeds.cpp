@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <new>
 #include <thread>
 #include <type_traits>
 
@@ -556,6 +557,59 @@ std::unique_ptr<CRegion> LocalStatisticsRegion(const CValueWindow& input, CPoint
                            directions, fixedThreshold, seen);
 }
 
+namespace {
+
+// The grey picture of a response image that is 0 except at the listed
+// pixels, a later entry for a pixel replacing an earlier one: the same
+// picture GreyResponse makes of the whole float image, at the cost of the
+// entries and one pass of byte writes.
+std::unique_ptr<CMImage> SparseGreyResponse(
+    int32_t width, int32_t height,
+    const std::vector<std::vector<std::pair<CPoint, float>>>& responses) {
+    const std::size_t cells = std::size_t(width) * std::size_t(height);
+    std::vector<uint8_t> seen;
+    try {
+        seen.assign(cells, 0);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    // Walking backwards, the first visit of a pixel meets its final value.
+    std::size_t finals = 0;
+    float mn = 0.0f, mx = 0.0f;
+    bool first = true;
+    for (auto list = responses.rbegin(); list != responses.rend(); ++list)
+        for (auto e = list->rbegin(); e != list->rend(); ++e) {
+            uint8_t& s = seen[std::size_t(e->first.y) * std::size_t(width) + std::size_t(e->first.x)];
+            if (s) continue;
+            s = 1;
+            ++finals;
+            mn = first ? e->second : std::min(mn, e->second);
+            mx = first ? e->second : std::max(mx, e->second);
+            first = false;
+        }
+    if (finals < cells) {  // the pixels never computed hold 0
+        mn = std::min(mn, 0.0f);
+        mx = std::max(mx, 0.0f);
+    }
+    auto picture = std::make_unique<CMImage>();
+    if (!picture->Create(width, height, 8, 1)) return nullptr;
+    const double span = double(mx) - double(mn);
+    const uint8_t zero = GreyLevelOf(0.0f, mn, span);
+    for (int32_t y = 0; y < height; ++y) std::fill_n(picture->Row(y), width, zero);
+    std::fill(seen.begin(), seen.end(), uint8_t(0));
+    for (auto list = responses.rbegin(); list != responses.rend(); ++list)
+        for (auto e = list->rbegin(); e != list->rend(); ++e) {
+            const CPoint q = e->first;
+            uint8_t& s = seen[std::size_t(q.y) * std::size_t(width) + std::size_t(q.x)];
+            if (s) continue;
+            s = 1;
+            picture->Row(q.y)[q.x] = GreyLevelOf(e->second, mn, span);
+        }
+    return picture;
+}
+
+}  // namespace
+
 std::unique_ptr<CMImage> GrowFromSeeds(const CMImage& image, const CSpotList& seeds,
                                        CRegions& regions, const CRegions* truth,
                                        const CGrowParams& params, CGrowReport* report,
@@ -652,22 +706,13 @@ std::unique_ptr<CMImage> GrowFromSeeds(const CMImage& image, const CSpotList& se
     std::vector<CWorker> workers(cores);
     CRegionGrid grid(regions);
     std::vector<std::optional<CCentroid>> centroids(std::size_t(regions.Count()));
-    CResponseImage responseImage;
-    bool anyResponse = false;
-    if (useLoG) {
-        if (!responseImage.values.assign(std::size_t(image.width) * std::size_t(image.height),
-                                         0.0f))
-            return nullptr;
-        responseImage.width = image.width;
-        responseImage.height = image.height;
-    }
+    // The LoG values computed, per seed in seed order; only these pixels of
+    // the response image differ from 0, so no whole-image float buffer is kept.
+    std::vector<std::vector<std::pair<CPoint, float>>> responses;
+    if (useLoG) responses.reserve(std::size_t(seeds.Count()));
 
     auto add = [&](const CPointResponse& seed, CGrown& g) {
-        for (const auto& [q, v] : g.responses) {
-            responseImage.values[std::size_t(q.y) * std::size_t(image.width) + std::size_t(q.x)] =
-                v;
-            anyResponse = true;
-        }
+        if (!g.responses.empty()) responses.push_back(std::move(g.responses));
         if (g.state == CGrown::EState::Skipped) {
             ++rep.skippedSeeds;
             return;
@@ -742,15 +787,8 @@ std::unique_ptr<CMImage> GrowFromSeeds(const CMImage& image, const CSpotList& se
         if (progress && !progress(double(last) / double(count))) return nullptr;
     }
 
-    if (!useLoG || !anyResponse) return nullptr;
-    float mn = responseImage.values[0], mx = mn;
-    for (std::size_t i = 0; i < responseImage.values.size(); ++i) {
-        mn = std::min(mn, responseImage.values[i]);
-        mx = std::max(mx, responseImage.values[i]);
-    }
-    responseImage.min = mn;
-    responseImage.max = mx;
-    return GreyResponse(responseImage);
+    if (!useLoG || responses.empty()) return nullptr;
+    return SparseGreyResponse(image.width, image.height, responses);
 }
 
 }  // namespace vistrel

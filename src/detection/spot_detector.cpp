@@ -67,10 +67,7 @@ std::unique_ptr<CMImage> GreyResponse(const CResponseImage& r) {
     for (int32_t y = 0; y < r.height; ++y) {
         const float* in = r.values.data() + std::size_t(y) * r.width;
         uint8_t* out = image->Row(y);
-        for (int32_t x = 0; x < r.width; ++x) {
-            const double v = span > 0 ? (in[x] - r.min) * 255.0 / span : 0.0;
-            out[x] = static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
-        }
+        for (int32_t x = 0; x < r.width; ++x) out[x] = GreyLevelOf(in[x], r.min, span);
     }
     return image;
 }

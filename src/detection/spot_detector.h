@@ -29,6 +29,11 @@ struct CResponseImage {
 // The responses as an 8-bit image, linear between min and max (all 0 when
 // they are equal); null when memory runs out.
 std::unique_ptr<CMImage> GreyResponse(const CResponseImage& r);
+// The grey level GreyResponse gives a response v between min and min + span.
+inline uint8_t GreyLevelOf(float v, double min, double span) {
+    const double g = span > 0 ? (v - min) * 255.0 / span : 0.0;
+    return static_cast<uint8_t>(g < 0.0 ? 0.0 : (g > 255.0 ? 255.0 : g));
+}
 
 // The factor of the per-scale threshold T = mean + 2.7 stdDev, kept as the
 // single-precision 2.7 widened to double.

@@ -1,5 +1,6 @@
 #include "detection/grow_from_seeds.h"
 
+#include <map>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -375,6 +376,48 @@ TEST(GrowFromSeeds, LoGInputUsesTheSeedsScale) {
         EXPECT_TRUE(regions.At(0)->IsEqual(*expected));
         EXPECT_EQ(regions.At(0)->scale, 9);
     }
+}
+
+// The response picture is the grey image of a response that is 0 except
+// where the growth computed it: every pixel off the background level maps the
+// full-image LoG response at the seed's scale between the extremes of those
+// values and 0; where two seeds' windows overlap the later seed's scale wins.
+TEST(GrowFromSeeds, ResponsePictureMapsTheComputedResponses) {
+    const CMImage image = Disc(96, 96, 40, 48, 3.0, 100, 600);
+    CResponseImage r5, r9;
+    ASSERT_TRUE(ConvolveWithStats(image, MakeLoGFilter(5), nullptr, nullptr, false, r5));
+    ASSERT_TRUE(ConvolveWithStats(image, MakeLoGFilter(9), nullptr, nullptr, false, r9));
+    CGrowParams p = Params(EGrowAlgorithm::LocalStatistics, EGrowInput::LoGInScales, 12);
+    CRegions regions;
+    auto grey = GrowFromSeeds(image, Seeds({Seed(40, 48, 1.0, {5.0}), Seed(46, 48, 1.0, {9.0})}),
+                              regions, nullptr, p);
+    ASSERT_NE(grey, nullptr);
+    ASSERT_EQ(grey->width, 96);
+    // The background level is the most common one.
+    std::map<int, int> counts;
+    for (int32_t y = 0; y < 96; ++y)
+        for (int32_t x = 0; x < 96; ++x) ++counts[grey->Row(y)[x]];
+    int background = 0, most = 0;
+    for (auto [g, c] : counts)
+        if (c > most) most = c, background = g;
+    // Pixels nearer the second seed's window take its scale.
+    auto fullAt = [&](int32_t x, int32_t y) {
+        return x >= 46 - 12 ? r9.At(x, y) : r5.At(x, y);
+    };
+    double mn = 0, mx = 0;
+    std::vector<CPoint> marked;
+    for (int32_t y = 0; y < 96; ++y)
+        for (int32_t x = 0; x < 96; ++x)
+            if (grey->Row(y)[x] != background) {
+                marked.push_back({x, y});
+                mn = std::min(mn, double(fullAt(x, y)));
+                mx = std::max(mx, double(fullAt(x, y)));
+            }
+    ASSERT_GT(marked.size(), 20u);
+    EXPECT_EQ(background, int(GreyLevelOf(0.0f, mn, mx - mn)));
+    for (const CPoint& q : marked)
+        EXPECT_NEAR(grey->Row(q.y)[q.x], GreyLevelOf(fullAt(q.x, q.y), mn, mx - mn), 1)
+            << q.x << "," << q.y;
 }
 
 }  // namespace
