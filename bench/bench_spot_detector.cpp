@@ -63,6 +63,21 @@ void BM_SpotDetectorMias(benchmark::State& state) {
     Detect(state, image, false);
 }
 
+// Seed preparation ("Set seeds" of the segment-from-seeds tool): the path-free
+// form with its scales 5..12 step 2 and sides 3 and 5, every strict maximum of
+// the first scale a path.
+void BM_SeedPreparationLarge(benchmark::State& state) {
+    std::size_t seeds = 0;
+    for (auto _ : state) {
+        std::string log;
+        auto list = vistrel::CandidateListSeeds(LargeMammogram(), 5, 12, 2, 3, 5, nullptr, log);
+        seeds = list ? std::size_t(list->Count()) : 0;
+        benchmark::DoNotOptimize(list);
+    }
+    state.counters["seeds"] = double(seeds);
+}
+
+BENCHMARK(BM_SeedPreparationLarge)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_SpotDetectorLarge)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SpotDetectorLargeDirect)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 BENCHMARK(BM_SpotDetectorMias)->Unit(benchmark::kMillisecond)->UseRealTime();

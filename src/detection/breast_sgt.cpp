@@ -88,20 +88,19 @@ void CBreastSgt::MirrorVertical(int32_t height) {
     for (CPoint& p : points_) p.y = Clamp32(int64_t{height} - 1 - p.y);
 }
 
+CPoint CBreastSgt::RotatedPoint(CPoint p, int angle, int32_t width, int32_t height) {
+    const int64_t x = p.x;
+    const int64_t y = p.y;
+    if (angle == 180) return {Clamp32(int64_t{width} - 1 - x), Clamp32(int64_t{height} - 1 - y)};
+    // out(x, y) = in(y, H-1-x): the point (x, y) moves to (H-1-y, x).
+    if (angle == -90) return {Clamp32(int64_t{height} - 1 - y), Clamp32(x)};
+    // out(x, y) = in(W-1-y, x): the point (x, y) moves to (y, W-1-x).
+    if (angle == 90) return {Clamp32(y), Clamp32(int64_t{width} - 1 - x)};
+    return p;
+}
+
 void CBreastSgt::Rotate(int angle, int32_t width, int32_t height) {
-    for (CPoint& p : points_) {
-        const int64_t x = p.x;
-        const int64_t y = p.y;
-        if (angle == 180) {
-            p = {Clamp32(int64_t{width} - 1 - x), Clamp32(int64_t{height} - 1 - y)};
-        } else if (angle == -90) {
-            // out(x, y) = in(y, H-1-x): the point (x, y) moves to (H-1-y, x).
-            p = {Clamp32(int64_t{height} - 1 - y), Clamp32(x)};
-        } else if (angle == 90) {
-            // out(x, y) = in(W-1-y, x): the point (x, y) moves to (y, W-1-x).
-            p = {Clamp32(y), Clamp32(int64_t{width} - 1 - x)};
-        }
-    }
+    for (CPoint& p : points_) p = RotatedPoint(p, angle, width, height);
 }
 
 void CBreastSgt::Translate(int32_t dx, int32_t dy) {

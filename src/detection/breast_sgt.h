@@ -32,6 +32,8 @@ class CBreastSgt {
     // In place, with the mappings of Rotate (core/image_operations.h) for an
     // image of width x height before the turn: 180, -90 (clockwise) or 90.
     void Rotate(int angle, int32_t width, int32_t height);
+    // Where Rotate moves one point.
+    static CPoint RotatedPoint(CPoint p, int angle, int32_t width, int32_t height);
     // In place: (x - dx, y - dy) (a cut-out's coordinates).
     void Translate(int32_t dx, int32_t dy);
     // A new outline with every coordinate multiplied by factor and truncated.

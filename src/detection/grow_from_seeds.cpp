@@ -610,6 +610,14 @@ std::unique_ptr<CMImage> SparseGreyResponse(
 
 }  // namespace
 
+int16_t TruthDiagnosisAt(const CRegions& truth, CPoint p) {
+    for (int32_t i = 0; i < truth.Count(); ++i) {
+        const CRegion* t = truth.At(i);
+        if (t && t->IsValid() && t->Contains(p.x, p.y)) return t->diagnosis;
+    }
+    return 2;
+}
+
 std::unique_ptr<CMImage> GrowFromSeeds(const CMImage& image, const CSpotList& seeds,
                                        CRegions& regions, const CRegions* truth,
                                        const CGrowParams& params, CGrowReport* report,
@@ -722,15 +730,8 @@ std::unique_ptr<CMImage> GrowFromSeeds(const CMImage& image, const CSpotList& se
             return;
         }
         CRegion& region = *g.region;
-        if (truth && params.algorithm != EGrowAlgorithm::LocalMin) {
-            for (int32_t i = 0; i < truth->Count(); ++i) {
-                const CRegion* t = truth->At(i);
-                if (t && t->Contains(seed.x, seed.y)) {
-                    region.diagnosis = t->diagnosis;
-                    break;
-                }
-            }
-        }
+        if (truth && params.algorithm != EGrowAlgorithm::LocalMin)
+            region.diagnosis = TruthDiagnosisAt(*truth, seed.Point());
         const CRect b = region.Bounds();
         const std::vector<int32_t> near = grid.Near(b);
         if (params.join) {

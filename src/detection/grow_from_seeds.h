@@ -94,6 +94,10 @@ std::unique_ptr<CRegion> LocalStatisticsRegion(const CValueWindow& input, CPoint
                                                int32_t window, double k, int directions,
                                                std::optional<double> fixedThreshold = {});
 
+// The diagnosis of the first valid truth region containing p; 2 ("false")
+// without one.
+int16_t TruthDiagnosisAt(const CRegions& truth, CPoint p);
+
 // Grows one region per seed (in order) into regions, stamped with the seed's
 // scale, response, values 4 and 3 and point, type 'm', diagnosis from the
 // truth region containing the seed (else 2; "local min" always 1). Seeds

@@ -403,24 +403,63 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
 
 namespace {
 
-// Local mean and standard deviation of a response over the kernel-sized window
-// around (x, y), clipped to the valid area.
-void LocalStats(const CResponseImage& r, int32_t x, int32_t y, int32_t half, int32_t xmin,
-                int32_t xmax, int32_t ymin, int32_t ymax, double& mean, double& stdDev) {
-    double sum = 0.0, sum2 = 0.0;
-    int64_t count = 0;
-    for (int32_t yy = std::max(y - half, ymin); yy < std::min(y + half + 1, ymax); ++yy)
-        for (int32_t xx = std::max(x - half, xmin); xx < std::min(x + half + 1, xmax); ++xx) {
-            sum += r.At(xx, yy);
-            ++count;
+// Local mean and population standard deviation of a response over the
+// kernel-sized window around each point, clipped to the valid area
+// [xmin, xmax) x [ymin, ymax). One sweep down the rows keeps per-column sums
+// of the window's rows, so the cost is one pass over the response plus one
+// row of prefix sums per row holding points, whatever the number of points
+// and the window size: summing a window per point and scale made seed
+// preparation on a full-field mammogram take many minutes.
+void LocalStats(const CResponseImage& r, const std::vector<CPoint>& points, int32_t half,
+                int32_t xmin, int32_t xmax, int32_t ymin, int32_t ymax,
+                std::vector<std::pair<double, double>>& out) {
+    out.assign(points.size(), {0.0, 0.0});
+    if (points.empty() || xmin >= xmax || ymin >= ymax) return;
+    std::vector<std::size_t> order(points.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return points[a].y < points[b].y; });
+    const std::size_t width = std::size_t(xmax - xmin);
+    std::vector<double> col(width, 0.0), col2(width, 0.0);
+    std::vector<double> pre(width + 1, 0.0), pre2(width + 1, 0.0);
+    auto addRow = [&](int32_t y, double sign) {
+        const float* row = r.values.data() + std::size_t(y) * std::size_t(r.width) + xmin;
+        for (std::size_t x = 0; x < width; ++x) {
+            const double v = row[x];
+            col[x] += sign * v;
+            col2[x] += sign * v * v;
         }
-    mean = count ? sum / double(count) : 0.0;
-    for (int32_t yy = std::max(y - half, ymin); yy < std::min(y + half + 1, ymax); ++yy)
-        for (int32_t xx = std::max(x - half, xmin); xx < std::min(x + half + 1, xmax); ++xx) {
-            const double d = r.At(xx, yy) - mean;
-            sum2 += d * d;
+    };
+    int32_t top = ymin, bottom = ymin;  // rows [top, bottom) are in the column sums
+    for (std::size_t k = 0; k < order.size();) {
+        const int32_t y = points[order[k]].y;
+        const auto newTop = int32_t(std::clamp(int64_t(y) - half, int64_t(ymin), int64_t(ymax)));
+        const auto newBottom =
+            int32_t(std::clamp(int64_t(y) + half + 1, int64_t(newTop), int64_t(ymax)));
+        if (newTop >= bottom) {  // no row in common with the last window
+            std::fill(col.begin(), col.end(), 0.0);
+            std::fill(col2.begin(), col2.end(), 0.0);
+            top = bottom = newTop;
         }
-    stdDev = count ? std::sqrt(sum2 / double(count)) : 0.0;
+        for (; top < newTop; ++top) addRow(top, -1.0);
+        for (; bottom < newBottom; ++bottom) addRow(bottom, 1.0);
+        for (std::size_t x = 0; x < width; ++x) {
+            pre[x + 1] = pre[x] + col[x];
+            pre2[x + 1] = pre2[x] + col2[x];
+        }
+        const double rows = double(bottom - top);
+        for (; k < order.size() && points[order[k]].y == y; ++k) {
+            const CPoint p = points[order[k]];
+            const int64_t x0 = std::clamp(int64_t(p.x) - half, int64_t(xmin), int64_t(xmax));
+            const int64_t x1 = std::clamp(int64_t(p.x) + half + 1, x0, int64_t(xmax));
+            const double count = rows * double(x1 - x0);
+            if (count <= 0) continue;
+            const double sum = pre[std::size_t(x1 - xmin)] - pre[std::size_t(x0 - xmin)];
+            const double sum2 = pre2[std::size_t(x1 - xmin)] - pre2[std::size_t(x0 - xmin)];
+            const double mean = sum / count;
+            out[order[k]] = {mean, std::sqrt(std::max(0.0, sum2 / count - mean * mean))};
+        }
+    }
 }
 
 }  // namespace
@@ -454,62 +493,47 @@ std::unique_ptr<CSpotList> CandidateListSeeds(const CMImage& image, int hMIN, in
     if (paths.empty()) return nullptr;
     local.assign(paths.size(),
                  std::vector<std::pair<double, double>>(std::size_t(hMAX - hMIN + 1), {0.0, 0.0}));
-    for (std::size_t p = 0; p < paths.size(); ++p) {
-        const CPoint pt = paths[p].PointAt(hMIN);
-        LocalStats(response, pt.x, pt.y, hw, hw, w - hw, hh, h - hh, local[p][0].first,
-                   local[p][0].second);
-    }
+    std::vector<CPoint> at;
+    std::vector<std::pair<double, double>> stats;
+    at.reserve(paths.size());
+    for (const CLogPath& path : paths) at.push_back(path.PointAt(hMIN));
+    LocalStats(response, at, hw, hw, w - hw, hh, h - hh, stats);
+    for (std::size_t p = 0; p < paths.size(); ++p) local[p][0] = stats[p];
     log += Format("CandidateListSSS-LocalMaxima_(hMIN=%d) ", hMIN);
     ticker.Stamp(log);
 
-    // Later scales: responses only where some path can look.
-    const int32_t reach = (n & ~1) + m;
-    std::vector<uint8_t> done(std::size_t(w) * std::size_t(h), 0);
-    std::vector<std::size_t> touched;
+    // Later scales: every strict maximum of the first scale starts a path, so
+    // on a mammogram the paths' search windows cover nearly the whole image.
+    // One fast whole-image convolution per scale costs far less than direct
+    // sums over those windows and gives the same responses where paths look.
     const auto cancelled = [&](int s) {
         return progress && !progress(double(s - hMIN + 1) / double(hMAX - hMIN + 1));
     };
     if (cancelled(hMIN)) return nullptr;
+    std::vector<std::size_t> continued;
     for (int s = hMIN + increment; s <= hMAX; s += increment) {
         if (cancelled(s)) return nullptr;
         kernel = MakeLoGFilter(s);
         hw = kernel.width / 2;
         hh = kernel.height / 2;
-        for (std::size_t k : touched) {
-            response.values[k] = 0.0f;
-            done[k] = 0;
-        }
-        touched.clear();
-        const double divisor = kernel.Divisor();
-        for (const CLogPath& path : paths) {
-            const CPoint prev = path.PointAt(s - increment);
-            if (prev.x == -1 && prev.y == -1) continue;
-            for (int32_t y = std::max(prev.y - reach, hh);
-                 y <= std::min(prev.y + reach, h - hh - 1); ++y)
-                for (int32_t x = std::max(prev.x - reach, hw);
-                     x <= std::min(prev.x + reach, w - hw - 1); ++x) {
-                    const std::size_t k = std::size_t(y) * w + x;
-                    if (done[k]) continue;
-                    done[k] = 1;
-                    touched.push_back(k);
-                    if (!MaskAllows(mask, x, y)) continue;
-                    response.values[k] =
-                        static_cast<float>(CorrelateAt(image, kernel, x, y) / divisor);
-                }
-        }
+        if (!ConvolveWithStats(image, kernel, mask, nullptr, false, response)) break;
         log += Format("CandidateListSSS-ConvolveLoG_(h=%d) ", s);
         ticker.Stamp(log);
+        continued.clear();
+        at.clear();
         for (std::size_t p = 0; p < paths.size(); ++p) {
             const CPoint prev = paths[p].PointAt(s - increment);
             if (prev.x == -1 && prev.y == -1) continue;
             FindLogMaxima(n, m, paths, response, hw, w - hw, hh, h - hh, mask, noThreshold, prev.x,
                           prev.y, p, s, hMIN, hMAX);
             const CPoint now = paths[p].PointAt(s);
-            if (now.x != -1)
-                LocalStats(response, now.x, now.y, hw, hw, w - hw, hh, h - hh,
-                           local[p][std::size_t(s - hMIN)].first,
-                           local[p][std::size_t(s - hMIN)].second);
+            if (now.x == -1) continue;
+            continued.push_back(p);
+            at.push_back(now);
         }
+        LocalStats(response, at, hw, hw, w - hw, hh, h - hh, stats);
+        for (std::size_t i = 0; i < continued.size(); ++i)
+            local[continued[i]][std::size_t(s - hMIN)] = stats[i];
         log += Format("CandidateListSSS-LocalMaxima_(h=%d) ", s);
         ticker.Stamp(log);
     }

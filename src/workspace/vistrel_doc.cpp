@@ -527,6 +527,24 @@ void CVistrelDoc::GeometryChanged() {
     UpdateAllViews(kUpdateAnnotations);
 }
 
+void CVistrelDoc::MovePoints(const std::function<CPoint(CPoint)>& move) {
+    for (int32_t i = 0; i < spots.Count(); ++i) {
+        const CPoint p = move(spots[i].Point());
+        spots[i].x = p.x;
+        spots[i].y = p.y;
+    }
+    for (int32_t c = 0; c < clusters.Count(); ++c) {
+        CCluster* cluster = clusters.At(c);
+        if (!cluster) continue;
+        CCluster moved;
+        for (const CPoint& p : cluster->Points()) {
+            const CPoint q = move(p);
+            moved.AddPoint(q.x, q.y);
+        }
+        *cluster = moved;
+    }
+}
+
 bool CVistrelDoc::OnRotate(int angle) {
     if (!image.IsValid()) return false;
     if (angle != kRotate180 && angle != kRotateClockwise && angle != kRotateCounterClockwise)
@@ -545,6 +563,9 @@ bool CVistrelDoc::OnRotate(int angle) {
     if (breastMask.IsValid() && !Rotate(breastMask, angle)) DropBreastSegment();
     regions.Rotate(image.width, image.height, angle);
     rosRegions.Rotate(image.width, image.height, angle);
+    MovePoints([&](CPoint p) {
+        return CBreastSgt::RotatedPoint(p, angle, turnedWidth, turnedHeight);
+    });
     GeometryChanged();
     return true;
 }
@@ -558,6 +579,7 @@ bool CVistrelDoc::OnFlipHorizontal() {
     autoFlipped = false;
     regions.MirrorHorizontally(image.width);
     rosRegions.MirrorHorizontally(image.width);
+    MovePoints([w = image.width](CPoint p) { return CPoint{w - 1 - p.x, p.y}; });
     GeometryChanged();
     return true;
 }
@@ -570,6 +592,7 @@ bool CVistrelDoc::OnFlipVertical() {
     secondSegment.MirrorVertical(image.height);
     regions.MirrorVertically(image.height);
     rosRegions.MirrorVertically(image.height);
+    MovePoints([h = image.height](CPoint p) { return CPoint{p.x, h - 1 - p.y}; });
     GeometryChanged();
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -421,6 +422,8 @@ class CVistrelDoc : public QObject {
     // In-place pixel changes empty the cached histogram; while a mask is in
     // use it is rebuilt under the mask, so it stays the breast's.
     void KeepBreastHistogram();
+    // Seeds and cluster points follow a rotation or mirroring of the image.
+    void MovePoints(const std::function<CPoint(CPoint)>& move);
     // Tells views and tool windows that the geometry changed: image, then annotations.
     void GeometryChanged();
     // The cluster number whose members and outline a cluster-scoped

@@ -29,16 +29,6 @@ constexpr double kClusterWindowCm = 0.15;
 constexpr double kClusterStatisticsK = 2.0;
 constexpr CRegionGrowingParams kClusterGrowing{5, 0.01};
 
-// The diagnosis of the first truth region holding p; "false" (2) without one.
-// TODO(merge): use the growing library's own truth lookup once it is public.
-int16_t DiagnosisAt(const CRegions& truth, CPoint p) {
-    for (int32_t i = 0; i < truth.Count(); ++i) {
-        const CRegion* r = truth.At(i);
-        if (r && r->IsValid() && r->Contains(p.x, p.y)) return r->diagnosis;
-    }
-    return 2;
-}
-
 bool Inside(const CMImageBase& image, CPoint p) {
     return p.x >= 0 && p.y >= 0 && p.x < image.width && p.y < image.height;
 }
@@ -171,7 +161,7 @@ CVistrelDoc* CVistrelDoc::OnSeedsWthLocalStatistics() {
             if (!region || !region->IsValid()) continue;
             GrowRegion(*region, image, kClusterGrowing);
             region->type = 'm';
-            region->diagnosis = DiagnosisAt(rosRegions, seed);
+            region->diagnosis = TruthDiagnosisAt(rosRegions, seed);
             region->spotX = seed.x;
             region->spotY = seed.y;
             grown.Add(*region);

@@ -231,6 +231,29 @@ TEST(SpotDetector, SeedFormMatchesTheFullComputationWithoutThresholds) {
             EXPECT_NEAR(s.response, r.response, 1e-4 * std::abs(r.response) + 1e-9);
             EXPECT_GE(s.values[4], 0.0);  // a local deviation
             EXPECT_EQ(s.values[3], s.values[5]);
+            // The local figures: mean and population deviation of the seed's own
+            // scale over the kernel-sized window, clipped to where that kernel fits.
+            const CFilter kernel = MakeLoGFilter(int(s.values[0]));
+            CResponseImage full;
+            ASSERT_TRUE(ConvolveWithStats(image, kernel, nullptr, nullptr, false, full));
+            const int half = kernel.width / 2, hh = kernel.height / 2;
+            double sum = 0, sum2 = 0, count = 0;
+            for (int y = std::max(s.y - half, hh); y < std::min(s.y + half + 1, image.height - hh);
+                 ++y)
+                for (int x = std::max(s.x - half, half);
+                     x < std::min(s.x + half + 1, image.width - half); ++x) {
+                    sum += full.At(x, y);
+                    ++count;
+                }
+            ASSERT_GT(count, 0);
+            const double mean = sum / count;
+            for (int y = std::max(s.y - half, hh); y < std::min(s.y + half + 1, image.height - hh);
+                 ++y)
+                for (int x = std::max(s.x - half, half);
+                     x < std::min(s.x + half + 1, image.width - half); ++x)
+                    sum2 += (full.At(x, y) - mean) * (full.At(x, y) - mean);
+            EXPECT_NEAR(s.values[3], mean, 1e-6 * (1 + std::abs(mean)));
+            EXPECT_NEAR(s.values[4], std::sqrt(sum2 / count), 1e-5 * (1 + std::sqrt(sum2 / count)));
         }
     }
 }

@@ -340,10 +340,11 @@ TEST_F(CliGrowTest, PhantomSpecksAreCoveredByRegionsGrownFromDetectedSeeds) {
         "covered (%.3f), %d false regions\n",
         threshold, json["seeds"].toInt(), regions.size(), covered,
         static_cast<long long>(specks.size()), coverage, falseRegions);
-    // Measured: every speck covered, 33 false regions of 51. The phantom and
-    // the growing are deterministic, so these hold until either changes.
+    // Measured: every speck covered, 38 false regions of 56 (the seeds' local
+    // statistics taken over the whole response at their scale). The phantom
+    // and the growing are deterministic, so these hold until either changes.
     EXPECT_EQ(covered, 18);
-    EXPECT_LE(falseRegions, 33);
+    EXPECT_LE(falseRegions, 38);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -313,6 +314,51 @@ TEST_F(DocSeedsTest, SpotDetectorHandsItsSpotsToTheDocument) {
     app.CloseDocument(source);
     EXPECT_FALSE(m.OnSegment());
     EXPECT_EQ(ui.segmentToolOpened.size(), 1u);
+}
+
+}  // namespace
+}  // namespace vistrel
+
+namespace vistrel {
+namespace {
+
+// Seeds and cluster points stay on the pixels they marked when the image is
+// turned or mirrored: the image holds a different value at every pixel, so the value under each point tells whether it moved with the image.
+TEST_F(DocSeedsTest, SeedsAndClustersFollowTurnsAndMirrors) {
+    const std::vector<std::pair<const char*, std::function<bool(CVistrelDoc&)>>> cases = {
+        {"rotate 180", [](CVistrelDoc& d) { return d.OnRotate(kRotate180); }},
+        {"rotate clockwise", [](CVistrelDoc& d) { return d.OnRotate(kRotateClockwise); }},
+        {"rotate counter-clockwise",
+         [](CVistrelDoc& d) { return d.OnRotate(kRotateCounterClockwise); }},
+        {"flip horizontal", [](CVistrelDoc& d) { return d.OnFlipHorizontal(); }},
+        {"flip vertical", [](CVistrelDoc& d) { return d.OnFlipVertical(); }},
+    };
+    const std::vector<CPoint> marked = {{0, 0}, {19, 0}, {3, 7}, {19, 9}, {11, 4}};
+    for (const auto& [name, turn] : cases) {
+        SCOPED_TRACE(name);
+        auto doc = MakeNumbered(20, 10);
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 20; ++x) doc->image.SetPixel(x, y, 1 + x + 20 * y);
+        CSpotList seeds;
+        std::vector<int16_t> under;
+        for (const CPoint& p : marked) {
+            seeds.AddNew(p, 1.0);
+            under.push_back(doc->image.GetPixel(p.x, p.y));
+        }
+        doc->SetSeeds(seeds);
+        doc->clusters.Add(ClusterOf({marked[2], marked[4]}));
+        ASSERT_TRUE(turn(*doc));
+        ASSERT_EQ(doc->spots.Count(), int32_t(marked.size()));
+        for (int32_t i = 0; i < doc->spots.Count(); ++i) {
+            const CPoint p = doc->spots[i].Point();
+            ASSERT_TRUE(p.x >= 0 && p.y >= 0 && p.x < doc->image.width && p.y < doc->image.height);
+            EXPECT_EQ(doc->image.GetPixel(p.x, p.y), under[std::size_t(i)]) << i;
+        }
+        const std::vector<CPoint>& points = doc->clusters.At(0)->Points();
+        ASSERT_EQ(points.size(), 2u);
+        EXPECT_EQ(doc->image.GetPixel(points[0].x, points[0].y), under[2]);
+        EXPECT_EQ(doc->image.GetPixel(points[1].x, points[1].y), under[4]);
+    }
 }
 
 }  // namespace
