@@ -14,26 +14,6 @@
 
 namespace vistrel {
 
-namespace {
-
-// With the original as background the picture is shown as the source is: its
-// bit window, value window and display enhancement (the LUT is the
-// application's). Marks alone get the display bits of their own depth.
-void ShowPictureLike(CVistrelDoc& picture, const CVistrelDoc& source, bool onImage) {
-    if (!onImage) {
-        DeriveDisplayBits(picture.image.depth, picture.displayShift, picture.displayDepth);
-        picture.ClampWindow();
-        return;
-    }
-    picture.displayShift = source.displayShift;
-    picture.displayDepth = source.displayDepth;
-    picture.windowLow = source.windowLow;  // the same image values: taken as they are
-    picture.windowHigh = source.windowHigh;
-    picture.SetDisplayEnhancement(source.contrast, source.brightness, source.gamma, false);
-}
-
-}  // namespace
-
 void CScaleSpaceModel::SetMinScale(int v) {
     params_.minScale = CSpotParams::kScaleRange.Clamp(v);
 }
@@ -117,23 +97,7 @@ void CScaleSpaceModel::ShowPicture() {
         const CWaitCursor wait(App().Ui());
         picture = Picture(source->image);
     }
-    if (!picture) return;
-    const bool onImage = OnImage();
-    if (!PictureDocument()) {
-        CVistrelDoc* opened = OpenResult(std::move(picture), {}, true);
-        if (!opened) return;
-        ShowPictureLike(*opened, *source, onImage);
-        pictureOnImage_ = onImage;
-        opened->UpdateAllViews(kUpdateDisplay);
-        return;
-    }
-    // Updated in place: the window the user set stays, clamped to the new
-    // range, unless the kind of picture changed.
-    UpdateResultInPlace(*picture, kUpdateImage, [&](CVistrelDoc& shown) {
-        if (onImage == pictureOnImage_) return;
-        ShowPictureLike(shown, *source, onImage);
-        pictureOnImage_ = onImage;
-    });
+    ShowKeptPicture(std::move(picture), OnImage());
 }
 
 // ---------------------------------------------------------------- images

@@ -160,7 +160,6 @@ class CScaleSpaceModel : public CToolWindowModel {
     std::vector<int32_t> distinct_;
     bool distinctKnown_ = false;
     std::string log_;
-    bool pictureOnImage_ = false;  // what the picture document shows now
 };
 
 }  // namespace vistrel

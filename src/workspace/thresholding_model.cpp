@@ -15,25 +15,6 @@
 
 namespace vistrel {
 
-namespace {
-
-// The picture shows marks alone with the display bits of their own depth, or
-// the source's values with the source's windowing.
-void ShowLikeSource(CVistrelDoc& picture, const CVistrelDoc& source, bool onImage) {
-    if (!onImage) {
-        DeriveDisplayBits(picture.image.depth, picture.displayShift, picture.displayDepth);
-        picture.ClampWindow();
-        return;
-    }
-    picture.displayShift = source.displayShift;
-    picture.displayDepth = source.displayDepth;
-    picture.windowLow = source.windowLow;
-    picture.windowHigh = source.windowHigh;
-    picture.SetDisplayEnhancement(source.contrast, source.brightness, source.gamma, false);
-}
-
-}  // namespace
-
 CThresholdingModel::CThresholdingModel(CVistrelApp& app) : CToolWindowModel(app) {
     Recompute();
 }
@@ -169,19 +150,7 @@ void CThresholdingModel::ShowPicture() {
     if (!picture) return;
     // Whether the picture holds the source's values decides its windowing.
     const bool onImage = picture->depth != 1;
-    if (!Result()) {
-        CVistrelDoc* opened = OpenResult(std::move(picture), {}, true);
-        if (!opened) return;
-        ShowLikeSource(*opened, *source, onImage);
-        pictureOnImage_ = onImage;
-        opened->UpdateAllViews(kUpdateDisplay);
-        return;
-    }
-    UpdateResultInPlace(*picture, kUpdateImage, [&](CVistrelDoc& shown) {
-        if (onImage == pictureOnImage_) return;
-        ShowLikeSource(shown, *source, onImage);
-        pictureOnImage_ = onImage;
-    });
+    ShowKeptPicture(std::move(picture), onImage);
 }
 
 bool CThresholdingModel::OnSegment() {

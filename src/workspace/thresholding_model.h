@@ -100,7 +100,6 @@ class CThresholdingModel : public CToolWindowModel {
     bool typedPending_ = false;
     CInvertedSlider slider_;
     CSpotList maxima_;
-    bool pictureOnImage_ = false;  // what the picture document shows now
 };
 
 }  // namespace vistrel

@@ -69,4 +69,42 @@ bool CToolWindowModel::UpdateResultInPlace(CMImage& image, int code,
     return true;
 }
 
+namespace {
+
+// With the original as background the picture is shown as the source is: its
+// bit window, value window and display enhancement (the LUT is the
+// application's). Marks alone get the display bits of their own depth.
+void ShowPictureLike(CVistrelDoc& picture, const CVistrelDoc& source, bool onImage) {
+    if (!onImage) {
+        DeriveDisplayBits(picture.image.depth, picture.displayShift, picture.displayDepth);
+        picture.ClampWindow();
+        return;
+    }
+    picture.displayShift = source.displayShift;
+    picture.displayDepth = source.displayDepth;
+    picture.windowLow = source.windowLow;  // the same image values: taken as they are
+    picture.windowHigh = source.windowHigh;
+    picture.SetDisplayEnhancement(source.contrast, source.brightness, source.gamma, false);
+}
+
+}  // namespace
+
+void CToolWindowModel::ShowKeptPicture(std::unique_ptr<CMImage> picture, bool onImage) {
+    CVistrelDoc* source = Source();
+    if (!source || !picture) return;
+    if (!Result()) {
+        CVistrelDoc* opened = OpenResult(std::move(picture), {}, true);
+        if (!opened) return;
+        ShowPictureLike(*opened, *source, onImage);
+        pictureOnImage_ = onImage;
+        opened->UpdateAllViews(kUpdateDisplay);
+        return;
+    }
+    UpdateResultInPlace(*picture, kUpdateImage, [&](CVistrelDoc& shown) {
+        if (onImage == pictureOnImage_) return;
+        ShowPictureLike(shown, *source, onImage);
+        pictureOnImage_ = onImage;
+    });
+}
+
 }  // namespace vistrel

@@ -63,6 +63,11 @@ class CToolWindowModel : public QObject {
     // without a kept result.
     bool UpdateResultInPlace(CMImage& image, int code = kUpdateImage,
                              const std::function<void(CVistrelDoc&)>& adjust = {});
+    // A picture of the source in the kept result: opened at the first
+    // showing, updated in place afterwards. onImage says the picture holds the
+    // source's values (it is then windowed like the source) rather than marks;
+    // the window the user set stays until that kind changes.
+    void ShowKeptPicture(std::unique_ptr<CMImage> picture, bool onImage);
 
   private:
     void SetSource(CVistrelDoc* doc);
@@ -71,6 +76,7 @@ class CToolWindowModel : public QObject {
     CVistrelApp& app_;
     CVistrelDoc* source_ = nullptr;
     CVistrelDoc* result_ = nullptr;
+    bool pictureOnImage_ = false;  // what the kept picture shows now
     QMetaObject::Connection following_;
 };
 
