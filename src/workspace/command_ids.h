@@ -139,6 +139,19 @@ enum class CommandId : int {
     SmoothAllContours = 32976,
     GrowClusterContours = 32992,
     SmoothClusterContours = 32993,
+    // Region and cluster features, texture, feature files
+    ShowFeatures = 32878,  // "Show &Features" / "Show &Cluster Region Features"
+    MeanRegionFeatures = 32979,
+    MeanFeaturesInCluster = 32985,
+    FeaturesOfRegionsAsCluster = 33004,
+    LearningMeanFeatures = 33001,  // "Add Learning Patterns": mean features of all regions
+    LearningClusterFeatures = 33002,
+    LearningRegionFeatures = 33003,  // each region's features
+    SaveClusterAndRegionFeatures = 33075,
+    SaveRegionFeatures = 33077,
+    BinaryImagesOfShapes = 33052,
+    CoocurrenceParams = 33056,  // "Cooccurence &Matrix Params..."
+    FeatureSelection = 33057,
     // Window/level presets
     GetCurrentPreset = 33028,
     PresetFirst = 48000,  // preset i has PresetFirst + i

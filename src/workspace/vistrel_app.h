@@ -14,7 +14,9 @@
 #include "core/presets.h"
 #include "filters/morph_se.h"
 #include "regions/contour_correction.h"
+#include "regions/feature_vector.h"
 #include "workspace/cases.h"
+#include "workspace/feature_models.h"
 #include "workspace/filter_library_store.h"
 #include "workspace/notifier.h"
 #include "workspace/workspace_ui.h"
@@ -162,6 +164,22 @@ class CVistrelApp {
     // Contour correction parameters, kept for the next use until the program ends.
     CRegionGrowingParams regionGrowing;
     CDilationParams dilation;
+
+    // ---- features
+    // Which features are computed (settings group "features", one 0/1 value
+    // per name); every name on at start.
+    CFeatureSelection featureSelection;
+    // Co-occurrence distance, ring width and the two moment switches
+    // (settings group "Features"); each document supplies its resolution.
+    CFeatureSettings featureSettings;
+    // The region-type dialog's fields, remembered for the next use.
+    CRegionTypeModel regionType;
+    // "Feature Selection...": the dialog on a copy; OK replaces selection and switches.
+    bool OnFeatureSelection();
+    // "Cooccurence &Matrix Params...": OK stores distance and ring width; a
+    // new distance renames the co-occurrence entries of the selection,
+    // keeping their flags.
+    bool OnCoocurrenceParams();
     // "Show &Lesion Regions": toggles the region display and tells the windows.
     void OnShowRegions();
     // "&Show ROS": toggles the ROS display and tells the windows.

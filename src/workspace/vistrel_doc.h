@@ -18,8 +18,10 @@
 #include "filters/convolution.h"
 #include "filters/morphology.h"
 #include "regions/cluster.h"
+#include "regions/feature_vector.h"
 #include "regions/overlay_file.h"
 #include "regions/regions.h"
+#include "workspace/command_ids.h"
 #include "workspace/image_resolution.h"
 
 namespace vistrel {
@@ -282,6 +284,53 @@ class CVistrelDoc : public QObject {
     // "on seeds: WTH + local statistic + region growing": the new document,
     // or null (no clusters, nothing grown).
     CVistrelDoc* OnSeedsWthLocalStatistics();
+
+    // ---- features, texture and feature files (vistrel_doc_features.cpp)
+    // The application's feature settings with this document's resolution.
+    CFeatureSettings FeatureSettings() const;
+    // The features of region i of `regions` with the application's selection;
+    // negative (out empty) when they cannot be computed.
+    int RegionFeatures(int32_t index, CFeatureVector& out) const;
+    // "Show &Features" (32878): the selected region's features under
+    // "CURRENT REGION FEATURES:\n", or for a cluster outline ("Show &Cluster
+    // Region Features") its cluster features, in a text window. Empty
+    // (nothing shown) without a selection or features.
+    std::string OnShowFeatures();
+    // 32979: mean and standard deviation of every region's features
+    // ("MEAN REGION FEATURES:\n", "STD DEV REGION FEATURES:\n").
+    std::string OnMeanRegionFeatures();
+    // 32985: the same over the members of the selected cluster outline
+    // ("MEAN FEATURES FOR REGIONS IN CLUSTER:\n", ...).
+    std::string OnMeanFeaturesInCluster();
+    // 33004: the selected cluster outline's cluster features
+    // ("FEATURES OF REGIONS AS A CLUSTER:\n").
+    std::string OnFeaturesOfRegionsAsCluster();
+    // "Add Learning Patterns" (33001 mean of all regions, 33002 cluster
+    // features of every cluster outline, 33003 each region) and 33075 (the
+    // selected cluster and the regions inside it), 33077 (the selected
+    // region, or a cluster outline's cluster features): asks the region type
+    // and the file, then appends the rows. False when cancelled, nothing to
+    // write or the file could not be written (with a message).
+    bool OnSaveFeatures(CommandId command);
+    // "Compute &GLCM" (33054) on the ROI: its statistics and the named
+    // co-occurrence list under "GLCM IN ROI FEATURES:\n", with the bounds and
+    // the "type" asked in "region type"; shown and appended to the
+    // description. Empty when cancelled or the ROI holds no pairs.
+    std::string OnComputeGlcm(const CRect& roi);
+    // 32874 on the ROI: "SRD matrix h=%d w=%d;\n", the rows, the four sums;
+    // "SRD matrix == NULL;" when none could be built.
+    std::string OnComputeSrdm(const CRect& roi);
+    // "&Put Texture Next To ROI" (33050): after "Are you sure you want to
+    // copy ROI from the left side?", the rectangle of the ROI's size just
+    // left of it is copied into the ROI; update 1. False when cancelled or
+    // there is no room on the left.
+    bool OnPutTextureNextToRoi(const CRect& roi);
+    // "Binary &Images of Object Shapes" (33052): one binary image per region
+    // (its filled mask at the image's size), each opened as a new document.
+    int32_t OnBinaryImagesOfShapes();
+    // The image-retrieval tool's files beside the image (batch "i"): the
+    // vector (regions, their area in mm2, clusters) and the gzip mammogram file.
+    bool WriteFireFeatures(int32_t parameter);
 
     // ---- morphology
     // One of the nine operators with the application's element and

@@ -16,6 +16,9 @@ class CVistrelDoc;
 class CRegionGrowingModel;
 class CMorphElementModel;
 class CBreastSegmentModel;
+class CFeatureSelectionModel;
+class CRegionTypeModel;
+class CCoocurrenceParamsModel;
 
 class IWorkspaceUi {
   public:
@@ -60,6 +63,27 @@ class IWorkspaceUi {
     virtual bool AskBreastSegment(CBreastSegmentModel& model) {
         (void)model;
         return false;
+    }
+
+    // "Feature Selection" opened on the model; false on Cancel.
+    virtual bool AskFeatureSelection(CFeatureSelectionModel& model) {
+        (void)model;
+        return false;
+    }
+    // The region-type dialog opened on the model; false on Cancel.
+    virtual bool AskRegionType(CRegionTypeModel& model) {
+        (void)model;
+        return false;
+    }
+    // "Cooccurence Matrix Params" opened on the model; false on Cancel.
+    virtual bool AskCoocurrenceParams(CCoocurrenceParamsModel& model) {
+        (void)model;
+        return false;
+    }
+    // A read-only text window titled `title` (feature listings, matrices).
+    virtual void ShowTextWindow(const std::string& title, const std::string& text) {
+        (void)title;
+        (void)text;
     }
 
     // Wait cursor on or off around long work.
