@@ -17,6 +17,12 @@ int ComputeRegionFeatures(const CRegion&, const CMImage&, const CFeatureSelectio
     out.Clear();
     return -1;
 }
+bool ComputeAllRegionFeatures(const CRegions& regions, const CMImage&, const CFeatureSelection&,
+                              const CFeatureSettings&, bool, std::vector<CFeatureVector>& out,
+                              const ProgressFn&) {
+    out.assign(static_cast<size_t>(regions.Count()), CFeatureVector{});
+    return true;
+}
 std::string FormatFeatures(int16_t, const CFeatureVector&) { return {}; }
 bool MeanAndStdDev(const std::vector<CFeatureVector>&, CFeatureVector&, CFeatureVector&) {
     return false;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/image.h"
+#include "core/messages.h"
 #include "regions/feature_vector.h"
 #include "regions/region.h"
 #include "regions/regions.h"
@@ -33,6 +34,15 @@ CPoint RegionCentroid(const CRegion& region);
 int ComputeRegionFeatures(const CRegion& region, const CMImage& image,
                           const CFeatureSelection& selection, const CFeatureSettings& settings,
                           CFeatureVector& out);
+
+// ComputeRegionFeatures for every region of regions (index-aligned; the
+// vector of a region that fails, or of a cluster outline when
+// skipClusterOutlines, is left empty), spread over the machine's cores.
+// False when progress asked to stop.
+bool ComputeAllRegionFeatures(const CRegions& regions, const CMImage& image,
+                              const CFeatureSelection& selection,
+                              const CFeatureSettings& settings, bool skipClusterOutlines,
+                              std::vector<CFeatureVector>& out, const ProgressFn& progress = {});
 
 // Clears out, then appends the features of the cluster outline `cluster`
 // over its members in regions (cluster number + kClusterOutlineBase equal to

@@ -170,7 +170,7 @@ class CVistrelApp {
     // per name); every name on at start.
     CFeatureSelection featureSelection;
     // Co-occurrence distance, ring width and the two moment switches
-    // (settings group "Features"); each document supplies its resolution.
+    // (settings group "Settings"); each document supplies its resolution.
     CFeatureSettings featureSettings;
     // The region-type dialog's fields, remembered for the next use.
     CRegionTypeModel regionType;
