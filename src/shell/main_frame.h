@@ -21,6 +21,7 @@
 #include "shell/log_gaussian_flt_dlg.h"
 #include "shell/scale_space_dlg.h"
 #include "shell/segment_from_seeds_dlg.h"
+#include "shell/text_window.h"
 #include "shell/thresholding_dlg.h"
 #include "shell/two_images_dlg.h"
 #include "shell/work_progress.h"
@@ -84,6 +85,8 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     CScaleSpaceDlg* SpotDetectorWindow() const { return spotDetector_; }
     CThresholdingDlg* ThresholdingWindow() const { return thresholding_; }
     CSegmentFromSeedsDlg* SegmentFromSeedsWindow() const { return segmentFromSeeds_; }
+    // The open text windows, oldest first.
+    std::vector<CTextWindow*> TextWindows() const;
 
     // Runs a command as its menu item would.
     void OnCommand(int id);
@@ -108,6 +111,10 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     bool AskRegionGrowing(CRegionGrowingModel& model) override;
     bool AskMorphElement(CMorphElementModel& model) override;
     bool AskBreastSegment(CBreastSegmentModel& model) override;
+    bool AskFeatureSelection(CFeatureSelectionModel& model) override;
+    bool AskRegionType(CRegionTypeModel& model) override;
+    bool AskCoocurrenceParams(CCoocurrenceParamsModel& model) override;
+    void ShowTextWindow(const std::string& title, const std::string& text) override;
     bool AskRawParams(const std::string& path, CRawParams& params) override;
     bool AskRadioGroup(const std::string& title, const std::vector<std::string>& options,
                        int& selected) override;
@@ -206,6 +213,7 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     QPointer<CScaleSpaceDlg> spotDetector_;
     QPointer<CThresholdingDlg> thresholding_;
     QPointer<CSegmentFromSeedsDlg> segmentFromSeeds_;
+    std::vector<QPointer<CTextWindow>> textWindows_;
     std::vector<QAction*> caseActions_;
     int appliedMode_ = -1;  // the interface mode the bars were last set for
     bool openingPreviewFull_ = false;

@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 
 #include "shell/breast_segment_dlg.h"
+#include "shell/coocurrence_params_dlg.h"
+#include "shell/feature_selection_dlg.h"
 #include "shell/main_frame.h"
 #include "shell/morph_element_dlg.h"
 #include "shell/preview_file_dlg.h"
@@ -16,6 +18,7 @@
 #include "shell/radio_group_dlg.h"
 #include "shell/raw_param_dlg.h"
 #include "shell/region_growing_dlg.h"
+#include "shell/region_type_dlg.h"
 #include "workspace/file_filters.h"
 #include "workspace/vistrel_app.h"
 
@@ -58,6 +61,44 @@ bool CMainFrame::AskBreastSegment(CBreastSegmentModel& model) {
     if (dialog.exec() != QDialog::Accepted) return false;
     model = dialog.Model();
     return true;
+}
+
+bool CMainFrame::AskFeatureSelection(CFeatureSelectionModel& model) {
+    CFeatureSelectionDlg dialog(model, this);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    model = dialog.Model();
+    return true;
+}
+
+bool CMainFrame::AskRegionType(CRegionTypeModel& model) {
+    CRegionTypeDlg dialog(model, this);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    model = dialog.Model();
+    return true;
+}
+
+bool CMainFrame::AskCoocurrenceParams(CCoocurrenceParamsModel& model) {
+    CCoocurrenceParamsDlg dialog(model, this);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    model = dialog.Model();
+    return true;
+}
+
+void CMainFrame::ShowTextWindow(const std::string& title, const std::string& text) {
+    // Closed windows delete themselves; forget them before adding the next.
+    std::erase_if(textWindows_, [](const QPointer<CTextWindow>& w) { return w.isNull(); });
+    auto* window = new CTextWindow(ToQ(title), ToQ(text), this);
+    textWindows_.emplace_back(window);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+std::vector<CTextWindow*> CMainFrame::TextWindows() const {
+    std::vector<CTextWindow*> open;
+    for (const QPointer<CTextWindow>& window : textWindows_)
+        if (window) open.push_back(window);
+    return open;
 }
 
 bool CMainFrame::PickSaveFile(const std::string& initialPath,

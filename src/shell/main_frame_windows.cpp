@@ -135,6 +135,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     SaveFrameGeometry();
     app_.CloseAllDocuments();
     app_.SaveSettings();
+    for (CTextWindow* window : TextWindows()) window->close();
     event->accept();
 }
 

@@ -1,0 +1,54 @@
+#include "shell/region_type_dlg.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "shell/qt_text.h"
+
+namespace vistrel {
+
+CRegionTypeDlg::CRegionTypeDlg(const CRegionTypeModel& model, QWidget* parent)
+    : QDialog(parent),
+      model_(model),
+      type_(new QLineEdit(ToQ(model.type), this)),
+      detail_(new QLineEdit(ToQ(model.detail), this)),
+      problem_(new QLabel(this)),
+      ok_(nullptr) {
+    setWindowTitle(ToQ(CRegionTypeModel::kTitle));
+    auto* form = new QFormLayout;
+    form->addRow(ToQ(CRegionTypeModel::kTypeLabel), type_);
+    form->addRow(ToQ(CRegionTypeModel::kDetailLabel), detail_);
+    problem_->setStyleSheet(QStringLiteral("color: #b00000"));
+    problem_->setWordWrap(true);
+    problem_->hide();
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    ok_ = buttons->button(QDialogButtonBox::Ok);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(problem_);
+    layout->addWidget(buttons);
+    type_->setMinimumWidth(280);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CRegionTypeDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+void CRegionTypeDlg::accept() {
+    CRegionTypeModel typed = model_;
+    typed.type = FromQ(type_->text());
+    typed.detail = FromQ(detail_->text());
+    const std::string problem = typed.Problem();
+    if (!problem.empty()) {
+        problem_->setText(ToQ(problem));
+        problem_->show();
+        type_->setFocus();
+        return;
+    }
+    model_ = typed;
+    QDialog::accept();
+}
+
+}  // namespace vistrel
