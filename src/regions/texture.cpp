@@ -171,20 +171,27 @@ struct GlcmBuilder {
                 columns[next[b]++] = a;
             });
         }
-        std::vector<CGLCM::Entry>& out = m.sparse_;
+        size_t distinct = 0;
         for (size_t i = 0; i < n; ++i) {
             uint16_t* first = columns.data() + start[i];
             uint16_t* last = columns.data() + start[i + 1];
             if (first == last) continue;
             std::sort(first, last);
+            distinct += 1;
+            for (const uint16_t* c = first + 1; c != last; ++c) distinct += *c != c[-1];
+        }
+        std::vector<CGLCM::Entry>& out = m.sparse_;
+        out.reserve(distinct);
+        for (size_t i = 0; i < n; ++i) {
+            const uint16_t* first = columns.data() + start[i];
+            const uint16_t* last = columns.data() + start[i + 1];
             while (first != last) {
-                uint16_t* run = first;
+                const uint16_t* run = first + 1;
                 while (run != last && *run == *first) ++run;
                 out.push_back({static_cast<int32_t>(i), *first, run - first});
                 first = run;
             }
         }
-        out.shrink_to_fit();
         m.hasMatrix_ = true;
     }
 
@@ -223,19 +230,24 @@ struct GlcmBuilder {
         return true;
     }
 
-    // Calls f(i, j, count) for the non-zero entries in row-major order.
-    template <typename F>
-    static void ForEachEntry(const CGLCM& m, F&& f) {
+    // The non-zero entries in row-major order: the sparse list itself, or
+    // the dense table's entries gathered into scratch. The features then run
+    // the very same loop over either form.
+    static const CGLCM::Entry* Entries(const CGLCM& m, std::vector<CGLCM::Entry>& scratch,
+                                       size_t& count) {
         if (m.useSparse_) {
             m.MergePending();
-            for (const CGLCM::Entry& e : m.sparse_) f(e.i, e.j, e.count);
-            return;
+            count = m.sparse_.size();
+            return m.sparse_.data();
         }
+        scratch.clear();
         const int64_t* t = m.dense_.data();
         const int32_t n = m.size;
         for (int32_t i = 0; i < n; ++i, t += n)
             for (int32_t j = 0; j < n; ++j)
-                if (t[j] != 0) f(i, j, t[j]);
+                if (t[j] != 0) scratch.push_back({i, j, t[j]});
+        count = scratch.size();
+        return scratch.data();
     }
 
     static void Release(CGLCM& m) {
@@ -324,9 +336,14 @@ int64_t CGLCM::CountAt(int32_t i, int32_t j) const {
 }
 
 int64_t CGLCM::TotalCount() const {
+    if (!hasMatrix_) return 0;
     int64_t total = 0;
-    if (hasMatrix_)
-        GlcmBuilder::ForEachEntry(*this, [&](int32_t, int32_t, int64_t c) { total += c; });
+    if (useSparse_) {
+        MergePending();
+        for (const Entry& e : sparse_) total += e.count;
+    } else {
+        for (int64_t c : dense_) total += c;
+    }
     return total;
 }
 
@@ -334,29 +351,69 @@ bool CGLCM::HasMatrix() const {
     return hasMatrix_;
 }
 
+namespace {
+
+// p = count / N and -p log2 p for the small counts that make up most of a
+// sparse matrix, each worked out once with the same expression as for any
+// other count, so the values are the same bits.
+class CountTerms {
+  public:
+    explicit CountTerms(double N) : N_(N) {}
+    double P(int64_t c) {
+        if (c >= kSmall) return double(c) / N_;
+        Fill(c);
+        return p_[c];
+    }
+    double PLogP(int64_t c, double p) {
+        if (c >= kSmall) return p * Log2(p);
+        return plogp_[c];  // filled by P
+    }
+
+  private:
+    static constexpr int64_t kSmall = 64;
+    void Fill(int64_t c) {
+        if (filled_[c]) return;
+        filled_[c] = true;
+        p_[c] = double(c) / N_;
+        plogp_[c] = p_[c] * Log2(p_[c]);
+    }
+    double N_;
+    bool filled_[kSmall] = {};
+    double p_[kSmall] = {};
+    double plogp_[kSmall] = {};
+};
+
+}  // namespace
+
 int CGLCM::ComputeFeatures() {
     if (!hasMatrix_ || !(pixelCount > 1.0)) return -1;
     const int32_t n = size;
-    int64_t total = 0;
-    GlcmBuilder::ForEachEntry(*this, [&](int32_t, int32_t, int64_t c) { total += c; });
-    const double N = total == 0 ? 1.0 : double(total);
-    const double g = firstLevel;
+    std::vector<Entry> scratch;
     std::vector<double> sum, difference;
+    size_t count = 0;
+    const Entry* entries = nullptr;
     try {
+        entries = GlcmBuilder::Entries(*this, scratch, count);
         sum.assign(static_cast<size_t>(2) * static_cast<size_t>(n) - 1, 0.0);
         difference.assign(static_cast<size_t>(n), 0.0);
     } catch (const std::bad_alloc&) {
         return -1;
     }
+    int64_t total = 0;
+    for (size_t e = 0; e < count; ++e) total += entries[e].count;
+    const double N = total == 0 ? 1.0 : double(total);
+    const double g = firstLevel;
+    CountTerms terms(N);
 
     double contrast = 0, entropy = 0, asm2 = 0, idm = 0, mux = 0, muy = 0, product = 0, absDiff = 0,
            maxP = 0;
-    GlcmBuilder::ForEachEntry(*this, [&](int32_t i, int32_t j, int64_t c) {
-        const double p = double(c) / N;
+    for (size_t e = 0; e < count; ++e) {
+        const int32_t i = entries[e].i, j = entries[e].j;
+        const double p = terms.P(entries[e].count);
         const double d = double(i - j);
         const double x = i + g, y = j + g;
         contrast += d * d * p;
-        entropy -= p * Log2(p);
+        entropy -= terms.PLogP(entries[e].count, p);
         asm2 += p * p;
         idm += p / (1.0 + d * d);
         mux += x * p;
@@ -366,15 +423,15 @@ int CGLCM::ComputeFeatures() {
         maxP = std::max(maxP, p);
         sum[static_cast<size_t>(i + j)] += p;
         if (i >= j) difference[static_cast<size_t>(i - j)] += p;
-    });
+    }
     double varx = 0, vary = 0, cov = 0;
-    GlcmBuilder::ForEachEntry(*this, [&](int32_t i, int32_t j, int64_t c) {
-        const double p = double(c) / N;
-        const double dx = i + g - mux, dy = j + g - muy;
+    for (size_t e = 0; e < count; ++e) {
+        const double p = terms.P(entries[e].count);
+        const double dx = entries[e].i + g - mux, dy = entries[e].j + g - muy;
         varx += p * dx * dx;
         vary += p * dy * dy;
         cov += p * dx * dy;
-    });
+    }
     // Divided by the product of the variances, not of the deviations: the
     // measure has always been defined so and the trained networks expect it.
     const double varProduct = varx * vary;

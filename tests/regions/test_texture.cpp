@@ -398,25 +398,29 @@ TEST(BuildGLCMs, LargeCountsDoNotWrap) {
     for (auto& row : g)
         for (int x = 150; x < 300; ++x) row[size_t(x)] = 1;
     const CMImage image = MakeImage(g, 8);
-    auto glcms = BuildGLCMs(image, CRect{0, 0, 300, 300}, 1);
-    ASSERT_TRUE(glcms);
-    const CGLCM& h = (*glcms)[0];
-    EXPECT_EQ(h.CountAt(0, 0), 2 * 149 * 300);
-    EXPECT_EQ(h.CountAt(1, 1), 2 * 149 * 300);
-    EXPECT_EQ(h.CountAt(0, 1), 300);
-    EXPECT_EQ(h.CountAt(1, 0), 300);
-    const CGLCM& v = (*glcms)[2];
-    EXPECT_EQ(v.CountAt(0, 0), 2 * 150 * 299);
-    EXPECT_EQ(v.CountAt(0, 1), 0);
-    for (size_t k = 0; k < 4; ++k) {
-        CGLCM& m = (*glcms)[k];
-        const RefMatrix ref = ReferenceCounts(g, kGlcmAngles[k], 1);
-        ASSERT_EQ(m.ComputeFeatures(), 0);
-        ExpectFeaturesNear(m, ReferenceFeatures(ref), "300x300 " + std::to_string(kGlcmAngles[k]));
+    for (auto form : {detail::GlcmForm::Dense, detail::GlcmForm::Sparse}) {
+        const std::string what = "300x300 form " + std::to_string(int(form));
+        auto glcms = detail::BuildGLCMsAs(image, CRect{0, 0, 300, 300}, 1, form);
+        ASSERT_TRUE(glcms);
+        const CGLCM& h = (*glcms)[0];
+        EXPECT_EQ(h.CountAt(0, 0), 2 * 149 * 300) << what;
+        EXPECT_EQ(h.CountAt(1, 1), 2 * 149 * 300) << what;
+        EXPECT_EQ(h.CountAt(0, 1), 300) << what;
+        EXPECT_EQ(h.CountAt(1, 0), 300) << what;
+        const CGLCM& v = (*glcms)[2];
+        EXPECT_EQ(v.CountAt(0, 0), 2 * 150 * 299) << what;
+        EXPECT_EQ(v.CountAt(0, 1), 0) << what;
+        for (size_t k = 0; k < 4; ++k) {
+            CGLCM& m = (*glcms)[k];
+            const RefMatrix ref = ReferenceCounts(g, kGlcmAngles[k], 1);
+            ASSERT_EQ(m.ComputeFeatures(), 0);
+            ExpectFeaturesNear(m, ReferenceFeatures(ref),
+                               what + " " + std::to_string(kGlcmAngles[k]));
+        }
+        // 0 degrees: p(0,1) = p(1,0) = 300 / N.
+        const double N = 4.0 * 149 * 300 + 600;
+        EXPECT_NEAR((*glcms)[0].features[CGLCM::kContrast], 600 / N, 1e-15) << what;
     }
-    // 0 degrees: p(0,1) = p(1,0) = 300 / N.
-    const double N = 4.0 * 149 * 300 + 600;
-    EXPECT_NEAR((*glcms)[0].features[CGLCM::kContrast], 600 / N, 1e-15);
 }
 
 TEST(CGLCMEdgeCases, ConstantAreaIsOneLevel) {
