@@ -74,43 +74,86 @@ inline uint32_t Sample(const CMImage& image, int32_t x, int32_t y) {
 }
 
 // Statistics of a set of samples through CHistogram, on the true-value axis.
-// The bins span only the occupied values: the sums are the same as over
-// maxValue + 1 bins, without allocating and scanning thousands of empty bins
-// per region. Samples above maxValue fall outside those bins and are dropped.
+// Samples are counted in a per-thread table of maxValue + 1 bins (those
+// above maxValue fall outside and are dropped); the histogram then gets only
+// the occupied span, which gives the same sums without allocating and
+// scanning thousands of empty bins per region.
 struct SampleStats {
-    bool any = false;
     double mean = 0, stdDev = 0, energy = 0, entropy = 0;
     int32_t sum = 0;
     int32_t highest = 0;
 };
 
+// One collector at a time per thread: they share the table, which is all
+// zero again once Stats() has run or the collector is gone.
 class SampleCollector {
   public:
-    explicit SampleCollector(const CMImage& image) : image_(image) {}
+    explicit SampleCollector(const CMImage& image) : image_(image), counts_(Table()) {
+        if (counts_.size() < size_t{image.maxValue} + 1)
+            counts_.resize(size_t{image.maxValue} + 1, 0);
+    }
+    ~SampleCollector() { Clear(); }
+    SampleCollector(const SampleCollector&) = delete;
+    SampleCollector& operator=(const SampleCollector&) = delete;
+
     void Add(uint32_t sample) {
         if (sample > image_.maxValue) return;
-        values_.push_back(static_cast<int32_t>(sample) - int32_t{image_.valueOffset});
+        ++counts_[sample];
+        lo_ = std::min(lo_, sample);
+        hi_ = std::max(hi_, sample);
     }
-    SampleStats Stats() const {
+    // Every pixel of row y from x0 to x1 (exclusive), inside the image.
+    void AddSpan(int32_t y, int32_t x0, int32_t x1) {
+        if (x1 <= x0) return;
+        if (image_.depth <= 8) {
+            for (int32_t x = x0; x < x1; ++x) Add(Sample(image_, x, y));
+            return;
+        }
+        const uint16_t* row = image_.Row16(y);
+        int32_t* counts = counts_.data();
+        const uint32_t limit = image_.maxValue;
+        uint32_t lo = lo_, hi = hi_;
+        for (int32_t x = x0; x < x1; ++x) {
+            const uint32_t v = row[x];
+            if (v > limit) continue;
+            ++counts[v];
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        lo_ = lo;
+        hi_ = hi;
+    }
+    SampleStats Stats() {
         SampleStats s;
-        if (values_.empty()) return s;
-        const auto [lo, hi] = std::minmax_element(values_.begin(), values_.end());
+        if (lo_ > hi_) return s;
         CHistogram h;
-        if (h.Allocate(*hi - *lo + 1) != 0) return s;
-        h.firstValue = *lo;
-        h.lastValue = *hi;
-        for (int32_t v : values_) h.AddSample(v - *lo);
-        s.any = true;
-        h.GetMeanStd(s.mean, s.stdDev);
-        h.GetEnergyEntropy(s.energy, s.entropy);
-        s.sum = h.GetSumOfValues();
-        s.highest = *hi;
+        if (h.Allocate(int32_t(hi_ - lo_) + 1) == 0) {
+            h.firstValue = int32_t(lo_) - int32_t{image_.valueOffset};
+            h.lastValue = int32_t(hi_) - int32_t{image_.valueOffset};
+            std::copy(counts_.begin() + lo_, counts_.begin() + hi_ + 1, h.counts);
+            h.GetMeanStd(s.mean, s.stdDev);
+            h.GetEnergyEntropy(s.energy, s.entropy);
+            s.sum = h.GetSumOfValues();
+            s.highest = h.lastValue;
+        }
+        Clear();
         return s;
     }
 
   private:
+    static std::vector<int32_t>& Table() {
+        thread_local std::vector<int32_t> table;
+        return table;
+    }
+    void Clear() {
+        if (lo_ <= hi_) std::fill(counts_.begin() + lo_, counts_.begin() + hi_ + 1, 0);
+        lo_ = UINT32_MAX;
+        hi_ = 0;
+    }
     const CMImage& image_;
-    std::vector<int32_t> values_;
+    std::vector<int32_t>& counts_;
+    uint32_t lo_ = UINT32_MAX;
+    uint32_t hi_ = 0;
 };
 
 // The filled mask over the bounds with a one-pixel empty border.
@@ -294,13 +337,11 @@ MomentSet ComputeMomentSet(const FilledMask& m, const CMImage* image) {
 }
 
 // Pixels within Euclidean distance r of the region (pixel centres), outside
-// it and inside the image: each mask row run is widened, row by row of the
-// disc, by the disc's half-width there.
+// it and inside the image. Row by row of the grown box: every run of a mask
+// row within r rows is widened by the disc's half-width at that offset, and
+// the merged intervals are read once each.
 void CollectBackground(const FilledMask& m, const CMImage& image, int32_t r, SampleCollector& out) {
     const CRect box = m.box;
-    const int32_t gx0 = box.left - r, gy0 = box.top - r;
-    const int32_t gw = box.Width() + 2 * r, gh = box.Height() + 2 * r;
-    std::vector<uint8_t> grown(static_cast<size_t>(gw) * static_cast<size_t>(gh), 0);
     std::vector<int32_t> halfWidth(static_cast<size_t>(2 * r + 1));
     for (int32_t dy = -r; dy <= r; ++dy) {
         int32_t k = static_cast<int32_t>(std::sqrt(double(r) * r - double(dy) * dy));
@@ -308,7 +349,13 @@ void CollectBackground(const FilledMask& m, const CMImage& image, int32_t r, Sam
         while (k > 0 && int64_t(k) * k + int64_t(dy) * dy > int64_t(r) * r) --k;
         halfWidth[static_cast<size_t>(dy + r)] = k;
     }
+    struct Run {
+        int32_t y, begin, end;  // image coordinates, end exclusive
+    };
+    std::vector<Run> runs;
+    std::vector<int32_t> firstRun(static_cast<size_t>(box.Height()) + 1, 0);
     for (int32_t y = 0; y < box.Height(); ++y) {
+        firstRun[size_t(y)] = int32_t(runs.size());
         const uint8_t* row = m.bits.data() + static_cast<size_t>(y + 1) * m.stride + 1;
         for (int32_t x = 0; x < box.Width();) {
             if (!row[x]) {
@@ -317,24 +364,39 @@ void CollectBackground(const FilledMask& m, const CMImage& image, int32_t r, Sam
             }
             int32_t end = x;
             while (end < box.Width() && row[end]) ++end;
-            // Run [x, end) of row y, in grown coordinates shifted by r.
-            for (int32_t dy = -r; dy <= r; ++dy) {
-                const int32_t k = halfWidth[static_cast<size_t>(dy + r)];
-                uint8_t* g = grown.data() + static_cast<size_t>(y + r + dy) * gw;
-                std::fill(g + (x + r - k), g + (end + r + k), uint8_t{1});
-            }
+            runs.push_back({box.top + y, box.left + x, box.left + end});
             x = end;
         }
     }
-    const int32_t yStart = std::max(0, gy0), yEnd = std::min(image.height, gy0 + gh);
-    const int32_t xStart = std::max(0, gx0), xEnd = std::min(image.width, gx0 + gw);
+    firstRun[size_t(box.Height())] = int32_t(runs.size());
+
+    std::vector<std::pair<int32_t, int32_t>> spans;
+    const int32_t yStart = std::max(0, box.top - r);
+    const int32_t yEnd = std::min(image.height, box.bottom + r);
     for (int32_t y = yStart; y < yEnd; ++y) {
-        const uint8_t* g = grown.data() + static_cast<size_t>(y - gy0) * gw;
+        spans.clear();
+        const int32_t r0 = std::max(box.top, y - r) - box.top;
+        const int32_t r1 = std::min(box.bottom - 1, y + r) - box.top;
+        for (int32_t row = r0; row <= r1; ++row) {
+            const int32_t k = halfWidth[static_cast<size_t>(y - (box.top + row) + r)];
+            for (int32_t i = firstRun[size_t(row)]; i < firstRun[size_t(row) + 1]; ++i)
+                spans.push_back({runs[size_t(i)].begin - k, runs[size_t(i)].end + k});
+        }
+        std::sort(spans.begin(), spans.end());
         const bool rowInBox = y >= box.top && y < box.bottom;
-        for (int32_t x = xStart; x < xEnd; ++x) {
-            if (!g[x - gx0]) continue;
-            if (rowInBox && x >= box.left && x < box.right && m.At(x, y)) continue;
-            out.Add(Sample(image, x, y));
+        int32_t done = INT32_MIN;  // everything left of this is read
+        for (auto [begin, end] : spans) {
+            begin = std::max({begin, done, int32_t{0}});
+            end = std::min(end, image.width);
+            if (!rowInBox || end <= box.left || begin >= box.right) {
+                out.AddSpan(y, begin, end);
+            } else {
+                out.AddSpan(y, begin, box.left);
+                for (int32_t x = std::max(begin, box.left); x < std::min(end, box.right); ++x)
+                    if (!m.At(x, y)) out.Add(Sample(image, x, y));
+                out.AddSpan(y, std::max(begin, box.right), end);
+            }
+            done = std::max(done, end);
         }
     }
 }
@@ -519,22 +581,29 @@ int ComputeFeatures(const CRegion& input, const CMImage& image, const CFeatureSe
     for (int i = 0; i < 3; ++i) add(kEdgeNames[size_t(i + 3)], edge[i]);
     const double edgeMean = edge[1];
 
-    SampleCollector backgroundSamples(image);
-    // 1.5 mm; a resolution beyond any scanner's is held to a ring that still fits in memory.
-    const double ringPixels = res > 0 ? std::min(0.15 * res / 2.54, 2048.0) : 0.0;
-    CollectBackground(mask, image, static_cast<int32_t>(std::lround(ringPixels)),
-                      backgroundSamples);
-    const SampleStats background = backgroundSamples.Stats();
+    SampleStats background;
+    {
+        SampleCollector samples(image);
+        // 1.5 mm; a resolution beyond any scanner's is held to a ring of sane size.
+        const double ringPixels = res > 0 ? std::min(0.15 * res / 2.54, 2048.0) : 0.0;
+        CollectBackground(mask, image, static_cast<int32_t>(std::lround(ringPixels)), samples);
+        background = samples.Stats();
+    }
     add(kBackgroundNames[0], background.mean);
     add(kBackgroundNames[1], background.energy);
     add(kBackgroundNames[2], background.entropy);
     add(kBackgroundNames[3], background.stdDev);
 
-    SampleCollector insideSamples(image);
-    for (int32_t y = std::max(mask.box.top, 0); y < std::min(mask.box.bottom, image.height); ++y)
-        for (int32_t x = std::max(mask.box.left, 0); x < std::min(mask.box.right, image.width); ++x)
-            if (mask.At(x, y)) insideSamples.Add(Sample(image, x, y));
-    const SampleStats inside = insideSamples.Stats();
+    SampleStats inside;
+    {
+        SampleCollector samples(image);
+        for (int32_t y = std::max(mask.box.top, 0); y < std::min(mask.box.bottom, image.height);
+             ++y)
+            for (int32_t x = std::max(mask.box.left, 0); x < std::min(mask.box.right, image.width);
+                 ++x)
+                if (mask.At(x, y)) samples.Add(Sample(image, x, y));
+        inside = samples.Stats();
+    }
     const double contrast = Ratio(inside.highest, edgeMean);
     add(kContrastNames[0], contrast);
     add(kContrastNames[1], Ratio(contrast, inside.highest));

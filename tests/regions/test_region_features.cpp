@@ -297,50 +297,53 @@ TEST(RegionFeatures, BackgroundRingAndIntensityAgainstABruteForceRing) {
     // 0.15 * res / 2.54 = 3 pixels.
     const double res = 3 * 2.54 / 0.15;
     const std::vector<CPoint> pixels = Blob(12, 12);
-    CMImage image(40, 40, 12);
-    std::vector<double> ring, inside;
-    for (int y = 0; y < 40; ++y)
-        for (int x = 0; x < 40; ++x) {
-            int best = 1 << 30;
-            for (CPoint p : pixels)
-                best = std::min(best, (p.x - x) * (p.x - x) + (p.y - y) * (p.y - y));
-            // Inside 500 + x; in the ring 7 + the squared distance; far away 3000.
-            const int value = best == 0 ? 500 + x : best <= 9 ? 7 + best : 3000;
-            image.SetPixel(x, y, value);
-            if (best == 0)
-                inside.push_back(value);
-            else if (best <= 9)
-                ring.push_back(value);
-        }
-    auto stats = [](const std::vector<double>& s, double& mean, double& sd, double& energy,
-                    double& entropy) {
-        double sum = 0, e = 0, q = 0;
-        for (double x : s) sum += x, e += x * x, q += x * x * std::log10(x * x);
-        mean = sum / s.size();
-        double sq = 0;
-        for (double x : s) sq += (x - mean) * (x - mean);
-        sd = std::sqrt(sq / s.size());
-        energy = e / s.size();
-        entropy = std::log10(e) - q / e;
-    };
-    double B, bsd, be, bh, F, fsd, fe, fh;
-    stats(ring, B, bsd, be, bh);
-    stats(inside, F, fsd, fe, fh);
-    const CFeatureVector v = Features(FromPixels(pixels), image, Settings(res));
-    EXPECT_NEAR(Value(v, "Background_Gray_Level"), B, 1e-9);
-    EXPECT_NEAR(Value(v, "Background_stdDev"), bsd, 1e-9);
-    EXPECT_NEAR(Value(v, "Background_Energy"), be, 1e-6);
-    EXPECT_NEAR(Value(v, "Background_Entropy"), bh, 1e-9);
-    double sum = 0;
-    for (double x : inside) sum += x;
-    EXPECT_DOUBLE_EQ(Value(v, "Mass"), sum);
-    EXPECT_NEAR(Value(v, "Mean"), F, 1e-9);
-    EXPECT_NEAR(Value(v, "StdDev"), fsd, 1e-9);
-    EXPECT_NEAR(Value(v, "Energy"), fe, 1e-6);
-    EXPECT_NEAR(Value(v, "Entropy"), fh, 1e-9);
-    EXPECT_NEAR(Value(v, "Foreground_Background_Ratio"), F / B, 1e-9);
-    EXPECT_NEAR(Value(v, "Foreground_Background_Difference"), F - B, 1e-9);
-    EXPECT_NEAR(Value(v, "Difference_Ratio"), (F - B) / (F + B), 1e-9);
+    for (int depth : {8, 12}) {
+        CMImage image(40, 40, depth);
+        std::vector<double> ring, inside;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) {
+                int best = 1 << 30;
+                for (CPoint p : pixels)
+                    best = std::min(best, (p.x - x) * (p.x - x) + (p.y - y) * (p.y - y));
+                // Inside 100 + x; in the ring 7 + the squared distance; far away 250.
+                const int value = best == 0 ? 100 + x : best <= 9 ? 7 + best : 250;
+                image.SetPixel(x, y, value);
+                if (best == 0)
+                    inside.push_back(value);
+                else if (best <= 9)
+                    ring.push_back(value);
+            }
+        auto stats = [](const std::vector<double>& s, double& mean, double& sd, double& energy,
+                        double& entropy) {
+            double sum = 0, e = 0, q = 0;
+            for (double x : s) sum += x, e += x * x, q += x * x * std::log10(x * x);
+            mean = sum / s.size();
+            double sq = 0;
+            for (double x : s) sq += (x - mean) * (x - mean);
+            sd = std::sqrt(sq / s.size());
+            energy = e / s.size();
+            entropy = std::log10(e) - q / e;
+        };
+        double B, bsd, be, bh, F, fsd, fe, fh;
+        stats(ring, B, bsd, be, bh);
+        stats(inside, F, fsd, fe, fh);
+        SCOPED_TRACE(depth);
+        const CFeatureVector v = Features(FromPixels(pixels), image, Settings(res));
+        EXPECT_NEAR(Value(v, "Background_Gray_Level"), B, 1e-9);
+        EXPECT_NEAR(Value(v, "Background_stdDev"), bsd, 1e-9);
+        EXPECT_NEAR(Value(v, "Background_Energy"), be, 1e-6);
+        EXPECT_NEAR(Value(v, "Background_Entropy"), bh, 1e-9);
+        double sum = 0;
+        for (double x : inside) sum += x;
+        EXPECT_DOUBLE_EQ(Value(v, "Mass"), sum);
+        EXPECT_NEAR(Value(v, "Mean"), F, 1e-9);
+        EXPECT_NEAR(Value(v, "StdDev"), fsd, 1e-9);
+        EXPECT_NEAR(Value(v, "Energy"), fe, 1e-6);
+        EXPECT_NEAR(Value(v, "Entropy"), fh, 1e-9);
+        EXPECT_NEAR(Value(v, "Foreground_Background_Ratio"), F / B, 1e-9);
+        EXPECT_NEAR(Value(v, "Foreground_Background_Difference"), F - B, 1e-9);
+        EXPECT_NEAR(Value(v, "Difference_Ratio"), (F - B) / (F + B), 1e-9);
+    }
 }
 
 TEST(RegionFeatures, ZeroDenominatorsGiveZero) {
