@@ -259,6 +259,25 @@ TEST(FourierShapeFactor, MatchesTheDirectTransformAndIgnoresPosition) {
     }
 }
 
+TEST(FourierShapeFactor, HandDerivedValuesOfTinyOutlines) {
+    // N = 4 or 8; worked out from Z(k) = sum z_j w^{jk}, w = e^{2 pi i / N}.
+    // Clockwise 2 x 2: Z(2) = Z(4) = 0, so only a_1 = 1 remains. Counter-
+    // clockwise: |Z(1)| = sqrt 2 (1 + sqrt 2), |Z(2)| = 2 sqrt 2, Z(4) = 0, so
+    // a_2 = 2 sqrt 2 - 2 and FF = (1 + a_2 / 2) / (1 + a_2) = sqrt 2 / (2 sqrt 2 - 1).
+    struct Case {
+        const char* name;
+        std::vector<CPoint> points;
+        double ff;
+    } cases[] = {
+        {"two pixels there and back", {{0, 0}, {1, 0}, {0, 0}}, 1.0},
+        {"2 x 2 clockwise", {{0, 0}, {1, 0}, {1, 1}, {0, 1}, {0, 0}}, 1.0},
+        {"2 x 2 counter-clockwise",
+         {{0, 0}, {0, 1}, {1, 1}, {1, 0}, {0, 0}},
+         std::numbers::sqrt2 / (2 * std::numbers::sqrt2 - 1)},
+    };
+    for (const Case& c : cases) EXPECT_NEAR(FourierShapeFactor(c.points), c.ff, 1e-12) << c.name;
+}
+
 TEST(FourierShapeFactor, IsZeroForDegenerateBoundaries) {
     EXPECT_EQ(FourierShapeFactor({}), 0.0);
     EXPECT_EQ(FourierShapeFactor({{4, 4}}), 0.0);
