@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -226,6 +227,56 @@ TEST_F(CliFeaturesTest, ClusterRowsAppendToTheirFeatureFile) {
     lines = Lines(ReadFile(ftr));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[2], lines[1]);
+}
+
+// A real film (MIAS mdb209, a malignant calcification cluster around column
+// 647, row 520) with a cluster drawn for it: three 3 x 3 members and a square
+// outline. The cluster's sums come from the film's own bytes.
+TEST_F(CliFeaturesTest, RealMammogramWithADrawnCluster) {
+    const fs::path film = fs::path(VISTREL_SHARED_DATA) / "mammograms/mias/mdb209.pgm";
+    if (!fs::exists(film)) GTEST_SKIP() << "no shared data";
+    const std::string bytes = ReadFile(film);
+    ASSERT_EQ(bytes.size(), 17u + 1024u * 1024u);
+    auto pixel = [&](int x, int y) {
+        return static_cast<unsigned char>(bytes[17 + static_cast<size_t>(y) * 1024 + x]);
+    };
+    const CPoint corners[] = {{630, 500}, {660, 530}, {645, 515}};
+    CRegions regions;
+    double mass = 0;
+    for (const CPoint& c : corners) {
+        CRegion r(Block(c.x, c.y, 3, 3), CRegion::PointsMode::PixelSet);
+        r.clusterNumber = 1;
+        r.type = 'm';
+        r.diagnosis = 1;
+        ASSERT_TRUE(regions.Add(r));
+        for (const CPoint& p : Block(c.x, c.y, 3, 3)) mass += pixel(p.x, p.y);
+    }
+    CRegion outline(std::vector<CPoint>{{587, 460}, {707, 460}, {707, 580}, {587, 580}},
+                    CRegion::PointsMode::Polygon);
+    outline.clusterNumber = ClusterOutlineNumber(1);
+    outline.type = 'c';
+    outline.diagnosis = 1;
+    ASSERT_TRUE(regions.Add(outline));
+    const std::string overlay = Path("mdb209.OVERLAY");
+    COverlayPlacement placement;
+    placement.imageWidth = placement.imageHeight = 1024;
+    ASSERT_EQ(WriteOverlay(overlay, {}, regions, CRegions{}, placement, true),
+              COverlayWriteResult::Written);
+
+    const QJsonObject json = Ok({"features", film.string(), "--overlay", overlay, "--types", "m"});
+    const QJsonArray clusters = json["clusters"].toArray();
+    ASSERT_EQ(clusters.size(), 1);
+    auto m = NamedValues(clusters[0].toObject());
+    EXPECT_EQ(m["Regions_In_Cluster_Number"], 3);
+    EXPECT_EQ(m["Regions_In_Cluster_Sum_Area"], 27);
+    // No case file beside the film: the default 583.92 pixels per inch (kept
+    // as a float, hence the tolerance).
+    EXPECT_NEAR(m["Regions_In_Cluster_Sum_Area_mm"], 27 * std::pow(25.4 / 583.92, 2), 1e-8);
+    EXPECT_EQ(m["Regions_In_Cluster_Sum_Mass"], mass);
+    EXPECT_DOUBLE_EQ(m["Regions_In_Cluster_Mean"], mass / 27);
+    // Calcifications are brighter than the tissue around them.
+    EXPECT_GT(m["Regions_In_Cluster_Fbd"], 0)
+        << m["Regions_In_Cluster_Mean"] << " vs " << m["Regions_In_Cluster_Background_Gray_Level"];
 }
 
 }  // namespace
