@@ -253,6 +253,17 @@ TEST(FeatureSelectionText, BadTextsAreRefusedAndLeaveTheSelectionAlone) {
     EXPECT_NE(error.find("unknown"), std::string::npos) << error;
 }
 
+std::string Capture(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
 // --- image-retrieval files -------------------------------------------------
 
 std::string Gunzip(const std::string& path) {
@@ -287,6 +298,9 @@ TEST_F(FeatureFileTest, MammoFeatureFileIsGzipWithTheKeywordLines) {
     EXPECT_EQ(static_cast<unsigned char>(bytes[1]), 0x8b);
     const std::string expected = "FIRE_mammofeature\nclusters 3\nregions 12\narea 345.500000\n";
     EXPECT_EQ(Gunzip(path), expected);
+    if (std::system("command -v zcat >/dev/null 2>&1") == 0) {
+        EXPECT_EQ(Capture("zcat '" + path + "'"), expected);
+    }
 
     const std::string plain = Path("plain.mammo");
     ASSERT_TRUE(CFIREFeatureWriter::WriteMammoFeature(plain, {12, 345.5, 7, 3}, false));
@@ -317,17 +331,6 @@ std::string PythonWithPandas() {
         if (std::system(command.c_str()) == 0) return python;
     }
     return {};
-}
-
-std::string Capture(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
 }
 
 TEST_F(FeatureFileTest, PandasReadsTheFileWithAnEmptyLastColumn) {
