@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -100,9 +101,12 @@ bool CTextWindow::SaveTo(const QString& path) const {
 }
 
 void CTextWindow::Save() {
-    const QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Save"), QString(),
-                                     QStringLiteral("Text Files (*.txt);;All Files (*)"));
+    // The title proposes the name; characters a file name cannot hold become "_".
+    QString name = windowTitle();
+    name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._ -]")), QStringLiteral("_"));
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save"), name.isEmpty() ? QString() : name + QStringLiteral(".txt"),
+        QStringLiteral("Text Files (*.txt);;All Files (*)"));
     if (path.isEmpty()) return;
     SaveTo(path);
 }

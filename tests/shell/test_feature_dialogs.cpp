@@ -243,10 +243,13 @@ TEST(TextWindow, CopyTakesTheSelectionOrElseTheWholeText) {
 
 TEST_F(MainFrameTest, TextWindowSavesItsTextAndAFailedSaveWritesNothing) {
     const QString text = QStringLiteral("GLCM IN ROI FEATURES:\nContrast_1_0 = 1.5\n\u00b5m\n");
-    CTextWindow window(QStringLiteral("t"), text);
+    CTextWindow window(QStringLiteral("film/1 - SRDM"), text);
     const QString path = QString::fromStdString(Path("features.txt"));
     // Through "Save...": the file chosen in the dialog gets the text.
     WhenShown<QFileDialog>([path](QFileDialog& dialog) {
+        // The title proposes a name a file can have.
+        EXPECT_TRUE(dialog.selectedFiles().value(0).endsWith("/film_1 - SRDM.txt"))
+            << dialog.selectedFiles().value(0).toStdString();
         dialog.selectFile(path);
         QMetaObject::invokeMethod(&dialog, "accept");
     });
