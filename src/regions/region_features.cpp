@@ -473,11 +473,14 @@ int ComputeFeatures(const CRegion& input, const CMImage& image, const CFeatureSe
     // pixels, whatever way it was drawn.
     const bool onePixel = input.StartX() != -1 && input.Chain().empty();
     if ((!input.IsValid() && !onePixel) || !image.IsValid()) return -1;
-    CRegion region(input);
-    if (!onePixel) {
-        region.Retrace(false);
-        if (!region.IsValid()) return -1;
+    // Retracing a traced outline changes nothing: skip the copy and the fill.
+    CRegion retraced;
+    if (!onePixel && !input.IsTraced()) {
+        retraced = input;
+        retraced.Retrace(false);
+        if (!retraced.IsValid()) return -1;
     }
+    const CRegion& region = onePixel || input.IsTraced() ? input : retraced;
 
     const double res = settings.resolution;
     const FilledMask mask = BuildMask(region);
@@ -541,7 +544,7 @@ int ComputeFeatures(const CRegion& input, const CMImage& image, const CFeatureSe
             for (double dk : d) sq += (dk * dk - mr) * (dk * dk - mr);
             roughness2 = std::sqrt(sq / double(n));
         }
-        const std::vector<std::string> names = ShapeMomentNames();
+        static const std::vector<std::string> names = ShapeMomentNames();
         for (int j = 0; j < 5; ++j) add(names[size_t(j)], sm[size_t(j)]);
         if (selection.Selected(names[5]))
             out.Add(names[5], region.Bounds().IsEmpty() ? 0.0 : FourierShapeFactor(boundary));
@@ -619,7 +622,7 @@ int ComputeFeatures(const CRegion& input, const CMImage& image, const CFeatureSe
     add(kIntensityNames[7], Ratio(F - B, F + B));
 
     if (settings.moments) {
-        const std::vector<std::string> names = MomentNames();
+        static const std::vector<std::string> names = MomentNames();
         // A box leaving the image has no moment set: zeros keep every region's
         // columns aligned in the feature files.
         MomentSet grey, binary;
