@@ -258,13 +258,20 @@ void EnclosingRectangle(const std::vector<CPoint>& boundary, double& major, doub
     const std::vector<CPoint> hull = ConvexHull(boundary);
     major = minor = 0.0;
     if (hull.empty()) return;
+    // Relative to one hull point, so that the sides do not depend on where
+    // the region lies; plain arrays let the min/max loop vectorise.
+    std::vector<double> xs(hull.size()), ys(hull.size());
+    for (size_t k = 0; k < hull.size(); ++k) {
+        xs[k] = double(hull[k].x - hull[0].x);
+        ys[k] = double(hull[k].y - hull[0].y);
+    }
     double best = -1.0;
     for (int i = 0; i < 200; ++i) {
-        const double cx = slopes.ux[i], cy = slopes.uy[i];
+        const double cx = slopes.ux[size_t(i)], cy = slopes.uy[size_t(i)];
         double u0 = 1e300, u1 = -1e300, v0 = 1e300, v1 = -1e300;
-        for (const CPoint& q : hull) {
-            const double u = q.x * cx + q.y * cy;
-            const double v = q.y * cx - q.x * cy;
+        for (size_t k = 0; k < xs.size(); ++k) {
+            const double u = xs[k] * cx + ys[k] * cy;
+            const double v = ys[k] * cx - xs[k] * cy;
             u0 = std::min(u0, u);
             u1 = std::max(u1, u);
             v0 = std::min(v0, v);
@@ -533,10 +540,13 @@ int ComputeFeatures(const CRegion& input, const CMImage& image, const CFeatureSe
             }
             m1 /= double(n);
             mr /= double(n);
+            std::array<double, 5> central{};  // sums of (d_k - m1)^(j+1)
+            for (double dk : d) {
+                double power = dk - m1;
+                for (int j = 0; j < 5; ++j, power *= dk - m1) central[size_t(j)] += power;
+            }
             for (int j = 0; j < 5; ++j) {
-                double mj = 0.0;
-                for (double dk : d) mj += std::pow(dk - m1, j + 1);
-                mj /= double(n);
+                const double mj = central[size_t(j)] / double(n);
                 const double root = std::pow(std::fabs(mj), 1.0 / (j + 1));
                 sm[size_t(j)] = (mj > 0 ? root : mj < 0 ? -root : 0.0) / (m1 != 0.0 ? m1 : 1.0);
             }
