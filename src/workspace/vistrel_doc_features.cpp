@@ -463,8 +463,8 @@ int32_t CVistrelDoc::OnBinaryImagesOfShapes() {
         if (!report(double(i) / count)) break;
         const CRegion* region = regions.At(i);
         if (!region || !region->IsValid()) continue;
-        auto shape = std::make_unique<CMImage>(image.width, image.height, 8);
-        if (!shape->IsValid()) break;
+        auto shape = std::make_unique<CMImage>();
+        if (!shape->Create(image.width, image.height, 8, 1)) break;  // zero-filled
         for (const CPoint& p : region->Pixels())
             if (p.x >= 0 && p.y >= 0 && p.x < shape->width && p.y < shape->height)
                 shape->SetPixel(p.x, p.y, 255);

@@ -250,8 +250,9 @@ TEST_F(BatchTest, FireFilesFindCandidatesWhenThereAreNoRegions) {
 TEST_F(BatchTest, FireFilesThatCannotBeWrittenFailWithAMessage) {
     std::filesystem::create_directories(FireVectorPath(image) + "/inside");
     EXPECT_EQ(Run({"-i", image}), kBatchFailed);
-    ASSERT_EQ(sink.shown.size(), 1u) << ::testing::PrintToString(sink.shown);
-    EXPECT_NE(sink.shown[0].find("FIRE feature files"), std::string::npos);
+    ASSERT_FALSE(sink.shown.empty());
+    EXPECT_NE(sink.shown.back().find("FIRE feature files"), std::string::npos)
+        << ::testing::PrintToString(sink.shown);
     EXPECT_TRUE(std::filesystem::is_directory(FireVectorPath(image) + "/inside"));
 }
 
