@@ -13,6 +13,7 @@
 #include <random>
 
 #include "regions/region_features.h"
+#include "regions/texture.h"
 #include "synthetic_mammogram.h"
 #include "workspace/feature_models.h"
 #include "workspace/vistrel_app.h"
@@ -119,17 +120,28 @@ void BM_MeanRegionFeaturesCommand(benchmark::State& state) {
 }
 BENCHMARK(BM_MeanRegionFeaturesCommand)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Argument 0: every feature; 1: without the co-occurrence group; 2: also
+// without the two moment groups (where the time goes).
 void BM_AllRegionFeaturesKernel(benchmark::State& state) {
     CFixture& f = Film();
-    const CFeatureSettings settings = f.doc.FeatureSettings();
+    CFeatureSettings settings = f.doc.FeatureSettings();
+    CFeatureSelection selection = f.app.featureSelection;
+    if (state.range(0) >= 1)
+        for (const std::string& name : CoocurrenceFeatureNames(settings.coocurrenceDistance))
+            selection.Set(name, false);
+    if (state.range(0) >= 2) settings.shapeMoments = settings.moments = false;
     for (auto _ : state) {
         std::vector<CFeatureVector> vectors;
-        ComputeAllRegionFeatures(f.doc.regions, f.doc.image, f.app.featureSelection, settings, true,
-                                 vectors);
+        ComputeAllRegionFeatures(f.doc.regions, f.doc.image, selection, settings, true, vectors);
         benchmark::DoNotOptimize(vectors.data());
     }
 }
-BENCHMARK(BM_AllRegionFeaturesKernel)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AllRegionFeaturesKernel)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_SaveEachRegionsFeaturesCommand(benchmark::State& state) {
     CFixture& f = Film();
