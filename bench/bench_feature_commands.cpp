@@ -33,8 +33,7 @@ class CBenchUi : public IWorkspaceUi {
                        std::vector<std::string>&) override {
         return false;
     }
-    bool PickOpenFile(const std::string&, const std::vector<CFileFilter>&,
-                      std::string&) override {
+    bool PickOpenFile(const std::string&, const std::vector<CFileFilter>&, std::string&) override {
         return false;
     }
     bool PickSaveFile(const std::string&, const std::vector<CFileFilter>&, std::string& path,

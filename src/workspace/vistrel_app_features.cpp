@@ -100,8 +100,7 @@ void WriteFeatureSettings(QSettings& store, const CFeatureSelection& selection,
     store.remove("features");
     store.beginGroup("features");
     for (const CFeatureSelection::Entry& entry : selection.Entries())
-        store.setValue(QString::fromStdString(FeatureSettingsKey(entry.name)),
-                       entry.on ? 1 : 0);
+        store.setValue(QString::fromStdString(FeatureSettingsKey(entry.name)), entry.on ? 1 : 0);
     store.endGroup();
 }
 

@@ -111,9 +111,9 @@ void ShowFeatureText(const CVistrelDoc& doc, const std::string& heading, const s
 // co-occurrence group made one, opens as a new document.
 static int ClusterFeaturesOf(CVistrelDoc& doc, const CRegion& outline, CFeatureVector& out) {
     std::unique_ptr<CMImage> marked;
-    const int result = ComputeClusterFeatures(outline, doc.regions, doc.image,
-                                              doc.App().featureSelection, doc.FeatureSettings(),
-                                              out, &marked);
+    const int result =
+        ComputeClusterFeatures(outline, doc.regions, doc.image, doc.App().featureSelection,
+                               doc.FeatureSettings(), out, &marked);
     if (marked && marked->IsValid()) doc.OpenImageInNewWindow(std::move(marked));
     return result;
 }
@@ -153,8 +153,8 @@ std::string MeanFeatureText(CVistrelDoc& doc, const CRegions& members,
     CFeatureVector mean, stdDev;
     if (!MeanAndStdDev(computed, mean, stdDev)) return {};
     const int16_t diagnosis = SharedDiagnosis(measured);
-    const std::string text = meanHeading + FormatFeatures(diagnosis, mean) + "\n" +
-                             stdDevHeading + FormatFeatures(diagnosis, stdDev);
+    const std::string text = meanHeading + FormatFeatures(diagnosis, mean) + "\n" + stdDevHeading +
+                             FormatFeatures(diagnosis, stdDev);
     ShowFeatureText(doc, meanHeading, text);
     return text;
 }
@@ -205,12 +205,15 @@ bool CollectFeatureRows(CVistrelDoc& doc, CommandId command, const std::string& 
     const CFeatureSelection& selection = doc.App().featureSelection;
     const CFeatureSettings settings = doc.FeatureSettings();
     auto regionRow = [&](const CRegion& region, CFeatureVector features) {
-        rows.push_back({DiagnosisWord(region.diagnosis), regionType,
-                        WithLeadingColumn(features)});
+        rows.push_back({DiagnosisWord(region.diagnosis), regionType, WithLeadingColumn(features)});
     };
+    // Rows only: the marked picture the display commands open would be one
+    // window per cluster here.
     auto clusterRow = [&](const CRegion& outline) {
         CFeatureVector features;
-        if (ClusterFeaturesOf(doc, outline, features) >= 0 && !features.IsEmpty())
+        const int result =
+            ComputeClusterFeatures(outline, regions, doc.image, selection, settings, features);
+        if (result >= 0 && !features.IsEmpty())
             rows.push_back({DiagnosisWord(outline.diagnosis, true), regionType, features});
     };
     // Features of every member of `of` that is not a cluster outline.
@@ -236,8 +239,8 @@ bool CollectFeatureRows(CVistrelDoc& doc, CommandId command, const std::string& 
             // One row holds both, so that the file's header names every column.
             CFeatureVector both = WithSuffix(mean, "_MEAN");
             both.Append(WithSuffix(stdDev, "_STD_DEV"));
-            rows.push_back({DiagnosisWord(SharedDiagnosis(measured)), regionType,
-                            WithLeadingColumn(both)});
+            rows.push_back(
+                {DiagnosisWord(SharedDiagnosis(measured)), regionType, WithLeadingColumn(both)});
             break;
         }
         case CommandId::LearningClusterFeatures:

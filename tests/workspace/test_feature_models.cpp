@@ -55,20 +55,19 @@ TEST(FeatureSelectionModel, SetMatchingIsCaseInsensitiveAndCountsWhatItTouched) 
         int matched;
         std::vector<int> flags;
     } cases[] = {
-        {"AREA", false, 4, {0, 0, 0, 0, 0}},       // every name holding "area", any case
+        {"AREA", false, 4, {0, 0, 0, 0, 0}},  // every name holding "area", any case
         {"area_mm", false, 1, {1, 0, 0, 1, 0}},
         {"contrast", true, 1, {1, 1, 1, 1, 0}},
-        {"=area/", false, 1, {1, 1, 0, 0, 0}},     // punctuation is matched literally
+        {"=area/", false, 1, {1, 1, 0, 0, 0}},  // punctuation is matched literally
         {"nothing", true, 0, {1, 1, 0, 1, 0}},
-        {"", true, 0, {1, 1, 0, 1, 0}},            // an empty search touches nothing
+        {"", true, 0, {1, 1, 0, 1, 0}},  // an empty search touches nothing
     };
     for (const Case& c : cases) {
         CFeatureSelectionModel model;
         model.Load(SmallSelection(), CFeatureSettings{});
         EXPECT_EQ(model.SetMatching(c.text, c.on), c.matched) << c.text;
         EXPECT_EQ(Flags(model.entries), c.flags) << c.text;
-        EXPECT_EQ(model.SelectedCount(),
-                  std::count(c.flags.begin(), c.flags.end(), 1)) << c.text;
+        EXPECT_EQ(model.SelectedCount(), std::count(c.flags.begin(), c.flags.end(), 1)) << c.text;
     }
 }
 
@@ -89,8 +88,8 @@ TEST(RegionTypeModel, TextJoinsTypeAndDetailsWithoutControlCharacters) {
     } cases[] = {
         {"mass", "", "mass"},
         {"mass", "spiculated", "mass spiculated"},
-        {"  calc ", "  ", "calc"},                  // blank details are not given
-        {"a\tb", "c\r\nd\n", "a b c  d"},           // tabs and breaks cannot split a row
+        {"  calc ", "  ", "calc"},         // blank details are not given
+        {"a\tb", "c\r\nd\n", "a b c  d"},  // tabs and breaks cannot split a row
         {"x\x7f", "\x01y", "x y"},
         {"", "only details", "only details"},
     };
@@ -120,8 +119,8 @@ TEST(CoocurrenceParamsModel, CommitsOnlyValuesInRange) {
         int distance;
         int ring;
         bool ok;
-    } cases[] = {{1, 0, true},   {100, 1000, true}, {7, 5, true},   {0, 5, false},
-                 {101, 5, false}, {-3, 5, false},   {1, -1, false}, {1, 1001, false}};
+    } cases[] = {{1, 0, true},    {100, 1000, true}, {7, 5, true},   {0, 5, false},
+                 {101, 5, false}, {-3, 5, false},    {1, -1, false}, {1, 1001, false}};
     for (const Case& c : cases) {
         CFeatureSettings settings;
         settings.coocurrenceDistance = 3;

@@ -170,8 +170,7 @@ TEST_F(FeatureSettingsTest, ANewDistanceRenamesTheCoocurrenceEntriesKeepingFlags
         for (const auto& entry : app.featureSelection.Entries())
             if (entry.name == name) {
                 found = true;
-                EXPECT_EQ(entry.on != 0, name != "Contrast_2_45" && name != "Entropy_Mean")
-                    << name;
+                EXPECT_EQ(entry.on != 0, name != "Contrast_2_45" && name != "Entropy_Mean") << name;
             }
         EXPECT_TRUE(found) << name;
     }

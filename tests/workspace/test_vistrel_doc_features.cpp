@@ -143,7 +143,9 @@ TEST_F(DocFeaturesTest, MeanFeaturesCoverTheRightRegions) {
         const char* stdHeading;
     } cases[] = {
         {false, {a, b, c}, "MEAN REGION FEATURES:\n", "STD DEV REGION FEATURES:\n"},
-        {true, {a, b}, "MEAN FEATURES FOR REGIONS IN CLUSTER:\n",
+        {true,
+         {a, b},
+         "MEAN FEATURES FOR REGIONS IN CLUSTER:\n",
          "STD DEV FEATURES FOR REGIONS IN CLUSTER:\n"},
     };
     doc->regions.Select(outlineIndex);
@@ -219,11 +221,17 @@ TEST_F(DocFeaturesTest, EachSaveCommandWritesItsRows) {
         const char* firstNames;              // the header after "region type\t"
     } cases[] = {
         {CommandId::LearningRegionFeatures, -1, {"BENIGN", "MALIGNANT", "FALSE"}, "_\tArea\t"},
-        {CommandId::LearningClusterFeatures, -1, {"CLUSTER MALIGNANT"},
+        {CommandId::LearningClusterFeatures,
+         -1,
+         {"CLUSTER MALIGNANT"},
          "Regions_In_Cluster_Number\t"},
-        {CommandId::LearningMeanFeatures, -1, {"FALSE"},
+        {CommandId::LearningMeanFeatures,
+         -1,
+         {"FALSE"},
          "_\tArea_MEAN\tArea_mm_MEAN\tArea_STD_DEV\tArea_mm_STD_DEV\t"},
-        {CommandId::SaveClusterAndRegionFeatures, 3, {"CLUSTER MALIGNANT", "BENIGN", "MALIGNANT"},
+        {CommandId::SaveClusterAndRegionFeatures,
+         3,
+         {"CLUSTER MALIGNANT", "BENIGN", "MALIGNANT"},
          "Regions_In_Cluster_Number\t"},
         {CommandId::SaveRegionFeatures, 3, {"CLUSTER MALIGNANT"}, "Regions_In_Cluster_Number\t"},
     };
@@ -234,13 +242,26 @@ TEST_F(DocFeaturesTest, EachSaveCommandWritesItsRows) {
         ASSERT_TRUE(doc->OnSaveFeatures(test.command)) << int(test.command);
         const std::vector<std::string> lines = Lines(ReadFileBytes(Path(name)));
         ASSERT_EQ(lines.size(), test.diagnoses.size() + 1) << int(test.command);
-        EXPECT_EQ(lines[0].rfind(std::string("filename\tdiagnosis\tregion type\t") +
-                                     test.firstNames, 0), 0u)
+        EXPECT_EQ(
+            lines[0].rfind(std::string("filename\tdiagnosis\tregion type\t") + test.firstNames, 0),
+            0u)
             << lines[0];
         for (size_t i = 0; i < test.diagnoses.size(); ++i)
             EXPECT_EQ(lines[i + 1].rfind(doc->pathName + "\t" + test.diagnoses[i] + "\t", 0), 0u)
                 << int(test.command) << ": " << lines[i + 1];
     }
+}
+
+TEST_F(DocFeaturesTest, TheMarkedClusterPictureOpensOnlyForDisplay) {
+    ASSERT_TRUE(app.featureSelection.Set("Regions_In_Cluster_Coocurence_Features", true));
+    doc->regions.Select(outlineIndex);
+    AnswerSave(Path("clusters.ftr"));
+    ASSERT_TRUE(doc->OnSaveFeatures(CommandId::LearningClusterFeatures));
+    EXPECT_TRUE(ui.opened.empty());
+    const std::string text = doc->OnFeaturesOfRegionsAsCluster();
+    EXPECT_NE(text.find("Contrast_Mean"), std::string::npos) << text;
+    ASSERT_EQ(ui.opened.size(), 1u);
+    EXPECT_EQ(ui.opened[0]->image.width, doc->image.width);
 }
 
 TEST_F(DocFeaturesTest, CancelledOrImpossibleSavesWriteNothing) {
@@ -391,8 +412,8 @@ TEST_F(DocFeaturesTest, BinaryImagesHoldEachRegionsMask) {
 TEST_F(DocFeaturesTest, FireFilesHoldRegionsAreaAndClusters) {
     ASSERT_TRUE(doc->WriteFireFeatures(100));
     char expected[128];
-    std::snprintf(expected, sizeof expected, "FIRE_vectorfeature\ndim 3 \ndata 3.000000 %f 1.000000",
-                  (a + b + c) / 100.0);
+    std::snprintf(expected, sizeof expected,
+                  "FIRE_vectorfeature\ndim 3 \ndata 3.000000 %f 1.000000", (a + b + c) / 100.0);
     EXPECT_EQ(ReadFileBytes(FireVectorPath(doc->pathName)), expected);
     const std::string mammo = GunzipFile(FireMammoPath(doc->pathName));
     EXPECT_NE(mammo.find("FIRE_mammofeature"), std::string::npos) << mammo;
@@ -453,8 +474,8 @@ TEST_F(DocFeaturesTest, CommandsAreEnabledByWhatTheyNeed) {
         if (state.document) state.document->regions.Select(state.selected);
         const CCommandContext context{app, state.document, ViewWithRoi(state.roi)};
         for (const auto& [id, need] : commands) {
-            const bool expected = std::find(state.enabled.begin(), state.enabled.end(), need) !=
-                                  state.enabled.end();
+            const bool expected =
+                std::find(state.enabled.begin(), state.enabled.end(), need) != state.enabled.end();
             EXPECT_EQ(CommandEnabled(context, int(id)), expected)
                 << "state " << stateIndex << " command " << int(id);
         }
@@ -528,15 +549,15 @@ TEST(FeatureMenus, TheFeatureCommandsAreInTheirMenus) {
             EXPECT_TRUE(has(ids, CommandId::SaveRegionFeatures));
         }
         if (menu.id == kMenuCluster) {
-            for (CommandId id : {CommandId::ShowFeatures, CommandId::FeaturesOfRegionsAsCluster,
-                                 CommandId::MeanFeaturesInCluster,
-                                 CommandId::SaveClusterAndRegionFeatures}) {
+            for (CommandId id :
+                 {CommandId::ShowFeatures, CommandId::FeaturesOfRegionsAsCluster,
+                  CommandId::MeanFeaturesInCluster, CommandId::SaveClusterAndRegionFeatures}) {
                 EXPECT_TRUE(has(ids, id)) << int(id);
             }
         }
         if (menu.id == kMenuRoi) {
-            for (CommandId id : {CommandId::ComputeSrdm, CommandId::ComputeGlcm,
-                                 CommandId::PutTextureNextToRoi}) {
+            for (CommandId id :
+                 {CommandId::ComputeSrdm, CommandId::ComputeGlcm, CommandId::PutTextureNextToRoi}) {
                 EXPECT_TRUE(has(ids, id)) << int(id);
             }
         }
