@@ -105,11 +105,9 @@ void ShowFeatureText(const CVistrelDoc& doc, const std::string& heading, const s
         ui->ShowTextWindow(doc.Title().toStdString() + " - " + WindowHeading(heading), text);
 }
 
-}  // namespace
-
 // The cluster features of an outline; the marked copy of the image, when the
 // co-occurrence group made one, opens as a new document.
-static int ClusterFeaturesOf(CVistrelDoc& doc, const CRegion& outline, CFeatureVector& out) {
+int ClusterFeaturesOf(CVistrelDoc& doc, const CRegion& outline, CFeatureVector& out) {
     std::unique_ptr<CMImage> marked;
     const int result =
         ComputeClusterFeatures(outline, doc.regions, doc.image, doc.App().featureSelection,
@@ -117,6 +115,8 @@ static int ClusterFeaturesOf(CVistrelDoc& doc, const CRegion& outline, CFeatureV
     if (marked && marked->IsValid()) doc.OpenImageInNewWindow(std::move(marked));
     return result;
 }
+
+}  // namespace
 
 std::string CVistrelDoc::OnShowFeatures() {
     const CRegion* region = regions.At(regions.Selected());
