@@ -34,6 +34,9 @@ int RunThicken(const CommandArgs& args);
 int RunSegment(const CommandArgs& args);
 int RunGrow(const CommandArgs& args);
 int RunThreshold(const CommandArgs& args);
+int RunFeatures(const CommandArgs& args);
+int RunGlcm(const CommandArgs& args);
+int RunSrdm(const CommandArgs& args);
 
 extern const char* const kInfoHelp;
 extern const char* const kConvertHelp;
@@ -49,5 +52,8 @@ extern const char* const kThickenHelp;
 extern const char* const kSegmentHelp;
 extern const char* const kGrowHelp;
 extern const char* const kThresholdHelp;
+extern const char* const kFeaturesHelp;
+extern const char* const kGlcmHelp;
+extern const char* const kSrdmHelp;
 
 }  // namespace vistrel::cli

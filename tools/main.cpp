@@ -43,6 +43,10 @@ const std::vector<CCommand>& Commands() {
         {"grow", "regions grown from seeds (a spot file or the seed detector)", kGrowHelp, RunGrow},
         {"threshold", "the pixels above a value, or the local maxima above it", kThresholdHelp,
          RunThreshold},
+        {"features", "feature vectors of an OVERLAY file's regions and clusters (.ftr rows)",
+         kFeaturesHelp, RunFeatures},
+        {"glcm", "co-occurrence matrices and their features of a rectangle", kGlcmHelp, RunGlcm},
+        {"srdm", "surrounding region dependence matrix of a rectangle", kSrdmHelp, RunSrdm},
     };
     return commands;
 }

@@ -14,6 +14,10 @@
 
 namespace vistrel {
 
+namespace detail {
+struct GlcmBuilder;
+}
+
 // The directions of the four matrices, in output order.
 inline constexpr std::array<int32_t, 4> kGlcmAngles = {0, 45, 90, 135};
 // The twelve reported measures, in the order of the named list.
@@ -79,20 +83,23 @@ class CGLCM {
   private:
     // Counts are kept wide enough for any rectangle an image can hold. Few
     // levels: a dense n x n table. Many levels (a 16-bit area can hold
-    // 65,536): only the pairs that occur, sorted, so that memory follows the
-    // pixel count rather than n squared. The features are the same sums
-    // either way.
-    std::vector<int64_t> dense_;
-    struct Pair {
+    // 65,536): only the pairs that occur, in row-major order, so that memory
+    // follows the pixel count rather than n squared. Both forms hand the
+    // features the same entries in the same order, so the sums agree to the
+    // last bit.
+    struct Entry {
         int32_t i;
         int32_t j;
         int64_t count;
     };
-    std::vector<Pair> sparse_;
+    std::vector<int64_t> dense_;
+    mutable std::vector<Entry> sparse_;
+    // Count() calls on the sparse form not merged into sparse_ yet.
+    mutable std::vector<uint64_t> pending_;
     bool useSparse_ = false;
     bool hasMatrix_ = false;
-    friend std::unique_ptr<std::array<CGLCM, 4>> BuildGLCMs(const CMImage&, const CRect&,
-                                                           int32_t);
+    void MergePending() const;
+    friend struct detail::GlcmBuilder;
 };
 
 // The four matrices (0, 45, 90, 135 degrees) of the rectangle clipped to the
