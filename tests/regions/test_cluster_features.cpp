@@ -216,7 +216,7 @@ TEST(ClusterFeatures, BackgroundIsClippedToTheImage) {
     EXPECT_DOUBLE_EQ(AsMap(out)["Regions_In_Cluster_Background_Gray_Level"], bg.mean);
 }
 
-TEST(ClusterFeatures, DISABLED_DistancesFromTheThreeCentres) {
+TEST(ClusterFeatures, DistancesFromTheThreeCentres) {
     CFixture f = MakeFixture();
     CFeatureSettings s = MmEqualsPixels();
     CFeatureVector out;
@@ -300,7 +300,7 @@ TEST(ClusterFeatures, NamesInOutputOrder) {
     EXPECT_EQ(out.names, expected);
 }
 
-TEST(ClusterFeatures, DISABLED_TextureAndTheMarkedCopy) {
+TEST(ClusterFeatures, TextureAndTheMarkedCopy) {
     CFixture f = MakeFixture();
     const CFeatureSettings s = MmEqualsPixels();
     CFeatureVector out;

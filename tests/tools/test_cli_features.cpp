@@ -17,6 +17,7 @@
 #include "regions/overlay_file.h"
 #include "regions/region.h"
 #include "regions/regions.h"
+#include "regions/texture.h"
 
 namespace vistrel::clitest {
 namespace {
@@ -57,6 +58,17 @@ std::vector<std::string> Fields(const std::string& line) {
         fields.push_back(line.substr(start, tab - start));
     fields.push_back(line.substr(start));
     return fields;
+}
+
+std::string Capture(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[512];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+        pclose(pipe);
+    }
+    return out;
 }
 
 class CliFeaturesTest : public CCliScratchTest {
@@ -138,6 +150,9 @@ TEST_F(CliFeaturesTest, BadOptionsAndFilesGiveAMessageAndAnExitStatus) {
         {{"features", image_, "--overlay", overlay_, "--cluster-ftr", Path("no/such/dir/x.ftr")},
          1,
          "x.ftr"},
+        {{"features", image_, "--overlay", overlay_, "--ftr", Path("no/such/dir/r.ftr")},
+         1,
+         "r.ftr"},
         {{"glcm", image_}, 2, "--roi"},
         {{"glcm", image_, "--roi", "1,2,3"}, 2, "X,Y,W,H"},
         {{"glcm", image_, "--roi", "1,2,0,4"}, 2, "--roi width"},
@@ -274,9 +289,136 @@ TEST_F(CliFeaturesTest, RealMammogramWithADrawnCluster) {
     EXPECT_NEAR(m["Regions_In_Cluster_Sum_Area_mm"], 27 * std::pow(25.4 / 583.92, 2), 1e-8);
     EXPECT_EQ(m["Regions_In_Cluster_Sum_Mass"], mass);
     EXPECT_DOUBLE_EQ(m["Regions_In_Cluster_Mean"], mass / 27);
+    // The members themselves, by --types m (the outline is a cluster).
+    const QJsonArray members = json["regions"].toArray();
+    ASSERT_EQ(members.size(), 3);
+    for (const auto& r : members) EXPECT_EQ(NamedValues(r.toObject())["Area"], 9);
     // Calcifications are brighter than the tissue around them.
     EXPECT_GT(m["Regions_In_Cluster_Fbd"], 0)
         << m["Regions_In_Cluster_Mean"] << " vs " << m["Regions_In_Cluster_Background_Gray_Level"];
+}
+
+TEST_F(CliFeaturesTest, RegionsOfTheListedTypes) {
+    WriteScene();
+    const QJsonObject all = Ok({"features", image_, "--overlay", overlay_});
+    const QJsonArray regions = all["regions"].toArray();
+    ASSERT_EQ(regions.size(), 4);
+    const int areas[] = {9, 4, 3, 16};
+    const char* types[] = {"m", "m", "m", "p"};
+    const int diagnoses[] = {1, 1, 0, 2};
+    for (int i = 0; i < 4; ++i) {
+        const QJsonObject r = regions[i].toObject();
+        EXPECT_EQ(r["index"].toInt(), i);
+        EXPECT_EQ(r["type"].toString().toStdString(), types[i]);
+        EXPECT_EQ(r["diagnosis"].toInt(), diagnoses[i]);
+        EXPECT_EQ(r["names"].toArray()[0].toString(), "Area") << i;
+        EXPECT_EQ(NamedValues(r)["Area"], areas[i]) << i;
+    }
+    const QJsonObject points = Ok({"features", image_, "--overlay", overlay_, "--types", "p"});
+    ASSERT_EQ(points["regions"].toArray().size(), 1);
+    EXPECT_EQ(points["regions"].toArray()[0].toObject()["index"].toInt(), 3);
+    EXPECT_EQ(points["clusters"].toArray().size(), 1);
+}
+
+TEST_F(CliFeaturesTest, RegionRowsInAFeatureFileThatPandasReads) {
+    WriteScene();
+    const std::string ftr = Path("regions.ftr");
+    const QJsonObject json =
+        Ok({"features", image_, "--overlay", overlay_, "--types", "m", "--ftr", ftr});
+    const size_t names =
+        static_cast<size_t>(json["regions"].toArray()[0].toObject()["names"].toArray().size());
+    Ok({"features", image_, "--overlay", overlay_, "--types", "p", "--ftr", ftr, "--region-type",
+        "point lesion"});
+    const std::vector<std::string> lines = Lines(ReadFile(ftr));
+    ASSERT_EQ(lines.size(), 5u);
+    const std::vector<std::string> header = Fields(lines[0]);
+    ASSERT_EQ(header.size(), 3 + 1 + names + 1);
+    EXPECT_EQ(header[3], "_");
+    EXPECT_EQ(header[4], "Area");
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> row = Fields(lines[i]);
+        ASSERT_EQ(row.size(), header.size()) << lines[i];
+        EXPECT_EQ(row[0], image_);
+        EXPECT_EQ(row[3], "0.000000000000");
+        EXPECT_EQ(row.back(), "");
+    }
+    EXPECT_EQ(Fields(lines[1])[1], "MALIGNANT");
+    EXPECT_EQ(Fields(lines[3])[1], "BENIGN");
+    EXPECT_EQ(Fields(lines[3])[2], "m");
+    EXPECT_EQ(Fields(lines[4])[1], "FALSE");
+    EXPECT_EQ(Fields(lines[4])[2], "point lesion");
+    EXPECT_EQ(Fields(lines[4])[4], "16.000000000000");
+
+    if (std::system("/usr/bin/python3 -c 'import pandas' >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no python with pandas";
+    const std::string script = Path("read.py");
+    WriteFile(script,
+              "import sys\nimport pandas as pd\nt = pd.read_csv(sys.argv[1], sep='\\t')\n"
+              "print(t.shape[0], t.shape[1], list(t['Area']), t['region type'][3])\n");
+    const std::string out = Capture("/usr/bin/python3 " + script + " " + ftr + " 2>&1");
+    EXPECT_EQ(out, "4 " + std::to_string(header.size()) + " [9.0, 4.0, 3.0, 16.0] point lesion\n");
+}
+
+TEST_F(CliFeaturesTest, GlcmAndSrdmGiveTheLibrarysValues) {
+    // Stripes and a ramp: every direction sees different pairs.
+    std::vector<uint16_t> samples;
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 16; ++x) samples.push_back(static_cast<uint16_t>((x % 3) * 40 + y * 5));
+    const std::string path = Path("pattern.pgx");
+    WriteFile(path, PgxBytes(8, 16, 12, samples));
+    CMImage image(16, 12, 8);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 16; ++x) image.SetPixel(x, y, samples[static_cast<size_t>(y * 16 + x)]);
+
+    struct Case {
+        std::string roi;
+        int distance;
+        CRect clipped;
+    };
+    for (const Case& c : {Case{"2,1,10,8", 1, {2, 1, 12, 9}}, Case{"2,1,10,8", 2, {2, 1, 12, 9}},
+                          Case{"10,6,20,20", 1, {10, 6, 16, 12}}}) {
+        const QJsonObject json =
+            Ok({"glcm", path, "--roi", c.roi, "--distance", std::to_string(c.distance)});
+        CFeatureVector expected;
+        ASSERT_TRUE(CoocurrenceFeatures(image, c.clipped, c.distance, expected)) << c.roi;
+        const QJsonArray roi = json["roi"].toArray();
+        EXPECT_EQ(roi[0].toInt(), c.clipped.left) << c.roi;
+        EXPECT_EQ(roi[2].toInt(), c.clipped.Width()) << c.roi;
+        EXPECT_EQ(roi[3].toInt(), c.clipped.Height()) << c.roi;
+        EXPECT_EQ(json["distance"].toInt(), c.distance);
+        const QJsonArray names = json["names"].toArray();
+        const QJsonArray values = json["values"].toArray();
+        ASSERT_EQ(names.size(), expected.Size()) << c.roi;
+        ASSERT_EQ(values.size(), expected.Size()) << c.roi;
+        EXPECT_EQ(names[12].toString().toStdString(),
+                  "Contrast_" + std::to_string(c.distance) + "_0");
+        for (int32_t i = 0; i < expected.Size(); ++i) {
+            EXPECT_EQ(names[i].toString().toStdString(), expected.names[static_cast<size_t>(i)]);
+            EXPECT_EQ(values[i].toDouble(), expected.values[static_cast<size_t>(i)])
+                << c.roi << " " << expected.names[static_cast<size_t>(i)];
+        }
+    }
+
+    const QJsonObject json = Ok({"srdm", path, "--roi", "0,0,16,12", "--inner", "3", "--middle",
+                                 "5", "--outer", "7", "--margin", "20"});
+    const auto srdm = BuildSRDM(image, 3, 5, 7, 20, {0, 0, 16, 12});
+    ASSERT_TRUE(srdm);
+    EXPECT_EQ(json["rows"].toInt(), srdm->rows);
+    EXPECT_EQ(json["cols"].toInt(), srdm->cols);
+    const QJsonArray matrix = json["matrix"].toArray();
+    ASSERT_EQ(matrix.size(), srdm->rows);
+    for (int32_t r = 0; r < srdm->rows; ++r) {
+        const QJsonArray row = matrix[r].toArray();
+        ASSERT_EQ(row.size(), srdm->cols);
+        for (int32_t col = 0; col < srdm->cols; ++col)
+            EXPECT_EQ(row[col].toInt(), srdm->At(r, col)) << r << "," << col;
+    }
+    double hws = 0, vws = 0, dws = 0, gws = 0;
+    srdm->GetFeatures(hws, vws, dws, gws);
+    EXPECT_EQ(json["hws"].toDouble(), hws);
+    EXPECT_EQ(json["vws"].toDouble(), vws);
+    EXPECT_EQ(json["dws"].toDouble(), dws);
+    EXPECT_EQ(json["gws"].toDouble(), gws);
 }
 
 }  // namespace
