@@ -10,6 +10,7 @@
 
 #include "regions/fourier_shape.h"
 #include "regions/region_features.h"
+#include "regions/texture.h"
 #include "synthetic_mammogram.h"
 
 namespace {
@@ -29,7 +30,8 @@ const Scene& TheScene() {
         auto s = std::make_unique<Scene>();
         std::mt19937 rng(15);
         s->image = bench::MakeTissueImage(rng);
-        std::uniform_int_distribution<int> px(20, s->image.width - 20), py(20, s->image.height - 20);
+        std::uniform_int_distribution<int> px(20, s->image.width - 20),
+            py(20, s->image.height - 20);
         std::uniform_real_distribution<double> radius(1.5, 7.5), squash(0.6, 1.0);
         while (s->regions.Count() < 2000) {
             const int cx = px(rng), cy = py(rng);
@@ -64,6 +66,22 @@ void BM_AllRegionFeatures(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * s.regions.Count());
 }
 BENCHMARK(BM_AllRegionFeatures)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same with the co-occurrence names off: what the texture group costs.
+void BM_AllRegionFeaturesWithoutTexture(benchmark::State& state) {
+    const Scene& s = TheScene();
+    CFeatureSelection selection = s.selection;
+    for (const std::string& name : CoocurrenceFeatureNames(s.settings.coocurrenceDistance))
+        selection.Set(name, false);
+    std::vector<CFeatureVector> out;
+    for (auto _ : state) {
+        ComputeAllRegionFeatures(s.regions, s.image, selection, s.settings, false, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["features"] = double(out.empty() ? 0 : out.front().Size());
+    state.SetItemsProcessed(state.iterations() * s.regions.Count());
+}
+BENCHMARK(BM_AllRegionFeaturesWithoutTexture)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_OneRegionFeaturesSingleThread(benchmark::State& state) {
     const Scene& s = TheScene();

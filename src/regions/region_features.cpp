@@ -258,13 +258,20 @@ void EnclosingRectangle(const std::vector<CPoint>& boundary, double& major, doub
     const std::vector<CPoint> hull = ConvexHull(boundary);
     major = minor = 0.0;
     if (hull.empty()) return;
+    // Relative to one hull point, so that the sides do not depend on where
+    // the region lies; plain arrays let the min/max loop vectorise.
+    std::vector<double> xs(hull.size()), ys(hull.size());
+    for (size_t k = 0; k < hull.size(); ++k) {
+        xs[k] = double(hull[k].x - hull[0].x);
+        ys[k] = double(hull[k].y - hull[0].y);
+    }
     double best = -1.0;
     for (int i = 0; i < 200; ++i) {
-        const double cx = slopes.ux[i], cy = slopes.uy[i];
+        const double cx = slopes.ux[size_t(i)], cy = slopes.uy[size_t(i)];
         double u0 = 1e300, u1 = -1e300, v0 = 1e300, v1 = -1e300;
-        for (const CPoint& q : hull) {
-            const double u = q.x * cx + q.y * cy;
-            const double v = q.y * cx - q.x * cy;
+        for (size_t k = 0; k < xs.size(); ++k) {
+            const double u = xs[k] * cx + ys[k] * cy;
+            const double v = ys[k] * cx - xs[k] * cy;
             u0 = std::min(u0, u);
             u1 = std::max(u1, u);
             v0 = std::min(v0, v);
@@ -473,11 +480,14 @@ int ComputeFeatures(const CRegion& input, const CMImage& image, const CFeatureSe
     // pixels, whatever way it was drawn.
     const bool onePixel = input.StartX() != -1 && input.Chain().empty();
     if ((!input.IsValid() && !onePixel) || !image.IsValid()) return -1;
-    CRegion region(input);
-    if (!onePixel) {
-        region.Retrace(false);
-        if (!region.IsValid()) return -1;
+    // Retracing a traced outline changes nothing: skip the copy and the fill.
+    CRegion retraced;
+    if (!onePixel && !input.IsTraced()) {
+        retraced = input;
+        retraced.Retrace(false);
+        if (!retraced.IsValid()) return -1;
     }
+    const CRegion& region = onePixel || input.IsTraced() ? input : retraced;
 
     const double res = settings.resolution;
     const FilledMask mask = BuildMask(region);
@@ -530,10 +540,13 @@ int ComputeFeatures(const CRegion& input, const CMImage& image, const CFeatureSe
             }
             m1 /= double(n);
             mr /= double(n);
+            std::array<double, 5> central{};  // sums of (d_k - m1)^(j+1)
+            for (double dk : d) {
+                double power = dk - m1;
+                for (int j = 0; j < 5; ++j, power *= dk - m1) central[size_t(j)] += power;
+            }
             for (int j = 0; j < 5; ++j) {
-                double mj = 0.0;
-                for (double dk : d) mj += std::pow(dk - m1, j + 1);
-                mj /= double(n);
+                const double mj = central[size_t(j)] / double(n);
                 const double root = std::pow(std::fabs(mj), 1.0 / (j + 1));
                 sm[size_t(j)] = (mj > 0 ? root : mj < 0 ? -root : 0.0) / (m1 != 0.0 ? m1 : 1.0);
             }
@@ -541,7 +554,7 @@ int ComputeFeatures(const CRegion& input, const CMImage& image, const CFeatureSe
             for (double dk : d) sq += (dk * dk - mr) * (dk * dk - mr);
             roughness2 = std::sqrt(sq / double(n));
         }
-        const std::vector<std::string> names = ShapeMomentNames();
+        static const std::vector<std::string> names = ShapeMomentNames();
         for (int j = 0; j < 5; ++j) add(names[size_t(j)], sm[size_t(j)]);
         if (selection.Selected(names[5]))
             out.Add(names[5], region.Bounds().IsEmpty() ? 0.0 : FourierShapeFactor(boundary));
@@ -619,7 +632,7 @@ int ComputeFeatures(const CRegion& input, const CMImage& image, const CFeatureSe
     add(kIntensityNames[7], Ratio(F - B, F + B));
 
     if (settings.moments) {
-        const std::vector<std::string> names = MomentNames();
+        static const std::vector<std::string> names = MomentNames();
         // A box leaving the image has no moment set: zeros keep every region's
         // columns aligned in the feature files.
         MomentSet grey, binary;

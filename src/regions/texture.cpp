@@ -19,6 +19,8 @@ constexpr int32_t kMaxGlcmLevels = int32_t{1} << 20;
 // Below this many pixels the four directions run on the calling thread:
 // starting threads would cost more than the work (region rings are ~20 x 20).
 constexpr int64_t kParallelPixels = int64_t{1} << 15;
+// Rows of the sparse form this short are sorted in place by insertion.
+constexpr size_t kShortRow = 24;
 
 double Log2(double x) {
     return std::log(x) / std::log(2.0);
@@ -171,27 +173,42 @@ struct GlcmBuilder {
                 columns[next[b]++] = a;
             });
         }
-        size_t distinct = 0;
+        // Each row's columns lie near its level in real textures: a count
+        // per column of the row's range run-lengths them without sorting;
+        // a row spread too widely for that is sorted.
+        std::vector<CGLCM::Entry>& out = m.sparse_;
+        out.reserve(columns.size() / 2 + 16);
+        std::vector<uint32_t> tally;
         for (size_t i = 0; i < n; ++i) {
             uint16_t* first = columns.data() + start[i];
             uint16_t* last = columns.data() + start[i + 1];
             if (first == last) continue;
-            std::sort(first, last);
-            distinct += 1;
-            for (const uint16_t* c = first + 1; c != last; ++c) distinct += *c != c[-1];
-        }
-        std::vector<CGLCM::Entry>& out = m.sparse_;
-        out.reserve(distinct);
-        for (size_t i = 0; i < n; ++i) {
-            const uint16_t* first = columns.data() + start[i];
-            const uint16_t* last = columns.data() + start[i + 1];
+            const size_t length = size_t(last - first);
+            if (length <= kShortRow) {
+                // The rows of a small area hold a handful of columns.
+                for (uint16_t* c = first + 1; c != last; ++c)
+                    for (uint16_t* d = c; d != first && d[-1] > *d; --d) std::swap(d[-1], *d);
+            } else if (const auto [lo, hi] = std::minmax_element(first, last);
+                       size_t(*hi) - *lo + 1 <= 2 * length + 16) {
+                const size_t lowest = *lo, range = size_t(*hi) - lowest + 1;
+                tally.assign(range, 0);
+                for (const uint16_t* c = first; c != last; ++c) ++tally[*c - lowest];
+                for (size_t k = 0; k < range; ++k)
+                    if (tally[k] != 0)
+                        out.push_back({static_cast<int32_t>(i), static_cast<int32_t>(lowest + k),
+                                       int64_t{tally[k]}});
+                continue;
+            } else {
+                std::sort(first, last);
+            }
             while (first != last) {
-                const uint16_t* run = first + 1;
+                uint16_t* run = first + 1;
                 while (run != last && *run == *first) ++run;
                 out.push_back({static_cast<int32_t>(i), *first, run - first});
                 first = run;
             }
         }
+        if (out.capacity() > out.size() + out.size() / 4) out.shrink_to_fit();
         m.hasMatrix_ = true;
     }
 

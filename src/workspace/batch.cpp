@@ -10,6 +10,9 @@ namespace vistrel {
 
 namespace {
 
+// The detector threshold of the "i" routine when the document has no regions.
+constexpr int32_t kFireBatchParameter = 100;
+
 const char* RoutineName(char letter) {
     switch (letter) {
         case 's':
@@ -91,7 +94,7 @@ std::string TestCopyPath(const std::string& documentPath) {
 }
 
 bool BatchRoutineAvailable(char letter) {
-    return letter == 'c' || letter == 'e' || letter == 'f' || letter == 'b';
+    return letter == 'c' || letter == 'e' || letter == 'f' || letter == 'b' || letter == 'i';
 }
 
 int RunBatch(CVistrelApp& app, const CVTCommandLineInfo& info) {
@@ -124,6 +127,13 @@ int RunBatch(CVistrelApp& app, const CVTCommandLineInfo& info) {
             break;
         case 'b':
             done = WriteBreastOutline(*doc);
+            reported = true;
+            break;
+        case 'i':
+            done = doc->WriteFireFeatures(kFireBatchParameter);
+            if (!done)
+                messages().show("The FIRE feature files of " + doc->pathName +
+                                " could not be written.");
             reported = true;
             break;
         default:

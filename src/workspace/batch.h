@@ -29,7 +29,8 @@ bool BatchRoutineAvailable(char letter);
 // "c" saves the document again under its own path, "e" makes it 8 bits and
 // saves it as its path plus ".pgm", "f" writes a 12-bit copy with its
 // annotations as TestCopyPath, "b" finds the breast outline and writes it
-// beside the image (CVistrelDoc::SgtPathOf). Other routines report that
+// beside the image (CVistrelDoc::SgtPathOf), "i" writes the image-retrieval
+// files (CVistrelDoc::WriteFireFeatures with 100). Other routines report that
 // they are not available. Messages go through the message sink.
 int RunBatch(CVistrelApp& app, const CVTCommandLineInfo& info);
 

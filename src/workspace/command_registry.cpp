@@ -193,6 +193,14 @@ bool HasCases(C c, int) {
     return !c.app.Cases().Entries().empty();
 }
 
+void SaveFeaturesCommand(C c, int id) {
+    OnShownDocument(c, [id](CVistrelDoc& d) { d.OnSaveFeatures(static_cast<CommandId>(id)); });
+}
+// "Show &Features" names what it shows: a cluster outline's own features.
+std::string ShowFeaturesText(C c) {
+    return ClusterSelected(c, 0) ? "Show &Cluster Region Features" : "Show &Features";
+}
+
 constexpr ECheckStyle kPlain = ECheckStyle::Plain;
 constexpr ECheckStyle kCheck = ECheckStyle::Checkable;
 constexpr ECheckStyle kRadio = ECheckStyle::Radio;
@@ -448,11 +456,17 @@ const std::vector<CCommand>& CommandRegistry() {
         {CommandId::DeselectRoi, "&Deselect ROI", kPlain,
          [](C c, int) { if (DocumentAndView(c) && c.shell) c.shell->DeselectRoi(); },
          ValidWithRoi, nullptr},
-        // Shown, never enabled, until their document side exists.
-        {CommandId::ComputeSrdm, "&Compute SRDM", kPlain, nullptr, Never, nullptr},
-        {CommandId::ComputeGlcm, "Compute &GLCM", kPlain, nullptr, Never, nullptr},
-        {CommandId::PutTextureNextToRoi, "&Put Texture Next To ROI", kPlain, nullptr, Never,
-         nullptr},
+        {CommandId::ComputeSrdm, "&Compute SRDM", kPlain,
+         [](C c, int) { OnShownDocument(c, [&c](CVistrelDoc& d) { d.OnComputeSrdm(c.view.roi); }); },
+         ValidWithRoi, nullptr},
+        {CommandId::ComputeGlcm, "Compute &GLCM", kPlain,
+         [](C c, int) { OnShownDocument(c, [&c](CVistrelDoc& d) { d.OnComputeGlcm(c.view.roi); }); },
+         ValidWithRoi, nullptr},
+        {CommandId::PutTextureNextToRoi, "&Put Texture Next To ROI", kPlain,
+         [](C c, int) {
+             OnShownDocument(c, [&c](CVistrelDoc& d) { d.OnPutTextureNextToRoi(c.view.roi); });
+         },
+         ValidWithRoi, nullptr},
         {CommandId::RulerGrayLevels, "Ruler Gray-Levels", kPlain,
          [](C c, int) { if (DocumentAndView(c) && c.shell) c.shell->ShowRulerLevels(); },
          [](C c, int id) { return Valid(c) && HasRuler(c, id); }, nullptr},
@@ -532,6 +546,38 @@ const std::vector<CCommand>& CommandRegistry() {
          [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnSeedsFromCentroids(); }); },
          HasRegions, nullptr},
         {CommandId::NnDiagnoses, "&Neural Network diagnoses", kCheck, nullptr, Never, nullptr},
+        // ---- Region and cluster features, feature files
+        {CommandId::ShowFeatures, "Show &Features", kPlain,
+         [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnShowFeatures(); }); },
+         RegionSelected, nullptr, ShowFeaturesText},
+        {CommandId::MeanRegionFeatures, "&Mean Region Features", kPlain,
+         [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnMeanRegionFeatures(); }); },
+         HasRegions, nullptr},
+        {CommandId::MeanFeaturesInCluster, "Mean Features of Regions in C&luster", kPlain,
+         [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnMeanFeaturesInCluster(); }); },
+         ClusterSelected, nullptr},
+        {CommandId::FeaturesOfRegionsAsCluster, "Features of Regions as a &Cluster", kPlain,
+         [](C c, int) {
+             OnShownDocument(c, [](CVistrelDoc& d) { d.OnFeaturesOfRegionsAsCluster(); });
+         },
+         ClusterSelected, nullptr},
+        {CommandId::LearningMeanFeatures, "&Mean Features of All Regions...", kPlain,
+         SaveFeaturesCommand, HasRegions, nullptr},
+        {CommandId::LearningClusterFeatures, "&Cluster Features...", kPlain,
+         SaveFeaturesCommand, HasRegions, nullptr},
+        {CommandId::LearningRegionFeatures, "&Features of Each Region...", kPlain,
+         SaveFeaturesCommand, HasRegions, nullptr},
+        {CommandId::SaveClusterAndRegionFeatures, "Save Cluster && Its Region Features...",
+         kPlain, SaveFeaturesCommand, ClusterSelected, nullptr},
+        {CommandId::SaveRegionFeatures, "&Save Region Features...", kPlain,
+         SaveFeaturesCommand, RegionSelected, nullptr},
+        {CommandId::BinaryImagesOfShapes, "Binary &Images of Object Shapes", kPlain,
+         [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnBinaryImagesOfShapes(); }); },
+         HasRegions, nullptr},
+        {CommandId::FeatureSelection, "Feature Selection...", kPlain,
+         [](C c, int) { c.app.OnFeatureSelection(); }, nullptr, nullptr},
+        {CommandId::CoocurrenceParams, "Cooccurence &Matrix Params...", kPlain,
+         [](C c, int) { c.app.OnCoocurrenceParams(); }, nullptr, nullptr},
         // ---- The selected cluster (its outline's context menu)
         {CommandId::ClusterBenign, "&Benign", kPlain,
          ClusterDiagnosisCommand, ClusterSelected, nullptr},

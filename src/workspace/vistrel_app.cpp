@@ -11,7 +11,9 @@
 #include "core/dicom_engine.h"
 #include "core/messages.h"
 #include "detection/breast_segment.h"
+#include "regions/region_features.h"
 #include "workspace/command_ids.h"
+#include "workspace/feature_settings_store.h"
 #include "workspace/file_filters.h"
 #include "workspace/morph_element_model.h"
 #include "workspace/vistrel_doc.h"
@@ -41,6 +43,7 @@ QString ToQt(const std::string& text) {
 CVistrelApp::CVistrelApp(IWorkspaceUi* ui) : ui_(ui) {
     luts_.SelectLut(0, palette_);
     breastSideTest = BreastSideTest;
+    featureSelection = DefaultFeatureSelection(featureSettings);
 }
 
 CVistrelApp::~CVistrelApp() {
@@ -87,6 +90,7 @@ void CVistrelApp::LoadSettings() {
     childWidth = settings.value("childWidth", 0).toInt();
     childHeight = settings.value("childHeight", 0).toInt();
     settings.endGroup();
+    ReadFeatureSettings(settings, featureSelection, featureSettings);
     ApplyInterfaceMode();
 
     recentFiles_.clear();
@@ -115,6 +119,7 @@ void CVistrelApp::SaveSettings() const {
     settings.setValue("childWidth", childWidth);
     settings.setValue("childHeight", childHeight);
     settings.endGroup();
+    WriteFeatureSettings(settings, featureSelection, featureSettings);
 
     settings.remove(kRecentGroup);
     settings.beginGroup(kRecentGroup);

@@ -133,6 +133,19 @@ TEST(RegionFeatures, DiscPerimetersMatchADirectCount) {
     EXPECT_DOUBLE_EQ(Value(v, "Area"), double(disc.size()));
 }
 
+TEST(RegionFeatures, ADrawnOutlineIsMeasuredAsTracedFromItsPixels) {
+    // Counter-clockwise corners: the chain differs from the traced one, the pixels do not.
+    const CRegion drawn({{10, 10}, {10, 13}, {15, 13}, {15, 10}}, CRegion::PointsMode::Polygon);
+    ASSERT_FALSE(drawn.IsTraced());
+    CMImage image(40, 40, 12);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) image.SetPixel(x, y, (x * 31 + y * 17) % 700);
+    const CFeatureVector a = Features(drawn, image);
+    const CFeatureVector b = Features(FromPixels(Rectangle(10, 10, 6, 4)), image);
+    EXPECT_EQ(a.names, b.names);
+    EXPECT_EQ(a.values, b.values);
+}
+
 TEST(RegionFeatures, OnePixelRegionTakesTheDocumentedDefaults) {
     CRegion one;
     one.SetStart(5, 6);

@@ -508,7 +508,9 @@ TEST_F(MainFrameTest, ContextMenusCarryTheirCommands) {
         {kMenuRosList, {"Remove &All ROSes"}},
         {kMenuCluster,
          {"&Benign", "&Malignant", "&False", "&Remove Cluster",
-          "Remove Cluster && Inside &Objects"}},
+          "Remove Cluster && Inside &Objects", "Show &Features",
+          "Features of Regions as a &Cluster", "Mean Features of Regions in C&luster",
+          "Save Cluster && Its Region Features...", "&Save Region Features..."}},
     };
     for (const Case& c : cases) EXPECT_EQ(MenuTexts(frame->ContextMenu(c.id)), c.texts) << c.id;
     EXPECT_TRUE(MenuTexts(frame->ContextMenu(kMenuRegion)).startsWith("&Benign"));

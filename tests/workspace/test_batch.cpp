@@ -7,8 +7,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
+#include "../support/speck_image.h"
 #include "detection/breast_sgt.h"
+#include "regions/feature_file.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 #include "workspace_fakes.h"
@@ -111,7 +114,7 @@ TEST_F(BatchTest, TwelveBitTestCopyKeepsSamplesAndAnnotations) {
 TEST_F(BatchTest, FailuresAndMissingRoutinesEndWithAnError) {
     EXPECT_EQ(Run({"-c", Path("missing.pgx")}), kBatchFailed);
     EXPECT_EQ(Run({"-c"}), kBatchFailed);
-    for (const char* letter : {"-s", "-v", "-i", "-g", "-w", "-r", "-z"}) {
+    for (const char* letter : {"-s", "-v", "-g", "-w", "-r", "-z"}) {
         sink.shown.clear();
         EXPECT_EQ(Run({letter, image}), kBatchNotAvailable) << letter;
         ASSERT_EQ(sink.shown.size(), 1u) << letter;
@@ -179,6 +182,78 @@ TEST_F(BatchTest, BreastOutlineFailuresSayWhichStepFailed) {
               std::string::npos)
         << sink.shown.back();
     EXPECT_TRUE(std::filesystem::is_directory(Path("mdb001.sgt/inside")));
+}
+
+// The vector file's three values: regions, their area in mm2, clusters.
+std::vector<double> FireVector(const std::string& imagePath) {
+    const std::string text = ReadFileBytes(FireVectorPath(imagePath));
+    std::vector<double> values;
+    const size_t data = text.find("data ");
+    if (text.rfind("FIRE_vectorfeature\ndim 3 \n", 0) != 0 || data == std::string::npos)
+        return values;
+    std::istringstream in(text.substr(data + 5));
+    for (double v; in >> v;) values.push_back(v);
+    return values;
+}
+
+TEST_F(BatchTest, FireFilesCountTheRegionsOfTheOverlay) {
+    // Two objects and a cluster outline, saved beside the image.
+    {
+        CVistrelApp writer;
+        CVistrelDoc* doc = writer.OpenDocumentFile(image);
+        ASSERT_NE(doc, nullptr);
+        doc->image.Create(40, 30, 12);
+        doc->resolution = 254.0;
+        CRegion first({{2, 2}, {6, 2}, {6, 6}, {2, 6}}, CRegion::PointsMode::Polygon);
+        CRegion second({{20, 10}, {22, 10}, {22, 12}, {20, 12}}, CRegion::PointsMode::Polygon);
+        CRegion outline({{1, 1}, {30, 1}, {30, 20}, {1, 20}}, CRegion::PointsMode::Polygon);
+        outline.clusterNumber = ClusterOutlineNumber(1);
+        outline.type = 'c';
+        doc->regions.Add(first);
+        doc->regions.Add(second);
+        doc->regions.Add(outline);
+        ASSERT_TRUE(doc->SaveImage(image));
+    }
+    ASSERT_EQ(Run({"-i", image}), kBatchDone) << ::testing::PrintToString(sink.shown);
+    const std::vector<double> values = FireVector(image);
+    ASSERT_EQ(values.size(), 3u) << ReadFileBytes(FireVectorPath(image));
+    EXPECT_EQ(values[0], 2.0);
+    EXPECT_GT(values[1], 0.0);
+    EXPECT_EQ(values[2], 1.0);
+    EXPECT_TRUE(std::filesystem::exists(FireMammoPath(image)));
+    EXPECT_TRUE(app.Documents().empty());
+}
+
+TEST_F(BatchTest, FireFilesFindCandidatesWhenThereAreNoRegions) {
+    const CMImage specks = testsupport::SpeckImage();
+    std::vector<uint16_t> samples;
+    for (int y = 0; y < specks.height; ++y)
+        for (int x = 0; x < specks.width; ++x)
+            samples.push_back(static_cast<uint16_t>(specks.GetPixel(x, y)));
+    const std::string path = Path("specks.pgx");
+    WritePgxFile(path, specks.width, specks.height, samples);
+    ASSERT_EQ(Run({"-i", path}), kBatchDone) << ::testing::PrintToString(sink.shown);
+
+    // The same candidates as the interactive seeds and growing give.
+    CVistrelApp other;
+    CVistrelDoc* doc = other.OpenDocumentFile(path);
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(doc->PrepareSeeds(100));
+    doc->SegmentFromSeeds(CGrowParams{});
+    ASSERT_GT(doc->regions.Count(), 0);
+    const std::vector<double> values = FireVector(path);
+    ASSERT_EQ(values.size(), 3u) << ReadFileBytes(FireVectorPath(path));
+    EXPECT_EQ(values[0], double(doc->regions.Count()));
+    EXPECT_EQ(values[2], 0.0);
+}
+
+TEST_F(BatchTest, FireFilesThatCannotBeWrittenFailWithAMessage) {
+    std::filesystem::create_directories(FireVectorPath(image) + "/inside");
+    EXPECT_EQ(Run({"-i", image}), kBatchFailed);
+    ASSERT_FALSE(sink.shown.empty());
+    EXPECT_NE(sink.shown.back().find("FIRE feature files"), std::string::npos)
+        << ::testing::PrintToString(sink.shown);
+    EXPECT_TRUE(std::filesystem::is_directory(FireVectorPath(image) + "/inside"));
 }
 
 }  // namespace

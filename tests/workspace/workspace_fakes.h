@@ -21,6 +21,7 @@
 #include "workspace/vistrel_doc.h"
 #include "workspace/workspace_ui.h"
 #include "workspace/breast_segment_model.h"
+#include "workspace/feature_models.h"
 
 namespace vistrel::testing {
 
@@ -59,6 +60,7 @@ class CFakeUi : public IWorkspaceUi {
                       std::string& path, int& filterIndex) override {
         saveInitialPath = initialPath;
         saveFilters = filters;
+        saveInitialFilter = filterIndex;
         path = savePath;
         filterIndex = saveFilter;
         return saveOk;
@@ -107,7 +109,36 @@ class CFakeUi : public IWorkspaceUi {
         return ok;
     }
 
+    bool AskFeatureSelection(CFeatureSelectionModel& model) override {
+        featureSelectionShown.push_back(model);
+        if (featureSelectionEdit) featureSelectionEdit(model);
+        return featureSelectionOk;
+    }
+    bool AskRegionType(CRegionTypeModel& model) override {
+        regionTypeShown.push_back(model);
+        if (regionTypeAnswer) model = *regionTypeAnswer;
+        return regionTypeOk;
+    }
+    bool AskCoocurrenceParams(CCoocurrenceParamsModel& model) override {
+        coocurrenceShown.push_back(model);
+        if (coocurrenceAnswer) model = *coocurrenceAnswer;
+        return coocurrenceOk;
+    }
+    void ShowTextWindow(const std::string& title, const std::string& text) override {
+        textWindows.push_back({title, text});
+    }
+
     bool openWindows = true;
+    std::vector<CFeatureSelectionModel> featureSelectionShown;  // as each dialog opened
+    std::function<void(CFeatureSelectionModel&)> featureSelectionEdit;
+    bool featureSelectionOk = true;
+    std::vector<CRegionTypeModel> regionTypeShown;
+    std::optional<CRegionTypeModel> regionTypeAnswer;  // the fields as the user leaves them
+    bool regionTypeOk = true;
+    std::vector<CCoocurrenceParamsModel> coocurrenceShown;
+    std::optional<CCoocurrenceParamsModel> coocurrenceAnswer;
+    bool coocurrenceOk = true;
+    std::vector<std::pair<std::string, std::string>> textWindows;  // title, text
     // Each OpenSegmentFromSeeds call: the document and whether the current-seeds form.
     std::vector<std::pair<CVistrelDoc*, bool>> segmentToolOpened;
     std::vector<CVistrelDoc*> opened, closed;
@@ -125,6 +156,7 @@ class CFakeUi : public IWorkspaceUi {
     int saveFilter = 0;
     bool saveOk = true;
     std::string saveInitialPath;
+    int saveInitialFilter = -1;  // the filter the dialog opened with
     std::vector<CFileFilter> saveFilters;
     CRawParams rawAnswer;
     bool rawOk = true;
