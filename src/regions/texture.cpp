@@ -126,6 +126,70 @@ namespace detail {
 struct GlcmBuilder {
     static bool IsSparse(const CGLCM& m) { return m.useSparse_; }
 
+    // A small area's pairs are few next to its levels' range: two counting
+    // passes over them give the row-major entries without any sort.
+    static bool SmallPairs(const PairRange& r, size_t n) {
+        return r.Count() < kParallelPixels && n <= size_t(4 * r.Count() + 4096);
+    }
+
+    // The features of the four directions of a small area straight from
+    // its entries, with no matrix kept and nothing allocated once the
+    // thread's scratch has grown. False when an area is not small.
+    static bool SmallFeatures(const Area& area, int32_t distance, std::array<CGLCM, 4>& out);
+
+    struct Pair {
+        uint16_t a, b;
+    };
+    struct SmallScratch {
+        std::vector<uint32_t> start;
+        std::vector<Pair> byColumn, byRow;
+    };
+    static SmallScratch& Scratch() {
+        thread_local SmallScratch s;
+        return s;
+    }
+
+    // Both orders of every pair, sorted by column, then stably by row (a
+    // radix sort in two passes), run-length into out. The table is
+    // symmetric, so the column tallies are the row tallies.
+    static void SmallEntries(const Area& area, const PairRange& r, size_t n,
+                             std::vector<CGLCM::Entry>& out) {
+        out.clear();
+        if (r.Empty()) return;
+        SmallScratch& s = Scratch();
+        const size_t pairs = static_cast<size_t>(r.Count()) * 2;
+        s.start.assign(n + 1, 0);
+        s.byColumn.resize(pairs);
+        s.byRow.resize(pairs);
+        uint32_t* start = s.start.data();
+        ForEachPair(area, r, [&](uint16_t a, uint16_t b) {
+            ++start[a + 1];
+            ++start[b + 1];
+        });
+        for (size_t i = 0; i < n; ++i) start[i + 1] += start[i];
+        Pair* byColumn = s.byColumn.data();
+        Pair* byRow = s.byRow.data();
+        {
+            // start[] is consumed as a cursor; the row pass below needs it
+            // again, so it walks a shifted copy (start[k] ends at start[k+1]).
+            ForEachPair(area, r, [&](uint16_t a, uint16_t b) {
+                byColumn[start[b]++] = {a, b};
+                byColumn[start[a]++] = {b, a};
+            });
+            // Now start[k] is the end of column k = the first slot of k + 1.
+            for (size_t k = n; k > 0; --k) start[k] = start[k - 1];
+            start[0] = 0;
+        }
+        for (size_t k = 0; k < pairs; ++k) byRow[start[byColumn[k].a]++] = byColumn[k];
+        out.reserve(pairs);
+        for (size_t k = 0; k < pairs;) {
+            size_t run = k + 1;
+            while (run < pairs && byRow[run].a == byRow[k].a && byRow[run].b == byRow[k].b) ++run;
+            out.push_back({byRow[k].a, byRow[k].b, static_cast<int64_t>(run - k)});
+            k = run;
+        }
+    }
+
     static void Prepare(CGLCM& m, const Area& area, int32_t angle, int32_t distance, bool sparse) {
         m.dense_.clear();
         m.sparse_.clear();
@@ -159,6 +223,11 @@ struct GlcmBuilder {
     // bytes per counted pair, whatever the number of levels.
     static void BuildSparse(CGLCM& m, const Area& area, const PairRange& r) {
         const size_t n = static_cast<size_t>(m.size);
+        if (SmallPairs(r, n)) {
+            SmallEntries(area, r, n, m.sparse_);
+            m.hasMatrix_ = true;
+            return;
+        }
         std::vector<size_t> start(n + 1, 0);
         ForEachPair(area, r, [&](uint16_t a, uint16_t b) {
             ++start[a + 1];
@@ -400,46 +469,52 @@ class CountTerms {
     double plogp_[kSmall] = {};
 };
 
-}  // namespace
+// Integer tallies of the sum and difference distributions: each bin's
+// probability is then one division, and the common small tallies share
+// their -p log2 p.
+struct DistributionScratch {
+    std::vector<int64_t> sum, difference;
+};
 
-int CGLCM::ComputeFeatures() {
-    if (!hasMatrix_ || !(pixelCount > 1.0)) return -1;
-    const int32_t n = size;
-    std::vector<Entry> scratch;
-    std::vector<double> sum, difference;
-    size_t count = 0;
-    const Entry* entries = nullptr;
-    try {
-        entries = GlcmBuilder::Entries(*this, scratch, count);
-        sum.assign(static_cast<size_t>(2) * static_cast<size_t>(n) - 1, 0.0);
-        difference.assign(static_cast<size_t>(n), 0.0);
-    } catch (const std::bad_alloc&) {
-        return -1;
-    }
+// The fifteen features of the row-major non-zero entries (i, j, count) of an
+// n x n matrix whose first level is g. Every storage form ends here with
+// the same entries in the same order, so the features agree to the bit.
+template <typename E>
+void FeaturesOf(const E* entries, size_t count, int32_t n, double g, double* features) {
+    // Large level ranges would pin megabytes to every thread.
+    constexpr int32_t kKeptLevels = 4096;
+    thread_local DistributionScratch kept;
+    DistributionScratch local;
+    DistributionScratch& d = n <= kKeptLevels ? kept : local;
+    d.sum.assign(static_cast<size_t>(2) * static_cast<size_t>(n) - 1, 0);
+    d.difference.assign(static_cast<size_t>(n), 0);
+    int64_t* sumCount = d.sum.data();
+    int64_t* differenceCount = d.difference.data();
+
     int64_t total = 0;
     for (size_t e = 0; e < count; ++e) total += entries[e].count;
     const double N = total == 0 ? 1.0 : double(total);
-    const double g = firstLevel;
     CountTerms terms(N);
 
     double contrast = 0, entropy = 0, asm2 = 0, idm = 0, mux = 0, muy = 0, product = 0, absDiff = 0,
            maxP = 0;
     for (size_t e = 0; e < count; ++e) {
         const int32_t i = entries[e].i, j = entries[e].j;
-        const double p = terms.P(entries[e].count);
-        const double d = double(i - j);
+        const int64_t c = entries[e].count;
+        const double p = terms.P(c);
+        const double dd = double(i - j);
         const double x = i + g, y = j + g;
-        contrast += d * d * p;
-        entropy -= terms.PLogP(entries[e].count, p);
+        contrast += dd * dd * p;
+        entropy -= terms.PLogP(c, p);
         asm2 += p * p;
-        idm += p / (1.0 + d * d);
+        idm += p / (1.0 + dd * dd);
         mux += x * p;
         muy += y * p;
         product += x * y * p;
-        absDiff += std::fabs(d) * p;
+        absDiff += std::fabs(dd) * p;
         maxP = std::max(maxP, p);
-        sum[static_cast<size_t>(i + j)] += p;
-        if (i >= j) difference[static_cast<size_t>(i - j)] += p;
+        sumCount[i + j] += c;
+        if (i >= j) differenceCount[i - j] += c;
     }
     double varx = 0, vary = 0, cov = 0;
     for (size_t e = 0; e < count; ++e) {
@@ -455,46 +530,88 @@ int CGLCM::ComputeFeatures() {
     const double correlation =
         (varx == 0 || vary == 0 || varProduct == 0) ? 0.0 : (product - mux * muy) / varProduct;
 
+    const size_t sums = d.sum.size();
     double sumAverage = 0, sumEntropy = 0;
-    for (size_t k = 0; k < sum.size(); ++k) {
-        if (sum[k] <= 0) continue;
-        sumAverage += (double(k) + 2 * g) * sum[k];
-        sumEntropy -= sum[k] * Log2(sum[k]);
+    for (size_t k = 0; k < sums; ++k) {
+        const int64_t c = sumCount[k];
+        if (c <= 0) continue;
+        const double p = terms.P(c);
+        sumAverage += (double(k) + 2 * g) * p;
+        sumEntropy -= terms.PLogP(c, p);
     }
     double sumVariance = 0;
-    for (size_t k = 0; k < sum.size(); ++k) {
-        if (sum[k] <= 0) continue;
+    for (size_t k = 0; k < sums; ++k) {
+        if (sumCount[k] <= 0) continue;
         const double e = double(k) + 2 * g - sumAverage;
-        sumVariance += e * e * sum[k];
+        sumVariance += e * e * terms.P(sumCount[k]);
     }
     double diffAverage = 0, diffEntropy = 0;
-    for (size_t k = 0; k < difference.size(); ++k) {
-        if (difference[k] <= 0) continue;
-        diffAverage += double(k) * difference[k];
-        diffEntropy -= difference[k] * Log2(difference[k]);
+    for (size_t k = 0; k < size_t(n); ++k) {
+        const int64_t c = differenceCount[k];
+        if (c <= 0) continue;
+        const double p = terms.P(c);
+        diffAverage += double(k) * p;
+        diffEntropy -= terms.PLogP(c, p);
     }
     double diffVariance = 0;
-    for (size_t k = 0; k < difference.size(); ++k) {
-        if (difference[k] <= 0) continue;
+    for (size_t k = 0; k < size_t(n); ++k) {
+        if (differenceCount[k] <= 0) continue;
         const double e = double(k) - diffAverage;
-        diffVariance += e * e * difference[k];
+        diffVariance += e * e * terms.P(differenceCount[k]);
     }
 
-    features[kContrast] = contrast;
-    features[kEntropy] = entropy;
-    features[kAngularSecondMoment] = asm2;
-    features[kInverseDifferentMoment] = idm;
-    features[kCorrelation] = correlation;
-    features[kMeanProduct] = product;
-    features[kCovariance] = cov;
-    features[kMeanAbsoluteDifference] = absDiff;
-    features[kMaximumProbability] = maxP;
-    features[kSumAverage] = sumAverage;
-    features[kSumVariance] = sumVariance;
-    features[kSumEntropy] = sumEntropy;
-    features[kDifferenceEntropy] = diffEntropy;
-    features[kDifferenceAverage] = diffAverage;
-    features[kDifferenceVariance] = diffVariance;
+    features[CGLCM::kContrast] = contrast;
+    features[CGLCM::kEntropy] = entropy;
+    features[CGLCM::kAngularSecondMoment] = asm2;
+    features[CGLCM::kInverseDifferentMoment] = idm;
+    features[CGLCM::kCorrelation] = correlation;
+    features[CGLCM::kMeanProduct] = product;
+    features[CGLCM::kCovariance] = cov;
+    features[CGLCM::kMeanAbsoluteDifference] = absDiff;
+    features[CGLCM::kMaximumProbability] = maxP;
+    features[CGLCM::kSumAverage] = sumAverage;
+    features[CGLCM::kSumVariance] = sumVariance;
+    features[CGLCM::kSumEntropy] = sumEntropy;
+    features[CGLCM::kDifferenceEntropy] = diffEntropy;
+    features[CGLCM::kDifferenceAverage] = diffAverage;
+    features[CGLCM::kDifferenceVariance] = diffVariance;
+}
+
+}  // namespace
+
+namespace detail {
+
+bool GlcmBuilder::SmallFeatures(const Area& area, int32_t distance, std::array<CGLCM, 4>& out) {
+    const size_t n = static_cast<size_t>(area.hi - area.lo + 1);
+    thread_local std::vector<CGLCM::Entry> entries;
+    PairRange ranges[4];
+    for (size_t k = 0; k < 4; ++k) {
+        ranges[k] = RangeFor(area, kGlcmAngles[k], distance);
+        if (!SmallPairs(ranges[k], n)) return false;
+    }
+    for (size_t k = 0; k < 4; ++k) {
+        CGLCM& m = out[k];
+        Prepare(m, area, kGlcmAngles[k], distance, true);
+        if (!(m.pixelCount > 1.0)) return false;
+        SmallEntries(area, ranges[k], n, entries);
+        FeaturesOf(entries.data(), entries.size(), m.size, double(m.firstLevel), m.features);
+        m.computed = true;
+    }
+    return true;
+}
+
+}  // namespace detail
+
+int CGLCM::ComputeFeatures() {
+    if (!hasMatrix_ || !(pixelCount > 1.0)) return -1;
+    std::vector<Entry> scratch;
+    try {
+        size_t count = 0;
+        const Entry* entries = GlcmBuilder::Entries(*this, scratch, count);
+        FeaturesOf(entries, count, size, double(firstLevel), features);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
     computed = true;
     GlcmBuilder::Release(*this);
     return 0;
@@ -582,17 +699,43 @@ std::vector<std::string> CoocurrenceFeatureNames(int32_t distance) {
 
 bool CoocurrenceFeatures(const CMImage& image, const CRect& rect, int32_t distance,
                          CFeatureVector& out) {
-    const auto glcms = Build(image, rect, distance, GlcmForm::Automatic, true);
-    if (!glcms) return false;
-    const std::vector<std::string> names = CoocurrenceFeatureNames(distance);
-    size_t k = 0;
-    for (int f = 0; f < 12; ++f) {
-        double total = 0;
-        for (const CGLCM& m : *glcms) total += m.Reported(f);
-        out.Add(names[k++], total / 4.0);
+    // Region features call this thousands of times on rings of a few
+    // hundred pixels: those take a path that keeps no matrix and reuses the
+    // thread's buffers.
+    std::array<CGLCM, 4> small;
+    std::unique_ptr<std::array<CGLCM, 4>> large;
+    const std::array<CGLCM, 4>* glcms = nullptr;
+    try {
+        CRect clipped = rect;
+        if (!image.IsValid() || !IsSupportedDepth(image.depth) || image.ClipRect(clipped) != 0)
+            return false;
+        if (int64_t{clipped.Width()} * clipped.Height() < kParallelPixels) {
+            thread_local Area area;
+            if (!ReadArea(image, rect, area)) return false;
+            if (GlcmBuilder::SmallFeatures(area, distance, small)) glcms = &small;
+        }
+        if (!glcms) {
+            large = Build(image, rect, distance, GlcmForm::Automatic, true);
+            if (!large) return false;
+            glcms = large.get();
+        }
+        thread_local int32_t namesDistance = 0;
+        thread_local std::vector<std::string> names;
+        if (names.empty() || namesDistance != distance) {
+            names = CoocurrenceFeatureNames(distance);
+            namesDistance = distance;
+        }
+        size_t k = 0;
+        for (int f = 0; f < 12; ++f) {
+            double total = 0;
+            for (const CGLCM& m : *glcms) total += m.Reported(f);
+            out.Add(names[k++], total / 4.0);
+        }
+        for (const CGLCM& m : *glcms)
+            for (int f = 0; f < 12; ++f) out.Add(names[k++], m.Reported(f));
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    for (const CGLCM& m : *glcms)
-        for (int f = 0; f < 12; ++f) out.Add(names[k++], m.Reported(f));
     return true;
 }
 
