@@ -152,6 +152,41 @@ struct GlcmBuilder {
     // Both orders of every pair, sorted by column, then stably by row (a
     // radix sort in two passes), run-length into out. The table is
     // symmetric, so the column tallies are the row tallies.
+    // The entries with j >= i alone: each pixel pair once as (low, high),
+    // the same radix passes; a diagonal entry holds both orders' counts.
+    static void SmallUpperEntries(const Area& area, const PairRange& r, size_t n,
+                                  std::vector<CGLCM::Entry>& out) {
+        out.clear();
+        if (r.Empty()) return;
+        SmallScratch& s = Scratch();
+        const size_t pairs = static_cast<size_t>(r.Count());
+        s.start.assign(n + 1, 0);
+        s.byColumn.resize(pairs);
+        s.byRow.resize(pairs);
+        uint32_t* start = s.start.data();
+        ForEachPair(area, r, [&](uint16_t a, uint16_t b) { ++start[std::max(a, b) + 1]; });
+        for (size_t i = 0; i < n; ++i) start[i + 1] += start[i];
+        Pair* byColumn = s.byColumn.data();
+        Pair* byRow = s.byRow.data();
+        ForEachPair(area, r, [&](uint16_t a, uint16_t b) {
+            const Pair p = a <= b ? Pair{a, b} : Pair{b, a};
+            byColumn[start[p.b]++] = p;
+        });
+        start[0] = 0;
+        std::fill(start + 1, start + n + 1, 0u);
+        for (size_t k = 0; k < pairs; ++k) ++start[byColumn[k].a + 1];
+        for (size_t i = 0; i < n; ++i) start[i + 1] += start[i];
+        for (size_t k = 0; k < pairs; ++k) byRow[start[byColumn[k].a]++] = byColumn[k];
+        out.reserve(pairs);
+        for (size_t k = 0; k < pairs;) {
+            size_t run = k + 1;
+            while (run < pairs && byRow[run].a == byRow[k].a && byRow[run].b == byRow[k].b) ++run;
+            const int64_t c = static_cast<int64_t>(run - k);
+            out.push_back({byRow[k].a, byRow[k].b, byRow[k].a == byRow[k].b ? 2 * c : c});
+            k = run;
+        }
+    }
+
     static void SmallEntries(const Area& area, const PairRange& r, size_t n,
                              std::vector<CGLCM::Entry>& out) {
         out.clear();
@@ -203,6 +238,7 @@ struct GlcmBuilder {
         m.computed = false;
         m.useSparse_ = sparse;
         m.hasMatrix_ = false;
+        m.symmetric_ = true;
         std::fill(std::begin(m.features), std::end(m.features), 0.0);
     }
 
@@ -319,18 +355,27 @@ struct GlcmBuilder {
     // The non-zero entries in row-major order: the sparse list itself, or
     // the dense table's entries gathered into scratch. The features then run
     // the very same loop over either form.
+    // A symmetric matrix hands over only its entries with j >= i.
     static const CGLCM::Entry* Entries(const CGLCM& m, std::vector<CGLCM::Entry>& scratch,
                                        size_t& count) {
+        const bool upper = m.symmetric_;
         if (m.useSparse_) {
             m.MergePending();
-            count = m.sparse_.size();
-            return m.sparse_.data();
+            if (!upper) {
+                count = m.sparse_.size();
+                return m.sparse_.data();
+            }
+            scratch.clear();
+            for (const CGLCM::Entry& e : m.sparse_)
+                if (e.j >= e.i) scratch.push_back(e);
+            count = scratch.size();
+            return scratch.data();
         }
         scratch.clear();
         const int64_t* t = m.dense_.data();
         const int32_t n = m.size;
         for (int32_t i = 0; i < n; ++i, t += n)
-            for (int32_t j = 0; j < n; ++j)
+            for (int32_t j = upper ? i : 0; j < n; ++j)
                 if (t[j] != 0) scratch.push_back({i, j, t[j]});
         count = scratch.size();
         return scratch.data();
@@ -353,6 +398,7 @@ CGLCM::~CGLCM() = default;
 
 bool CGLCM::Init(int32_t first, int32_t last, int32_t n) {
     GlcmBuilder::Release(*this);
+    symmetric_ = false;
     firstLevel = first;
     lastLevel = last;
     size = 0;
@@ -379,6 +425,7 @@ void CGLCM::Count(int32_t a, int32_t b) {
     const int64_t i = int64_t{a} - firstLevel;
     const int64_t j = int64_t{b} - firstLevel;
     if (i < 0 || j < 0 || i >= size || j >= size) return;
+    symmetric_ = false;
     if (useSparse_)
         pending_.push_back(static_cast<uint64_t>(i) * static_cast<uint64_t>(size) +
                            static_cast<uint64_t>(j));
@@ -474,12 +521,16 @@ class CountTerms {
 // their -p log2 p.
 struct DistributionScratch {
     std::vector<int64_t> sum, difference;
+    std::vector<uint32_t> rowStart, columnStart, byColumn;
+    std::vector<double> x, y, p;  // the full matrix's entries in row-major order
 };
 
 // The fifteen features of the row-major non-zero entries (i, j, count) of an
-// n x n matrix whose first level is g. Every storage form ends here with
-// the same entries in the same order, so the features agree to the bit.
-template <typename E>
+// n x n matrix whose first level is g; with Upper, of a symmetric matrix
+// given by its entries with j >= i, each off the diagonal standing for its
+// mirror too. Every storage form ends here with the same entries in the
+// same order, so the features agree to the bit.
+template <bool Upper, typename E>
 void FeaturesOf(const E* entries, size_t count, int32_t n, double g, double* features) {
     // Large level ranges would pin megabytes to every thread.
     constexpr int32_t kKeptLevels = 4096;
@@ -492,7 +543,8 @@ void FeaturesOf(const E* entries, size_t count, int32_t n, double g, double* fea
     int64_t* differenceCount = d.difference.data();
 
     int64_t total = 0;
-    for (size_t e = 0; e < count; ++e) total += entries[e].count;
+    for (size_t e = 0; e < count; ++e)
+        total += Upper && entries[e].i != entries[e].j ? 2 * entries[e].count : entries[e].count;
     const double N = total == 0 ? 1.0 : double(total);
     CountTerms terms(N);
 
@@ -503,26 +555,93 @@ void FeaturesOf(const E* entries, size_t count, int32_t n, double g, double* fea
         const int64_t c = entries[e].count;
         const double p = terms.P(c);
         const double dd = double(i - j);
-        const double x = i + g, y = j + g;
-        contrast += dd * dd * p;
-        entropy -= terms.PLogP(c, p);
-        asm2 += p * p;
-        idm += p / (1.0 + dd * dd);
-        mux += x * p;
-        muy += y * p;
-        product += x * y * p;
-        absDiff += std::fabs(dd) * p;
+        if (Upper && i != j) {
+            // The entry and its mirror (j, i).
+            contrast += 2 * (dd * dd * p);
+            entropy -= 2 * terms.PLogP(c, p);
+            asm2 += 2 * (p * p);
+            idm += 2 * (p / (1.0 + dd * dd));
+            absDiff += 2 * (std::fabs(dd) * p);
+            sumCount[i + j] += 2 * c;
+            differenceCount[j - i] += c;
+        } else {
+            contrast += dd * dd * p;
+            entropy -= terms.PLogP(c, p);
+            asm2 += p * p;
+            idm += p / (1.0 + dd * dd);
+            absDiff += std::fabs(dd) * p;
+            sumCount[i + j] += c;
+            if (i >= j) differenceCount[i - j] += c;
+        }
         maxP = std::max(maxP, p);
-        sumCount[i + j] += c;
-        if (i >= j) differenceCount[i - j] += c;
+    }
+    // The means and E[xy] cancel badly on high levels, so they are summed
+    // in the full matrix's row-major order whatever the form: the upper
+    // entries and, before each row's, its mirrors from the column.
+    size_t full = count;
+    if constexpr (Upper) {
+        const size_t rows = static_cast<size_t>(n);
+        d.rowStart.assign(rows + 1, 0);
+        d.columnStart.assign(rows + 1, 0);
+        d.byColumn.resize(count);
+        uint32_t* rowStart = d.rowStart.data();
+        uint32_t* columnStart = d.columnStart.data();
+        uint32_t* byColumn = d.byColumn.data();
+        for (size_t e = 0; e < count; ++e) {
+            ++rowStart[entries[e].i + 1];
+            ++columnStart[entries[e].j + 1];
+        }
+        for (size_t r = 0; r < rows; ++r) {
+            rowStart[r + 1] += rowStart[r];
+            columnStart[r + 1] += columnStart[r];
+        }
+        // Row-major input keeps each column's rows ascending.
+        for (size_t e = 0; e < count; ++e)
+            byColumn[columnStart[entries[e].j]++] = static_cast<uint32_t>(e);
+        for (size_t r = rows; r > 0; --r) columnStart[r] = columnStart[r - 1];
+        columnStart[0] = 0;
+        d.x.resize(2 * count);
+        d.y.resize(2 * count);
+        d.p.resize(2 * count);
+        full = 0;
+        auto put = [&](int32_t i, int32_t j, int64_t c) {
+            d.x[full] = i + g;
+            d.y[full] = j + g;
+            d.p[full++] = terms.P(c);
+        };
+        for (size_t r = 0; r < rows; ++r) {
+            const int32_t row = static_cast<int32_t>(r);
+            for (uint32_t k = columnStart[r]; k < columnStart[r + 1]; ++k) {
+                const E& m = entries[byColumn[k]];
+                if (m.i != row) put(row, m.i, m.count);
+            }
+            for (uint32_t k = rowStart[r]; k < rowStart[r + 1]; ++k)
+                put(row, entries[k].j, entries[k].count);
+        }
+    } else {
+        d.x.resize(count);
+        d.y.resize(count);
+        d.p.resize(count);
+        for (size_t e = 0; e < count; ++e) {
+            d.x[e] = entries[e].i + g;
+            d.y[e] = entries[e].j + g;
+            d.p[e] = terms.P(entries[e].count);
+        }
+    }
+    const double* xs = d.x.data();
+    const double* ys = d.y.data();
+    const double* ps = d.p.data();
+    for (size_t e = 0; e < full; ++e) {
+        mux += xs[e] * ps[e];
+        muy += ys[e] * ps[e];
+        product += xs[e] * ys[e] * ps[e];
     }
     double varx = 0, vary = 0, cov = 0;
-    for (size_t e = 0; e < count; ++e) {
-        const double p = terms.P(entries[e].count);
-        const double dx = entries[e].i + g - mux, dy = entries[e].j + g - muy;
-        varx += p * dx * dx;
-        vary += p * dy * dy;
-        cov += p * dx * dy;
+    for (size_t e = 0; e < full; ++e) {
+        const double dx = xs[e] - mux, dy = ys[e] - muy;
+        varx += ps[e] * dx * dx;
+        vary += ps[e] * dy * dy;
+        cov += ps[e] * dx * dy;
     }
     // Divided by the product of the variances, not of the deviations: the
     // measure has always been defined so and the trained networks expect it.
@@ -593,8 +712,9 @@ bool GlcmBuilder::SmallFeatures(const Area& area, int32_t distance, std::array<C
         CGLCM& m = out[k];
         Prepare(m, area, kGlcmAngles[k], distance, true);
         if (!(m.pixelCount > 1.0)) return false;
-        SmallEntries(area, ranges[k], n, entries);
-        FeaturesOf(entries.data(), entries.size(), m.size, double(m.firstLevel), m.features);
+        SmallUpperEntries(area, ranges[k], n, entries);
+        FeaturesOf<true>(entries.data(), entries.size(), m.size, double(m.firstLevel),
+                         m.features);
         m.computed = true;
     }
     return true;
@@ -608,7 +728,10 @@ int CGLCM::ComputeFeatures() {
     try {
         size_t count = 0;
         const Entry* entries = GlcmBuilder::Entries(*this, scratch, count);
-        FeaturesOf(entries, count, size, double(firstLevel), features);
+        if (symmetric_)
+            FeaturesOf<true>(entries, count, size, double(firstLevel), features);
+        else
+            FeaturesOf<false>(entries, count, size, double(firstLevel), features);
     } catch (const std::bad_alloc&) {
         return -1;
     }
