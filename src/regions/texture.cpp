@@ -713,8 +713,7 @@ bool GlcmBuilder::SmallFeatures(const Area& area, int32_t distance, std::array<C
         Prepare(m, area, kGlcmAngles[k], distance, true);
         if (!(m.pixelCount > 1.0)) return false;
         SmallUpperEntries(area, ranges[k], n, entries);
-        FeaturesOf<true>(entries.data(), entries.size(), m.size, double(m.firstLevel),
-                         m.features);
+        FeaturesOf<true>(entries.data(), entries.size(), m.size, double(m.firstLevel), m.features);
         m.computed = true;
     }
     return true;
@@ -828,6 +827,7 @@ bool CoocurrenceFeatures(const CMImage& image, const CRect& rect, int32_t distan
     std::array<CGLCM, 4> small;
     std::unique_ptr<std::array<CGLCM, 4>> large;
     const std::array<CGLCM, 4>* glcms = nullptr;
+    const size_t before = out.values.size();
     try {
         CRect clipped = rect;
         if (!image.IsValid() || !IsSupportedDepth(image.depth) || image.ClipRect(clipped) != 0)
@@ -857,6 +857,8 @@ bool CoocurrenceFeatures(const CMImage& image, const CRect& rect, int32_t distan
         for (const CGLCM& m : *glcms)
             for (int f = 0; f < 12; ++f) out.Add(names[k++], m.Reported(f));
     } catch (const std::bad_alloc&) {
+        out.names.resize(std::min(out.names.size(), before));
+        out.values.resize(std::min(out.values.size(), before));
         return false;
     }
     return true;
