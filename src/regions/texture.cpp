@@ -550,9 +550,15 @@ void FeaturesOf(const E* entries, size_t count, int32_t n, double g, double* fea
 
     double contrast = 0, entropy = 0, asm2 = 0, idm = 0, mux = 0, muy = 0, product = 0, absDiff = 0,
            maxP = 0;
+    // The occupied bins of the distributions: their loops skip the rest of
+    // the level range.
+    int32_t sumFirst = 2 * n, sumLast = -1, differenceLast = -1;
     for (size_t e = 0; e < count; ++e) {
         const int32_t i = entries[e].i, j = entries[e].j;
         const int64_t c = entries[e].count;
+        sumFirst = std::min(sumFirst, i + j);
+        sumLast = std::max(sumLast, i + j);
+        differenceLast = std::max(differenceLast, i > j ? i - j : j - i);
         const double p = terms.P(c);
         const double dd = double(i - j);
         if (Upper && i != j) {
@@ -649,9 +655,11 @@ void FeaturesOf(const E* entries, size_t count, int32_t n, double g, double* fea
     const double correlation =
         (varx == 0 || vary == 0 || varProduct == 0) ? 0.0 : (product - mux * muy) / varProduct;
 
-    const size_t sums = d.sum.size();
+    const size_t sums = static_cast<size_t>(sumLast + 1);
+    const size_t sumStart = sumLast < 0 ? sums : static_cast<size_t>(sumFirst);
+    const size_t differences = static_cast<size_t>(differenceLast + 1);
     double sumAverage = 0, sumEntropy = 0;
-    for (size_t k = 0; k < sums; ++k) {
+    for (size_t k = sumStart; k < sums; ++k) {
         const int64_t c = sumCount[k];
         if (c <= 0) continue;
         const double p = terms.P(c);
@@ -659,13 +667,13 @@ void FeaturesOf(const E* entries, size_t count, int32_t n, double g, double* fea
         sumEntropy -= terms.PLogP(c, p);
     }
     double sumVariance = 0;
-    for (size_t k = 0; k < sums; ++k) {
+    for (size_t k = sumStart; k < sums; ++k) {
         if (sumCount[k] <= 0) continue;
         const double e = double(k) + 2 * g - sumAverage;
         sumVariance += e * e * terms.P(sumCount[k]);
     }
     double diffAverage = 0, diffEntropy = 0;
-    for (size_t k = 0; k < size_t(n); ++k) {
+    for (size_t k = 0; k < differences; ++k) {
         const int64_t c = differenceCount[k];
         if (c <= 0) continue;
         const double p = terms.P(c);
@@ -673,7 +681,7 @@ void FeaturesOf(const E* entries, size_t count, int32_t n, double g, double* fea
         diffEntropy -= terms.PLogP(c, p);
     }
     double diffVariance = 0;
-    for (size_t k = 0; k < size_t(n); ++k) {
+    for (size_t k = 0; k < differences; ++k) {
         if (differenceCount[k] <= 0) continue;
         const double e = double(k) - diffAverage;
         diffVariance += e * e * terms.P(differenceCount[k]);
