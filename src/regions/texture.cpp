@@ -126,6 +126,105 @@ namespace detail {
 struct GlcmBuilder {
     static bool IsSparse(const CGLCM& m) { return m.useSparse_; }
 
+    // A small area's pairs are few next to its levels' range: two counting
+    // passes over them give the row-major entries without any sort.
+    static bool SmallPairs(const PairRange& r, size_t n) {
+        return r.Count() < kParallelPixels && n <= size_t(4 * r.Count() + 4096);
+    }
+
+    // The features of the four directions of a small area straight from
+    // its entries, with no matrix kept and nothing allocated once the
+    // thread's scratch has grown. False when an area is not small.
+    static bool SmallFeatures(const Area& area, int32_t distance, std::array<CGLCM, 4>& out);
+
+    struct Pair {
+        uint16_t a, b;
+    };
+    struct SmallScratch {
+        std::vector<uint32_t> start;
+        std::vector<Pair> byColumn, byRow;
+    };
+    static SmallScratch& Scratch() {
+        thread_local SmallScratch s;
+        return s;
+    }
+
+    // Both orders of every pair, sorted by column, then stably by row (a
+    // radix sort in two passes), run-length into out. The table is
+    // symmetric, so the column tallies are the row tallies.
+    // The entries with j >= i alone: each pixel pair once as (low, high),
+    // the same radix passes; a diagonal entry holds both orders' counts.
+    static void SmallUpperEntries(const Area& area, const PairRange& r, size_t n,
+                                  std::vector<CGLCM::Entry>& out) {
+        out.clear();
+        if (r.Empty()) return;
+        SmallScratch& s = Scratch();
+        const size_t pairs = static_cast<size_t>(r.Count());
+        s.start.assign(n + 1, 0);
+        s.byColumn.resize(pairs);
+        s.byRow.resize(pairs);
+        uint32_t* start = s.start.data();
+        ForEachPair(area, r, [&](uint16_t a, uint16_t b) { ++start[std::max(a, b) + 1]; });
+        for (size_t i = 0; i < n; ++i) start[i + 1] += start[i];
+        Pair* byColumn = s.byColumn.data();
+        Pair* byRow = s.byRow.data();
+        ForEachPair(area, r, [&](uint16_t a, uint16_t b) {
+            const Pair p = a <= b ? Pair{a, b} : Pair{b, a};
+            byColumn[start[p.b]++] = p;
+        });
+        start[0] = 0;
+        std::fill(start + 1, start + n + 1, 0u);
+        for (size_t k = 0; k < pairs; ++k) ++start[byColumn[k].a + 1];
+        for (size_t i = 0; i < n; ++i) start[i + 1] += start[i];
+        for (size_t k = 0; k < pairs; ++k) byRow[start[byColumn[k].a]++] = byColumn[k];
+        out.reserve(pairs);
+        for (size_t k = 0; k < pairs;) {
+            size_t run = k + 1;
+            while (run < pairs && byRow[run].a == byRow[k].a && byRow[run].b == byRow[k].b) ++run;
+            const int64_t c = static_cast<int64_t>(run - k);
+            out.push_back({byRow[k].a, byRow[k].b, byRow[k].a == byRow[k].b ? 2 * c : c});
+            k = run;
+        }
+    }
+
+    static void SmallEntries(const Area& area, const PairRange& r, size_t n,
+                             std::vector<CGLCM::Entry>& out) {
+        out.clear();
+        if (r.Empty()) return;
+        SmallScratch& s = Scratch();
+        const size_t pairs = static_cast<size_t>(r.Count()) * 2;
+        s.start.assign(n + 1, 0);
+        s.byColumn.resize(pairs);
+        s.byRow.resize(pairs);
+        uint32_t* start = s.start.data();
+        ForEachPair(area, r, [&](uint16_t a, uint16_t b) {
+            ++start[a + 1];
+            ++start[b + 1];
+        });
+        for (size_t i = 0; i < n; ++i) start[i + 1] += start[i];
+        Pair* byColumn = s.byColumn.data();
+        Pair* byRow = s.byRow.data();
+        {
+            // start[] is consumed as a cursor; the row pass below needs it
+            // again, so it walks a shifted copy (start[k] ends at start[k+1]).
+            ForEachPair(area, r, [&](uint16_t a, uint16_t b) {
+                byColumn[start[b]++] = {a, b};
+                byColumn[start[a]++] = {b, a};
+            });
+            // Now start[k] is the end of column k = the first slot of k + 1.
+            for (size_t k = n; k > 0; --k) start[k] = start[k - 1];
+            start[0] = 0;
+        }
+        for (size_t k = 0; k < pairs; ++k) byRow[start[byColumn[k].a]++] = byColumn[k];
+        out.reserve(pairs);
+        for (size_t k = 0; k < pairs;) {
+            size_t run = k + 1;
+            while (run < pairs && byRow[run].a == byRow[k].a && byRow[run].b == byRow[k].b) ++run;
+            out.push_back({byRow[k].a, byRow[k].b, static_cast<int64_t>(run - k)});
+            k = run;
+        }
+    }
+
     static void Prepare(CGLCM& m, const Area& area, int32_t angle, int32_t distance, bool sparse) {
         m.dense_.clear();
         m.sparse_.clear();
@@ -139,6 +238,7 @@ struct GlcmBuilder {
         m.computed = false;
         m.useSparse_ = sparse;
         m.hasMatrix_ = false;
+        m.symmetric_ = true;
         std::fill(std::begin(m.features), std::end(m.features), 0.0);
     }
 
@@ -159,6 +259,11 @@ struct GlcmBuilder {
     // bytes per counted pair, whatever the number of levels.
     static void BuildSparse(CGLCM& m, const Area& area, const PairRange& r) {
         const size_t n = static_cast<size_t>(m.size);
+        if (SmallPairs(r, n)) {
+            SmallEntries(area, r, n, m.sparse_);
+            m.hasMatrix_ = true;
+            return;
+        }
         std::vector<size_t> start(n + 1, 0);
         ForEachPair(area, r, [&](uint16_t a, uint16_t b) {
             ++start[a + 1];
@@ -250,18 +355,27 @@ struct GlcmBuilder {
     // The non-zero entries in row-major order: the sparse list itself, or
     // the dense table's entries gathered into scratch. The features then run
     // the very same loop over either form.
+    // A symmetric matrix hands over only its entries with j >= i.
     static const CGLCM::Entry* Entries(const CGLCM& m, std::vector<CGLCM::Entry>& scratch,
                                        size_t& count) {
+        const bool upper = m.symmetric_;
         if (m.useSparse_) {
             m.MergePending();
-            count = m.sparse_.size();
-            return m.sparse_.data();
+            if (!upper) {
+                count = m.sparse_.size();
+                return m.sparse_.data();
+            }
+            scratch.clear();
+            for (const CGLCM::Entry& e : m.sparse_)
+                if (e.j >= e.i) scratch.push_back(e);
+            count = scratch.size();
+            return scratch.data();
         }
         scratch.clear();
         const int64_t* t = m.dense_.data();
         const int32_t n = m.size;
         for (int32_t i = 0; i < n; ++i, t += n)
-            for (int32_t j = 0; j < n; ++j)
+            for (int32_t j = upper ? i : 0; j < n; ++j)
                 if (t[j] != 0) scratch.push_back({i, j, t[j]});
         count = scratch.size();
         return scratch.data();
@@ -284,6 +398,7 @@ CGLCM::~CGLCM() = default;
 
 bool CGLCM::Init(int32_t first, int32_t last, int32_t n) {
     GlcmBuilder::Release(*this);
+    symmetric_ = false;
     firstLevel = first;
     lastLevel = last;
     size = 0;
@@ -310,6 +425,7 @@ void CGLCM::Count(int32_t a, int32_t b) {
     const int64_t i = int64_t{a} - firstLevel;
     const int64_t j = int64_t{b} - firstLevel;
     if (i < 0 || j < 0 || i >= size || j >= size) return;
+    symmetric_ = false;
     if (useSparse_)
         pending_.push_back(static_cast<uint64_t>(i) * static_cast<uint64_t>(size) +
                            static_cast<uint64_t>(j));
@@ -400,54 +516,138 @@ class CountTerms {
     double plogp_[kSmall] = {};
 };
 
-}  // namespace
+// Integer tallies of the sum and difference distributions: each bin's
+// probability is then one division, and the common small tallies share
+// their -p log2 p.
+struct DistributionScratch {
+    std::vector<int64_t> sum, difference;
+    std::vector<uint32_t> rowStart, columnStart, byColumn;
+    std::vector<double> x, y, p;  // the full matrix's entries in row-major order
+};
 
-int CGLCM::ComputeFeatures() {
-    if (!hasMatrix_ || !(pixelCount > 1.0)) return -1;
-    const int32_t n = size;
-    std::vector<Entry> scratch;
-    std::vector<double> sum, difference;
-    size_t count = 0;
-    const Entry* entries = nullptr;
-    try {
-        entries = GlcmBuilder::Entries(*this, scratch, count);
-        sum.assign(static_cast<size_t>(2) * static_cast<size_t>(n) - 1, 0.0);
-        difference.assign(static_cast<size_t>(n), 0.0);
-    } catch (const std::bad_alloc&) {
-        return -1;
-    }
+// The fifteen features of the row-major non-zero entries (i, j, count) of an
+// n x n matrix whose first level is g; with Upper, of a symmetric matrix
+// given by its entries with j >= i, each off the diagonal standing for its
+// mirror too. Every storage form ends here with the same entries in the
+// same order, so the features agree to the bit.
+template <bool Upper, typename E>
+void FeaturesOf(const E* entries, size_t count, int32_t n, double g, double* features) {
+    // Large level ranges would pin megabytes to every thread.
+    constexpr int32_t kKeptLevels = 4096;
+    thread_local DistributionScratch kept;
+    DistributionScratch local;
+    DistributionScratch& d = n <= kKeptLevels ? kept : local;
+    d.sum.assign(static_cast<size_t>(2) * static_cast<size_t>(n) - 1, 0);
+    d.difference.assign(static_cast<size_t>(n), 0);
+    int64_t* sumCount = d.sum.data();
+    int64_t* differenceCount = d.difference.data();
+
     int64_t total = 0;
-    for (size_t e = 0; e < count; ++e) total += entries[e].count;
+    for (size_t e = 0; e < count; ++e)
+        total += Upper && entries[e].i != entries[e].j ? 2 * entries[e].count : entries[e].count;
     const double N = total == 0 ? 1.0 : double(total);
-    const double g = firstLevel;
     CountTerms terms(N);
 
     double contrast = 0, entropy = 0, asm2 = 0, idm = 0, mux = 0, muy = 0, product = 0, absDiff = 0,
            maxP = 0;
+    // The occupied bins of the distributions: their loops skip the rest of
+    // the level range.
+    int32_t sumFirst = 2 * n, sumLast = -1, differenceLast = -1;
     for (size_t e = 0; e < count; ++e) {
         const int32_t i = entries[e].i, j = entries[e].j;
-        const double p = terms.P(entries[e].count);
-        const double d = double(i - j);
-        const double x = i + g, y = j + g;
-        contrast += d * d * p;
-        entropy -= terms.PLogP(entries[e].count, p);
-        asm2 += p * p;
-        idm += p / (1.0 + d * d);
-        mux += x * p;
-        muy += y * p;
-        product += x * y * p;
-        absDiff += std::fabs(d) * p;
+        const int64_t c = entries[e].count;
+        sumFirst = std::min(sumFirst, i + j);
+        sumLast = std::max(sumLast, i + j);
+        differenceLast = std::max(differenceLast, i > j ? i - j : j - i);
+        const double p = terms.P(c);
+        const double dd = double(i - j);
+        if (Upper && i != j) {
+            // The entry and its mirror (j, i).
+            contrast += 2 * (dd * dd * p);
+            entropy -= 2 * terms.PLogP(c, p);
+            asm2 += 2 * (p * p);
+            idm += 2 * (p / (1.0 + dd * dd));
+            absDiff += 2 * (std::fabs(dd) * p);
+            sumCount[i + j] += 2 * c;
+            differenceCount[j - i] += c;
+        } else {
+            contrast += dd * dd * p;
+            entropy -= terms.PLogP(c, p);
+            asm2 += p * p;
+            idm += p / (1.0 + dd * dd);
+            absDiff += std::fabs(dd) * p;
+            sumCount[i + j] += c;
+            if (i >= j) differenceCount[i - j] += c;
+        }
         maxP = std::max(maxP, p);
-        sum[static_cast<size_t>(i + j)] += p;
-        if (i >= j) difference[static_cast<size_t>(i - j)] += p;
+    }
+    // The means and E[xy] cancel badly on high levels, so they are summed
+    // in the full matrix's row-major order whatever the form: the upper
+    // entries and, before each row's, its mirrors from the column.
+    size_t full = count;
+    if constexpr (Upper) {
+        const size_t rows = static_cast<size_t>(n);
+        d.rowStart.assign(rows + 1, 0);
+        d.columnStart.assign(rows + 1, 0);
+        d.byColumn.resize(count);
+        uint32_t* rowStart = d.rowStart.data();
+        uint32_t* columnStart = d.columnStart.data();
+        uint32_t* byColumn = d.byColumn.data();
+        for (size_t e = 0; e < count; ++e) {
+            ++rowStart[entries[e].i + 1];
+            ++columnStart[entries[e].j + 1];
+        }
+        for (size_t r = 0; r < rows; ++r) {
+            rowStart[r + 1] += rowStart[r];
+            columnStart[r + 1] += columnStart[r];
+        }
+        // Row-major input keeps each column's rows ascending.
+        for (size_t e = 0; e < count; ++e)
+            byColumn[columnStart[entries[e].j]++] = static_cast<uint32_t>(e);
+        for (size_t r = rows; r > 0; --r) columnStart[r] = columnStart[r - 1];
+        columnStart[0] = 0;
+        d.x.resize(2 * count);
+        d.y.resize(2 * count);
+        d.p.resize(2 * count);
+        full = 0;
+        auto put = [&](int32_t i, int32_t j, int64_t c) {
+            d.x[full] = i + g;
+            d.y[full] = j + g;
+            d.p[full++] = terms.P(c);
+        };
+        for (size_t r = 0; r < rows; ++r) {
+            const int32_t row = static_cast<int32_t>(r);
+            for (uint32_t k = columnStart[r]; k < columnStart[r + 1]; ++k) {
+                const E& m = entries[byColumn[k]];
+                if (m.i != row) put(row, m.i, m.count);
+            }
+            for (uint32_t k = rowStart[r]; k < rowStart[r + 1]; ++k)
+                put(row, entries[k].j, entries[k].count);
+        }
+    } else {
+        d.x.resize(count);
+        d.y.resize(count);
+        d.p.resize(count);
+        for (size_t e = 0; e < count; ++e) {
+            d.x[e] = entries[e].i + g;
+            d.y[e] = entries[e].j + g;
+            d.p[e] = terms.P(entries[e].count);
+        }
+    }
+    const double* xs = d.x.data();
+    const double* ys = d.y.data();
+    const double* ps = d.p.data();
+    for (size_t e = 0; e < full; ++e) {
+        mux += xs[e] * ps[e];
+        muy += ys[e] * ps[e];
+        product += xs[e] * ys[e] * ps[e];
     }
     double varx = 0, vary = 0, cov = 0;
-    for (size_t e = 0; e < count; ++e) {
-        const double p = terms.P(entries[e].count);
-        const double dx = entries[e].i + g - mux, dy = entries[e].j + g - muy;
-        varx += p * dx * dx;
-        vary += p * dy * dy;
-        cov += p * dx * dy;
+    for (size_t e = 0; e < full; ++e) {
+        const double dx = xs[e] - mux, dy = ys[e] - muy;
+        varx += ps[e] * dx * dx;
+        vary += ps[e] * dy * dy;
+        cov += ps[e] * dx * dy;
     }
     // Divided by the product of the variances, not of the deviations: the
     // measure has always been defined so and the trained networks expect it.
@@ -455,46 +655,93 @@ int CGLCM::ComputeFeatures() {
     const double correlation =
         (varx == 0 || vary == 0 || varProduct == 0) ? 0.0 : (product - mux * muy) / varProduct;
 
+    const size_t sums = static_cast<size_t>(sumLast + 1);
+    const size_t sumStart = sumLast < 0 ? sums : static_cast<size_t>(sumFirst);
+    const size_t differences = static_cast<size_t>(differenceLast + 1);
     double sumAverage = 0, sumEntropy = 0;
-    for (size_t k = 0; k < sum.size(); ++k) {
-        if (sum[k] <= 0) continue;
-        sumAverage += (double(k) + 2 * g) * sum[k];
-        sumEntropy -= sum[k] * Log2(sum[k]);
+    for (size_t k = sumStart; k < sums; ++k) {
+        const int64_t c = sumCount[k];
+        if (c <= 0) continue;
+        const double p = terms.P(c);
+        sumAverage += (double(k) + 2 * g) * p;
+        sumEntropy -= terms.PLogP(c, p);
     }
     double sumVariance = 0;
-    for (size_t k = 0; k < sum.size(); ++k) {
-        if (sum[k] <= 0) continue;
+    for (size_t k = sumStart; k < sums; ++k) {
+        if (sumCount[k] <= 0) continue;
         const double e = double(k) + 2 * g - sumAverage;
-        sumVariance += e * e * sum[k];
+        sumVariance += e * e * terms.P(sumCount[k]);
     }
     double diffAverage = 0, diffEntropy = 0;
-    for (size_t k = 0; k < difference.size(); ++k) {
-        if (difference[k] <= 0) continue;
-        diffAverage += double(k) * difference[k];
-        diffEntropy -= difference[k] * Log2(difference[k]);
+    for (size_t k = 0; k < differences; ++k) {
+        const int64_t c = differenceCount[k];
+        if (c <= 0) continue;
+        const double p = terms.P(c);
+        diffAverage += double(k) * p;
+        diffEntropy -= terms.PLogP(c, p);
     }
     double diffVariance = 0;
-    for (size_t k = 0; k < difference.size(); ++k) {
-        if (difference[k] <= 0) continue;
+    for (size_t k = 0; k < differences; ++k) {
+        if (differenceCount[k] <= 0) continue;
         const double e = double(k) - diffAverage;
-        diffVariance += e * e * difference[k];
+        diffVariance += e * e * terms.P(differenceCount[k]);
     }
 
-    features[kContrast] = contrast;
-    features[kEntropy] = entropy;
-    features[kAngularSecondMoment] = asm2;
-    features[kInverseDifferentMoment] = idm;
-    features[kCorrelation] = correlation;
-    features[kMeanProduct] = product;
-    features[kCovariance] = cov;
-    features[kMeanAbsoluteDifference] = absDiff;
-    features[kMaximumProbability] = maxP;
-    features[kSumAverage] = sumAverage;
-    features[kSumVariance] = sumVariance;
-    features[kSumEntropy] = sumEntropy;
-    features[kDifferenceEntropy] = diffEntropy;
-    features[kDifferenceAverage] = diffAverage;
-    features[kDifferenceVariance] = diffVariance;
+    features[CGLCM::kContrast] = contrast;
+    features[CGLCM::kEntropy] = entropy;
+    features[CGLCM::kAngularSecondMoment] = asm2;
+    features[CGLCM::kInverseDifferentMoment] = idm;
+    features[CGLCM::kCorrelation] = correlation;
+    features[CGLCM::kMeanProduct] = product;
+    features[CGLCM::kCovariance] = cov;
+    features[CGLCM::kMeanAbsoluteDifference] = absDiff;
+    features[CGLCM::kMaximumProbability] = maxP;
+    features[CGLCM::kSumAverage] = sumAverage;
+    features[CGLCM::kSumVariance] = sumVariance;
+    features[CGLCM::kSumEntropy] = sumEntropy;
+    features[CGLCM::kDifferenceEntropy] = diffEntropy;
+    features[CGLCM::kDifferenceAverage] = diffAverage;
+    features[CGLCM::kDifferenceVariance] = diffVariance;
+}
+
+}  // namespace
+
+namespace detail {
+
+bool GlcmBuilder::SmallFeatures(const Area& area, int32_t distance, std::array<CGLCM, 4>& out) {
+    const size_t n = static_cast<size_t>(area.hi - area.lo + 1);
+    thread_local std::vector<CGLCM::Entry> entries;
+    PairRange ranges[4];
+    for (size_t k = 0; k < 4; ++k) {
+        ranges[k] = RangeFor(area, kGlcmAngles[k], distance);
+        if (!SmallPairs(ranges[k], n)) return false;
+    }
+    for (size_t k = 0; k < 4; ++k) {
+        CGLCM& m = out[k];
+        Prepare(m, area, kGlcmAngles[k], distance, true);
+        if (!(m.pixelCount > 1.0)) return false;
+        SmallUpperEntries(area, ranges[k], n, entries);
+        FeaturesOf<true>(entries.data(), entries.size(), m.size, double(m.firstLevel), m.features);
+        m.computed = true;
+    }
+    return true;
+}
+
+}  // namespace detail
+
+int CGLCM::ComputeFeatures() {
+    if (!hasMatrix_ || !(pixelCount > 1.0)) return -1;
+    std::vector<Entry> scratch;
+    try {
+        size_t count = 0;
+        const Entry* entries = GlcmBuilder::Entries(*this, scratch, count);
+        if (symmetric_)
+            FeaturesOf<true>(entries, count, size, double(firstLevel), features);
+        else
+            FeaturesOf<false>(entries, count, size, double(firstLevel), features);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
     computed = true;
     GlcmBuilder::Release(*this);
     return 0;
@@ -582,17 +829,46 @@ std::vector<std::string> CoocurrenceFeatureNames(int32_t distance) {
 
 bool CoocurrenceFeatures(const CMImage& image, const CRect& rect, int32_t distance,
                          CFeatureVector& out) {
-    const auto glcms = Build(image, rect, distance, GlcmForm::Automatic, true);
-    if (!glcms) return false;
-    const std::vector<std::string> names = CoocurrenceFeatureNames(distance);
-    size_t k = 0;
-    for (int f = 0; f < 12; ++f) {
-        double total = 0;
-        for (const CGLCM& m : *glcms) total += m.Reported(f);
-        out.Add(names[k++], total / 4.0);
+    // Region features call this thousands of times on rings of a few
+    // hundred pixels: those take a path that keeps no matrix and reuses the
+    // thread's buffers.
+    std::array<CGLCM, 4> small;
+    std::unique_ptr<std::array<CGLCM, 4>> large;
+    const std::array<CGLCM, 4>* glcms = nullptr;
+    const size_t before = out.values.size();
+    try {
+        CRect clipped = rect;
+        if (!image.IsValid() || !IsSupportedDepth(image.depth) || image.ClipRect(clipped) != 0)
+            return false;
+        if (int64_t{clipped.Width()} * clipped.Height() < kParallelPixels) {
+            thread_local Area area;
+            if (!ReadArea(image, rect, area)) return false;
+            if (GlcmBuilder::SmallFeatures(area, distance, small)) glcms = &small;
+        }
+        if (!glcms) {
+            large = Build(image, rect, distance, GlcmForm::Automatic, true);
+            if (!large) return false;
+            glcms = large.get();
+        }
+        thread_local int32_t namesDistance = 0;
+        thread_local std::vector<std::string> names;
+        if (names.empty() || namesDistance != distance) {
+            names = CoocurrenceFeatureNames(distance);
+            namesDistance = distance;
+        }
+        size_t k = 0;
+        for (int f = 0; f < 12; ++f) {
+            double total = 0;
+            for (const CGLCM& m : *glcms) total += m.Reported(f);
+            out.Add(names[k++], total / 4.0);
+        }
+        for (const CGLCM& m : *glcms)
+            for (int f = 0; f < 12; ++f) out.Add(names[k++], m.Reported(f));
+    } catch (const std::bad_alloc&) {
+        out.names.resize(std::min(out.names.size(), before));
+        out.values.resize(std::min(out.values.size(), before));
+        return false;
     }
-    for (const CGLCM& m : *glcms)
-        for (int f = 0; f < 12; ++f) out.Add(names[k++], m.Reported(f));
     return true;
 }
 

@@ -98,6 +98,9 @@ class CGLCM {
     mutable std::vector<uint64_t> pending_;
     bool useSparse_ = false;
     bool hasMatrix_ = false;
+    // Built from an area (each pair counted in both orders) and not touched
+    // by Count() since: the features then need only the upper triangle.
+    bool symmetric_ = false;
     void MergePending() const;
     friend struct detail::GlcmBuilder;
 };
