@@ -4,8 +4,10 @@
 // files and the network.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace vistrel {
@@ -46,9 +48,16 @@ class CFeatureSelection {
 
     CFeatureSelection() = default;
     CFeatureSelection(std::vector<Entry> entries, int32_t secondGroup)
-        : entries_(std::move(entries)), secondGroup_(secondGroup) {}
+        : entries_(std::move(entries)), secondGroup_(secondGroup) {
+        Reindex();
+    }
 
+    // Every feature of every region asks here, from several threads at
+    // once: the lookup goes through a name index, checked against the entry
+    // it points to, so that names changed through Entries() are still found
+    // (by a scan) until Reindex() is called.
     bool Selected(std::string_view name) const;
+    void Reindex();
     // False (nothing changed) for an unknown name.
     bool Set(std::string_view name, bool on);
     void SetAll(bool on);
@@ -58,8 +67,17 @@ class CFeatureSelection {
     void SetSecondGroup(int32_t index) { secondGroup_ = index; }
 
   private:
+    int32_t Find(std::string_view name) const;
+
     std::vector<Entry> entries_;
     int32_t secondGroup_ = 0;
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+    std::unordered_map<std::string, int32_t, NameHash, std::equal_to<>> index_;
 };
 
 // Everything besides the selection that the measures read from the

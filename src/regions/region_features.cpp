@@ -657,8 +657,14 @@ int ComputeFeatures(const CRegion& input, const CMImage& image, const CFeatureSe
     add(kDetectorNames[2], region.mean);
     add(kDetectorNames[3], region.energy);
 
-    const std::vector<std::string> textureNames =
-        CoocurrenceFeatureNames(settings.coocurrenceDistance);
+    // Formatting the 60 names anew for every region cost more than the
+    // texture of a small region itself.
+    thread_local int32_t namesDistance = 0;
+    thread_local std::vector<std::string> textureNames;
+    if (textureNames.empty() || namesDistance != settings.coocurrenceDistance) {
+        textureNames = CoocurrenceFeatureNames(settings.coocurrenceDistance);
+        namesDistance = settings.coocurrenceDistance;
+    }
     bool anyTexture = false;
     for (const std::string& name : textureNames)
         anyTexture = anyTexture || selection.Selected(name);
@@ -672,9 +678,12 @@ int ComputeFeatures(const CRegion& input, const CMImage& image, const CFeatureSe
         if (!CoocurrenceFeatures(image, rect, settings.coocurrenceDistance, texture))
             texture.Clear();
         // A rectangle without matrices gives zeros, so that the columns stay.
-        for (const std::string& name : textureNames) {
+        // The list comes in the order of its names.
+        const bool inOrder = texture.names == textureNames;
+        for (size_t i = 0; i < textureNames.size(); ++i) {
+            const std::string& name = textureNames[i];
             if (!selection.Selected(name)) continue;
-            const int32_t at = texture.IndexOf(name);
+            const int32_t at = inOrder ? static_cast<int32_t>(i) : texture.IndexOf(name);
             out.Add(name, at >= 0 ? texture.values[size_t(at)] : 0.0);
         }
     }

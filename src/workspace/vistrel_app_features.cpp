@@ -119,6 +119,7 @@ int32_t RenameCoocurrenceEntries(CFeatureSelection& selection, int32_t from, int
         entry.name = newNames[found->second];
         ++renamed;
     }
+    selection.Reindex();
     return renamed;
 }
 
