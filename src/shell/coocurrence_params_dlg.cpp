@@ -1,12 +1,8 @@
 #include "shell/coocurrence_params_dlg.h"
 
-#include <QDialogButtonBox>
-#include <QFormLayout>
-#include <QLabel>
-#include <QPushButton>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
+#include "shell/form_dialog.h"
 #include "shell/qt_text.h"
 
 namespace vistrel {
@@ -27,17 +23,7 @@ CCoocurrenceParamsDlg::CCoocurrenceParamsDlg(const CCoocurrenceParamsModel& mode
     auto* form = new QFormLayout;
     form->addRow(ToQ(CCoocurrenceParamsModel::kDistanceLabel), distance_);
     form->addRow(ToQ(CCoocurrenceParamsModel::kRingLabel), ring_);
-    problem_->setStyleSheet(QStringLiteral("color: #b00000"));
-    problem_->setWordWrap(true);
-    problem_->hide();
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    ok_ = buttons->button(QDialogButtonBox::Ok);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(problem_);
-    layout->addWidget(buttons);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CCoocurrenceParamsDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    ok_ = LayOutFormDialog(*this, form, problem_);
 }
 
 void CCoocurrenceParamsDlg::accept() {

@@ -1,12 +1,8 @@
 #include "shell/region_type_dlg.h"
 
-#include <QDialogButtonBox>
-#include <QFormLayout>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QVBoxLayout>
 
+#include "shell/form_dialog.h"
 #include "shell/qt_text.h"
 
 namespace vistrel {
@@ -22,18 +18,8 @@ CRegionTypeDlg::CRegionTypeDlg(const CRegionTypeModel& model, QWidget* parent)
     auto* form = new QFormLayout;
     form->addRow(ToQ(CRegionTypeModel::kTypeLabel), type_);
     form->addRow(ToQ(CRegionTypeModel::kDetailLabel), detail_);
-    problem_->setStyleSheet(QStringLiteral("color: #b00000"));
-    problem_->setWordWrap(true);
-    problem_->hide();
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    ok_ = buttons->button(QDialogButtonBox::Ok);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(problem_);
-    layout->addWidget(buttons);
+    ok_ = LayOutFormDialog(*this, form, problem_);
     type_->setMinimumWidth(280);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CRegionTypeDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 void CRegionTypeDlg::accept() {
