@@ -26,8 +26,9 @@ struct PixelMask {
     std::vector<uint8_t> bits;
     int64_t count = 0;
 
-    explicit PixelMask(const CRegion& region) {
-        const std::vector<CPoint> pixels = region.Pixels();
+    PixelMask() = default;
+    explicit PixelMask(const CRegion& region) : PixelMask(region.Pixels()) {}
+    explicit PixelMask(const std::vector<CPoint>& pixels) {
         if (pixels.empty()) return;
         box = {pixels[0].x, pixels[0].y, pixels[0].x + 1, pixels[0].y + 1};
         for (const CPoint& p : pixels) {
@@ -216,9 +217,23 @@ CRegionClusterEvaluation EvaluateRegionClusters(int32_t subtlety, double resolut
         return result;
     }
 
-    std::vector<PixelMask> outlines;
-    outlines.reserve(groups.size());
-    for (const CClusterRegion& g : groups) outlines.emplace_back(g.outline);
+    // Most outlines meet no truth region: those need their area alone, and
+    // only the others get a bitmap.
+    std::vector<CRect> truthBounds;
+    for (int32_t ti = 0; ti < t; ++ti)
+        if (const CRegion* r = truth.At(ti)) truthBounds.push_back(r->Bounds());
+    std::vector<PixelMask> outlines(groups.size());
+    for (size_t gi = 0; gi < groups.size(); ++gi) {
+        const CRegion& outline = groups[gi].outline;
+        const bool near = std::any_of(truthBounds.begin(), truthBounds.end(), [&](const CRect& b) {
+            return !Intersection(b, outline.Bounds()).IsEmpty();
+        });
+        if (near) {
+            outlines[gi] = PixelMask(outline);
+        } else {
+            outlines[gi].count = static_cast<int64_t>(outline.Pixels().size());
+        }
+    }
     const bool bounded = std::isfinite(largeAreaLimitMm2);
     const double limitPx =
         bounded ? std::floor(largeAreaLimitMm2 * resolution * resolution / 645.16 + 0.5) : 0.0;
@@ -247,7 +262,7 @@ CRegionClusterEvaluation EvaluateRegionClusters(int32_t subtlety, double resolut
         for (size_t gi = 0; gi < groups.size(); ++gi) {
             const PixelMask& G = outlines[gi];
             const CRect both = Intersection(T.box, G.box);
-            if (G.count == 0 || both.IsEmpty()) continue;
+            if (G.bits.empty() || both.IsEmpty()) continue;
             int64_t shared = 0;
             for (int32_t y = both.top; y < both.bottom; ++y)
                 for (int32_t x = both.left; x < both.right; ++x)
