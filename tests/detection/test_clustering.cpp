@@ -208,6 +208,13 @@ TEST(ClusterPointLabels, SmallCases) {
          {{5, 5}, {4, 5}, {5, 4}, {6, 5}, {7, 5}, {8, 5}, {7, 4}},
          Pixels(2, 4),
          {0, 0, 0, 1, 1, 1, 1}},
+        // The robbed cluster's points, though dropped, still count as
+        // neighbours in the separation pass: without them no point of the
+        // other cluster would reach 5.
+        {"dropped clusters still count in the separation pass",
+         {{5, 5}, {4, 5}, {5, 4}, {6, 5}, {7, 5}, {8, 5}, {7, 4}},
+         Pixels(2, 4, 4, 5),
+         {0, 0, 0, 1, 1, 1, 1}},
         {"points at one pixel count once", {{5, 5}, {5, 5}, {6, 5}}, Pixels(4, 3), {0, 0, 0}},
         {"points at one pixel share its cluster",
          {{5, 5}, {6, 5}, {5, 5}, {7, 5}},
