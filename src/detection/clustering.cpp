@@ -452,4 +452,20 @@ std::string EvaluateSpotClusters(int subtlety, const CRegions& truth, const CClu
     return line;
 }
 
+std::string EvaluateSpotClusters(int subtlety, const CRegions& truth, int32_t width, int32_t height,
+                                 double res, const CClusterParams& params, CClusters& clusters,
+                                 CSpotList& out, const CSpotList& spots, bool automatic,
+                                 double threshold, int k, int excludedScale,
+                                 CSpotClusterScore* score) {
+    clusters.RemoveAll();
+    const CClusterPixelParams pixels = InPixels(params, res);
+    if (spots.Count() == 0) {
+        if (&out != &spots) out.ClearAll();
+        return EvaluateSpotClusters(subtlety, truth, clusters, pixels.diameterPx, true, score);
+    }
+    SpotClusters(width, height, clusters, out, spots, automatic, threshold, k, excludedScale,
+                 pixels);
+    return EvaluateSpotClusters(subtlety, truth, clusters, pixels.diameterPx, false, score);
+}
+
 }  // namespace vistrel

@@ -119,4 +119,14 @@ std::string EvaluateSpotClusters(int subtlety, const CRegions& truth, const CClu
                                  double diameterPx, bool noSpots = false,
                                  CSpotClusterScore* score = nullptr);
 
+// The whole spot-cluster evaluation of an image: clears clusters and out;
+// with no spots the short line; otherwise SpotClusters with the parameters in
+// pixels at res, then the line of the clusters made (clusters and out keep
+// them).
+std::string EvaluateSpotClusters(int subtlety, const CRegions& truth, int32_t width, int32_t height,
+                                 double res, const CClusterParams& params, CClusters& clusters,
+                                 CSpotList& out, const CSpotList& spots, bool automatic,
+                                 double threshold, int k, int excludedScale,
+                                 CSpotClusterScore* score = nullptr);
+
 }  // namespace vistrel

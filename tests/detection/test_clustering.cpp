@@ -527,5 +527,27 @@ TEST(EvaluateSpotClusters, NoSpotsAndUnusableTruth) {
               "areas;\n");
 }
 
+TEST(EvaluateSpotClusters, WholeRunOnAnImage) {
+    CRegions truth;
+    truth.Add(Square(10, 10, 20, 20));
+    // At 25.4 dpi the default 1 cm diameter is 10 pixels.
+    const CSpotList spots = SpotsAt({{11, 11}, {12, 12}, {13, 13}, {40, 40}, {41, 41}, {42, 40}});
+    CClusters clusters;
+    CSpotList out;
+    CSpotClusterScore score;
+    EXPECT_EQ(EvaluateSpotClusters(2, truth, 100, 100, 25.4, CClusterParams{}, clusters, out, spots,
+                                   false, 0.0, -1, -1, &score),
+              "2; 1; 2; 1; 0; 1;[3]; [0.09];[0.06];");
+    EXPECT_EQ(clusters.Count(), 2);
+    EXPECT_EQ(out.Count(), 6);
+    EXPECT_EQ(score.hitCounts, (std::vector<int>{3}));
+
+    EXPECT_EQ(EvaluateSpotClusters(2, truth, 100, 100, 25.4, CClusterParams{}, clusters, out,
+                                   CSpotList{}, false, 0.0, -1, -1),
+              "2; 1; 0; 0; 1; 0; [];");
+    EXPECT_EQ(clusters.Count(), 0);
+    EXPECT_EQ(out.Count(), 0);
+}
+
 }  // namespace
 }  // namespace vistrel
