@@ -355,6 +355,14 @@ TEST(RegionClusters, NonzeroPixelsOfABinaryImage) {
 // L1 = 60, L2 = 2, L3 = 6 pixels.
 constexpr double kTwentiethMm = 508.0;
 
+// An 8-bit 120 x 60 image of grey 100.
+CMImage Background() {
+    CMImage image(120, 60, 8);
+    for (int32_t y = 0; y < image.height; ++y)
+        for (int32_t x = 0; x < image.width; ++x) image.SetPixel(x, y, 100);
+    return image;
+}
+
 TEST(RemoveBadRegions, OneRulePerCase) {
     const struct {
         const char* name;
@@ -376,9 +384,7 @@ TEST(RemoveBadRegions, OneRulePerCase) {
     settings.ringWidth = 5;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CMImage image(120, 60, 8);
-        for (int32_t y = 0; y < image.height; ++y)
-            for (int32_t x = 0; x < image.width; ++x) image.SetPixel(x, y, 100);
+        CMImage image = Background();
         for (CPoint p : c.pixels) image.SetPixel(p.x, p.y, c.value);
         CRegion region(c.pixels, CRegion::PointsMode::PixelSet);
         region.type = 'm';
@@ -421,9 +427,7 @@ TEST(RemoveBadRegions, MeasuresTheRuleInputs) {
 }
 
 TEST(RemoveBadRegions, KeepsOrderSelectionAndClusterOutlines) {
-    CMImage image(120, 60, 8);
-    for (int32_t y = 0; y < image.height; ++y)
-        for (int32_t x = 0; x < image.width; ++x) image.SetPixel(x, y, 100);
+    CMImage image = Background();
     for (CPoint p : Block(50, 10, 7, 7)) image.SetPixel(p.x, p.y, 250);
     // A tiny region, a point, a faint region, a bright one and a cluster
     // outline of 1 mm² and more (not made a fibre: it is no candidate).
