@@ -355,7 +355,9 @@ bool MeasureBadRegion(const CRegion& region, const CMImage& image, const CFeatur
                 ++measures.ringPixels;
             }
         }
-    measures.regionMean = regionCount > 0 ? regionSum / double(regionCount) : 0.0;
+    // A region wholly off the image has no grey level to judge.
+    if (regionCount == 0) return false;
+    measures.regionMean = regionSum / double(regionCount);
     measures.ringMean = measures.ringPixels > 0 ? ringSum / double(measures.ringPixels) : 0.0;
     return true;
 }

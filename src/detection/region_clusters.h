@@ -112,7 +112,8 @@ struct CBadRegionMeasures {
     double ringMean = 0.0;
     int64_t ringPixels = 0;
 };
-// False when the region or the image is invalid.
+// False when the region or the image is invalid or no pixel of the region
+// lies in the image.
 bool MeasureBadRegion(const CRegion& region, const CMImage& image, const CFeatureSettings& settings,
                       CBadRegionMeasures& measures);
 
@@ -123,6 +124,8 @@ bool MeasureBadRegion(const CRegion& region, const CMImage& image, const CFeatur
 //   second shape value < 150: deleted; u > L1 and u/l > 4: type 'f', kept;
 //   (u < L3 or A < A3) and shape value <= 5: type 'p', kept; otherwise kept
 //   only when the region's mean is more than 50 grey levels above its ring's.
+// A region that cannot be measured on the image (see MeasureBadRegion) is kept
+// unchanged.
 // The selection follows its region (none when that region was deleted).
 CBadRegionCounts RemoveBadRegions(CRegions& regions, const CMImage& image, double resolution,
                                   const CFeatureSettings& settings);

@@ -449,5 +449,27 @@ TEST(RemoveBadRegions, KeepsOrderSelectionAndClusterOutlines) {
     EXPECT_EQ(regions.Selected(), 0);
 }
 
+TEST(RemoveBadRegions, RegionsOffTheImageAndAnInvalidImageAreLeftAlone) {
+    const CMImage image = Background();
+    // Wholly off the image, half off its right edge (measured on the half
+    // inside: 4 x 7 of grey 100, deleted), and a point-sized one.
+    CRegions regions = Collection({Box(300, 10, 7, 7), Box(116, 10, 8, 7), Box(20, 10, 4, 4)});
+    CBadRegionMeasures m;
+    EXPECT_FALSE(MeasureBadRegion(*regions.At(0), image, {}, m));
+    ASSERT_TRUE(MeasureBadRegion(*regions.At(1), image, {}, m));
+    EXPECT_DOUBLE_EQ(m.regionMean, 100.0);
+    CRegions untouched = regions;
+    const CBadRegionCounts none = RemoveBadRegions(untouched, CMImage{}, kTwentiethMm, {});
+    EXPECT_EQ(none.deleted + none.points + none.fibres, 0);
+    EXPECT_EQ(untouched.Count(), 3);
+    EXPECT_EQ(untouched.At(2)->type, 'm');
+    const CBadRegionCounts counts = RemoveBadRegions(regions, image, kTwentiethMm, {});
+    EXPECT_EQ(counts.deleted, 1);
+    ASSERT_EQ(regions.Count(), 2);
+    EXPECT_EQ(regions.At(0)->Bounds().left, 300);
+    EXPECT_EQ(regions.At(0)->type, 'm');
+    EXPECT_EQ(regions.At(1)->type, 'p');
+}
+
 }  // namespace
 }  // namespace vistrel
