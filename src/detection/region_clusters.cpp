@@ -20,36 +20,55 @@ uint32_t SampleAt(const CMImageBase& image, int32_t x, int32_t y) {
     return static_cast<uint32_t>(image.GetPixel(x, y)) & 0xFu;
 }
 
-// A region's filled pixels as a bitmap over its bounds.
-struct PixelMask {
-    CRect box;
-    std::vector<uint8_t> bits;
-    int64_t count = 0;
+bool RasterLess(CPoint a, CPoint b) {
+    return a.y != b.y ? a.y < b.y : a.x < b.x;
+}
 
-    PixelMask() = default;
-    explicit PixelMask(const CRegion& region) : PixelMask(region.Pixels()) {}
-    explicit PixelMask(const std::vector<CPoint>& pixels) {
-        if (pixels.empty()) return;
-        box = {pixels[0].x, pixels[0].y, pixels[0].x + 1, pixels[0].y + 1};
+// A region's filled pixels in raster order. A sorted list rather than a
+// bitmap over the bounds: an outline read from a file may span a box far
+// larger than the pixels it encloses.
+struct PixelSet {
+    std::vector<CPoint> pixels;
+    int64_t count = 0;  // kept when the pixels themselves are dropped
+
+    PixelSet() = default;
+    explicit PixelSet(const CRegion& region)
+        : pixels(region.Pixels()), count(static_cast<int64_t>(pixels.size())) {}
+    bool Has(CPoint p) const {
+        return std::binary_search(pixels.begin(), pixels.end(), p, RasterLess);
+    }
+    CRect Box() const {
+        if (pixels.empty()) return {};
+        CRect box{pixels.front().x, pixels.front().y, pixels.front().x + 1, pixels.back().y + 1};
         for (const CPoint& p : pixels) {
             box.left = std::min(box.left, p.x);
-            box.top = std::min(box.top, p.y);
             box.right = std::max(box.right, p.x + 1);
-            box.bottom = std::max(box.bottom, p.y + 1);
         }
-        bits.assign(static_cast<size_t>(box.Width()) * static_cast<size_t>(box.Height()), 0);
-        for (const CPoint& p : pixels) bits[Index(p.x, p.y)] = 1;
-        count = static_cast<int64_t>(pixels.size());
-    }
-    size_t Index(int32_t x, int32_t y) const {
-        return static_cast<size_t>(y - box.top) * static_cast<size_t>(box.Width()) +
-               static_cast<size_t>(x - box.left);
-    }
-    bool Has(int32_t x, int32_t y) const {
-        return x >= box.left && x < box.right && y >= box.top && y < box.bottom &&
-               bits[Index(x, y)] != 0;
+        return box;
     }
 };
+
+// Pixels in both sets: one merge over the rows they share.
+int64_t SharedCount(const PixelSet& a, const PixelSet& b) {
+    if (a.pixels.empty() || b.pixels.empty()) return 0;
+    const CPoint from{INT32_MIN, std::max(a.pixels.front().y, b.pixels.front().y)};
+    const int32_t lastRow = std::min(a.pixels.back().y, b.pixels.back().y);
+    auto i = std::lower_bound(a.pixels.begin(), a.pixels.end(), from, RasterLess);
+    auto j = std::lower_bound(b.pixels.begin(), b.pixels.end(), from, RasterLess);
+    int64_t shared = 0;
+    while (i != a.pixels.end() && j != b.pixels.end() && i->y <= lastRow && j->y <= lastRow) {
+        if (RasterLess(*i, *j)) {
+            ++i;
+        } else if (RasterLess(*j, *i)) {
+            ++j;
+        } else {
+            ++shared;
+            ++i;
+            ++j;
+        }
+    }
+    return shared;
+}
 
 CRect Intersection(const CRect& a, const CRect& b) {
     return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
@@ -222,22 +241,19 @@ CRegionClusterEvaluation EvaluateRegionClusters(int32_t subtlety, double resolut
     std::vector<CRect> truthBounds;
     for (int32_t ti = 0; ti < t; ++ti)
         if (const CRegion* r = truth.At(ti)) truthBounds.push_back(r->Bounds());
-    std::vector<PixelMask> outlines(groups.size());
+    std::vector<PixelSet> outlines(groups.size());
     for (size_t gi = 0; gi < groups.size(); ++gi) {
         const CRegion& outline = groups[gi].outline;
         const bool near = std::any_of(truthBounds.begin(), truthBounds.end(), [&](const CRect& b) {
             return !Intersection(b, outline.Bounds()).IsEmpty();
         });
-        if (near) {
-            outlines[gi] = PixelMask(outline);
-        } else {
-            outlines[gi].count = static_cast<int64_t>(outline.Pixels().size());
-        }
+        outlines[gi] = PixelSet(outline);
+        if (!near) outlines[gi].pixels = {};
     }
     const bool bounded = std::isfinite(largeAreaLimitMm2);
     const double limitPx =
         bounded ? std::floor(largeAreaLimitMm2 * resolution * resolution / 645.16 + 0.5) : 0.0;
-    for (const PixelMask& m : outlines)
+    for (const PixelSet& m : outlines)
         if (bounded && double(m.count) > limitPx) ++result.largeClusters;
 
     // Members' pixels, listed once per group when a truth region first needs them.
@@ -255,27 +271,24 @@ CRegionClusterEvaluation EvaluateRegionClusters(int32_t subtlety, double resolut
     for (int32_t ti = 0; ti < t; ++ti) {
         const CRegion* truthRegion = truth.At(ti);
         if (!truthRegion) continue;
-        const PixelMask T(*truthRegion);
+        const PixelSet T(*truthRegion);
         TruthScore& score = scores[static_cast<size_t>(ti)];
         score.area = T.count;
         if (T.count == 0) continue;
+        const CRect truthBox = T.Box();
         for (size_t gi = 0; gi < groups.size(); ++gi) {
-            const PixelMask& G = outlines[gi];
-            const CRect both = Intersection(T.box, G.box);
-            if (G.bits.empty() || both.IsEmpty()) continue;
-            int64_t shared = 0;
-            for (int32_t y = both.top; y < both.bottom; ++y)
-                for (int32_t x = both.left; x < both.right; ++x)
-                    shared += T.bits[T.Index(x, y)] & G.bits[G.Index(x, y)];
+            const PixelSet& G = outlines[gi];
+            if (G.pixels.empty() || Intersection(truthBox, groups[gi].outline.Bounds()).IsEmpty())
+                continue;
+            const int64_t shared = SharedCount(T, G);
             if (shared == 0) continue;
             std::vector<std::vector<CPoint>>& pixels = memberPixels[gi];
             if (pixels.empty())
                 for (int32_t m = 0; m < groups[gi].members.Count(); ++m)
                     pixels.push_back(groups[gi].members.At(m)->Pixels());
             for (const std::vector<CPoint>& member : pixels)
-                if (!member.empty() && std::all_of(member.begin(), member.end(), [&](CPoint p) {
-                        return T.Has(p.x, p.y) && G.Has(p.x, p.y);
-                    }))
+                if (!member.empty() && std::all_of(member.begin(), member.end(),
+                                                   [&](CPoint p) { return T.Has(p) && G.Has(p); }))
                     ++score.members;
             if (score.hits++ == 0) ++tp;
             hitting[gi] = true;
@@ -305,7 +318,7 @@ CRegionClusterEvaluation EvaluateRegionClusters(int32_t subtlety, double resolut
         }
     }
     std::vector<int64_t> areas;
-    for (const PixelMask& m : outlines) areas.push_back(m.count);
+    for (const PixelSet& m : outlines) areas.push_back(m.count);
     std::sort(areas.begin(), areas.end(), std::greater<>());
     for (int64_t a : areas) out += Format(" %.6lf;", PixelAreaToMm2(double(a), resolution));
     return result;
@@ -335,19 +348,23 @@ bool MeasureBadRegion(const CRegion& region, const CMImage& image, const CFeatur
 
     // Mean of the region's pixels and of the rest of its bounds grown by the
     // ring width, both within the image.
-    const PixelMask inside(region);
+    const PixelSet inside(region);
     if (inside.count == 0) return false;
+    const CRect box = inside.Box();
     const int32_t ring =
         std::clamp(settings.ringWidth, int32_t{0}, std::max(image.width, image.height));
-    CRect grown{inside.box.left - ring, inside.box.top - ring, inside.box.right + ring,
-                inside.box.bottom + ring};
+    CRect grown{box.left - ring, box.top - ring, box.right + ring, box.bottom + ring};
     grown = Intersection(grown, CRect{0, 0, image.width, image.height});
     double regionSum = 0.0, ringSum = 0.0;
     int64_t regionCount = 0;
+    // The grown box is walked in raster order, the region's pixels alongside.
+    auto next = inside.pixels.begin();
     for (int32_t y = grown.top; y < grown.bottom; ++y)
         for (int32_t x = grown.left; x < grown.right; ++x) {
+            const CPoint p{x, y};
+            while (next != inside.pixels.end() && RasterLess(*next, p)) ++next;
             const double v = SampleAt(image, x, y);
-            if (inside.Has(x, y)) {
+            if (next != inside.pixels.end() && *next == p) {
                 regionSum += v;
                 ++regionCount;
             } else {
