@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <new>
 #include <unordered_map>
 
 #include "core/text.h"
