@@ -21,9 +21,10 @@ namespace vistrel {
 namespace {
 
 // Everything scales with the chart: one unit is a sixtieth of its width (of a
-// 4:3 box), so a thumbnail and a poster look alike.
+// 4:3 box), so a thumbnail and a poster look alike, down to where the tick
+// labels (0.8 units) would become unreadable.
 double ChartUnit(const CChartBox& bounds) {
-    return std::clamp(std::min(bounds.width, bounds.height * 4.0 / 3.0) / 60.0, 4.0, 40.0);
+    return std::clamp(std::min(bounds.width, bounds.height * 4.0 / 3.0) / 60.0, 7.5, 40.0);
 }
 
 constexpr std::uint32_t kGridRgb = 0xD4D4D4;
@@ -92,9 +93,9 @@ void ChooseDecades(const std::vector<CFrocChartPoint>& points, CFrocLayout& layo
     // A tolerance keeps 0.1 and 1000 on their own decade despite rounding in log10.
     int low = static_cast<int>(std::floor(std::log10(lowest) + 1e-9));
     int high = static_cast<int>(std::ceil(std::log10(highest) - 1e-9));
-    // Points without false positives sit on the lower end; a real rate there
-    // would be mistaken for one of them.
-    if (anyZero && std::log10(lowest) - low < 1e-9) --low;
+    // Points without false positives sit on the lower end; a real rate within
+    // a tenth of a decade of it would be mistaken for one of them.
+    if (anyZero && std::log10(lowest) - low < 0.1) --low;
     if (high <= low) high = low + 1;
     if (high - low > kMostDecades) low = high - kMostDecades;
     layout.decadeLow = low;

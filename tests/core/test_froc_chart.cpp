@@ -93,6 +93,7 @@ TEST(FrocLayout, XAxisSpansWholeDecadesAroundTheData) {
         {"one decade exactly", {0.1, 1}, -1, 0},
         // A zero point must not share the left edge with a real 0.1.
         {"zero beside a power of ten", {0, 0.1, 1}, -2, 0},
+        {"zero beside a value near a power of ten", {0, 0.11, 1}, -2, 0},
         {"zero beside an inner value", {0, 0.3, 1}, -1, 0},
         {"only zeros", {0, 0}, -1, 1},
         {"negative is no false positive", {-1, 0.5}, -1, 0},
