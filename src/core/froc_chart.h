@@ -94,7 +94,8 @@ struct CFrocLayout {
 // at 2..9), sensitivity 0..1 on y with grid lines, axis titles, the curve
 // through the points sorted by false positives per image (ties by
 // sensitivity, then by falling threshold), a marker per point and the
-// thresholds of a few of them. Points with a non-finite value are left out.
+// thresholds of a few of them. Points with a non-finite value are left out;
+// sensitivities outside 0..1 are drawn on the frame.
 // Without points the axes carry "No data".
 CFrocLayout LayoutFrocChart(const CFrocChart& chart, const CChartBox& bounds);
 
