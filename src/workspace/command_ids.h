@@ -85,6 +85,15 @@ enum class CommandId : int {
     SegmentFromSeeds = 32898,
     SeedsWthLocalStatistics = 32870,
     SeedsFromCentroids = 33015,
+    // Clusters and detection evaluation
+    MakeClusters = 32954,
+    ClusterAreas = 32892,
+    MClusterAreas = 33082,
+    EvaluateClusterResults = 33079,
+    RemoveBadRegions = 33081,
+    ClusterParams = 33084,       // "Making Cluster &Params..."
+    ProcessDetection = 33085,    // "&Process Detection"
+    McClusterDetection = 33086,  // the "Microcalcification Clusters Detection" tool
     // Morphology
     Erosion = 32826,  // Erosion .. OuterGradient: the nine operators in menu order
     Dilation = 32827,

@@ -12,6 +12,7 @@
 #include "core/image.h"
 #include "core/lut.h"
 #include "core/presets.h"
+#include "detection/clustering.h"
 #include "filters/morph_se.h"
 #include "regions/contour_correction.h"
 #include "regions/feature_vector.h"
@@ -164,6 +165,11 @@ class CVistrelApp {
     // Contour correction parameters, kept for the next use until the program ends.
     CRegionGrowingParams regionGrowing;
     CDilationParams dilation;
+
+    // ---- clusters
+    // Diameters in centimetres and minimum counts of the two clustering
+    // passes; shared by every document, kept until the program ends.
+    CClusterParams clusterParams;
 
     // ---- features
     // Which features are computed (settings group "features", one 0/1 value

@@ -19,6 +19,7 @@ class CBreastSegmentModel;
 class CFeatureSelectionModel;
 class CRegionTypeModel;
 class CCoocurrenceParamsModel;
+class CTwoParamsModel;
 
 class IWorkspaceUi {
   public:
@@ -77,6 +78,11 @@ class IWorkspaceUi {
     }
     // "Cooccurence Matrix Params" opened on the model; false on Cancel.
     virtual bool AskCoocurrenceParams(CCoocurrenceParamsModel& model) {
+        (void)model;
+        return false;
+    }
+    // A two-field parameter dialog opened on the model; false on Cancel.
+    virtual bool AskTwoParams(CTwoParamsModel& model) {
         (void)model;
         return false;
     }
