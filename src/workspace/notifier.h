@@ -33,6 +33,9 @@ class CNotifier : public QObject {
     void presetsChanged();
     // The recent-file list changed.
     void recentFilesChanged();
+    // The application's cluster parameters changed: an open spot tool window
+    // selects, clusters and evaluates again.
+    void clusterParamsChanged();
 };
 
 }  // namespace vistrel
