@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "core/text.h"
+#include "regions/convex_hull.h"
 #include "regions/region_features.h"
 
 namespace vistrel {
@@ -72,30 +73,6 @@ int64_t SharedCount(const PixelSet& a, const PixelSet& b) {
 CRect Intersection(const CRect& a, const CRect& b) {
     return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
             std::min(a.bottom, b.bottom)};
-}
-
-// Andrew's monotone chain, counter-clockwise in image coordinates, without
-// collinear points; fewer than three distinct points come back as they are.
-std::vector<CPoint> ConvexHullOf(std::vector<CPoint> p) {
-    std::sort(p.begin(), p.end(),
-              [](CPoint a, CPoint b) { return a.x != b.x ? a.x < b.x : a.y < b.y; });
-    p.erase(std::unique(p.begin(), p.end()), p.end());
-    if (p.size() < 3) return p;
-    auto turn = [](CPoint o, CPoint a, CPoint b) {
-        return int64_t(a.x - o.x) * (b.y - o.y) - int64_t(a.y - o.y) * (b.x - o.x);
-    };
-    std::vector<CPoint> hull(2 * p.size());
-    size_t k = 0;
-    for (size_t i = 0; i < p.size(); ++i) {
-        while (k >= 2 && turn(hull[k - 2], hull[k - 1], p[i]) <= 0) --k;
-        hull[k++] = p[i];
-    }
-    for (size_t i = p.size() - 1, lower = k + 1; i-- > 0;) {
-        while (k >= lower && turn(hull[k - 2], hull[k - 1], p[i]) <= 0) --k;
-        hull[k++] = p[i];
-    }
-    hull.resize(k - 1);
-    return hull;
 }
 
 // One CCluster per label 1..limit, points in list order.
@@ -178,7 +155,7 @@ int32_t ClusterOutlines(CRegions& regions, int32_t clusterCount, std::string_vie
     }
     int32_t added = 0;
     for (int32_t k = 1; k <= count; ++k) {
-        const std::vector<CPoint> hull = ConvexHullOf(std::move(contour[static_cast<size_t>(k)]));
+        const std::vector<CPoint> hull = ConvexHull(std::move(contour[static_cast<size_t>(k)]));
         // One point has no outline: a chain needs a step.
         if (hull.size() < 2) continue;
         auto outline = std::make_unique<CRegion>(hull, CRegion::PointsMode::Polygon);

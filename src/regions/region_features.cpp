@@ -9,6 +9,7 @@
 
 #include "core/histogram.h"
 #include "filters/parallel_rows.h"
+#include "regions/convex_hull.h"
 #include "regions/fourier_shape.h"
 #include "regions/texture.h"
 
@@ -214,30 +215,6 @@ int64_t OuterPerimeter(const FilledMask& m) {
     return sides;
 }
 
-// Andrew's monotone chain; the enclosing rectangles of a point set are those
-// of its hull, which for an outline is a handful of points.
-std::vector<CPoint> ConvexHull(std::vector<CPoint> p) {
-    std::sort(p.begin(), p.end(),
-              [](CPoint a, CPoint b) { return a.x != b.x ? a.x < b.x : a.y < b.y; });
-    p.erase(std::unique(p.begin(), p.end()), p.end());
-    if (p.size() < 3) return p;
-    auto cross = [](CPoint o, CPoint a, CPoint b) {
-        return int64_t(a.x - o.x) * (b.y - o.y) - int64_t(a.y - o.y) * (b.x - o.x);
-    };
-    std::vector<CPoint> hull(2 * p.size());
-    size_t k = 0;
-    for (size_t i = 0; i < p.size(); ++i) {
-        while (k >= 2 && cross(hull[k - 2], hull[k - 1], p[i]) <= 0) --k;
-        hull[k++] = p[i];
-    }
-    for (size_t i = p.size() - 1, t = k + 1; i-- > 0;) {
-        while (k >= t && cross(hull[k - 2], hull[k - 1], p[i]) <= 0) --k;
-        hull[k++] = p[i];
-    }
-    hull.resize(k - 1);
-    return hull;
-}
-
 // Unit directions of the slopes -1.00 .. 0.99.
 struct SlopeTable {
     std::array<double, 200> ux{}, uy{};
@@ -255,6 +232,8 @@ struct SlopeTable {
 // spans the pixels it covers (extent + 1), so slope 0 gives the bounding box.
 void EnclosingRectangle(const std::vector<CPoint>& boundary, double& major, double& minor) {
     static const SlopeTable slopes;
+    // The enclosing rectangles of a point set are those of its hull, which
+    // for an outline is a handful of points.
     const std::vector<CPoint> hull = ConvexHull(boundary);
     major = minor = 0.0;
     if (hull.empty()) return;
