@@ -542,10 +542,25 @@ int ComputeFeatures(const CRegion& input, const CMImage& image, const CFeatureSe
         add(names[8], roughness2);
     }
 
+    // The edge, background and grey-level groups feed each other's ratios;
+    // a group none of whose names (nor a ratio it feeds) is selected is not
+    // measured at all, which the pruning of implausible regions relies on.
+    auto anyOn = [&](const auto& names) {
+        for (const auto& name : names)
+            if (selection.Selected(name)) return true;
+        return false;
+    };
+    const bool ratiosOn = anyOn(std::array{kIntensityNames[5], kIntensityNames[6],
+                                           kIntensityNames[7]});
+    const bool contrastOn = anyOn(kContrastNames);
+    const bool insideOn = contrastOn || anyOn(kIntensityNames);
+    const bool backgroundOn = ratiosOn || anyOn(kBackgroundNames);
+    const bool edgeOn = contrastOn || on(kCentroidContrast) || anyOn(kEdgeNames);
+
     // Edge: Sobel magnitude and grey values along the boundary.
     const bool boxInside = BoxInsideImage(mask.box, image);
     double edgeStrength[3] = {0, 0, 0}, edge[3] = {0, 0, 0};
-    {
+    if (edgeOn) {
         std::vector<double> strength, grey;
         if (boxInside) {
             strength.reserve(size_t(n));
@@ -574,7 +589,7 @@ int ComputeFeatures(const CRegion& input, const CMImage& image, const CFeatureSe
     const double edgeMean = edge[1];
 
     SampleStats background;
-    {
+    if (backgroundOn) {
         SampleCollector samples(image);
         // 1.5 mm; a resolution beyond any scanner's is held to a ring of sane size.
         const double ringPixels = res > 0 ? std::min(0.15 * res / 2.54, 2048.0) : 0.0;
@@ -587,7 +602,7 @@ int ComputeFeatures(const CRegion& input, const CMImage& image, const CFeatureSe
     add(kBackgroundNames[3], background.stdDev);
 
     SampleStats inside;
-    {
+    if (insideOn) {
         SampleCollector samples(image);
         for (int32_t y = std::max(mask.box.top, 0); y < std::min(mask.box.bottom, image.height);
              ++y)

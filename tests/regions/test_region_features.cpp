@@ -478,6 +478,32 @@ TEST(RegionFeatures, EachNameOffDropsExactlyWhatItsGateSays) {
     EXPECT_EQ(Features(region, image, s, &sel).IndexOf("Inner_Perimeter_mm"), -1);
 }
 
+// Groups that are not selected are not measured; a name selected alone
+// must still get the value the whole vector gives it, ratios across groups
+// included.
+TEST(RegionFeatures, ANameSelectedAloneKeepsItsValue) {
+    const CFeatureSettings s = Settings();
+    CMImage image = Flat(60, 60, 100);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) image.Row16(y)[x] = static_cast<uint16_t>(100 + 7 * x + 3 * y);
+    const std::vector<CPoint> blob = Disc(30, 28, 5);
+    for (const CPoint& p : blob) image.Row16(p.y)[p.x] = static_cast<uint16_t>(900 + p.x - p.y);
+    const CRegion region = FromPixels(blob);
+    const CFeatureVector whole = Features(region, image, s);
+    int measured = 0;
+    for (const std::string& name : RegionFeatureNames(s)) {
+        CFeatureSelection only = DefaultFeatureSelection(s);
+        for (const std::string& other : RegionFeatureNames(s)) only.Set(other, other == name);
+        const CFeatureVector v = Features(region, image, s, &only);
+        // A name behind another's gate (Area_mm behind Area) is absent alone.
+        const int32_t at = v.IndexOf(name);
+        if (at < 0) continue;
+        ++measured;
+        EXPECT_EQ(v.values[size_t(at)], whole.values[size_t(whole.IndexOf(name))]) << name;
+    }
+    EXPECT_GT(measured, 60);
+}
+
 TEST(RegionFeatures, SwitchesDropTheirGroups) {
     const CMImage image = Flat(60, 60, 120);
     const CRegion region = FromPixels(Blob(20, 20));
