@@ -274,12 +274,13 @@ class CliFrocTest : public CliClustersTest {
         unknown = WriteImage("unknown.pgx", testsupport::SpeckImage(params));
     }
     std::vector<std::string> Froc(std::vector<std::string> more) const {
-        std::vector<std::string> args = {"froc",       withTruth, unknown,        normal,
-                                         "--diameter", "0.3",     "--resolution", kResolution};
+        std::vector<std::string> args = {"froc", withTruth,      unknown,
+                                         normal, missing,        "--diameter",
+                                         "0.3",  "--resolution", kResolution};
         args.insert(args.end(), more.begin(), more.end());
         return args;
     }
-    std::string withTruth, normal, unknown;
+    std::string withTruth, normal, unknown, missing = Path("missing.pgx");
 };
 
 TEST_F(CliFrocTest, SweepScoresImagesWithTruthAndSkipsTheOthers) {
@@ -287,10 +288,13 @@ TEST_F(CliFrocTest, SweepScoresImagesWithTruthAndSkipsTheOthers) {
     EXPECT_EQ(json["images"].toInt(), 2);
     EXPECT_EQ(json["truth_clusters"].toInt(), 1);
     EXPECT_TRUE(json["complete"].toBool());
+    // Unknown truth and an unreadable file are both left out, each with its reason.
     const QJsonArray skipped = json["skipped"].toArray();
-    ASSERT_EQ(skipped.size(), 1);
+    ASSERT_EQ(skipped.size(), 2);
     EXPECT_EQ(skipped[0].toObject()["image"].toString().toStdString(), unknown);
     EXPECT_NE(skipped[0].toObject()["reason"].toString().indexOf("unknown truth"), -1);
+    EXPECT_EQ(skipped[1].toObject()["image"].toString().toStdString(), missing);
+    EXPECT_NE(skipped[1].toObject()["reason"].toString().indexOf("missing.pgx"), -1);
 
     const QJsonArray points = json["points"].toArray();
     ASSERT_EQ(points.size(), 3);
