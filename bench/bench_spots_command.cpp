@@ -103,7 +103,35 @@ void BM_InfoCommandOnTinyImage(benchmark::State& state) {
     RunCommand(state, {"info", file});
 }
 
+// froc on the same kind of phantom with its truth beside it: the detector,
+// a sweep of 20 thresholds over its spots and the chart as SVG.
+std::string PhantomWithTruthFile() {
+    static const std::string path = [] {
+        vistrel::cli::CPhantomParams params;
+        params.width = 3328;
+        params.height = 4084;
+        params.clusters = 6;
+        params.isolatedSpots = 40;
+        const std::string file = (Folder() / "phantom_truth.pgx").string();
+        auto phantom = vistrel::cli::GeneratePhantom(params);
+        if (!phantom.image || phantom.image->Save(true, file) != 1 ||
+            !vistrel::cli::WritePhantomTruth((Folder() / "phantom_truth.OVERLAY").string(),
+                                             phantom))
+            return std::string();
+        return file;
+    }();
+    return path;
+}
+
+void BM_FrocCommandOnPhantom(benchmark::State& state) {
+    const std::string file = PhantomWithTruthFile();
+    if (file.empty()) return state.SkipWithError("cannot write the phantom and its truth");
+    RunCommand(state,
+               {"froc", file, "--auto-range", "20", "--plot", (Folder() / "froc.svg").string()});
+}
+
 BENCHMARK(BM_SpotsCommandOnPhantom)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(BM_FrocCommandOnPhantom)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(BM_InfoCommandOnTinyImage)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

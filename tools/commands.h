@@ -37,6 +37,8 @@ int RunThreshold(const CommandArgs& args);
 int RunFeatures(const CommandArgs& args);
 int RunGlcm(const CommandArgs& args);
 int RunSrdm(const CommandArgs& args);
+int RunClusters(const CommandArgs& args);
+int RunFroc(const CommandArgs& args);
 
 extern const char* const kInfoHelp;
 extern const char* const kConvertHelp;
@@ -55,5 +57,7 @@ extern const char* const kThresholdHelp;
 extern const char* const kFeaturesHelp;
 extern const char* const kGlcmHelp;
 extern const char* const kSrdmHelp;
+extern const char* const kClustersHelp;
+extern const char* const kFrocHelp;
 
 }  // namespace vistrel::cli

@@ -47,6 +47,10 @@ const std::vector<CCommand>& Commands() {
          kFeaturesHelp, RunFeatures},
         {"glcm", "co-occurrence matrices and their features of a rectangle", kGlcmHelp, RunGlcm},
         {"srdm", "surrounding region dependence matrix of a rectangle", kSrdmHelp, RunSrdm},
+        {"clusters", "microcalcification clusters of spots or regions, scored against truth",
+         kClustersHelp, RunClusters},
+        {"froc", "the detector's FROC curve over images with truth, and its chart", kFrocHelp,
+         RunFroc},
     };
     return commands;
 }
