@@ -198,6 +198,8 @@ void AddThresholdLabels(CFrocLayout& layout, const std::vector<CFrocChartPoint>&
             label.at = {point.x + gap, point.y + gap + size};
         }
         if (label.at.y - size < layout.plot.top) label.at.y = point.y + gap + size;
+        // Below the frame it would run into the axis' tick labels.
+        if (label.at.y > layout.plot.Bottom() - 0.2 * unit) label.at.y = point.y - gap;
         const bool crowded = std::any_of(placed.begin(), placed.end(), [&](const CChartXY& other) {
             return std::abs(other.x - label.at.x) < 3 * size &&
                    std::abs(other.y - label.at.y) < size;

@@ -212,6 +212,25 @@ TEST(FrocLayout, TitleCountsAxesAndAFewThresholdLabels) {
     EXPECT_NE(FindText(single, "1 image, 1 truth cluster"), nullptr);
 }
 
+// A curve that ends at sensitivity 0 without false positives has its last
+// point in the frame's lower left corner: its label must stay in the frame,
+// clear of the axis' tick labels below it.
+TEST(FrocLayout, ThresholdLabelsStayInsideThePlot) {
+    const CFrocLayout layout = LayoutFrocChart(
+        ChartOf({{700, 0.0, 0.0}, {600, 0.25, 0.0}, {550, 0.58, 0.0}, {500, 0.83, 0.75},
+                 {100, 1.0, 4.25}}),
+        kBox);
+    int labels = 0;
+    for (const char* threshold : {"700", "600", "550", "500", "100"})
+        for (const CChartText& text : layout.texts) {
+            if (text.text != threshold) continue;
+            ++labels;
+            EXPECT_LE(text.at.y, layout.plot.Bottom()) << threshold;
+            EXPECT_GE(text.at.y - text.size, layout.plot.top) << threshold;
+        }
+    EXPECT_GE(labels, 3);
+}
+
 TEST(FrocLayout, EmptyDataKeepsTheAxesAndSaysNoData) {
     const CFrocLayout layout = LayoutFrocChart(ChartOf({}), kBox);
     EXPECT_TRUE(layout.curve.empty());
