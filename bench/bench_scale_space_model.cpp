@@ -65,7 +65,7 @@ CFixture& Phantom(bool third) {
 }
 
 // The window on a document holding the phantom and its clusters as truth
-// squares, with two of every three spots (about 21,000) from a spot file.
+// squares, with two of every nine spots (about 20,000) from a spot file.
 struct CDocumentFixture {
     vistrel::CVistrelApp app;
     vistrel::CVistrelDoc* doc = nullptr;
@@ -94,7 +94,7 @@ CDocumentFixture& WindowOnDocument() {
     vistrel::CSpotList part;
     const vistrel::CSpotList& all = m.Spots();
     for (int32_t i = 0; i < all.Count(); ++i)
-        if (i % 3 != 2) part.Append(all[i]);
+        if (i % 9 < 2) part.Append(all[i]);
     const std::string file =
         (std::filesystem::temp_directory_path() / "vistrel_bench_window.spots.S3_2_10_N3_3_.cnd")
             .string();
@@ -106,15 +106,18 @@ CDocumentFixture& WindowOnDocument() {
 }
 
 // The user's whole slider move: selection, clusters, evaluation line and the
-// picture document updated in place, over the lower half of the thresholds
-// (where clusters form and most spots pass) or the whole slider.
+// picture document updated in place: over the whole slider (0), the lower
+// half of the thresholds (1), or between its two lowest thresholds (2), where
+// nearly every spot passes and is clustered.
 void BM_SliderMoveWindowOnDocument(benchmark::State& state) {
     CDocumentFixture& f = WindowOnDocument();
     CScaleSpaceModel& m = *f.model;
     m.SetWhat(static_cast<vistrel::ESpotShow>(state.range(0)));
-    const int lo = state.range(1) ? (m.SliderMin() + m.SliderMax()) / 2 : m.SliderMin();
     const int hi = m.SliderMax();
-    const int step = std::max(1, (hi - lo) / 37);
+    const int lo = state.range(1) == 2   ? hi - 1
+                   : state.range(1) == 1 ? (m.SliderMin() + hi) / 2
+                                         : m.SliderMin();
+    const int step = state.range(1) == 2 ? 1 : std::max(1, (hi - lo) / 37);
     int position = lo;
     int64_t selected = 0, clusters = 0;
     for (auto _ : state) {
@@ -211,13 +214,15 @@ void BM_SelectSpotsAllLinearSearch(benchmark::State& state) {
     state.counters["spots"] = double(spots.Count());
 }
 
-// Arguments: what is shown (1 marks, 2 only in clusters, 3 cluster areas) and
-// whether the move stays in the lower half of the thresholds.
+// Arguments: what is shown (0 nothing, 1 marks, 2 only in clusters, 3 cluster areas) and
+// where on the slider the moves are (see above).
 BENCHMARK(BM_SliderMoveWindowOnDocument)
     ->Args({1, 0})
     ->Args({1, 1})
-    ->Args({2, 1})
-    ->Args({3, 1})
+    ->Args({0, 2})
+    ->Args({1, 2})
+    ->Args({2, 2})
+    ->Args({3, 2})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
