@@ -38,7 +38,8 @@ EFrocOutcome CFrocModel::Compute(const CVistrelApp& app, const CFrocRequest& req
     const auto known = [&request](const CVistrelDoc* doc) -> const CSpotList* {
         const std::size_t n = std::min(request.knownDocuments.size(), request.knownSpots.size());
         for (std::size_t i = 0; i < n; ++i)
-            if (request.knownDocuments[i] == doc && request.knownSpots[i]) return request.knownSpots[i];
+            if (request.knownDocuments[i] == doc && request.knownSpots[i])
+                return request.knownSpots[i];
         return nullptr;
     };
     std::size_t searches = 0;

@@ -28,9 +28,9 @@ inline constexpr int kFrocThresholdCount = 20;
 
 // How the sweep finds and selects spots.
 struct CFrocRequest {
-    CSpotParams detector;   // for the documents whose spots are not known
-    int k = -1;             // the spot value compared with the thresholds
-    int excludedScale = -1; // spots at this scale never pass; -1 none
+    CSpotParams detector;    // for the documents whose spots are not known
+    int k = -1;              // the spot value compared with the thresholds
+    int excludedScale = -1;  // spots at this scale never pass; -1 none
     // Documents whose spots are known already (null entries ignored) and those
     // spots, pair by pair.
     std::vector<const CVistrelDoc*> knownDocuments;

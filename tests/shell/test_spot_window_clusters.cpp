@@ -28,13 +28,14 @@ class SpotWindowClustersTest : public MainFrameTest {
         p.width = 240;
         p.height = 200;
         p.seed = 11;
-        p.specks = {{40, 40, 1.5},  {48, 44, 1.5},  {44, 52, 2.0},  {160, 140, 1.5},
+        p.specks = {{40, 40, 1.5},   {48, 44, 1.5},   {44, 52, 2.0}, {160, 140, 1.5},
                     {168, 146, 2.0}, {162, 154, 1.5}, {200, 30, 2.5}};
         const CMImage image = testsupport::SpeckImage(p);
         const std::string path = Path("specks.pgx");
         EXPECT_EQ(image.Save(true, path), 1);
         CVistrelDoc* doc = app.OpenDocumentFile(path);
-        if (doc) doc->rosRegions.Add(
+        if (doc)
+            doc->rosRegions.Add(
                 CRegion({{30, 30}, {60, 30}, {60, 62}, {30, 62}}, CRegion::PointsMode::Polygon));
         return doc;
     }

@@ -33,8 +33,8 @@ CPointResponse Spot(int x, int y, double response) {
 CSpotList HandMadeSpots() {
     CSpotList spots;
     // A: (50,50) reaches both others (city-block 6); they are 12 apart.
-    for (const CPointResponse& s : {Spot(50, 50, 200), Spot(56, 50, 150), Spot(50, 56, 120),
-                                    Spot(53, 53, 90)})
+    for (const CPointResponse& s :
+         {Spot(50, 50, 200), Spot(56, 50, 150), Spot(50, 56, 120), Spot(53, 53, 90)})
         spots.Append(s);
     // B: only its brightest spot passes 120.
     for (const CPointResponse& s : {Spot(150, 150, 300), Spot(156, 150, 110), Spot(150, 157, 100)})
@@ -103,8 +103,9 @@ TEST_F(ScaleSpaceClusters, EveryThresholdChangeClustersAndEvaluates) {
     MoveTo(m, 100);
     EXPECT_EQ(m.EvaluationLine(), "2; 2; 2; 1; 1; 1;[3]; [0.14];[0.12];");
     EXPECT_EQ(source->clusters.Count(), 2);
-    EXPECT_EQ(Points(m.InClusters()), (std::vector<CPoint>{{50, 50}, {56, 50}, {50, 56},
-                                                           {150, 150}, {156, 150}, {150, 157}}));
+    EXPECT_EQ(
+        Points(m.InClusters()),
+        (std::vector<CPoint>{{50, 50}, {56, 50}, {50, 56}, {150, 150}, {156, 150}, {150, 157}}));
 
     // Above every spot: nothing selected, nothing clustered, everything missed.
     MoveTo(m, m.SliderMax());
@@ -157,9 +158,9 @@ TEST_F(ScaleSpaceClusters, PicturesOfClusteredSpotsAndClusterAreas) {
     m.SetWhat(ESpotShow::kClusterAreas);
     auto areas = m.Picture(source->image);
     ASSERT_TRUE(areas);
-    EXPECT_EQ(areas->GetPixel(50, 50), 7);    // corner of A's bounds
-    EXPECT_EQ(areas->GetPixel(53, 53), 15);   // inside A
-    EXPECT_EQ(areas->GetPixel(153, 153), 15); // inside B
+    EXPECT_EQ(areas->GetPixel(50, 50), 7);     // corner of A's bounds
+    EXPECT_EQ(areas->GetPixel(53, 53), 15);    // inside A
+    EXPECT_EQ(areas->GetPixel(153, 153), 15);  // inside B
     EXPECT_EQ(areas->GetPixel(100, 100), 0);
     EXPECT_EQ(areas->GetPixel(150, 20), 0);
 }
@@ -211,9 +212,8 @@ TEST_F(ScaleSpaceClusters, FrocOverTheDocumentsWithTruth) {
     CSpotList firstSpots = HandMadeSpots();
     // The second image: one cluster over its second truth square, one elsewhere.
     CSpotList secondSpots;
-    for (const CPointResponse& s :
-         {Spot(15, 155, 400), Spot(20, 155, 380), Spot(15, 160, 50), Spot(100, 100, 60),
-          Spot(104, 100, 70), Spot(100, 104, 80)})
+    for (const CPointResponse& s : {Spot(15, 155, 400), Spot(20, 155, 380), Spot(15, 160, 50),
+                                    Spot(100, 100, 60), Spot(104, 100, 70), Spot(100, 104, 80)})
         secondSpots.Append(s);
 
     CFrocRequest request;
@@ -230,7 +230,7 @@ TEST_F(ScaleSpaceClusters, FrocOverTheDocumentsWithTruth) {
     const CVistrelDoc* docs[] = {source, second};
     const CSpotList* lists[] = {&firstSpots, &secondSpots};
     for (int i = 0; i < 2; ++i)
-        images[std::size_t(i)] = {200, 200, 254.0, docs[i]->subtlety, &docs[i]->rosRegions,
+        images[std::size_t(i)] = {200,     200, 254.0, docs[i]->subtlety, &docs[i]->rosRegions,
                                   lists[i]};
     const std::vector<double> thresholds = SpreadThresholds(images, 7);
     ASSERT_EQ(thresholds.size(), 7u);
@@ -311,6 +311,29 @@ TEST_F(ScaleSpaceClusters, FrocWithoutTruthSaysSo) {
     m.PictureDocument()->rosRegions.Add(Square(1, 1, 5, 5));
     EXPECT_EQ(CFrocModel::TruthDocuments(app, m.PictureDocument()),
               std::vector<CVistrelDoc*>{source});
+}
+
+TEST_F(ScaleSpaceClusters, FrocSelectsAsTheWindowDoes) {
+    CScaleSpaceModel m(app);
+    // Before any spots the source has to be searched with the window's parameters.
+    m.SetMinScale(5);
+    CFrocRequest request = m.FrocRequest();
+    EXPECT_TRUE(request.knownDocuments.empty());
+    EXPECT_EQ(request.detector.minScale, 5);
+    EXPECT_EQ(request.k, -1);
+    EXPECT_EQ(request.excludedScale, -1);
+
+    Load(m);  // the file name sets the parameters (minimum scale 3)
+    m.SetResType(1);
+    m.SetKeepMinScale(false);
+    m.ShowPicture();
+    request = m.FrocRequest();
+    EXPECT_EQ(request.k, 1);
+    EXPECT_EQ(request.excludedScale, 3);
+    ASSERT_EQ(request.knownDocuments, std::vector<const CVistrelDoc*>{source});
+    ASSERT_EQ(request.knownSpots, std::vector<const CSpotList*>{&m.Spots()});
+    ASSERT_TRUE(m.PictureDocument());
+    EXPECT_EQ(request.skip, m.PictureDocument());
 }
 
 TEST_F(ScaleSpaceClusters, FrocWithTruthButNoSpotsSaysSo) {
