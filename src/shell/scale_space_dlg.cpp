@@ -52,13 +52,15 @@ CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
       seedsButton_(new QPushButton(QStringLiteral("Set seeds"), this)),
       segmentButton_(new QPushButton(QStringLiteral("Segment"), this)),
       infoButton_(new QPushButton(QStringLiteral("Spot info"), this)),
-      automaticButton_(new QPushButton(QStringLiteral("Set automatic threshold"), this)) {
+      automaticButton_(new QPushButton(QStringLiteral("Set automatic threshold"), this)),
+      clusterInfo_(new QLabel(this)),
+      frocButton_(new QPushButton(QStringLiteral("FROC..."), this)) {
     setWindowTitle(QStringLiteral("Multiscale spot detector"));
     setModal(false);
     // Enter in a field belongs to the field (the typed threshold applies on
     // Enter); no button may take it as the dialog's default.
     for (QPushButton* b : {spotsButton_, fromFileButton_, sourceButton_, saveButton_, seedsButton_,
-                           segmentButton_, infoButton_, automaticButton_})
+                           segmentButton_, infoButton_, automaticButton_, frocButton_})
         b->setAutoDefault(false);
     minScaleBox_->setChecked(model_.KeepMinScale());
     backgroundBox_->setChecked(model_.OnImage());
@@ -114,7 +116,7 @@ CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
 
     auto* buttons = new QVBoxLayout;
     for (QPushButton* b : {spotsButton_, fromFileButton_, sourceButton_, automaticButton_,
-                           infoButton_, saveButton_, seedsButton_, segmentButton_})
+                           infoButton_, saveButton_, seedsButton_, segmentButton_, frocButton_})
         buttons->addWidget(b);
     buttons->addStretch(1);
 
@@ -124,6 +126,14 @@ CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
     choices->addWidget(shapes);
     choices->addWidget(what);
     left->addLayout(choices);
+    auto* clusters = new QGroupBox(QStringLiteral("Cluster info"), this);
+    auto* clustersLayout = new QVBoxLayout(clusters);
+    clusterInfo_->setTextFormat(Qt::PlainText);
+    clusterInfo_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    clusterInfo_->setWordWrap(true);
+    clusterInfo_->setMinimumWidth(360);
+    clustersLayout->addWidget(clusterInfo_);
+    left->addWidget(clusters);
 
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left, 1);
@@ -195,6 +205,9 @@ CScaleSpaceDlg::CScaleSpaceDlg(CVistrelApp& app, QWidget* parent)
     });
     connect(infoButton_, &QPushButton::clicked, this,
             [this] { messages().show(model_.SpotInfo()); });
+    connect(frocButton_, &QPushButton::clicked, this, [this] { OnFroc(); });
+    // Changed cluster parameters have re-run the evaluation.
+    connect(&model_, &CScaleSpaceModel::reselected, this, [this] { ShowModel(); });
     // A new source or a closed one has cleared the spots.
     connect(&model_, &CToolWindowModel::sourceChanged, this, [this] { ShowModel(); });
     ShowModel();
@@ -229,6 +242,7 @@ void CScaleSpaceDlg::ShowModel() {
     autoFactorEdit_->setText(QString::number(model_.AutoFactor(), 'g', 10));
     rangeMin_->setText(spots ? ToQ(model_.RangeMinText()) : QString());
     rangeMax_->setText(spots ? ToQ(model_.RangeMaxText()) : QString());
+    clusterInfo_->setText(ToQ(model_.ClusterInfo()));
     for (QWidget* w : {static_cast<QWidget*>(slider_), static_cast<QWidget*>(saveButton_),
                        static_cast<QWidget*>(seedsButton_), static_cast<QWidget*>(segmentButton_),
                        static_cast<QWidget*>(infoButton_),
@@ -239,6 +253,15 @@ void CScaleSpaceDlg::ShowModel() {
 void CScaleSpaceDlg::Selected() {
     ShowModel();
     model_.ShowPicture();
+}
+
+void CScaleSpaceDlg::OnFroc() {
+    ReadParameters();
+    if (!model_.OnFroc(froc_)) return;
+    if (!frocWindow_) frocWindow_ = new CFrocPlotWindow(app_, this);
+    frocWindow_->SetChart(froc_.Chart());
+    frocWindow_->show();
+    frocWindow_->raise();
 }
 
 }  // namespace vistrel

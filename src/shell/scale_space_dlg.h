@@ -9,11 +9,14 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
 
 #include "detection/point_response.h"
+#include "shell/froc_plot_window.h"
+#include "workspace/froc_model.h"
 #include "workspace/scale_space_model.h"
 
 namespace vistrel {
@@ -57,6 +60,11 @@ class CScaleSpaceDlg : public QDialog {
     QPushButton* SegmentButton() const { return segmentButton_; }
     QPushButton* InfoButton() const { return infoButton_; }
     QPushButton* AutomaticButton() const { return automaticButton_; }
+    // "Cluster info": the evaluation line of the selection under its header.
+    QLabel* ClusterInfoLabel() const { return clusterInfo_; }
+    QPushButton* FrocButton() const { return frocButton_; }
+    // The FROC plot window of the last "FROC..." (null before it or once closed).
+    CFrocPlotWindow* FrocWindow() const { return frocWindow_; }
 
   signals:
     // "Set seeds" replaced the seed list of doc.
@@ -68,6 +76,8 @@ class CScaleSpaceDlg : public QDialog {
     void ShowModel();
     // After every change of the selection: the texts and the picture.
     void Selected();
+    // "FROC...": the sweep, then the plot window opened or brought up to date.
+    void OnFroc();
 
     CVistrelApp& app_;
     CScaleSpaceModel model_;
@@ -94,6 +104,10 @@ class CScaleSpaceDlg : public QDialog {
     QPushButton* segmentButton_;
     QPushButton* infoButton_;
     QPushButton* automaticButton_;
+    QLabel* clusterInfo_;
+    QPushButton* frocButton_;
+    CFrocModel froc_;
+    QPointer<CFrocPlotWindow> frocWindow_;
 };
 
 }  // namespace vistrel

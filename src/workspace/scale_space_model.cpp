@@ -14,6 +14,10 @@
 
 namespace vistrel {
 
+CScaleSpaceModel::CScaleSpaceModel(CVistrelApp& app) : CToolWindowModel(app) {
+    connect(&app.Notifier(), &CNotifier::clusterParamsChanged, this, &CScaleSpaceModel::Reselect);
+}
+
 void CScaleSpaceModel::SetMinScale(int v) {
     params_.minScale = CSpotParams::kScaleRange.Clamp(v);
 }
@@ -100,6 +104,31 @@ void CScaleSpaceModel::ShowPicture() {
     ShowKeptPicture(std::move(picture), OnImage());
 }
 
+CFrocRequest CScaleSpaceModel::FrocRequest() const {
+    CFrocRequest request;
+    request.detector = params_;
+    request.k = resType_;
+    request.excludedScale = keepMinScale_ ? -1 : params_.minScale;
+    if (Source() && HasSpots()) {
+        request.knownDocuments.push_back(Source());
+        request.knownSpots.push_back(&spots_);
+    }
+    request.skip = PictureDocument();
+    return request;
+}
+
+bool CScaleSpaceModel::OnFroc(CFrocModel& froc) {
+    EFrocOutcome outcome;
+    {
+        const CWaitCursor wait(App().Ui());
+        CProgressScope progress(App().Ui(), "FROC");
+        outcome = froc.Compute(App(), FrocRequest(), progress.Fn());
+    }
+    if (outcome == EFrocOutcome::kNoTruth) messages().show(kFrocNoTruthMessage);
+    if (outcome == EFrocOutcome::kNoSpots) messages().show(kFrocNoSpotsMessage);
+    return outcome == EFrocOutcome::kDone;
+}
+
 // ---------------------------------------------------------------- images
 
 void CScaleSpaceModel::Clear() {
@@ -108,6 +137,11 @@ void CScaleSpaceModel::Clear() {
     distinctKnown_ = false;
     selected_.ClearAll();
     inClusters_.ClearAll();
+    // The source's clusters are the document's: a detection or load replaces them.
+    ownClusters_.RemoveAll();
+    evaluation_.clear();
+    width_ = height_ = 0;
+    lastAutomatic_ = false;
     log_.clear();
     rangeMin_ = rangeMax_ = 0;
     slider_ = CInvertedSlider();
@@ -127,6 +161,8 @@ bool CScaleSpaceModel::Detect(const CMImage& image, const CMImageBase* mask,
     log_ = std::move(log);
     if (!found) return false;
     spots_ = std::move(*found);
+    width_ = image.width;
+    height_ = image.height;
     PrepareSlider();
     // A threshold that no spot reaches (or that every spot passes) would make
     // the first picture useless: it starts where a change of "res type" does.
@@ -141,6 +177,8 @@ bool CScaleSpaceModel::LoadFromFile(const std::string& path, int32_t width, int3
     CSpotParams params;
     if (ParseSpotFileName(path, params)) SetParams(params);
     if (LoadSpots(path, spots_, {0, 0}, width, height) <= 0) return false;
+    width_ = width;
+    height_ = height;
     threshold_ = kDefaultThreshold;
     PrepareSlider();
     Select(false);
@@ -193,21 +231,53 @@ void CScaleSpaceModel::SelectAutomatic() {
 }
 
 void CScaleSpaceModel::Select(bool automatic) {
+    lastAutomatic_ = automatic;
     // The spots change only by a detection or a load, both after Clear: which of them are the
     // first of equal ones is found once, not at every slider move.
     if (!distinctKnown_) {
         distinct_ = FirstOfEqualSpots(spots_);
         distinctKnown_ = true;
     }
+    const double threshold = automatic ? autoFactor_ : threshold_;
+    const int excluded = keepMinScale_ ? -1 : params_.minScale;
     selected_.AssignSelection(
-        spots_,
-        SelectSpotIndices(spots_, distinct_, automatic, automatic ? autoFactor_ : threshold_,
-                          resType_, keepMinScale_ ? -1 : params_.minScale));
+        spots_, SelectSpotIndices(spots_, distinct_, automatic, threshold, resType_, excluded));
+
+    const CVistrelDoc* source = Source();
+    const CClusterPixelParams pixels =
+        InPixels(App().clusterParams, source ? source->resolution : kDefaultResolution);
+    CClusters& clusters = ClusterList();
+    // A clustering that could not run leaves no clusters; its spots are then in none either.
+    if (!SpotClusters(width_, height_, clusters, inClusters_, spots_, distinct_, automatic,
+                      threshold, resType_, excluded, pixels))
+        inClusters_.ClearAll();
+    static const CRegions kNoTruth;
+    evaluation_ = EvaluateSpotClusters(source ? source->subtlety : 0,
+                                       source ? source->rosRegions : kNoTruth, clusters,
+                                       pixels.diameterPx, !HasSpots());
+}
+
+void CScaleSpaceModel::Reselect() {
+    if (!HasSpots()) return;
+    Select(lastAutomatic_);
+    ShowPicture();
+    emit reselected();
+}
+
+CClusters& CScaleSpaceModel::ClusterList() {
+    return Source() ? Source()->clusters : ownClusters_;
+}
+
+const CClusters& CScaleSpaceModel::Clusters() const {
+    return Source() ? Source()->clusters : ownClusters_;
+}
+
+std::string CScaleSpaceModel::ClusterInfo() const {
+    return evaluation_.empty() ? std::string() : kSpotClusterHeader + evaluation_;
 }
 
 std::unique_ptr<CMImage> CScaleSpaceModel::Picture(const CMImage& image) const {
-    const CClusters none;
-    return ShowSpots(image, selected_, inClusters_, none, onImage_, what_, shape_, true);
+    return ShowSpots(image, selected_, inClusters_, Clusters(), onImage_, what_, shape_, true);
 }
 
 std::string CScaleSpaceModel::RangeMinText() const {

@@ -13,9 +13,11 @@
 
 #include "core/image.h"
 #include "core/messages.h"
+#include "detection/clustering.h"
 #include "detection/point_response.h"
 #include "detection/spot_file.h"
 #include "detection/spot_params.h"
+#include "workspace/froc_model.h"
 #include "workspace/inverted_slider.h"
 #include "workspace/tool_window_model.h"
 
@@ -26,12 +28,15 @@ inline constexpr const char* kSpotFileFilters =
     "All Supported text Files|*.txt;*.cnd|CND Files |*.cnd|TXT Files |*.txt|All Files (*.*)|*.*||";
 
 class CScaleSpaceModel : public CToolWindowModel {
+    Q_OBJECT
   public:
     using CRange = CSpotParams::CRange;
     static constexpr CRange kResTypeRange{-1, 12};
     static constexpr double kDefaultThreshold = 120.0;
 
-    explicit CScaleSpaceModel(CVistrelApp& app) : CToolWindowModel(app) {}
+    // Changed cluster parameters of the application select, cluster and
+    // evaluate again (and show the picture) while spots exist.
+    explicit CScaleSpaceModel(CVistrelApp& app);
 
     // Parameters; setters clamp into the spin ranges of CSpotParams.
     void SetParams(const CSpotParams& params) { params_ = params.Clamped(); }
@@ -80,6 +85,15 @@ class CScaleSpaceModel : public CToolWindowModel {
     void ShowPicture();
     // The document showing the spot picture (null before the first showing).
     CVistrelDoc* PictureDocument() const { return Result(); }
+    // "FROC...": the sweep over the open documents with truth regions, the
+    // source with the window's spots, every other one searched with the
+    // window's parameters (a progress bar with Cancel); spots are selected
+    // with "res type" and the "min scale" box. Without such documents, or
+    // without spots on them, a message says so. True when froc holds a new
+    // chart.
+    bool OnFroc(CFrocModel& froc);
+    // The request OnFroc makes.
+    CFrocRequest FrocRequest() const;
 
     // ---- images
     // Clears the results, runs the detector and prepares the slider. A
@@ -101,10 +115,21 @@ class CScaleSpaceModel : public CToolWindowModel {
 
     const CSpotList& Spots() const { return spots_; }
     const CSpotList& Selected() const { return selected_; }
+    // The selected spots that ended in clusters, in selection order.
     const CSpotList& InClusters() const { return inClusters_; }
+    // The clusters of the selection: the source document's own list, or the
+    // model's while it has no source.
+    const CClusters& Clusters() const;
+    // The evaluation line of the last selection against the source's truth
+    // regions and subtlety (empty before the first selection and after Clear),
+    // and "Cluster info": the line under its header (empty without a line).
+    const std::string& EvaluationLine() const { return evaluation_; }
+    std::string ClusterInfo() const;
+    // The last selection again, with the application's current cluster
+    // parameters; the picture follows. Nothing without spots.
+    void Reselect();
     // The picture of the current choice (what to show, mark shape, background)
-    // for image; null for an invalid image. Marks on the image are outlined. Clusters are not made
-    // here yet, so "only in clusters" marks nothing and "cluster areas" paints nothing.
+    // for image; null for an invalid image. Marks on the image are outlined.
     std::unique_ptr<CMImage> Picture(const CMImage& image) const;
     const std::string& Log() const { return log_; }
     bool HasSpots() const { return spots_.Count() > 0; }
@@ -136,6 +161,11 @@ class CScaleSpaceModel : public CToolWindowModel {
     // "Spot info": value k of the selected spots per scale.
     std::string SpotInfo() const;
 
+  signals:
+    // Selection, clustering and evaluation ran without the window asking
+    // (changed cluster parameters): its texts are out of date.
+    void reselected();
+
   protected:
     // A new source, or the source closed: spots and report are cleared.
     void OnSourceChanged() override;
@@ -143,6 +173,7 @@ class CScaleSpaceModel : public CToolWindowModel {
   private:
     void PrepareSlider();
     void Select(bool automatic);
+    CClusters& ClusterList();
 
     CSpotParams params_;
     int resType_ = -1;
@@ -156,6 +187,12 @@ class CScaleSpaceModel : public CToolWindowModel {
     CInvertedSlider slider_;
     bool typedPending_ = false;
     CSpotList spots_, selected_, inClusters_;
+    // The clusters while there is no source document to hold them.
+    CClusters ownClusters_;
+    // The size of the image the spots were found on (or loaded for).
+    int32_t width_ = 0, height_ = 0;
+    bool lastAutomatic_ = false;
+    std::string evaluation_;
     // FirstOfEqualSpots(spots_) once known; Clear forgets it.
     std::vector<int32_t> distinct_;
     bool distinctKnown_ = false;
