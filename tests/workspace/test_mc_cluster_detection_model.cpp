@@ -16,20 +16,10 @@
 namespace vistrel {
 namespace {
 
-// Two groups of specks, well apart, and one lone speck: at the default
-// resolution (1 cm = 230 pixels) each group is a cluster of its own, and the
-// truth region covers only the first one.
 testsupport::CSpeckImageParams ClusterScene() {
-    testsupport::CSpeckImageParams p;
-    p.width = 420;
-    p.height = 400;
-    p.uniformNoise = 20;
-    p.contrast = 900;
-    p.specks = {{60, 60, 2.5},   {85, 70, 2.5},   {70, 95, 2.5},   {95, 100, 2.5},
-                {300, 300, 2.5}, {325, 310, 2.5}, {310, 335, 2.5}, {350, 60, 2.5}};
-    return p;
+    return testsupport::ClusterSpeckParams();
 }
-const CRect kTruth{40, 40, 121, 121};
+const int* const kTruth = testsupport::kClusterTruth;
 
 class McClusterDetection : public DocTest {
   protected:
@@ -38,7 +28,7 @@ class McClusterDetection : public DocTest {
         std::unique_ptr<CVistrelDoc> doc = app.CreateDocument();
         doc->image = testsupport::SpeckImage(ClusterScene());
         doc->pathName = "/d/clusters.pgx";
-        doc->rosRegions.Add(Square(kTruth.left, kTruth.top, kTruth.right - 1, kTruth.bottom - 1));
+        doc->rosRegions.Add(Square(kTruth[0], kTruth[1], kTruth[2], kTruth[3]));
         doc->subtlety = 2;
         source = app.AddDocument(std::move(doc));
         ASSERT_TRUE(source);
