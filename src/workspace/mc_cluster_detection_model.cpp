@@ -6,6 +6,7 @@
 #include "detection/clustering.h"
 #include "detection/spot_detector.h"
 #include "workspace/notifier.h"
+#include "workspace/seeds_handover.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/workspace_ui.h"
 
@@ -40,19 +41,11 @@ bool CMcClusterDetectionModel::OnGetSeeds() {
 }
 
 bool CMcClusterDetectionModel::SetSeeds() {
-    if (!Source()) return false;
-    Source()->SetSeeds(selected_);
-    return true;
+    return HandSeedsTo(Source(), selected_);
 }
 
 bool CMcClusterDetectionModel::OnSegment() {
-    CVistrelDoc* source = Source();
-    if (!source || !SetSeeds()) return false;
-    if (IWorkspaceUi* ui = App().Ui()) {
-        ui->ActivateDocumentWindow(*source);
-        ui->OpenSegmentFromSeeds(*source, false);
-    }
-    return true;
+    return SegmentFromSpots(App(), Source(), selected_);
 }
 
 void CMcClusterDetectionModel::ShowPicture() {
