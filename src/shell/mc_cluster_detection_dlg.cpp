@@ -40,7 +40,7 @@ CMcClusterDetectionDlg::CMcClusterDetectionDlg(CVistrelApp& app, QWidget* parent
     report_->setReadOnly(true);
     report_->setLineWrapMode(QPlainTextEdit::NoWrap);
     report_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    report_->setMinimumWidth(560);
+    report_->setMinimumWidth(720);
 
     auto* sliderColumn = new QVBoxLayout;
     sliderColumn->addWidget(rangeMax_, 0, Qt::AlignHCenter);
