@@ -34,7 +34,7 @@ class McClusterDetection : public DocTest {
         ASSERT_TRUE(source);
         app.SetActiveDocument(source);
     }
-    // The smallest response of the spots at the specks' centres (within 2 px).
+    // The smallest response of the spots found at the specks' centres (within 2 px).
     static double WeakestSpeck(const CSpotList& spots) {
         double weakest = 1e300;
         for (const testsupport::CSpeck& s : ClusterScene().specks) {
@@ -42,7 +42,7 @@ class McClusterDetection : public DocTest {
             for (int32_t i = 0; i < spots.Count(); ++i)
                 if (std::abs(spots[i].x - s.x) <= 2 && std::abs(spots[i].y - s.y) <= 2)
                     best = std::max(best, spots[i].response);
-            weakest = std::min(weakest, best);
+            if (best > -1e300) weakest = std::min(weakest, best);  // specks not found are skipped
         }
         return weakest;
     }
@@ -207,6 +207,22 @@ TEST_F(McClusterDetection, CancelledGetSeedsKeepsWhatWasThere) {
     EXPECT_EQ(m.Threshold(), threshold);
     EXPECT_EQ(m.EvaluationLine(), line);
     EXPECT_EQ(source->clusters.Count(), 2);
+}
+
+TEST_F(McClusterDetection, SeedsStayInsideTheBreastMask) {
+    CMcClusterDetectionModel m(app);
+    // The breast: the upper left, holding the truth group but not the other one.
+    source->breastSegment = CBreastSgt({{2, 2}, {200, 2}, {200, 200}, {2, 200}, {2, 2}});
+    ASSERT_TRUE(source->BuildBreastMask());
+    source->BreastMaskChanged();
+    ASSERT_TRUE(m.OnGetSeeds());
+    ASSERT_GT(m.Spots().Count(), 0);
+    for (int32_t i = 0; i < m.Spots().Count(); ++i)
+        EXPECT_NE(source->breastMask.GetPixel(m.Spots()[i].x, m.Spots()[i].y), 0)
+            << m.Spots()[i].x << "," << m.Spots()[i].y;
+    SelectTheSpecks(m);
+    // Only the truth group is left: one cluster, and it is a TP.
+    EXPECT_EQ(m.EvaluationLine().rfind("2; 1; 1; 0; 0; 1;[4]; ", 0), 0u) << m.EvaluationLine();
 }
 
 }  // namespace
