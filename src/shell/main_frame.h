@@ -19,6 +19,7 @@
 #include "shell/histogram_dlg.h"
 #include "shell/image_prop_dlg.h"
 #include "shell/log_gaussian_flt_dlg.h"
+#include "shell/mc_cluster_detection_dlg.h"
 #include "shell/scale_space_dlg.h"
 #include "shell/segment_from_seeds_dlg.h"
 #include "shell/text_window.h"
@@ -83,6 +84,8 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     CFiltersDlg* FiltersWindow() const { return filters_; }
     CLogGaussianFltDlg* LogGaussianWindow() const { return logGaussian_; }
     CScaleSpaceDlg* SpotDetectorWindow() const { return spotDetector_; }
+    // ---- microcalcification cluster tool
+    CMcClusterDetectionDlg* McClusterDetectionWindow() const { return mcClusterDetection_; }
     CThresholdingDlg* ThresholdingWindow() const { return thresholding_; }
     CSegmentFromSeedsDlg* SegmentFromSeedsWindow() const { return segmentFromSeeds_; }
     // The open text windows, oldest first.
@@ -211,6 +214,8 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     QPointer<CFiltersDlg> filters_;
     QPointer<CLogGaussianFltDlg> logGaussian_;
     QPointer<CScaleSpaceDlg> spotDetector_;
+    // ---- microcalcification cluster tool
+    QPointer<CMcClusterDetectionDlg> mcClusterDetection_;
     QPointer<CThresholdingDlg> thresholding_;
     QPointer<CSegmentFromSeedsDlg> segmentFromSeeds_;
     std::vector<QPointer<CTextWindow>> textWindows_;

@@ -337,6 +337,9 @@ bool CMainFrame::ToolWindowOpen(EToolWindow window) const {
             return logGaussian_;
         case EToolWindow::SpotDetector:
             return spotDetector_;
+        // ---- microcalcification cluster tool
+        case EToolWindow::McClusterDetection:
+            return mcClusterDetection_;
         case EToolWindow::Thresholding:
             return thresholding_;
         case EToolWindow::SegmentFromSeeds:
@@ -374,6 +377,10 @@ void CMainFrame::ToggleToolWindow(EToolWindow which) {
             break;
         case EToolWindow::SpotDetector:
             toggle(spotDetector_, [this] { return new CScaleSpaceDlg(app_, this); });
+            break;
+        // ---- microcalcification cluster tool
+        case EToolWindow::McClusterDetection:
+            toggle(mcClusterDetection_, [this] { return new CMcClusterDetectionDlg(app_, this); });
             break;
         case EToolWindow::Thresholding:
             toggle(thresholding_, [this] { return new CThresholdingDlg(app_, this); });

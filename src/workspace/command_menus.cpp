@@ -66,9 +66,9 @@ const std::vector<CMenuLayout>& MenuBarLayout() {
          Join({Run(I::Erosion, I::OuterGradient),
                {Separator(), C(I::StructuringElement), C(I::ConditionalThickening)}})},
         {"&Detection Tools",
-         {C(I::SpotDetector), C(I::Thresholding), C(I::SegmentFromSeeds),
-          C(I::SeedsWthLocalStatistics), C(I::SeedsFromCentroids), Separator(),
-          C(I::SegmentBreast), C(I::EnableBreastSegment), C(I::SetZeroOutsideBreast)}},
+         {C(I::SpotDetector), C(I::McClusterDetection), C(I::Thresholding),
+          C(I::SegmentFromSeeds), C(I::SeedsWthLocalStatistics), C(I::SeedsFromCentroids),
+          Separator(), C(I::SegmentBreast), C(I::EnableBreastSegment), C(I::SetZeroOutsideBreast)}},
         // Selection by clicking reaches the selected region and ROS through the
         // view's context menus, which reuse these commands.
         {"&Regions",

@@ -538,6 +538,9 @@ const std::vector<CCommand>& CommandRegistry() {
          [](C c, int) { ToolWindow(c, EToolWindow::Thresholding); }, nullptr, nullptr},
         {CommandId::SegmentFromSeeds, "S&egment From Seeds...", kPlain,
          [](C c, int) { ToolWindow(c, EToolWindow::SegmentFromSeeds); }, nullptr, nullptr},
+        // ---- microcalcification cluster tool
+        {CommandId::McClusterDetection, "Microcalcification &Clusters Detection...", kPlain,
+         [](C c, int) { ToolWindow(c, EToolWindow::McClusterDetection); }, nullptr, nullptr},
         {CommandId::SeedsWthLocalStatistics, "on seeds: WTH + local statistic + region growing",
          kPlain,
          [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnSeedsWthLocalStatistics(); }); },

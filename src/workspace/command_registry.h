@@ -41,6 +41,8 @@ enum class EToolWindow {
     SpotDetector,
     Thresholding,
     SegmentFromSeeds,
+    // ---- microcalcification cluster tool
+    McClusterDetection,
 };
 enum class EPrint { Dialog, Direct, Preview };
 

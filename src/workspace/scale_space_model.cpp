@@ -9,6 +9,7 @@
 #include "core/text.h"
 #include "detection/spot_detector.h"
 #include "workspace/file_filters.h"
+#include "workspace/seeds_handover.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/workspace_ui.h"
 
@@ -78,19 +79,11 @@ std::string CScaleSpaceModel::OnSaveSpots() const {
 }
 
 bool CScaleSpaceModel::SetSeeds() {
-    if (!Source()) return false;
-    Source()->SetSeeds(selected_);
-    return true;
+    return HandSeedsTo(Source(), selected_);
 }
 
 bool CScaleSpaceModel::OnSegment() {
-    CVistrelDoc* source = Source();
-    if (!source || !SetSeeds()) return false;
-    if (IWorkspaceUi* ui = App().Ui()) {
-        ui->ActivateDocumentWindow(*source);
-        ui->OpenSegmentFromSeeds(*source, false);
-    }
-    return true;
+    return SegmentFromSpots(App(), Source(), selected_);
 }
 
 void CScaleSpaceModel::ShowPicture() {

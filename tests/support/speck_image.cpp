@@ -28,4 +28,16 @@ CMImage SpeckImage(const CSpeckImageParams& p) {
     return image;
 }
 
+// ---- microcalcification cluster scenes
+CSpeckImageParams ClusterSpeckParams() {
+    CSpeckImageParams p;
+    p.width = 420;
+    p.height = 400;
+    p.uniformNoise = 20;
+    p.contrast = 900;
+    p.specks = {{60, 60, 2.5},   {85, 70, 2.5},   {70, 95, 2.5},   {95, 100, 2.5},
+                {300, 300, 2.5}, {325, 310, 2.5}, {310, 335, 2.5}, {350, 60, 2.5}};
+    return p;
+}
+
 }  // namespace vistrel::testsupport

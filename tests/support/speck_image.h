@@ -38,4 +38,11 @@ struct CSpeckImageParams {
 
 CMImage SpeckImage(const CSpeckImageParams& params = {});
 
+// ---- microcalcification cluster scenes
+// Two groups of specks, well apart, and one lone speck on 420 x 400: at the
+// default resolution (1 cm = 230 pixels) each group is a cluster of its own;
+// kClusterTruth covers the first group (four specks) only.
+CSpeckImageParams ClusterSpeckParams();
+inline constexpr int kClusterTruth[4] = {40, 40, 120, 120};  // left, top, right, bottom
+
 }  // namespace vistrel::testsupport

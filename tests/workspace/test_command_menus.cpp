@@ -148,6 +148,7 @@ TEST(CommandMenus, MorphologyAndTheBreastOutlineHaveTheirPlaces) {
     EXPECT_EQ(at->items[operators.size()].kind, K::Separator);
 
     const std::vector<I> detection = {I::SpotDetector,
+                                      I::McClusterDetection,
                                       I::Thresholding,
                                       I::SegmentFromSeeds,
                                       I::SeedsWthLocalStatistics,

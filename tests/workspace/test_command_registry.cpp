@@ -207,6 +207,7 @@ TEST(CommandTable, EveryCommandIsListedOnceWithItsMenuText) {
         {CommandId::SpotDetector, "Multiscale Spot &Detector...\tCtrl+D"},
         {CommandId::Thresholding, "&Thresholding..."},
         {CommandId::SegmentFromSeeds, "S&egment From Seeds..."},
+        {CommandId::McClusterDetection, "Microcalcification &Clusters Detection..."},
         {CommandId::SeedsWthLocalStatistics, "on seeds: WTH + local statistic + region growing"},
         {CommandId::SeedsFromCentroids, "Set Seeds = Centroids of Regions"},
         {CommandId::NnDiagnoses, "&Neural Network diagnoses"},
