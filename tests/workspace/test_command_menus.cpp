@@ -154,7 +154,8 @@ TEST(CommandMenus, MorphologyAndTheBreastOutlineHaveTheirPlaces) {
                                       I::SeedsFromCentroids,
                                       I::SegmentBreast,
                                       I::EnableBreastSegment,
-                                      I::SetZeroOutsideBreast};
+                                      I::SetZeroOutsideBreast,
+                                      I::ProcessDetection};
     EXPECT_EQ(MenuCommands("&Detection Tools"), detection);
 
     // The SGT commands follow the OVERLAY ones.
