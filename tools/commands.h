@@ -37,6 +37,8 @@ int RunThreshold(const CommandArgs& args);
 int RunFeatures(const CommandArgs& args);
 int RunGlcm(const CommandArgs& args);
 int RunSrdm(const CommandArgs& args);
+// the breast-segment-and-detect pipeline
+int RunDetect(const CommandArgs& args);
 
 extern const char* const kInfoHelp;
 extern const char* const kConvertHelp;
@@ -55,5 +57,7 @@ extern const char* const kThresholdHelp;
 extern const char* const kFeaturesHelp;
 extern const char* const kGlcmHelp;
 extern const char* const kSrdmHelp;
+// the breast-segment-and-detect pipeline
+extern const char* const kDetectHelp;
 
 }  // namespace vistrel::cli
