@@ -69,12 +69,7 @@ bool WriteTestCopy(CVistrelDoc& doc) {
 // image, then the outline beside the image. False, with a message saying
 // which step failed, when no outline was found or it could not be written.
 bool WriteBreastOutline(CVistrelDoc& doc) {
-    CSegmentParams params;
-    params.view = kViewAuto;
-    params.projection = kProjectionAuto;
-    params.automatic = 1;
-    params.cone = 0;
-    params.log = 0;
+    const CSegmentParams params = AutomaticSegmentParams();
     if (!doc.SegmentBreastWith(params, kStageBreast)) {
         messages().show("No breast outline was found in " + doc.pathName + ".");
         return false;

@@ -58,13 +58,7 @@ std::string ImageStem(const std::string& imagePath) {
 bool EnsureBreastSegment(CVistrelDoc& doc) {
     if (doc.HasBreastSegment()) return doc.breastMask.IsValid() || doc.BuildBreastMask();
     if (doc.ReadSgt(false) && doc.BuildBreastMask()) return true;
-    CSegmentParams params;
-    params.view = kViewAuto;
-    params.projection = kProjectionAuto;
-    params.automatic = 1;
-    params.cone = 0;
-    params.log = 0;
-    return doc.SegmentBreastWith(params, kStageBatch);
+    return doc.SegmentBreastWith(AutomaticSegmentParams(), kStageBatch);
 }
 
 // The "Scale=..." line of one processed scale. Td is the threshold a spot of
@@ -82,8 +76,9 @@ std::string ScaleLine(const CScaleStatistics& s, const CScaleStatistics& first, 
 }
 
 // Keeps the spots whose response reaches mean + parN * stdDev of their own
-// scale (values 5 and 6).
+// scale (values 5 and 6); par n 0 keeps all, as with the minimum scale's.
 void KeepAboveOwnScale(CSpotList& spots, double parN) {
+    if (parN == 0.0) return;
     CSpotList kept;
     kept.Reserve(std::size_t(spots.Count()));
     for (int32_t i = 0; i < spots.Count(); ++i) {
@@ -97,12 +92,12 @@ void KeepAboveOwnScale(CSpotList& spots, double parN) {
 
 // Clusters the 'm' and 'p' regions, outlines them and evaluates them against
 // the document's truth with the batch's large-area limit.
-CRegionClusterEvaluation ClusterAndEvaluate(CVistrelDoc& doc, CRegions& regions,
+CRegionClusterEvaluation ClusterAndEvaluate(const CVistrelDoc& doc, CRegions& regions,
                                             const CClusterParams& clusterParams, bool corrections,
-                                            std::string& line) {
+                                            CClusters& clusters, std::string& line) {
     const CRegionClustersResult made =
         RegionClusters(regions, doc.image.width, doc.image.height,
-                       InPixels(clusterParams, doc.resolution), kClusterTypes, doc.clusters);
+                       InPixels(clusterParams, doc.resolution), kClusterTypes, clusters);
     ClusterOutlines(regions, made.clusters, kClusterTypes);
     std::vector<CClusterRegion> groups;
     return EvaluateRegionClusters(doc.subtlety, doc.resolution, doc.rosRegions, regions, line,
@@ -264,8 +259,9 @@ CProcessDetectionResult ProcessDetection(CVistrelDoc& doc, const CProcessDetecti
     // ---- clusters and their evaluation
     start = Clock::now();
     std::string line;
+    CClusters clusters;
     const CRegionClusterEvaluation evaluation =
-        ClusterAndEvaluate(doc, regions, doc.App().clusterParams, true, line);
+        ClusterAndEvaluate(doc, regions, doc.App().clusterParams, true, clusters, line);
     result.clusters = evaluation.groups;
     result.largeClusters = evaluation.largeClusters;
     result.evaluationLine = line;
@@ -312,6 +308,7 @@ CProcessDetectionResult ProcessDetection(CVistrelDoc& doc, const CProcessDetecti
     // The document shows what was found.
     doc.regions = std::move(regions);
     doc.spots = std::move(*spots);
+    doc.clusters = std::move(clusters);
     result.seconds.writing = SecondsSince(start);
     result.done = true;
     return result;
@@ -407,10 +404,11 @@ CReevaluationResult ReevaluateStoredDetections(CVistrelDoc& doc, double diameter
         regions.RemoveClusterOutlines();
         CRegions withCorrections = regions;
         std::string without, with;
+        CClusters clusters;
         const CRegionClusterEvaluation a =
-            ClusterAndEvaluate(doc, regions, clusterParams, false, without);
+            ClusterAndEvaluate(doc, regions, clusterParams, false, clusters, without);
         const CRegionClusterEvaluation b =
-            ClusterAndEvaluate(doc, withCorrections, clusterParams, true, with);
+            ClusterAndEvaluate(doc, withCorrections, clusterParams, true, clusters, with);
         const std::string lead = doc.pathName + "; " +
                                  Format("%.2lf; %d; %d; ", breastMm2, rect.Width(), rect.Height());
         const std::string lineWithout =

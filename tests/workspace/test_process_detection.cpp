@@ -182,6 +182,8 @@ TEST_F(ProcessDetectionTest, ACancelledRunWritesNothingAndKeepsTheDocument) {
     const std::string log = ReadFileBytes(BsdLogPath(folder, 10, 0));
     const std::string regions = ReadFileBytes(BsdRegionFilePath(folder, imagePath, 10, 0));
     const int32_t regionCount = doc->regions.Count();
+    const int32_t clusterCount = doc->clusters.Count();
+    ASSERT_EQ(clusterCount, 1);
     // Cancelled in each stage: the breast, the detector, the growing, the end.
     for (const double at : {0.01, 0.5, 0.9, 0.999}) {
         const CProcessDetectionResult r =
@@ -192,6 +194,7 @@ TEST_F(ProcessDetectionTest, ACancelledRunWritesNothingAndKeepsTheDocument) {
         EXPECT_EQ(ReadFileBytes(BsdLogPath(folder, 10, 0)), log) << at;
         EXPECT_EQ(ReadFileBytes(BsdRegionFilePath(folder, imagePath, 10, 0)), regions) << at;
         EXPECT_EQ(doc->regions.Count(), regionCount) << at;
+        EXPECT_EQ(doc->clusters.Count(), clusterCount) << at;
     }
     for (const auto& entry : fs::directory_iterator(folder))
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
