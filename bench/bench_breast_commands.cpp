@@ -33,7 +33,9 @@ CFixture& Film() {
     return *fixture;
 }
 
-vistrel::CSegmentParams BatchLikeParams() { return vistrel::AutomaticSegmentParams(); }
+vistrel::CSegmentParams BatchLikeParams() {
+    return vistrel::AutomaticSegmentParams();
+}
 
 void BM_SegmentBreastCommand(benchmark::State& state) {
     CFixture& f = Film();

@@ -48,7 +48,8 @@ const std::vector<CCommand>& Commands() {
         {"glcm", "co-occurrence matrices and their features of a rectangle", kGlcmHelp, RunGlcm},
         {"srdm", "surrounding region dependence matrix of a rectangle", kSrdmHelp, RunSrdm},
         // the breast-segment-and-detect pipeline
-        {"detect", "breast outline, spots, regions, clusters and their evaluation, with result files",
+        {"detect",
+         "breast outline, spots, regions, clusters and their evaluation, with result files",
          kDetectHelp, RunDetect},
     };
     return commands;

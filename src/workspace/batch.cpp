@@ -101,8 +101,7 @@ int RunDetectionBatch(CVistrelApp& app, const CVTCommandLineInfo& info, char rou
             const CProcessDetectionResult result = ProcessDetection(*doc, params);
             if (!result.done) error = result.error;
         } else {
-            const double diameter =
-                info.vValue1 > 0 ? info.vValue1 : app.clusterParams.diameterCm;
+            const double diameter = info.vValue1 > 0 ? info.vValue1 : app.clusterParams.diameterCm;
             const int32_t minObjects =
                 info.vValue2 > 0 ? info.vValue2 : app.clusterParams.minObjects;
             const CReevaluationResult result =

@@ -16,8 +16,8 @@
 #include "detection/spot_params.h"
 #include "regions/feature_vector.h"
 #include "regions/overlay_file.h"
-#include "workspace/vistrel_app.h"
 #include "workspace/two_params_model.h"
+#include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 #include "workspace/workspace_ui.h"
 
@@ -67,8 +67,8 @@ bool EnsureBreastSegment(CVistrelDoc& doc) {
 // the shift that makes the scale's responses non-negative.
 std::string ScaleLine(const CScaleStatistics& s, const CScaleStatistics& first, double parN,
                       int type) {
-    const double td = type == kThresholdOwnScale ? s.mean + parN * s.stdDev
-                                                 : first.mean + parN * first.stdDev;
+    const double td =
+        type == kThresholdOwnScale ? s.mean + parN * s.stdDev : first.mean + parN * first.stdDev;
     const double tseg = first.mean + kGrowK * first.stdDev;
     const double zeroLevel = s.min < 0 ? -s.min : 0.0;
     return Format("Scale=%d  mean=%lf, stdDev=%lf, Td=%lf, Tseg=%lf, Tseg+zeroLevel=%lf;\n",
@@ -120,8 +120,8 @@ std::string DetectionResultsFolder(const std::string& imagePath) {
     return (parent / "results").string();
 }
 
-std::string BsdRegionFilePath(const std::string& folder, const std::string& imagePath,
-                              double parN, int thresholdType) {
+std::string BsdRegionFilePath(const std::string& folder, const std::string& imagePath, double parN,
+                              int thresholdType) {
     return (fs::path(folder) / (ImageStem(imagePath) +
                                 Format(".regions_BSDx_%.0lf_%d.", parN, thresholdType) + "OVERLAY"))
         .string();
@@ -202,8 +202,7 @@ CProcessDetectionResult ProcessDetection(CVistrelDoc& doc, const CProcessDetecti
     CRect rect{0, 0, image.width, image.height};
     if (result.breastFound) {
         CRect bounds = doc.breastSegment.Bounds();
-        if (image.ClipRect(bounds) >= 0 && bounds.Width() > 0 && bounds.Height() > 0)
-            rect = bounds;
+        if (image.ClipRect(bounds) >= 0 && bounds.Width() > 0 && bounds.Height() > 0) rect = bounds;
     }
     result.breastRect = rect;
     result.breastAreaMm2 = PixelAreaToMm2(double(rect.Width()) * rect.Height(), doc.resolution);
@@ -228,8 +227,8 @@ CProcessDetectionResult ProcessDetection(CVistrelDoc& doc, const CProcessDetecti
     std::string detectorLog;
     std::unique_ptr<CSpotList> spots =
         CandidateListSSS(cut, spotParams.minScale, spotParams.maxScale, spotParams.increment,
-                         spotParams.localMaxSide, spotParams.searchSide, mask, detectorLog,
-                         options, Stage(progress, kBreastEnd, kDetectEnd));
+                         spotParams.localMaxSide, spotParams.searchSide, mask, detectorLog, options,
+                         Stage(progress, kBreastEnd, kDetectEnd));
     if (progress && !progress(kDetectEnd)) return cancelled();
     if (!spots) spots = std::make_unique<CSpotList>();  // no maximum at all: nothing detected
     if (params.thresholdType == kThresholdOwnScale) KeepAboveOwnScale(*spots, params.parN);
@@ -240,7 +239,8 @@ CProcessDetectionResult ProcessDetection(CVistrelDoc& doc, const CProcessDetecti
     }
     result.spots = spots->Count();
     for (const CScaleStatistics& s : statistics)
-        result.thresholdLines += ScaleLine(s, statistics.front(), params.parN, params.thresholdType);
+        result.thresholdLines +=
+            ScaleLine(s, statistics.front(), params.parN, params.thresholdType);
     result.seconds.detection = SecondsSince(start);
 
     // ---- regions grown from the spots
@@ -286,19 +286,20 @@ CProcessDetectionResult ProcessDetection(CVistrelDoc& doc, const CProcessDetecti
                      doc.OverlayPlacement(), false) != COverlayWriteResult::Written)
         return fail("cannot write the region file " + result.regionFile);
 
-    result.resultLine = doc.pathName + "; " +
-                        Format("%lf; %d; %d; ", result.breastAreaMm2, result.largeClusters,
-                               result.clusters) +
-                        line + "\n";
+    result.resultLine =
+        doc.pathName + "; " +
+        Format("%lf; %d; %d; ", result.breastAreaMm2, result.largeClusters, result.clusters) +
+        line + "\n";
     std::string logText = doc.pathName + "\n" + parameters + "\n" + detectorLog;
     if (!logText.empty() && logText.back() != '\n') logText += '\n';
+    logText += result.thresholdLines;
     logText += result.breastFound ? Format("breast rect=(%d, %d, %d, %d)\n", rect.left, rect.top,
                                            rect.right, rect.bottom)
                                   : std::string("no breast outline: the whole image\n");
     logText += Format("spots=%d, regions=%d, clusters=%d\n", result.spots, result.regions,
                       result.clusters);
-    const std::string thresholdsText = doc.pathName + "\n" + parameters + "\n" +
-                                       result.thresholdLines;
+    const std::string thresholdsText =
+        doc.pathName + "\n" + parameters + "\n" + result.thresholdLines;
     std::string error;
     if (!AppendResultText(result.logFile, "", logText, &error) ||
         !AppendResultText(result.thresholdsFile, "", thresholdsText, &error) ||
@@ -364,8 +365,9 @@ std::vector<CStoredRegionFile> FindBsdRegionFiles(const std::string& folder,
             continue;
         found.push_back({it->path().string(), std::stod(n), std::stoi(t)});
     }
-    std::sort(found.begin(), found.end(),
-              [](const CStoredRegionFile& a, const CStoredRegionFile& b) { return a.path < b.path; });
+    std::sort(
+        found.begin(), found.end(),
+        [](const CStoredRegionFile& a, const CStoredRegionFile& b) { return a.path < b.path; });
     return found;
 }
 
@@ -388,8 +390,7 @@ CReevaluationResult ReevaluateStoredDetections(CVistrelDoc& doc, double diameter
         if (doc.image.ClipRect(bounds) >= 0 && bounds.Width() > 0 && bounds.Height() > 0)
             rect = bounds;
     }
-    const double breastMm2 =
-        PixelAreaToMm2(double(rect.Width()) * rect.Height(), doc.resolution);
+    const double breastMm2 = PixelAreaToMm2(double(rect.Width()) * rect.Height(), doc.resolution);
     const std::string set = fs::path(doc.pathName).parent_path().filename().string();
 
     for (const CStoredRegionFile& file : files) {
@@ -409,8 +410,8 @@ CReevaluationResult ReevaluateStoredDetections(CVistrelDoc& doc, double diameter
             ClusterAndEvaluate(doc, regions, clusterParams, false, clusters, without);
         const CRegionClusterEvaluation b =
             ClusterAndEvaluate(doc, withCorrections, clusterParams, true, clusters, with);
-        const std::string lead = doc.pathName + "; " +
-                                 Format("%.2lf; %d; %d; ", breastMm2, rect.Width(), rect.Height());
+        const std::string lead =
+            doc.pathName + "; " + Format("%.2lf; %d; %d; ", breastMm2, rect.Width(), rect.Height());
         const std::string lineWithout =
             lead + Format("%d; %d; ", a.largeClusters, a.groups) + without + "\n";
         const std::string lineWith =

@@ -65,19 +65,19 @@ struct CProcessDetectionTimes {
 };
 
 struct CProcessDetectionResult {
-    bool done = false;       // every stage ran and every file was written
-    bool cancelled = false;  // the progress callback stopped it; nothing was written
-    std::string error;       // why it failed (empty when done or cancelled)
-    bool breastFound = false;      // false: the whole image was used
-    CRect breastRect;              // image coordinates, right and bottom exclusive
-    double breastAreaMm2 = 0.0;    // of breastRect
-    int32_t spots = 0;             // detected and kept
-    int32_t regions = 0;           // grown from them
-    int32_t clusters = 0;          // cluster groups evaluated
-    int32_t largeClusters = 0;     // groups over kBatchLargeClusterMm2
-    std::string evaluationLine;    // the evaluation columns, from the subtlety on
-    std::string resultLine;        // the line appended to the results file
-    std::string thresholdLines;    // the "Scale=..." lines of the run
+    bool done = false;           // every stage ran and every file was written
+    bool cancelled = false;      // the progress callback stopped it; nothing was written
+    std::string error;           // why it failed (empty when done or cancelled)
+    bool breastFound = false;    // false: the whole image was used
+    CRect breastRect;            // image coordinates, right and bottom exclusive
+    double breastAreaMm2 = 0.0;  // of breastRect
+    int32_t spots = 0;           // detected and kept
+    int32_t regions = 0;         // grown from them
+    int32_t clusters = 0;        // cluster groups evaluated
+    int32_t largeClusters = 0;   // groups over kBatchLargeClusterMm2
+    std::string evaluationLine;  // the evaluation columns, from the subtlety on
+    std::string resultLine;      // the line appended to the results file
+    std::string thresholdLines;  // the "Scale=..." lines of the run
     std::string regionFile, logFile, thresholdsFile, resultsFile;
     CProcessDetectionTimes seconds;
 };
@@ -85,8 +85,8 @@ struct CProcessDetectionResult {
 // The results folder of an image: "results" in the image's folder.
 std::string DetectionResultsFolder(const std::string& imagePath);
 // "<folder>/<image file name without its last extension>.regions_BSDx_%.0lf_%d.OVERLAY".
-std::string BsdRegionFilePath(const std::string& folder, const std::string& imagePath,
-                              double parN, int thresholdType);
+std::string BsdRegionFilePath(const std::string& folder, const std::string& imagePath, double parN,
+                              int thresholdType);
 // The names of the three files the run appends to, in folder.
 std::string BsdLogPath(const std::string& folder, double parN, int thresholdType);
 std::string BsdThresholdsPath(const std::string& folder, double parN, int thresholdType);

@@ -187,8 +187,8 @@ TEST_F(BatchRun, DetectionAndReevaluationOfAFilmExitWithTheirStatus) {
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const std::string set = std::filesystem::path(film).parent_path().filename().string();
-    EXPECT_TRUE(std::filesystem::exists(results + "/_" + set +
-                                        "_evaluation_BSDx_results_with_corrections_mca0.5_mcn3.txt"));
+    EXPECT_TRUE(std::filesystem::exists(
+        results + "/_" + set + "_evaluation_BSDx_results_with_corrections_mca0.5_mcn3.txt"));
 
     // A file that cannot be read, and one without stored detections.
     run = Run({"-s", QString::fromStdString(bad)});

@@ -73,9 +73,9 @@ TEST_F(CliDetect, PrintsTheResultAndAppendsToTheResultFiles) {
     // A second run adds its line and no second header.
     const CRun again = Run({"detect", image, "--results", results});
     ASSERT_EQ(again.exitCode, 0) << again.err;
-    EXPECT_EQ(ReadFile(resultsFile),
-              std::string(kBsdResultsHeader) + line + "\n" +
-                  JsonOf(again)["result_line"].toString().toStdString() + "\n");
+    EXPECT_EQ(ReadFile(resultsFile), std::string(kBsdResultsHeader) + line + "\n" +
+                                         JsonOf(again)["result_line"].toString().toStdString() +
+                                         "\n");
 }
 
 TEST_F(CliDetect, DefaultsToTheResultsFolderBesideTheImage) {

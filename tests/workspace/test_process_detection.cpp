@@ -6,9 +6,9 @@
 
 #include "../support/speck_image.h"
 #include "core/text.h"
+#include "vistrel_doc_fixture.h"
 #include "workspace/batch.h"
 #include "workspace/two_params_model.h"
-#include "vistrel_doc_fixture.h"
 
 namespace vistrel {
 namespace {
@@ -134,6 +134,8 @@ TEST_F(ProcessDetectionTest, FindsTheClusterAndWritesEveryFileCharacterByCharact
     EXPECT_EQ(log.rfind(imagePath + "\npar_n=10, type_threshold=0\nCandidateListSSS-", 0), 0u)
         << log;
     EXPECT_NE(log.find(" time (h:m:s): "), std::string::npos);
+    // ... and the scale lines of the thresholds file.
+    EXPECT_NE(log.find(thresholds[2] + "\n" + thresholds[3] + "\n"), std::string::npos) << log;
 
     // The region file holds the grown regions and the cluster outline.
     const std::string regions = ReadFileBytes(BsdRegionFilePath(folder, imagePath, 10, 0));
@@ -186,8 +188,7 @@ TEST_F(ProcessDetectionTest, ACancelledRunWritesNothingAndKeepsTheDocument) {
     ASSERT_EQ(clusterCount, 1);
     // Cancelled in each stage: the breast, the detector, the growing, the end.
     for (const double at : {0.01, 0.5, 0.9, 0.999}) {
-        const CProcessDetectionResult r =
-            Run(*doc, 10, 0, [at](double f) { return f < at; });
+        const CProcessDetectionResult r = Run(*doc, 10, 0, [at](double f) { return f < at; });
         EXPECT_TRUE(r.cancelled) << at;
         EXPECT_FALSE(r.done) << at;
         EXPECT_EQ(ReadFileBytes(BsdResultsPath(folder, 10, 0)), results) << at;
@@ -197,8 +198,7 @@ TEST_F(ProcessDetectionTest, ACancelledRunWritesNothingAndKeepsTheDocument) {
         EXPECT_EQ(doc->clusters.Count(), clusterCount) << at;
     }
     for (const auto& entry : fs::directory_iterator(folder))
-        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
-            << entry.path();
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
 }
 
 TEST_F(ProcessDetectionTest, OwnScaleThresholdsAndBadParametersAreHandled) {
@@ -298,11 +298,12 @@ TEST_F(ProcessDetectionTest, ReevaluationWritesBothFilesPerStoredRun) {
     const std::string set = fs::path(imagePath).parent_path().filename().string();
     const std::string without =
         ReadFileBytes(BsdWithoutCorrectionsPath(folder, set, 10, 0, 1.0, 3));
-    const std::string header =
-        std::string(kBsdWithoutCorrectionsLead) + kBsdEvaluationColumns;
+    const std::string header = std::string(kBsdWithoutCorrectionsLead) + kBsdEvaluationColumns;
     ASSERT_EQ(without.rfind(header, 0), 0u) << without;
     const std::string area = Format("%.2lf", PixelAreaToMm2(141.0 * 121.0, doc->resolution));
-    EXPECT_EQ(without.substr(header.size()).rfind(imagePath + "; " + area + "; 141; 121; 0; 1; 4; 1; 1; 0; 0; 1;", 0), 0u)
+    EXPECT_EQ(without.substr(header.size())
+                  .rfind(imagePath + "; " + area + "; 141; 121; 0; 1; 4; 1; 1; 0; 0; 1;", 0),
+              0u)
         << without;
     const std::string with = ReadFileBytes(BsdWithCorrectionsPath(folder, set, 1.0, 3));
     const std::vector<std::string> withLines = Lines(with);
