@@ -17,20 +17,9 @@ namespace {
 using vistrel::CMImage;
 using vistrel::CVistrelDoc;
 
-// The tissue image inside a half ellipse against the chest wall on the left;
-// the rest is dark film with a little noise.
 CMImage MakeBreastFilm() {
     std::mt19937 rng(7);
-    CMImage film = vistrel::bench::MakeTissueImage(rng);
-    const double cy = film.height / 2.0, rx = film.width * 0.7, ry = film.height * 0.45;
-    for (int y = 0; y < film.height; ++y) {
-        uint16_t* row = film.Row16(y);
-        for (int x = 0; x < film.width; ++x) {
-            const double dx = x / rx, dy = (y - cy) / ry;
-            if (dx * dx + dy * dy > 1.0) row[x] = static_cast<uint16_t>(40 + rng() % 16);
-        }
-    }
-    return film;
+    return vistrel::bench::MakeBreastFilm(rng);
 }
 
 struct CFixture {
@@ -45,10 +34,7 @@ CFixture& Film() {
 }
 
 vistrel::CSegmentParams BatchLikeParams() {
-    vistrel::CSegmentParams params;
-    params.cone = 0;
-    params.log = 0;
-    return params;
+    return vistrel::AutomaticSegmentParams();
 }
 
 void BM_SegmentBreastCommand(benchmark::State& state) {

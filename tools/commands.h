@@ -39,6 +39,7 @@ int RunGlcm(const CommandArgs& args);
 int RunSrdm(const CommandArgs& args);
 int RunClusters(const CommandArgs& args);
 int RunFroc(const CommandArgs& args);
+int RunDetect(const CommandArgs& args);
 
 extern const char* const kInfoHelp;
 extern const char* const kConvertHelp;
@@ -59,5 +60,6 @@ extern const char* const kGlcmHelp;
 extern const char* const kSrdmHelp;
 extern const char* const kClustersHelp;
 extern const char* const kFrocHelp;
+extern const char* const kDetectHelp;
 
 }  // namespace vistrel::cli

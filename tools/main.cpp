@@ -51,6 +51,9 @@ const std::vector<CCommand>& Commands() {
          kClustersHelp, RunClusters},
         {"froc", "the detector's FROC curve over images with truth, and its chart", kFrocHelp,
          RunFroc},
+        {"detect",
+         "breast outline, spots, regions, clusters and their evaluation, with result files",
+         kDetectHelp, RunDetect},
     };
     return commands;
 }

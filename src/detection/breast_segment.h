@@ -37,6 +37,15 @@ struct CSegmentParams {
     uint8_t log = 1;        // collect the log and the intermediate images
 };
 
+// A run decided wholly from the image (view, projection and thresholds
+// automatic) without the cone pass or the log: the batch routines' record.
+inline CSegmentParams AutomaticSegmentParams() {
+    CSegmentParams params;
+    params.cone = 0;
+    params.log = 0;
+    return params;
+}
+
 // What a run found besides the contour (view and projection as decided,
 // the start point on the full image).
 struct CSegmentReport {

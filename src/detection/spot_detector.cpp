@@ -313,6 +313,9 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
     if (options.responseImages) {
         options.responseImages->emplace_back(Format("h=%d", hMIN), GreyResponse(response));
     }
+    if (options.scaleStatistics)
+        options.scaleStatistics->push_back(
+            {hMIN, double(means[0]), double(deviations[0]), response.min, response.max});
 
     std::vector<CLogPath> paths;
     FindLogMaxima(n, m, paths, response, kernel.width / 2, w - kernel.width / 2, kernel.height / 2,
@@ -339,6 +342,10 @@ std::unique_ptr<CSpotList> CandidateListSSS(const CMImage& image, int hMIN, int 
         if (options.responseImages) {
             options.responseImages->emplace_back(Format("h=%d", s), GreyResponse(response));
         }
+        if (options.scaleStatistics)
+            options.scaleStatistics->push_back({s, double(means[std::size_t(s - hMIN)]),
+                                                double(deviations[std::size_t(s - hMIN)]),
+                                                response.min, response.max});
         const double t = threshold(s);
         for (std::size_t p = 0; p < paths.size(); ++p) {
             const CPoint previous = paths[p].PointAt(s - increment);

@@ -58,6 +58,12 @@ void FindLogMaxima(int n, int m, std::vector<CLogPath>& paths, const CResponseIm
                    double threshold, int32_t previousX, int32_t previousY, std::size_t pathIndex,
                    int h, int hMIN, int hMAX);
 
+// The figures of one processed scale's response.
+struct CScaleStatistics {
+    int scale = 0;
+    double mean = 0, stdDev = 0, min = 0, max = 0;
+};
+
 struct CDetectorOptions {
     bool useDirect = false;  // direct convolution (the reference of the fast one)
     // Batch form: spots at this scale are dropped (-1: none) ...
@@ -67,6 +73,8 @@ struct CDetectorOptions {
     double parN = 0.0;
     // Batch form: each response as a grey image named "h=%d".
     std::vector<std::pair<std::string, std::unique_ptr<CMImage>>>* responseImages = nullptr;
+    // Receives the statistics of every processed scale, in scale order.
+    std::vector<CScaleStatistics>* scaleStatistics = nullptr;
 };
 
 // The detector. Scales and sizes are whole numbers 0..255. Progress lines are

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "core/messages.h"
+#include "workspace/process_detection.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
@@ -68,12 +69,7 @@ bool WriteTestCopy(CVistrelDoc& doc) {
 // image, then the outline beside the image. False, with a message saying
 // which step failed, when no outline was found or it could not be written.
 bool WriteBreastOutline(CVistrelDoc& doc) {
-    CSegmentParams params;
-    params.view = kViewAuto;
-    params.projection = kProjectionAuto;
-    params.automatic = 1;
-    params.cone = 0;
-    params.log = 0;
+    const CSegmentParams params = AutomaticSegmentParams();
     if (!doc.SegmentBreastWith(params, kStageBreast)) {
         messages().show("No breast outline was found in " + doc.pathName + ".");
         return false;
@@ -86,6 +82,42 @@ bool WriteBreastOutline(CVistrelDoc& doc) {
     return true;
 }
 
+// "s" and "v" work on every named file: a set of mammograms is one run.
+// Each file gets its own document; the run fails when any file fails.
+int RunDetectionBatch(CVistrelApp& app, const CVTCommandLineInfo& info, char routine) {
+    std::vector<std::string> files = info.FileNames();
+    if (files.empty()) files.push_back(info.FileName());
+    bool allDone = true;
+    for (const std::string& file : files) {
+        CVistrelDoc* doc = app.OpenDocumentFile(file);
+        if (!doc) {  // the reason has been shown
+            allDone = false;
+            continue;
+        }
+        std::string error;
+        if (routine == 's') {
+            CProcessDetectionParams params;
+            if (info.sValue > 0) params.parN = info.sValue;
+            const CProcessDetectionResult result = ProcessDetection(*doc, params);
+            if (!result.done) error = result.error;
+        } else {
+            const double diameter = info.vValue1 > 0 ? info.vValue1 : app.clusterParams.diameterCm;
+            const int32_t minObjects =
+                info.vValue2 > 0 ? info.vValue2 : app.clusterParams.minObjects;
+            const CReevaluationResult result =
+                ReevaluateStoredDetections(*doc, diameter, minObjects);
+            if (!result.done) error = result.error;
+        }
+        if (!error.empty()) {
+            messages().show("The " + std::string(RoutineName(routine)) + " of " + file +
+                            " failed: " + error + ".");
+            allDone = false;
+        }
+        app.CloseDocument(doc);
+    }
+    return allDone ? kBatchDone : kBatchFailed;
+}
+
 }  // namespace
 
 std::string TestCopyPath(const std::string& documentPath) {
@@ -94,7 +126,8 @@ std::string TestCopyPath(const std::string& documentPath) {
 }
 
 bool BatchRoutineAvailable(char letter) {
-    return letter == 'c' || letter == 'e' || letter == 'f' || letter == 'b' || letter == 'i';
+    return letter == 'c' || letter == 'e' || letter == 'f' || letter == 'b' || letter == 'i' ||
+           letter == 's' || letter == 'v';
 }
 
 int RunBatch(CVistrelApp& app, const CVTCommandLineInfo& info) {
@@ -109,6 +142,7 @@ int RunBatch(CVistrelApp& app, const CVTCommandLineInfo& info) {
         messages().show("No image file was named for the batch run.");
         return kBatchFailed;
     }
+    if (routine == 's' || routine == 'v') return RunDetectionBatch(app, info, routine);
     CVistrelDoc* doc = app.OpenDocumentFile(info.FileName());
     if (!doc) return kBatchFailed;  // the reason has been shown
 

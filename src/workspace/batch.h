@@ -31,7 +31,11 @@ bool BatchRoutineAvailable(char letter);
 // annotations as TestCopyPath, "b" finds the breast outline and writes it
 // beside the image (CVistrelDoc::SgtPathOf), "i" writes the image-retrieval
 // files (CVistrelDoc::WriteFireFeatures with 100). Other routines report that
-// they are not available. Messages go through the message sink.
+// they are not available. "s" runs ProcessDetection with par n = the s-value
+// (10 when none was given) and "v" ReevaluateStoredDetections with v-value 1
+// as the cluster diameter [cm] and v-value 2 as the minimum objects (the
+// application's when not given), both on every named file, failing when
+// any file fails. Messages go through the message sink.
 int RunBatch(CVistrelApp& app, const CVTCommandLineInfo& info);
 
 }  // namespace vistrel

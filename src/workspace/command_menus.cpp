@@ -68,7 +68,9 @@ const std::vector<CMenuLayout>& MenuBarLayout() {
         {"&Detection Tools",
          {C(I::SpotDetector), C(I::McClusterDetection), C(I::Thresholding),
           C(I::SegmentFromSeeds), C(I::SeedsWthLocalStatistics), C(I::SeedsFromCentroids),
-          Separator(), C(I::SegmentBreast), C(I::EnableBreastSegment), C(I::SetZeroOutsideBreast)}},
+          Separator(), C(I::SegmentBreast), C(I::EnableBreastSegment), C(I::SetZeroOutsideBreast),
+          // batch detection on the active document
+          Separator(), C(I::ProcessDetection)}},
         // Selection by clicking reaches the selected region and ROS through the
         // view's context menus, which reuse these commands.
         {"&Regions",

@@ -4,6 +4,7 @@
 
 #include "core/image_operations.h"
 #include "workspace/plugins.h"
+#include "workspace/process_detection.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
 
@@ -548,6 +549,10 @@ const std::vector<CCommand>& CommandRegistry() {
         {CommandId::SeedsFromCentroids, "Set Seeds = Centroids of Regions", kPlain,
          [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnSeedsFromCentroids(); }); },
          HasRegions, nullptr},
+        // ---- batch detection on the active document
+        {CommandId::ProcessDetection, "&Process Detection", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { OnProcessDetection(d); }); }, Valid,
+         nullptr},
         {CommandId::NnDiagnoses, "&Neural Network diagnoses", kCheck, nullptr, Never, nullptr},
         // ---- Region and cluster features, feature files
         {CommandId::ShowFeatures, "Show &Features", kPlain,

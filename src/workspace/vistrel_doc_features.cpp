@@ -489,12 +489,7 @@ bool CVistrelDoc::WriteFireFeatures(int32_t parameter) {
     if (regions.IsEmpty()) {
         // Candidates as the interactive path finds them: the breast first,
         // then the detector's seeds inside it and regions grown from them.
-        CSegmentParams params;
-        params.view = kViewAuto;
-        params.projection = kProjectionAuto;
-        params.automatic = 1;
-        params.cone = 0;
-        params.log = 0;
+        const CSegmentParams params = AutomaticSegmentParams();
         SegmentBreastWith(params, kStageBreast);
         if (PrepareSeeds(parameter) && HasSeeds()) SegmentFromSeeds(CGrowParams{});
     }

@@ -162,5 +162,44 @@ TEST_F(BatchRun, BreastOutlineOfAFilmIsWrittenBesideIt) {
     EXPECT_FALSE(std::filesystem::exists(Path("tiny.sgt")));
 }
 
+TEST_F(BatchRun, DetectionAndReevaluationOfAFilmExitWithTheirStatus) {
+    const std::string film = Path("mdb209.pgm");
+    std::filesystem::copy_file(std::string(VISTREL_SHARED_DATA) + "/mammograms/mias/mdb209.pgm",
+                               film);
+    const std::string bad = Path("bad.pgm");
+    { std::ofstream(bad) << "P5\n99999 99999\n255\n"; }
+
+    CRun run = Run({"-s", "10", QString::fromStdString(film)});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string results = Path("results");
+    std::ifstream lines(results + "/BSDx_results_10_0.txt");
+    ASSERT_TRUE(lines) << "no results file";
+    std::string header, line;
+    std::getline(lines, header);
+    std::getline(lines, line);
+    EXPECT_EQ(header.rfind("Filename;breast rect; larger clusters;", 0), 0u) << header;
+    EXPECT_EQ(line.rfind(film + "; ", 0), 0u) << line;
+    EXPECT_TRUE(std::filesystem::exists(results + "/mdb209.regions_BSDx_10_0.OVERLAY"));
+
+    // The stored regions evaluated again with 0.5 cm clusters of 3.
+    run = Run({"-v", "0.5", "3", QString::fromStdString(film)});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string set = std::filesystem::path(film).parent_path().filename().string();
+    EXPECT_TRUE(std::filesystem::exists(
+        results + "/_" + set + "_evaluation_BSDx_results_with_corrections_mca0.5_mcn3.txt"));
+
+    // A file that cannot be read, and one without stored detections.
+    run = Run({"-s", QString::fromStdString(bad)});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 1);
+    const std::string other = WriteSmallPgx("other.pgx");
+    run = Run({"-v", "1", "3", QString::fromStdString(other)});
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("no stored detection"), std::string::npos) << run.err;
+}
+
 }  // namespace
 }  // namespace vistrel

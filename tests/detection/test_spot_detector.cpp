@@ -283,6 +283,39 @@ TEST(SpotDetector, BatchFormExcludesAndKeepsStrongSpots) {
     EXPECT_EQ(pictures[1].second->width, 160);
 }
 
+TEST(SpotDetector, BatchFormReportsTheFiguresOfEveryProcessedScale) {
+    const CMImage image = SpotImage(160, 140, 12, kTruth, 6);
+    std::string log;
+    std::vector<CScaleStatistics> statistics;
+    CDetectorOptions batch;
+    batch.scaleStatistics = &statistics;
+    auto spots = CandidateListSSS(image, 3, 9, 2, 3, 3, nullptr, log, batch);
+    ASSERT_TRUE(spots);
+    ASSERT_EQ(statistics.size(), 4u);
+    for (size_t i = 0; i < statistics.size(); ++i) {
+        const CScaleStatistics& s = statistics[i];
+        EXPECT_EQ(s.scale, 3 + 2 * int(i));
+        CResponseImage direct;
+        ASSERT_TRUE(
+            ConvolveWithStats(image, MakeLoGFilter(s.scale), nullptr, nullptr, true, direct));
+        // The detector keeps its figures as floats.
+        EXPECT_EQ(s.mean, double(float(direct.mean))) << s.scale;
+        EXPECT_EQ(s.stdDev, double(float(direct.stdDev))) << s.scale;
+        EXPECT_EQ(s.min, direct.min) << s.scale;
+        EXPECT_EQ(s.max, direct.max) << s.scale;
+        EXPECT_LT(s.min, 0.0);
+        EXPECT_GT(s.max, 0.0);
+    }
+    // The spots carry the same figures: the minimum scale's and their own.
+    for (int i = 0; i < spots->Count(); ++i) {
+        const CPointResponse& p = (*spots)[i];
+        const CScaleStatistics& own = statistics[size_t((int(p.values[0]) - 3) / 2)];
+        EXPECT_EQ(p.values[3], statistics[0].mean);
+        EXPECT_EQ(p.values[5], own.mean);
+        EXPECT_EQ(p.values[6], own.stdDev);
+    }
+}
+
 TEST(SpotDetector, FindsEveryPlantedSpot) {
     const CMImage image = SpotImage(160, 140, 12, kTruth, 3);
     std::string log;

@@ -155,7 +155,8 @@ TEST(CommandMenus, MorphologyAndTheBreastOutlineHaveTheirPlaces) {
                                       I::SeedsFromCentroids,
                                       I::SegmentBreast,
                                       I::EnableBreastSegment,
-                                      I::SetZeroOutsideBreast};
+                                      I::SetZeroOutsideBreast,
+                                      I::ProcessDetection};
     EXPECT_EQ(MenuCommands("&Detection Tools"), detection);
 
     // The SGT commands follow the OVERLAY ones.

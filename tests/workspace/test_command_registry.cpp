@@ -210,6 +210,8 @@ TEST(CommandTable, EveryCommandIsListedOnceWithItsMenuText) {
         {CommandId::McClusterDetection, "Microcalcification &Clusters Detection..."},
         {CommandId::SeedsWthLocalStatistics, "on seeds: WTH + local statistic + region growing"},
         {CommandId::SeedsFromCentroids, "Set Seeds = Centroids of Regions"},
+        // batch detection on the active document
+        {CommandId::ProcessDetection, "&Process Detection"},
         {CommandId::NnDiagnoses, "&Neural Network diagnoses"},
         {CommandId::ClusterBenign, "&Benign"},
         {CommandId::ClusterMalignant, "&Malignant"},
@@ -658,6 +660,13 @@ TEST_F(CommandRegistryTest, BreastOutlineCommandsFollowTheOutline) {
     for (CommandId id : {CommandId::OpenSgt, CommandId::SaveSgt, CommandId::SegmentBreast,
                          CommandId::EnableBreastSegment, CommandId::SetZeroOutsideBreast})
         EXPECT_FALSE(Enabled(Context(nullptr), id)) << Id(id);
+}
+
+TEST_F(CommandRegistryTest, ProcessDetectionNeedsAnImage) {
+    EXPECT_FALSE(Enabled(Context(nullptr), CommandId::ProcessDetection));
+    CVistrelDoc* doc = AddImage();
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(Enabled(Context(doc, ViewWith()), CommandId::ProcessDetection));
 }
 
 TEST_F(CommandRegistryTest, SetZeroOutsideBreastOpensTheZeroedCopy) {
