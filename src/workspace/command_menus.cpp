@@ -68,7 +68,10 @@ const std::vector<CMenuLayout>& MenuBarLayout() {
         {"&Detection Tools",
          {C(I::SpotDetector), C(I::Thresholding), C(I::SegmentFromSeeds),
           C(I::SeedsWthLocalStatistics), C(I::SeedsFromCentroids), Separator(),
-          C(I::SegmentBreast), C(I::EnableBreastSegment), C(I::SetZeroOutsideBreast)}},
+          C(I::SegmentBreast), C(I::EnableBreastSegment), C(I::SetZeroOutsideBreast),
+          // clusters of regions and their evaluation
+          Separator(), C(I::ClusterParams), C(I::MakeClusters), C(I::ClusterAreas),
+          C(I::MClusterAreas), C(I::EvaluateClusterResults), C(I::RemoveBadRegions)}},
         // Selection by clicking reaches the selected region and ROS through the
         // view's context menus, which reuse these commands.
         {"&Regions",

@@ -154,7 +154,14 @@ TEST(CommandMenus, MorphologyAndTheBreastOutlineHaveTheirPlaces) {
                                       I::SeedsFromCentroids,
                                       I::SegmentBreast,
                                       I::EnableBreastSegment,
-                                      I::SetZeroOutsideBreast};
+                                      I::SetZeroOutsideBreast,
+                                      // clusters of regions and their evaluation
+                                      I::ClusterParams,
+                                      I::MakeClusters,
+                                      I::ClusterAreas,
+                                      I::MClusterAreas,
+                                      I::EvaluateClusterResults,
+                                      I::RemoveBadRegions};
     EXPECT_EQ(MenuCommands("&Detection Tools"), detection);
 
     // The SGT commands follow the OVERLAY ones.

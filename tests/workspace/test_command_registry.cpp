@@ -210,6 +210,13 @@ TEST(CommandTable, EveryCommandIsListedOnceWithItsMenuText) {
         {CommandId::SeedsWthLocalStatistics, "on seeds: WTH + local statistic + region growing"},
         {CommandId::SeedsFromCentroids, "Set Seeds = Centroids of Regions"},
         {CommandId::NnDiagnoses, "&Neural Network diagnoses"},
+        // clusters and their evaluation
+        {CommandId::ClusterParams, "Making Cluster &Params..."},
+        {CommandId::MakeClusters, "&Make Clusters"},
+        {CommandId::ClusterAreas, "Cluster &Areas"},
+        {CommandId::MClusterAreas, "M &Cluster Areas"},
+        {CommandId::EvaluateClusterResults, "&Evaluate Cluster Results"},
+        {CommandId::RemoveBadRegions, "&Remove Bad Regions"},
         {CommandId::ClusterBenign, "&Benign"},
         {CommandId::ClusterMalignant, "&Malignant"},
         {CommandId::ClusterFalse, "&False"},
