@@ -17,6 +17,8 @@
 namespace vistrel {
 namespace {
 
+using testing::MainFrameTest;
+
 CTwoParamsModel ClusterLike() {
     return {"Cluster",
             {"cluster diameter [cm]", 1.25, 0.01, 10.0, 2},
