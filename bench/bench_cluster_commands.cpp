@@ -10,10 +10,10 @@
 #include <algorithm>
 #include <random>
 
+#include "core/messages.h"
 #include "synthetic_mammogram.h"
 #include "workspace/vistrel_app.h"
 #include "workspace/vistrel_doc.h"
-#include "core/messages.h"
 
 namespace {
 
@@ -57,7 +57,9 @@ struct CFixture {
             const int cx = 100 + (g % 20) * 160, cy = 150 + (g / 20) * 400;
             for (int k = 0; k < 8; ++k) disc(cx + (k % 4) * 12, cy + (k / 4) * 12, 'm');
             if (g % 10 == 0) {
-                CRegion truth({{cx - 20, cy - 20}, {cx + 60, cy - 20}, {cx + 60, cy + 40},
+                CRegion truth({{cx - 20, cy - 20},
+                               {cx + 60, cy - 20},
+                               {cx + 60, cy + 40},
                                {cx - 20, cy + 40}},
                               CRegion::PointsMode::Polygon);
                 made->rosRegions.Add(truth);

@@ -69,12 +69,13 @@ CVistrelDoc* CVistrelDoc::OnMakeClusters() {
     CWaitCursor wait(App().Ui());
     ClusterRegions({}, true);
     UpdateAllViews(kUpdateAnnotations);
-    const double diameter = std::max<double>(
-        kMinClusterMarkDiameter, MmToPixels(kClusterMarkDiameterMm, resolution));
+    const double diameter =
+        std::max<double>(kMinClusterMarkDiameter, MmToPixels(kClusterMarkDiameterMm, resolution));
     CSpotList points;
     for (int32_t i = 0; i < clusters.Count(); ++i)
         if (const CCluster* cluster = clusters.At(i))
-            for (const CPoint& p : cluster->Points()) points.Append(CPointResponse(p, 0.0, diameter));
+            for (const CPoint& p : cluster->Points())
+                points.Append(CPointResponse(p, 0.0, diameter));
     if (points.Count() == 0) return nullptr;
     return OpenImageInNewWindow(SpotMarkImage(image, points, ESpotMark::kCircles));
 }

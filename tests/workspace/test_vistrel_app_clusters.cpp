@@ -18,8 +18,7 @@ class ClusterParamsTest : public ::testing::Test {
     void SetUp() override {
         app.SetUi(&ui);
         app.clusterParams = {1.0, 3, 0.5, 0};
-        QObject::connect(&app.Notifier(), &CNotifier::clusterParamsChanged,
-                         [this] { ++changes; });
+        QObject::connect(&app.Notifier(), &CNotifier::clusterParamsChanged, [this] { ++changes; });
     }
     static void ExpectParams(const CClusterParams& p, const CClusterParams& want) {
         EXPECT_DOUBLE_EQ(p.diameterCm, want.diameterCm);

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "detection/region_clusters.h"
-#include "workspace/command_registry.h"
 #include "vistrel_doc_fixture.h"
+#include "workspace/command_registry.h"
 
 namespace vistrel {
 namespace {
@@ -150,9 +150,9 @@ TEST_F(DocClustersTest, ClusterAreasOutlinesEvaluatesAndShowsTheOutlines) {
     ASSERT_EQ(ui.opened.size(), 1u);
     const CMImage& outlines = ui.opened[0]->image;
     ASSERT_EQ(outlines.width, 200);
-    EXPECT_EQ(outlines.GetPixel(18, 18), 7);    // hull corner: border
-    EXPECT_EQ(outlines.GetPixel(22, 22), 15);   // inside
-    EXPECT_EQ(outlines.GetPixel(27, 27), 0);    // the cut-off corner
+    EXPECT_EQ(outlines.GetPixel(18, 18), 7);   // hull corner: border
+    EXPECT_EQ(outlines.GetPixel(22, 22), 15);  // inside
+    EXPECT_EQ(outlines.GetPixel(27, 27), 0);   // the cut-off corner
     EXPECT_EQ(outlines.GetPixel(103, 103), 15);
     EXPECT_EQ(outlines.GetPixel(170, 170), 0);  // the lone region has no outline
     EXPECT_EQ(CountSet(outlines), 2 * 85);
@@ -232,8 +232,8 @@ TEST_F(DocClustersTest, WithoutRegionsTheCommandsDoNothing) {
     EXPECT_FALSE(Enabled(CommandId::MClusterAreas));
     EXPECT_FALSE(Enabled(CommandId::RemoveBadRegions));
     EXPECT_TRUE(Enabled(CommandId::EvaluateClusterResults));
-    for (CommandId id : {CommandId::MakeClusters, CommandId::ClusterAreas,
-                         CommandId::MClusterAreas, CommandId::RemoveBadRegions})
+    for (CommandId id : {CommandId::MakeClusters, CommandId::ClusterAreas, CommandId::MClusterAreas,
+                         CommandId::RemoveBadRegions})
         RunCommand(Context(), static_cast<int>(id));
     EXPECT_EQ(doc->OnMakeClusters(), nullptr);
     EXPECT_EQ(doc->OnClusterAreas(""), "");
@@ -252,8 +252,8 @@ TEST_F(DocClustersTest, WithoutRegionsTheCommandsDoNothing) {
     auto empty = std::make_unique<CVistrelDoc>(app, 2);
     for (CommandId id : {CommandId::MakeClusters, CommandId::ClusterAreas,
                          CommandId::EvaluateClusterResults, CommandId::RemoveBadRegions})
-        EXPECT_FALSE(CommandEnabled({app, empty.get(), {}, nullptr, nullptr},
-                                    static_cast<int>(id)));
+        EXPECT_FALSE(
+            CommandEnabled({app, empty.get(), {}, nullptr, nullptr}, static_cast<int>(id)));
     EXPECT_EQ(empty->OnEvaluateClusterResults(), "");
 }
 
