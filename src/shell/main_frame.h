@@ -117,6 +117,7 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     bool AskFeatureSelection(CFeatureSelectionModel& model) override;
     bool AskRegionType(CRegionTypeModel& model) override;
     bool AskCoocurrenceParams(CCoocurrenceParamsModel& model) override;
+    bool AskTwoParams(CTwoParamsModel& model) override;
     void ShowTextWindow(const std::string& title, const std::string& text) override;
     bool AskRawParams(const std::string& path, CRawParams& params) override;
     bool AskRadioGroup(const std::string& title, const std::vector<std::string>& options,

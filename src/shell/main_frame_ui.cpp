@@ -19,6 +19,7 @@
 #include "shell/raw_param_dlg.h"
 #include "shell/region_growing_dlg.h"
 #include "shell/region_type_dlg.h"
+#include "shell/two_params_dlg.h"
 #include "workspace/file_filters.h"
 #include "workspace/vistrel_app.h"
 
@@ -79,6 +80,13 @@ bool CMainFrame::AskRegionType(CRegionTypeModel& model) {
 
 bool CMainFrame::AskCoocurrenceParams(CCoocurrenceParamsModel& model) {
     CCoocurrenceParamsDlg dialog(model, this);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    model = dialog.Model();
+    return true;
+}
+
+bool CMainFrame::AskTwoParams(CTwoParamsModel& model) {
+    CTwoParamsDlg dialog(model, this);
     if (dialog.exec() != QDialog::Accepted) return false;
     model = dialog.Model();
     return true;

@@ -69,6 +69,9 @@ const std::vector<CMenuLayout>& MenuBarLayout() {
          {C(I::SpotDetector), C(I::McClusterDetection), C(I::Thresholding),
           C(I::SegmentFromSeeds), C(I::SeedsWthLocalStatistics), C(I::SeedsFromCentroids),
           Separator(), C(I::SegmentBreast), C(I::EnableBreastSegment), C(I::SetZeroOutsideBreast),
+          // clusters of regions and their evaluation
+          Separator(), C(I::ClusterParams), C(I::MakeClusters), C(I::ClusterAreas),
+          C(I::MClusterAreas), C(I::EvaluateClusterResults), C(I::RemoveBadRegions),
           // batch detection on the active document
           Separator(), C(I::ProcessDetection)}},
         // Selection by clicking reaches the selected region and ROS through the

@@ -49,6 +49,14 @@ bool HasRegions(C c, int = 0) {
 bool HasClusters(C c, int) {
     return Valid(c) && c.doc->clusters.Count() > 0;
 }
+// ---- clusters and their evaluation
+bool HasRegionsOrClusters(C c, int) {
+    return Valid(c) && (!c.doc->regions.IsEmpty() || c.doc->clusters.Count() > 0);
+}
+// Regions, or a binary image whose pixels are the points.
+bool CanMakeClusters(C c, int) {
+    return Valid(c) && (!c.doc->regions.IsEmpty() || c.doc->IsBinaryImage());
+}
 bool HasRos(C c, int) {
     return Valid(c) && !c.doc->rosRegions.IsEmpty();
 }
@@ -554,6 +562,24 @@ const std::vector<CCommand>& CommandRegistry() {
          [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { OnProcessDetection(d); }); }, Valid,
          nullptr},
         {CommandId::NnDiagnoses, "&Neural Network diagnoses", kCheck, nullptr, Never, nullptr},
+        // ---- Clusters and their evaluation
+        {CommandId::ClusterParams, "Making Cluster &Params...", kPlain,
+         [](C c, int) { c.app.OnClusterParams(); }, nullptr, nullptr},
+        {CommandId::MakeClusters, "&Make Clusters", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnMakeClusters(); }); },
+         CanMakeClusters, nullptr},
+        {CommandId::ClusterAreas, "Cluster &Areas", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnClusterAreas(""); }); },
+         HasRegionsOrClusters, nullptr},
+        {CommandId::MClusterAreas, "M &Cluster Areas", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnClusterAreas("m"); }); },
+         HasRegionsOrClusters, nullptr},
+        {CommandId::EvaluateClusterResults, "&Evaluate Cluster Results", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnEvaluateClusterResults(); }); },
+         Valid, nullptr},
+        {CommandId::RemoveBadRegions, "&Remove Bad Regions", kPlain,
+         [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { d.OnRemoveBadRegions(); }); },
+         HasRegions, nullptr},
         // ---- Region and cluster features, feature files
         {CommandId::ShowFeatures, "Show &Features", kPlain,
          [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnShowFeatures(); }); },

@@ -170,6 +170,11 @@ class CVistrelApp {
     // Diameters in centimetres and minimum counts of the two clustering
     // passes; shared by every document, kept until the program ends.
     CClusterParams clusterParams;
+    // "Making Cluster &Params...": the "Cluster" dialog, then (only when it
+    // was accepted) "Rejected - Separated objects in clusters"; the
+    // parameters change, and clusterParamsChanged is sent, only when both
+    // were accepted with valid values. False otherwise.
+    bool OnClusterParams();
 
     // ---- features
     // Which features are computed (settings group "features", one 0/1 value

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "core/display.h"
 #include "core/image.h"
@@ -377,6 +378,34 @@ class CVistrelDoc : public QObject {
     // "Measure": shows the ruler's length (RulerText) with the resolution
     // note; false, showing nothing, without a ruler.
     bool OnMeasure(double rulerMillimetres);
+
+    // ---- clusters of regions and their evaluation (vistrel_doc_clusters.cpp)
+    // A 1-bit image: without regions, its set pixels are the points clustered.
+    bool IsBinaryImage() const { return image.IsValid() && image.depth == 1; }
+    // Clusters the regions of the given types (all when empty) with the
+    // application's parameters at this document's resolution, or, without
+    // regions and with fromBinaryImage, the set pixels of a binary image.
+    // `clusters` is cleared and refilled; returns the number of clusters.
+    int32_t ClusterRegions(std::string_view types, bool fromBinaryImage);
+    // Scores the regions' clusters against rosRegions (no large-area limit)
+    // and returns the evaluation line.
+    std::string EvaluateClusterLine(bool corrections) const;
+    // "&Make Clusters": clusters every region (or the binary image's pixels)
+    // and opens the clustered points as circles in a new window. Null when
+    // there is nothing to cluster or no point ended in a cluster.
+    CVistrelDoc* OnMakeClusters();
+    // "Cluster &Areas" (types empty) and "M &Cluster Areas" ("m"): clusters,
+    // outlines each cluster, opens the outlines as an image in a new window,
+    // and shows the evaluation under its header. Returns the line shown;
+    // empty (nothing done) with nothing to cluster.
+    std::string OnClusterAreas(std::string_view types);
+    // "&Evaluate Cluster Results": the evaluation of the current regions,
+    // shown under the "; " header; returns the line. Empty without an image.
+    std::string OnEvaluateClusterResults();
+    // "&Remove Bad Regions": the rule-based pruning, then clusters and
+    // outlines of the "mp" regions, evaluated with corrections and shown.
+    // Returns the line; empty (nothing done) without regions.
+    std::string OnRemoveBadRegions();
 
     // pathName when full, else the part after the last '/'.
     std::string GetFileName(bool full) const;

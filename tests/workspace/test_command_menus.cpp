@@ -156,6 +156,13 @@ TEST(CommandMenus, MorphologyAndTheBreastOutlineHaveTheirPlaces) {
                                       I::SegmentBreast,
                                       I::EnableBreastSegment,
                                       I::SetZeroOutsideBreast,
+                                      // clusters of regions and their evaluation
+                                      I::ClusterParams,
+                                      I::MakeClusters,
+                                      I::ClusterAreas,
+                                      I::MClusterAreas,
+                                      I::EvaluateClusterResults,
+                                      I::RemoveBadRegions,
                                       I::ProcessDetection};
     EXPECT_EQ(MenuCommands("&Detection Tools"), detection);
 

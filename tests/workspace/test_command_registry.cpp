@@ -213,6 +213,13 @@ TEST(CommandTable, EveryCommandIsListedOnceWithItsMenuText) {
         // batch detection on the active document
         {CommandId::ProcessDetection, "&Process Detection"},
         {CommandId::NnDiagnoses, "&Neural Network diagnoses"},
+        // clusters and their evaluation
+        {CommandId::ClusterParams, "Making Cluster &Params..."},
+        {CommandId::MakeClusters, "&Make Clusters"},
+        {CommandId::ClusterAreas, "Cluster &Areas"},
+        {CommandId::MClusterAreas, "M &Cluster Areas"},
+        {CommandId::EvaluateClusterResults, "&Evaluate Cluster Results"},
+        {CommandId::RemoveBadRegions, "&Remove Bad Regions"},
         {CommandId::ClusterBenign, "&Benign"},
         {CommandId::ClusterMalignant, "&Malignant"},
         {CommandId::ClusterFalse, "&False"},

@@ -22,6 +22,7 @@
 #include "workspace/workspace_ui.h"
 #include "workspace/breast_segment_model.h"
 #include "workspace/feature_models.h"
+#include "workspace/two_params_model.h"
 
 namespace vistrel::testing {
 
@@ -127,6 +128,27 @@ class CFakeUi : public IWorkspaceUi {
     void ShowTextWindow(const std::string& title, const std::string& text) override {
         textWindows.push_back({title, text});
     }
+
+    // Two-field dialogs: each call records the model as it opened and takes
+    // the next scripted reply (the two values typed, then OK; nullopt is
+    // Cancel); with none left the dialog is cancelled.
+    bool AskTwoParams(CTwoParamsModel& model) override {
+        twoParamsShown.push_back(model);
+        if (twoParamsAnswers.empty()) return false;
+        const auto answer = twoParamsAnswers.front();
+        twoParamsAnswers.pop_front();
+        if (!answer) return false;
+        model.fields[0].value = answer->first;
+        model.fields[1].value = answer->second;
+        return true;
+    }
+    std::vector<std::string> TwoParamsTitles() const {
+        std::vector<std::string> titles;
+        for (const CTwoParamsModel& m : twoParamsShown) titles.push_back(m.title);
+        return titles;
+    }
+    std::vector<CTwoParamsModel> twoParamsShown;
+    std::deque<std::optional<std::pair<double, double>>> twoParamsAnswers;
 
     bool openWindows = true;
     std::vector<CFeatureSelectionModel> featureSelectionShown;  // as each dialog opened
