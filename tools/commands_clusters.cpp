@@ -166,6 +166,16 @@ void BoundsArray(CJsonWriter& json, const CRect& b) {
     json.BeginArray().Value(b.left).Value(b.top).Value(b.right).Value(b.bottom).EndArray();
 }
 
+// Opens the object of cluster index and writes its id, points and bounds;
+// the caller may add fields before it closes the object.
+CJsonWriter& ClusterFields(CJsonWriter& json, int32_t index, const CCluster& cluster) {
+    json.BeginObject().Field("id", index + 1).Key("points");
+    PointArray(json, cluster.Points());
+    json.Key("bounds");
+    BoundsArray(json, cluster.Bounds());
+    return json;
+}
+
 // "A:B:STEP" -> A, A + STEP, ... <= B. Each value is computed from A (not by
 // adding STEP repeatedly) so that rounding does not drift; B itself is kept
 // when it lies within a millionth of a step of the last one.
@@ -266,14 +276,8 @@ int RunClusters(const CommandArgs& words) {
         json.Field("source", "spots").Field("points", points);
         json.Field("resolution", res).Field("truth", truth.found ? truth.path : std::string());
         json.Key("clusters").BeginArray();
-        for (int32_t i = 0; i < clusters.Count(); ++i) {
-            const CCluster& c = *clusters.At(i);
-            json.BeginObject().Field("id", i + 1).Key("points");
-            PointArray(json, c.Points());
-            json.Key("bounds");
-            BoundsArray(json, c.Bounds());
-            json.EndObject();
-        }
+        for (int32_t i = 0; i < clusters.Count(); ++i)
+            ClusterFields(json, i, *clusters.At(i)).EndObject();
         json.EndArray();
     } else {
         COverlayPlacement placement;
@@ -303,11 +307,7 @@ int RunClusters(const CommandArgs& words) {
         json.Field("resolution", res).Field("truth", truth.found ? truth.path : std::string());
         json.Key("clusters").BeginArray();
         for (int32_t i = 0; i < clusters.Count(); ++i) {
-            const CCluster& c = *clusters.At(i);
-            json.BeginObject().Field("id", i + 1).Key("points");
-            PointArray(json, c.Points());
-            json.Key("bounds");
-            BoundsArray(json, c.Bounds());
+            ClusterFields(json, i, *clusters.At(i));
             // The hull as the OVERLAY outline line gives it: a start and chain codes.
             for (int32_t r = 0; r < regions.Count(); ++r) {
                 const CRegion& outline = *regions.At(r);

@@ -33,12 +33,7 @@ void CCoocurrenceParamsDlg::accept() {
     CCoocurrenceParamsModel typed = model_;
     typed.distance = distance_->value();
     typed.ring = ring_->value();
-    const std::string problem = typed.Problem();
-    if (!problem.empty()) {
-        problem_->setText(ToQ(problem));
-        problem_->show();
-        return;
-    }
+    if (RefuseWith(problem_, typed.Problem())) return;
     model_ = typed;
     QDialog::accept();
 }

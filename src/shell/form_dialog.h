@@ -10,6 +10,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <string>
+
+#include "shell/qt_text.h"
 
 namespace vistrel {
 
@@ -27,6 +30,15 @@ inline QPushButton* LayOutFormDialog(QDialog& dialog, QFormLayout* form, QLabel*
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     return buttons->button(QDialogButtonBox::Ok);
+}
+
+// Shows the model's reason for refusing OK in the problem line; true when
+// there is one, so that accept() keeps the dialog open.
+inline bool RefuseWith(QLabel* problemLabel, const std::string& problem) {
+    if (problem.empty()) return false;
+    problemLabel->setText(ToQ(problem));
+    problemLabel->show();
+    return true;
 }
 
 }  // namespace vistrel

@@ -26,10 +26,7 @@ void CRegionTypeDlg::accept() {
     CRegionTypeModel typed = model_;
     typed.type = FromQ(type_->text());
     typed.detail = FromQ(detail_->text());
-    const std::string problem = typed.Problem();
-    if (!problem.empty()) {
-        problem_->setText(ToQ(problem));
-        problem_->show();
+    if (RefuseWith(problem_, typed.Problem())) {
         type_->setFocus();
         return;
     }

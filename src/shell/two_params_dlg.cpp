@@ -66,12 +66,7 @@ void CTwoParamsDlg::accept() {
     }
     // The box rounds its range to its decimals, so it can hold a value the
     // model's exact range refuses.
-    const std::string problem = typed.Problem();
-    if (!problem.empty()) {
-        problem_->setText(ToQ(problem));
-        problem_->show();
-        return;
-    }
+    if (RefuseWith(problem_, typed.Problem())) return;
     model_ = typed;
     QDialog::accept();
 }
