@@ -90,15 +90,19 @@ void KeepAboveOwnScale(CSpotList& spots, double parN) {
     spots = std::move(kept);
 }
 
-// Clusters the 'm' and 'p' regions, outlines them and evaluates them against
-// the document's truth with the batch's large-area limit.
-CRegionClusterEvaluation ClusterAndEvaluate(const CVistrelDoc& doc, CRegions& regions,
-                                            const CClusterParams& clusterParams, bool corrections,
-                                            CClusters& clusters, std::string& line) {
+// Clusters the 'm' and 'p' regions and outlines the clusters.
+void ClusterAndOutline(const CVistrelDoc& doc, CRegions& regions,
+                       const CClusterParams& clusterParams, CClusters& clusters) {
     const CRegionClustersResult made =
         RegionClusters(regions, doc.image.width, doc.image.height,
                        InPixels(clusterParams, doc.resolution), kClusterTypes, clusters);
     ClusterOutlines(regions, made.clusters, kClusterTypes);
+}
+
+// Evaluates clustered regions against the document's truth with the batch's
+// large-area limit.
+CRegionClusterEvaluation Evaluate(const CVistrelDoc& doc, const CRegions& regions, bool corrections,
+                                  std::string& line) {
     std::vector<CClusterRegion> groups;
     return EvaluateRegionClusters(doc.subtlety, doc.resolution, doc.rosRegions, regions, line,
                                   kBatchLargeClusterMm2, corrections, groups);
@@ -260,8 +264,8 @@ CProcessDetectionResult ProcessDetection(CVistrelDoc& doc, const CProcessDetecti
     start = Clock::now();
     std::string line;
     CClusters clusters;
-    const CRegionClusterEvaluation evaluation =
-        ClusterAndEvaluate(doc, regions, doc.App().clusterParams, true, clusters, line);
+    ClusterAndOutline(doc, regions, doc.App().clusterParams, clusters);
+    const CRegionClusterEvaluation evaluation = Evaluate(doc, regions, true, line);
     result.clusters = evaluation.groups;
     result.largeClusters = evaluation.largeClusters;
     result.evaluationLine = line;
@@ -402,14 +406,13 @@ CReevaluationResult ReevaluateStoredDetections(CVistrelDoc& doc, double diameter
             result.error = "cannot read " + file.path + ": " + failure;
             return result;
         }
-        regions.RemoveClusterOutlines();
-        CRegions withCorrections = regions;
+        // The evaluation leaves the regions as they are: one clustering serves
+        // both lines.
         std::string without, with;
         CClusters clusters;
-        const CRegionClusterEvaluation a =
-            ClusterAndEvaluate(doc, regions, clusterParams, false, clusters, without);
-        const CRegionClusterEvaluation b =
-            ClusterAndEvaluate(doc, withCorrections, clusterParams, true, clusters, with);
+        ClusterAndOutline(doc, regions, clusterParams, clusters);
+        const CRegionClusterEvaluation a = Evaluate(doc, regions, false, without);
+        const CRegionClusterEvaluation b = Evaluate(doc, regions, true, with);
         const std::string lead =
             doc.pathName + "; " + Format("%.2lf; %d; %d; ", breastMm2, rect.Width(), rect.Height());
         const std::string lineWithout =
