@@ -161,6 +161,7 @@ enum class CommandId : int {
     BinaryImagesOfShapes = 33052,
     CoocurrenceParams = 33056,  // "Cooccurence &Matrix Params..."
     FeatureSelection = 33057,
+    NeuralNetwork = 33005,  // "&Neural network...", the network training tool
     // Window/level presets
     GetCurrentPreset = 33028,
     PresetFirst = 48000,  // preset i has PresetFirst + i
