@@ -15,7 +15,6 @@
 #include "cli_common.h"
 #include "commands.h"
 #include "core/atomic_file.h"
-#include "regions/overlay_file.h"
 #include "regions/region_features.h"
 #include "workspace/image_resolution.h"
 
@@ -434,14 +433,7 @@ int RunNnClassify(const CommandArgs& words) {
     std::string description;
     const auto image = LoadImage(input, RawOptionOf(args), description);
     settings.resolution = ImageResolution(input, *image).dpi;
-    COverlayPlacement placement;
-    placement.imageWidth = image->width;
-    placement.imageHeight = image->height;
-    std::string overlayText, failure;
-    int16_t subtlety = 0;
-    CRegions regions, ros;
-    if (!ReadOverlay(overlayPath, placement, overlayText, subtlety, regions, ros, &failure))
-        throw CFailure(overlayPath + ": " + failure);
+    CRegions regions = ReadOverlayRegions(overlayPath, *image);
     // Letters read from a file are not this network's answers.
     for (int32_t i = 0; i < regions.Count(); ++i) regions.At(i)->nnDiagnosis = kNnNoAnswer;
 
