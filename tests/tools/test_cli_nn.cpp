@@ -189,6 +189,22 @@ TEST_F(CliNnTest, BadFilesAndOptionsGiveAMessageAndAnExitStatus) {
               "film.pgx\tFALSE\tm\t0\t25\t\n");
     const std::string noPatterns = Path("header.ftr");
     WriteFile(noPatterns, "filename\tdiagnosis\tregion type\t_\tArea\tMean\t\n");
+    // A sound network whose mask is not over the region feature vector
+    // (three entries): its inputs would be other features than it learned.
+    std::string foreign;
+    auto put = [&foreign](const auto& value) {
+        foreign.append(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    put(1.0);         // gain
+    put(int32_t{3});  // mask length
+    foreign += std::string("\1\0\0", 3);
+    foreign += '\0';  // no normalisation
+    put(int32_t{1});  // inputs
+    put(int32_t{1});  // hidden
+    put(int32_t{1});  // outputs
+    for (int i = 0; i < 8; ++i) put(0.25);
+    const std::string foreignNet = Path("foreign.nn");
+    WriteFile(foreignNet, foreign);
     const std::string out = Path("new.nn");
     const std::string missing = Path("missing.nn");
     const std::vector<std::string> train = {"nn", "train", learn_, "--hidden", "2", "--out", out};
@@ -231,6 +247,8 @@ TEST_F(CliNnTest, BadFilesAndOptionsGiveAMessageAndAnExitStatus) {
          1,
          "not a network file"},
         {{"nn", "classify", good, Path("img.pgx")}, 2, "--overlay"},
+        {{"nn", "classify", good, Path("img.pgx"), "--overlay", Path("img.OVERLAY")}, 1, "img.pgx"},
+        {{"nn", "test", foreignNet, test_}, 1, "feature vector has 3 entries"},
     };
     for (const Case& c : cases) {
         const CRun run = Run(c.args);
