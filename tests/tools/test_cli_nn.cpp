@@ -71,6 +71,19 @@ class CliNnTest : public CCliScratchTest {
     std::string learn_, test_;
 };
 
+TEST_F(CliNnTest, EachVerbHasItsOwnHelp) {
+    EXPECT_NE(Run({"--help"}).out.find("  nn "), std::string::npos);
+    for (const std::string verb : {"", "train", "test", "classify"}) {
+        std::vector<std::string> args = {"nn"};
+        if (!verb.empty()) args.push_back(verb);
+        args.push_back("--help");
+        const CRun run = Run(args);
+        EXPECT_EQ(run.exitCode, 0) << Describe(args);
+        EXPECT_EQ(run.out.rfind("usage: vistrel-cli nn " + verb, 0), 0u) << run.out;
+        EXPECT_TRUE(run.err.empty()) << run.err;
+    }
+}
+
 TEST_F(CliNnTest, EachEncodingLearnsSeparableClassesAndAnswersInItsOwnLetters) {
     struct Case {
         const char* encoding;
