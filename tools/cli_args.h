@@ -31,6 +31,17 @@ int64_t ParseInteger(const std::string& text, int64_t minValue, int64_t maxValue
 // Parses a whole finite decimal number in [minValue, maxValue].
 double ParseReal(const std::string& text, double minValue, double maxValue,
                  const std::string& what);
+// Index of text among the words of a choice (in the enum's order); a
+// CUsageError naming --option and every word otherwise.
+template <std::size_t N>
+int ChoiceIndex(const char* const (&words)[N], const std::string& text, const char* option) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (text == words[i]) return static_cast<int>(i);
+    std::string list;
+    for (std::size_t i = 0; i < N; ++i) list += (i ? ", " : "") + std::string(words[i]);
+    throw CUsageError(std::string("--") + option + " must be one of " + list + " (not \"" + text +
+                      "\")");
+}
 // Splits "a,b,c" at commas (empty fields are kept so that they can be refused).
 std::vector<std::string> SplitCommas(const std::string& text);
 

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <utility>
 
+#include "regions/overlay_file.h"
+
 namespace vistrel::cli {
 
 CRawParams ParseRawOption(const std::string& text) {
@@ -83,6 +85,18 @@ void SaveImage(const CMImage& image, bool byteOrderLM, const std::string& path) 
     if (!image.Save(byteOrderLM, path))
         throw CFailure(path + ": cannot write the image in the \"" + ExtensionKey(path) +
                        "\" format");
+}
+
+CRegions ReadOverlayRegions(const std::string& path, const CMImage& image) {
+    COverlayPlacement placement;
+    placement.imageWidth = image.width;
+    placement.imageHeight = image.height;
+    std::string description, failure;
+    int16_t subtlety = 0;
+    CRegions regions, ros;
+    if (!ReadOverlay(path, placement, description, subtlety, regions, ros, &failure))
+        throw CFailure(path + ": " + failure);
+    return regions;
 }
 
 void PrintJson(const CJsonWriter& json) {

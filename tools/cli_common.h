@@ -11,6 +11,7 @@
 #include "core/image.h"
 #include "core/messages.h"
 #include "json_writer.h"
+#include "regions/regions.h"
 
 namespace vistrel::cli {
 
@@ -27,6 +28,10 @@ std::unique_ptr<CMImage> LoadImage(const std::string& path, const std::optional<
                                    std::string& description);
 // Writes through CMImage::Save; throws CFailure when nothing was written.
 void SaveImage(const CMImage& image, bool byteOrderLM, const std::string& path);
+
+// The regions of an OVERLAY file, placed on the image as the workstation
+// places them; throws CFailure naming the file when it cannot be read.
+CRegions ReadOverlayRegions(const std::string& path, const CMImage& image);
 
 // Prints the finished result document on stdout.
 void PrintJson(const CJsonWriter& json);

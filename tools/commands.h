@@ -40,6 +40,7 @@ int RunSrdm(const CommandArgs& args);
 int RunClusters(const CommandArgs& args);
 int RunFroc(const CommandArgs& args);
 int RunDetect(const CommandArgs& args);
+int RunNn(const CommandArgs& args);
 
 extern const char* const kInfoHelp;
 extern const char* const kConvertHelp;
@@ -61,5 +62,6 @@ extern const char* const kSrdmHelp;
 extern const char* const kClustersHelp;
 extern const char* const kFrocHelp;
 extern const char* const kDetectHelp;
+extern const char* const kNnHelp;
 
 }  // namespace vistrel::cli

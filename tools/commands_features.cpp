@@ -12,7 +12,6 @@
 #include "commands.h"
 #include "core/atomic_file.h"
 #include "regions/feature_file.h"
-#include "regions/overlay_file.h"
 #include "regions/region_features.h"
 #include "regions/texture.h"
 #include "workspace/image_resolution.h"
@@ -182,14 +181,7 @@ int RunFeatures(const CommandArgs& words) {
     if (!ReadFeatureSelectionText(selectionText, selection, &reason))
         throw CUsageError("--select " + *args.Value("select") + ": " + reason);
 
-    COverlayPlacement placement;
-    placement.imageWidth = image->width;
-    placement.imageHeight = image->height;
-    std::string description, failure;
-    int16_t subtlety = 0;
-    CRegions regions, ros;
-    if (!ReadOverlay(overlayPath, placement, description, subtlety, regions, ros, &failure))
-        throw CFailure(overlayPath + ": " + failure);
+    CRegions regions = ReadOverlayRegions(overlayPath, *image);
 
     std::vector<CFeatureVector> vectors;
     CTerminalProgress progress("features");

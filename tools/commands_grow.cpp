@@ -64,16 +64,6 @@ constexpr const char* kAlgorithmWords[] = {"max-slope", "local-min", "min-slope-
                                            "local-statistics"};
 constexpr const char* kInputWords[] = {"image", "log", "white-top-hat"};
 
-template <std::size_t N>
-int ChoiceIndex(const char* const (&words)[N], const std::string& text, const char* option) {
-    for (std::size_t i = 0; i < N; ++i)
-        if (text == words[i]) return static_cast<int>(i);
-    std::string list;
-    for (std::size_t i = 0; i < N; ++i) list += (i ? ", " : "") + std::string(words[i]);
-    throw CUsageError(std::string("--") + option + " must be one of " + list + " (not \"" + text +
-                      "\")");
-}
-
 // "0.3cm" or "9px": a window half-side; a bare number is refused, the unit
 // decides too much to be guessed.
 int32_t ParseWindow(const std::string& text, double resolution) {

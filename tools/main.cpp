@@ -54,6 +54,8 @@ const std::vector<CCommand>& Commands() {
         {"detect",
          "breast outline, spots, regions, clusters and their evaluation, with result files",
          kDetectHelp, RunDetect},
+        {"nn", "the back-propagation network: train on, test on and classify regions", kNnHelp,
+         RunNn},
     };
     return commands;
 }
