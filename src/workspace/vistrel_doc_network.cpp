@@ -10,16 +10,18 @@ void CVistrelDoc::ClearNnDiagnoses() {
     if (showNnDiagnoses) {
         showNnDiagnoses = false;
         UpdateAllViews(kUpdateAnnotations);
+        emit App().Notifier().diagnosisDisplayChanged();
     }
 }
 
 void CVistrelDoc::OnNnDiagnoses() {
+    CVistrelApp& app = App();
     if (showNnDiagnoses) {
         showNnDiagnoses = false;
         UpdateAllViews(kUpdateAnnotations);
+        emit app.Notifier().diagnosisDisplayChanged();
         return;
     }
-    CVistrelApp& app = App();
     if (!app.network || !app.network->IsValid() || !image.IsValid()) return;
     showNnDiagnoses = true;
     {
@@ -28,6 +30,7 @@ void CVistrelDoc::OnNnDiagnoses() {
                         progress.Fn());
     }
     UpdateAllViews(kUpdateAnnotations);
+    emit app.Notifier().diagnosisDisplayChanged();
 }
 
 }  // namespace vistrel
