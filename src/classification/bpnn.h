@@ -131,14 +131,24 @@ class BPNN {
     double OutputUnit(int32_t j) const;
 
   private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    void Allocate(const uint8_t* mask, int32_t maskLength, std::optional<uint32_t> seed);
+    void LayerPass(const double* from, int32_t nFrom, const double* weights, double* to,
+                   int32_t nTo) const;
+    void TrainStep(double eta, double momentum, CTrainErrors& errors);
+
     bool valid_ = false;
     double gain_ = 1.0;
     int32_t nIn_ = 0, nHidden_ = 0, nOut_ = 0;
     bool twoOutputTF_ = false;
     std::vector<uint8_t> mask_;
     std::vector<double> means_, deviations_;
+    // Units and deltas, index 0 the bias unit.
+    std::vector<double> inputUnits_, hiddenUnits_, outputUnits_;
+    std::vector<double> hiddenDeltas_, outputDeltas_, targets_;
+    // Row-major [source][dest]: a row is every weight leaving one unit, so
+    // the layer pass and the updates stream through contiguous memory.
+    std::vector<double> inputWeights_, hiddenWeights_;
+    std::vector<double> inputPrevWeights_, hiddenPrevWeights_;
 };
 
 }  // namespace vistrel
