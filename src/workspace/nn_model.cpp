@@ -142,7 +142,8 @@ void CNNModel::OnOpen() {
     const std::string path = ReplaceExtension(chosen, "nn");
     if (!IsFile(path)) return;
     paths_.neuralNetwork = path;
-    std::unique_ptr<BPNN> loaded = BPNN::Load(path);
+    std::string error;
+    std::unique_ptr<BPNN> loaded = BPNN::Load(path, &error);
     if (!loaded || !loaded->IsValid()) {
         messages().show(kNnCannotOpen);
         return;
@@ -164,7 +165,8 @@ void CNNModel::OnSave() {
     const std::string path = ReplaceExtension(chosen, "nn");
     paths_.neuralNetwork = path;
     if (IsFile(path) && !Yes(path + kNnAlreadyExists)) return;
-    if (network_->Save(path) != 1) {
+    std::string error;
+    if (network_->Save(path, &error) != 1) {
         messages().show(path + kNnCannotSave);
         return;
     }
