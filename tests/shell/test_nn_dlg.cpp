@@ -18,6 +18,7 @@
 
 namespace vistrel {
 namespace {
+using testing::MainFrameTest;
 
 bool Shown(const QWidget* widget, const QWidget& dialog) {
     return widget->isVisibleTo(&dialog);
@@ -33,7 +34,7 @@ TEST(NNDlg, ShowsTheModelAndItsButtonsFollowIt) {
     EXPECT_EQ(dialog.windowTitle(), "Neural Network");
     EXPECT_EQ(dialog.EpochsEdit()->text(), "2000");
     EXPECT_EQ(dialog.EtaEdit()->text(), "0.8");
-    EXPECT_EQ(dialog.FeatureBox(19)->text(), "invariant moment 7");
+    EXPECT_EQ(dialog.FeatureBox(19)->text(), QString::fromLatin1(NetworkFeatureBoxes()[19].label));
     EXPECT_EQ(dialog.EncodingButton(3)->text(), "3 B/M/F");
     EXPECT_TRUE(dialog.EncodingButton(0)->isChecked());
     EXPECT_TRUE(Shown(dialog.OpenButton(), dialog));
