@@ -70,6 +70,7 @@ CNNDlg::CNNDlg(CNNModel& model, QWidget* parent)
     parameters->addRow(QStringLiteral("eta"), eta_);
     parameters->addRow(QStringLiteral("momentum"), momentum_);
     auto* kRow = new QHBoxLayout;
+    k_->setMinimumWidth(70);
     kRow->addWidget(k_);
     kRow->addWidget(new QLabel(QString::fromLatin1(kActivationText), this));
     parameters->addRow(QStringLiteral("k"), kRow);
