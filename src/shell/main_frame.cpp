@@ -45,6 +45,8 @@ CMainFrame::CMainFrame(CVistrelApp& app, QWidget* parent)
     connect(&notifier, &CNotifier::diagnosisDisplayChanged, this, &CMainFrame::ShowLegend);
     // Toolbar buttons show their state without a menu being opened.
     connect(&notifier, &CNotifier::imageChanged, this, &CMainFrame::UpdateCommandStates);
+    // The legend follows the active document's network letters.
+    connect(&notifier, &CNotifier::imageChanged, this, &CMainFrame::ShowLegend);
     app.SetUi(this);
     // The first start uses the whole screen: anything smaller pushes the
     // standard toolbar's buttons into its overflow menu.

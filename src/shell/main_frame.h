@@ -115,6 +115,7 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     bool AskMorphElement(CMorphElementModel& model) override;
     bool AskBreastSegment(CBreastSegmentModel& model) override;
     bool AskFeatureSelection(CFeatureSelectionModel& model) override;
+    bool AskNeuralNetwork(CNNModel& model) override;
     bool AskRegionType(CRegionTypeModel& model) override;
     bool AskCoocurrenceParams(CCoocurrenceParamsModel& model) override;
     bool AskTwoParams(CTwoParamsModel& model) override;
@@ -128,6 +129,7 @@ class CMainFrame : public QMainWindow, public IWorkspaceUi, public ICommandShell
     void BeginProgress(const std::string& text) override;
     bool ReportProgress(double fraction) override;
     void EndProgress() override;
+    void SetProgressText(const std::string& text) override;
     // The progress bar of long work (its dialog is up only while work runs).
     CWorkProgress& Progress() { return progress_; }
     void ActivateDocumentWindow(CVistrelDoc& doc) override;

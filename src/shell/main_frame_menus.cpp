@@ -13,6 +13,7 @@
 #include "shell/window_width_values.h"
 #include "workspace/command_menus.h"
 #include "workspace/vistrel_app.h"
+#include "workspace/vistrel_doc.h"
 
 namespace vistrel {
 
@@ -176,8 +177,12 @@ void CMainFrame::CaseListChanged() {
 void CMainFrame::ShowLegend() {
     if (!legendBar_) return;
     legendBar_->setVisible(app_.showRegions);
-    // TODO(network diagnoses): switch to "Net" when the document shows network diagnoses.
-    legend_->SetNetwork(false);
+    // A B/M network's letters read with the user legend; only a true/false
+    // network has a legend of its own.
+    const CVistrelDoc* doc = app_.ActiveDocument();
+    const BPNN* network = app_.network.get();
+    legend_->SetNetwork(doc && doc->showNnDiagnoses && network &&
+                        (network->NOut() == 1 || (network->NOut() == 2 && network->TwoOutputTF())));
 }
 
 // ---------------------------------------------------------------- bars

@@ -13,6 +13,7 @@
 #include "shell/feature_selection_dlg.h"
 #include "shell/main_frame.h"
 #include "shell/morph_element_dlg.h"
+#include "shell/nn_dlg.h"
 #include "shell/preview_file_dlg.h"
 #include "shell/qt_text.h"
 #include "shell/radio_group_dlg.h"
@@ -69,6 +70,11 @@ bool CMainFrame::AskFeatureSelection(CFeatureSelectionModel& model) {
     if (dialog.exec() != QDialog::Accepted) return false;
     model = dialog.Model();
     return true;
+}
+
+bool CMainFrame::AskNeuralNetwork(CNNModel& model) {
+    CNNDlg dialog(model, this);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 bool CMainFrame::AskRegionType(CRegionTypeModel& model) {
@@ -178,6 +184,10 @@ bool CMainFrame::ReportProgress(double fraction) {
 
 void CMainFrame::EndProgress() {
     progress_.End();
+}
+
+void CMainFrame::SetProgressText(const std::string& text) {
+    progress_.SetStatus(text);
 }
 
 }  // namespace vistrel

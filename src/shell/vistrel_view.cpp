@@ -67,6 +67,19 @@ QString DiagnosisLetter(int diagnosis) {
     }
 }
 
+QColor NnDiagnosisColour(char letter) {
+    switch (letter) {
+        case 'T':
+            return {255, 0, 217};
+        case 'B':
+            return DiagnosisColour(0);
+        case 'M':
+            return DiagnosisColour(1);
+        default:
+            return {38, 0, 255};
+    }
+}
+
 CVistrelView::CVistrelView(CVistrelDoc& doc, CVistrelApp& app, QWidget* parent)
     : QAbstractScrollArea(parent), doc_(&doc), app_(app) {
     setFocusPolicy(Qt::StrongFocus);
@@ -239,7 +252,15 @@ void CVistrelView::OnShowOriginal() {
     OnDocumentUpdated(kUpdateImage);
 }
 
-void CVistrelView::AddOutline(const CRegion& region, const QColor& colour, bool letter) {
+std::vector<std::pair<QString, QColor>> CVistrelView::OverlayLetters() const {
+    std::vector<std::pair<QString, QColor>> letters;
+    letters.reserve(overlay_.size());
+    for (const COverlayShape& shape : overlay_) letters.emplace_back(shape.letter, shape.colour);
+    return letters;
+}
+
+void CVistrelView::AddOutline(const CRegion& region, const QColor& colour,
+                              const QString& letter) {
     const std::vector<CPoint>& points = region.Boundary();
     if (!region.IsValid() || points.empty()) return;
     // Lines join pixel centres, so an outline pixel is covered at every zoom.
@@ -250,8 +271,8 @@ void CVistrelView::AddOutline(const CRegion& region, const QColor& colour, bool 
     for (std::size_t i = 1; i < points.size(); ++i) shape.path.lineTo(at(points[i]));
     shape.path.closeSubpath();
     shape.colour = colour;
-    if (letter) {
-        shape.letter = DiagnosisLetter(region.diagnosis);
+    if (!letter.isEmpty()) {
+        shape.letter = letter;
         const CRect& bounds = region.Bounds();
         shape.letterAt = QPointF(bounds.right * z + 2.0, bounds.top * z);
     }
@@ -279,18 +300,30 @@ void CVistrelView::BuildOverlay() {
             overlay_.push_back(std::move(shape));
         }
         const bool letters = app_.showUserDiagnoses;
+        // The network's letters take the place of the user's on the regions.
+        const bool network = doc_->showNnDiagnoses;
         if (app_.showRos || Mode() == kMouseDrawRos) {
             for (int32_t i = 0; i < doc_->rosRegions.Count(); ++i)
                 if (const CRegion* ros = doc_->rosRegions.At(i))
                     AddOutline(*ros, letters ? DiagnosisColour(ros->diagnosis) : kRosOutlineColour,
-                               letters);
+                               letters ? DiagnosisLetter(ros->diagnosis) : QString());
         }
         if (app_.showRegions) {
             for (int32_t i = 0; i < doc_->regions.Count(); ++i)
-                if (const CRegion* region = doc_->regions.At(i))
-                    AddOutline(*region,
-                               letters ? DiagnosisColour(region->diagnosis) : kRegionOutlineColour,
-                               letters);
+                if (const CRegion* region = doc_->regions.At(i)) {
+                    if (network) {
+                        const char nn = region->nnDiagnosis;
+                        if (nn == kNnNoAnswer)
+                            AddOutline(*region, kRegionOutlineColour, QString());
+                        else
+                            AddOutline(*region, NnDiagnosisColour(nn), QString(QChar(nn)));
+                    } else {
+                        AddOutline(*region,
+                                   letters ? DiagnosisColour(region->diagnosis)
+                                           : kRegionOutlineColour,
+                                   letters ? DiagnosisLetter(region->diagnosis) : QString());
+                    }
+                }
         }
     }
     viewport()->update();

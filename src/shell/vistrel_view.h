@@ -27,6 +27,8 @@ class CRegions;
 QColor DiagnosisColour(int diagnosis);
 // "B", "M" or "F" for diagnoses 0, 1 and anything else.
 QString DiagnosisLetter(int diagnosis);
+// Network letters: T and F in their own colours, B and M as the user's.
+QColor NnDiagnosisColour(char letter);
 inline const QColor kRegionOutlineColour{0, 255, 0};
 inline const QColor kRosOutlineColour{255, 160, 0};
 inline const QColor kRulerColour{128, 255, 255};
@@ -120,6 +122,8 @@ class CVistrelView : public QAbstractScrollArea {
     void BuildOverlay();
     // Number of outlines the overlay currently draws.
     int OverlayShapeCount() const { return static_cast<int>(overlay_.size()); }
+    // Letter and colour of every outline of the overlay, in drawing order.
+    std::vector<std::pair<QString, QColor>> OverlayLetters() const;
 
   signals:
     // The frame should shrink or grow around the picture.
@@ -157,7 +161,7 @@ class CVistrelView : public QAbstractScrollArea {
     void Render(float zoom, QSize fitTo);
     void WrapBitmap();
     void UpdateScrollBars();
-    void AddOutline(const CRegion& region, const QColor& colour, bool letter);
+    void AddOutline(const CRegion& region, const QColor& colour, const QString& letter);
     void PaintOverlay(QPainter& painter, const QPoint& origin);
     void PaintSelection(QPainter& painter, const QPoint& origin);
     // Image coordinates of a viewport point, not rounded.

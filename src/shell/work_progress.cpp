@@ -29,7 +29,18 @@ void CWorkProgress::Begin(const std::string& text) {
     if (depth_++ > 0) return;
     cancelled_ = false;
     text_ = ToQ(text);
+    status_.clear();
     running_.start();
+}
+
+void CWorkProgress::SetStatus(const std::string& status) {
+    if (depth_ == 0) return;
+    status_ = ToQ(status);
+    if (dialog_) dialog_->setLabelText(LabelText());
+}
+
+QString CWorkProgress::LabelText() const {
+    return status_.isEmpty() ? text_ : text_ + QLatin1Char('\n') + status_;
 }
 
 bool CWorkProgress::Report(double fraction) {
@@ -62,7 +73,7 @@ void CWorkProgress::End() {
 }
 
 void CWorkProgress::Show() {
-    dialog_ = new QProgressDialog(text_, "Cancel", 0, kSteps, parent_);
+    dialog_ = new QProgressDialog(LabelText(), "Cancel", 0, kSteps, parent_);
     dialog_->setWindowModality(Qt::ApplicationModal);
     dialog_->setMinimumDuration(0);
     // The work ends it, not reaching the maximum or a cancel.

@@ -29,6 +29,10 @@ class CWorkProgress : public QObject {
     // Fraction done in [0, 1]; shows the bar when due, keeps the screen alive
     // while it is up, and returns false once "Cancel" was pressed.
     bool Report(double fraction);
+    // A status under the bar's text (several lines); cleared by Begin.
+    void SetStatus(const std::string& status);
+    // The label the bar shows: the text, then the status on the next line.
+    QString LabelText() const;
     // Work ends; the outermost End hides the bar.
     void End();
 
@@ -46,6 +50,7 @@ class CWorkProgress : public QObject {
     int depth_ = 0;
     bool cancelled_ = false;
     QString text_;
+    QString status_;
     QElapsedTimer running_;
     QElapsedTimer sinceEvents_;
     QPointer<QProgressDialog> dialog_;  // the parent may delete it first

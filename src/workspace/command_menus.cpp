@@ -92,7 +92,7 @@ const std::vector<CMenuLayout>& MenuBarLayout() {
                                         C(I::LearningRegionFeatures)}),
           C(I::SaveRegionFeatures), C(I::SaveClusterAndRegionFeatures),
           C(I::BinaryImagesOfShapes), Separator(), C(I::FeatureSelection),
-          C(I::CoocurrenceParams)}},
+          C(I::NeuralNetwork), C(I::CoocurrenceParams)}},
         {"&Cases",
          {C(I::CurrentCaseCc), C(I::CurrentCaseMlo), C(I::CloseCurrentCase), C(I::NextCase),
           C(I::PreviousCase), Place(EMenuPlace::Cases)}},

@@ -86,9 +86,6 @@ bool ClusterSelected(C c, int) {
 bool HasRuler(C c, int) {
     return c.view.present && c.view.rulerLength > 0.0;
 }
-bool Never(C, int) {
-    return false;
-}
 bool BarShown(C c, EBar bar) {
     return c.shell && c.shell->BarShown(bar);
 }
@@ -561,7 +558,14 @@ const std::vector<CCommand>& CommandRegistry() {
         {CommandId::ProcessDetection, "&Process Detection", kPlain,
          [](C c, int) { OnDocument(c, [](CVistrelDoc& d) { OnProcessDetection(d); }); }, Valid,
          nullptr},
-        {CommandId::NnDiagnoses, "&Neural Network diagnoses", kCheck, nullptr, Never, nullptr},
+        // Letters need regions on screen and a network to give them.
+        {CommandId::NnDiagnoses, "&Neural Network diagnoses", kCheck,
+         [](C c, int) { OnShownDocument(c, [](CVistrelDoc& d) { d.OnNnDiagnoses(); }); },
+         [](C c, int) {
+             return HasRegions(c) && c.app.showRegions && c.app.network &&
+                    c.app.network->IsValid();
+         },
+         [](C c, int) { return Valid(c) && c.doc->showNnDiagnoses && c.app.showRegions; }},
         // ---- Clusters and their evaluation
         {CommandId::ClusterParams, "Making Cluster &Params...", kPlain,
          [](C c, int) { c.app.OnClusterParams(); }, nullptr, nullptr},
@@ -610,6 +614,8 @@ const std::vector<CCommand>& CommandRegistry() {
          HasRegions, nullptr},
         {CommandId::FeatureSelection, "Feature Selection...", kPlain,
          [](C c, int) { c.app.OnFeatureSelection(); }, nullptr, nullptr},
+        {CommandId::NeuralNetwork, "&Neural network...", kPlain,
+         [](C c, int) { c.app.OnNeuralNetwork(); }, nullptr, nullptr},
         {CommandId::CoocurrenceParams, "Cooccurence &Matrix Params...", kPlain,
          [](C c, int) { c.app.OnCoocurrenceParams(); }, nullptr, nullptr},
         // ---- The selected cluster (its outline's context menu)

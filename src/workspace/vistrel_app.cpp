@@ -89,6 +89,7 @@ void CVistrelApp::LoadSettings() {
     fitMode = settings.value("fitmode", int{kFitScreen}).toInt();
     childWidth = settings.value("childWidth", 0).toInt();
     childHeight = settings.value("childHeight", 0).toInt();
+    networkSeed = settings.value("networkSeed", 0u).toUInt();
     settings.endGroup();
     ReadFeatureSettings(settings, featureSelection, featureSettings);
     ApplyInterfaceMode();
@@ -118,6 +119,7 @@ void CVistrelApp::SaveSettings() const {
     settings.setValue("fitmode", fitMode);
     settings.setValue("childWidth", childWidth);
     settings.setValue("childHeight", childHeight);
+    settings.setValue("networkSeed", networkSeed);
     settings.endGroup();
     WriteFeatureSettings(settings, featureSelection, featureSettings);
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "classification/bpnn.h"
 #include "core/display.h"
 #include "core/image.h"
 #include "core/lut.h"
@@ -197,6 +198,24 @@ class CVistrelApp {
     void OnShowRos();
     // "&User Diagnoses": toggles the diagnosis letters and tells the windows.
     void OnUserDiagnoses();
+
+    // ---- neural network
+    // The network every document classifies its regions with (none at
+    // start) and its decision threshold.
+    std::unique_ptr<BPNN> network;
+    double networkThreshold = 0.5;
+    // Seed of the weights of networks created in the tool (setting
+    // "networkSeed"); 0 seeds from the clock.
+    uint32_t networkSeed = 0;
+    // The letter of a feature vector over NetworkFeatureNames; ' ' without a network.
+    char ClassifyRegion(const std::vector<double>& features);
+    // "&Neural network...": the tool on a copy of the network and threshold;
+    // OK adopts the tool's network (AdoptNetwork). False when cancelled.
+    bool OnNeuralNetwork();
+    // Drops the current network (every document's region letters become
+    // blank and a document showing them switches the display off), then takes
+    // a copy of network when it is valid, and the threshold.
+    void AdoptNetwork(const BPNN* adopted, double threshold);
 
     // ---- interface mode (an EInterfaceMode, stored as such under "mode")
     int mode = kInterfaceStandard;

@@ -289,6 +289,15 @@ class CVistrelDoc : public QObject {
     // ---- features, texture and feature files (vistrel_doc_features.cpp)
     // The application's feature settings with this document's resolution.
     CFeatureSettings FeatureSettings() const;
+
+    // "&Neural Network diagnoses": switching on gives every region that is
+    // not a cluster outline and has no network letter yet the application
+    // network's letter (Cancel keeps the letters given so far); switching off
+    // only redraws. Nothing happens without a network.
+    void OnNnDiagnoses();
+    // Drops every region's network letter; a document showing them switches
+    // the display off and redraws.
+    void ClearNnDiagnoses();
     // The features of region i of `regions` with the application's selection;
     // negative (out empty) when they cannot be computed.
     int RegionFeatures(int32_t index, CFeatureVector& out) const;
@@ -457,6 +466,8 @@ class CVistrelDoc : public QObject {
     int32_t originalWidth = 0;
     int32_t originalHeight = 0;
     CRegions rosRegions;
+    // The regions are drawn with their network letters (see OnNnDiagnoses).
+    bool showNnDiagnoses = false;
     int16_t subtlety = 0;
     std::string pathName;
     std::string description;

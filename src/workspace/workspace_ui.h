@@ -20,6 +20,7 @@ class CFeatureSelectionModel;
 class CRegionTypeModel;
 class CCoocurrenceParamsModel;
 class CTwoParamsModel;
+class CNNModel;
 
 class IWorkspaceUi {
   public:
@@ -86,6 +87,11 @@ class IWorkspaceUi {
         (void)model;
         return false;
     }
+    // "Neural Network" opened on the model (modal); false on Cancel.
+    virtual bool AskNeuralNetwork(CNNModel& model) {
+        (void)model;
+        return false;
+    }
     // A read-only text window titled `title` (feature listings, matrices).
     virtual void ShowTextWindow(const std::string& title, const std::string& text) {
         (void)title;
@@ -105,6 +111,8 @@ class IWorkspaceUi {
         return true;
     }
     virtual void EndProgress() {}
+    // A status text under the progress bar (several lines).
+    virtual void SetProgressText(const std::string& text) { (void)text; }
 
     // Brings the document's window to the front and opens the "Segment from
     // seeds" tool on it (closing an open one first); with currentSeeds in its

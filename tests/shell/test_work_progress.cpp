@@ -109,3 +109,28 @@ TEST(WorkProgress, OnlyTheOutermostWorkShowsAndHides) {
 
 }  // namespace
 }  // namespace vistrel
+
+namespace vistrel {
+
+// A status set before the bar is up is shown when it appears; later ones
+// replace it, and the next work starts without one.
+TEST(WorkProgress, StatusFollowsTheTextAndEndsWithTheWork) {
+    QWidget window;
+    window.show();
+    CWorkProgress progress(nullptr, 0);
+    progress.SetStatus("ignored: no work");
+    progress.Begin("Training");
+    EXPECT_EQ(progress.LabelText(), "Training");
+    progress.SetStatus("epoch: 0\nerror: 0.250000");
+    EXPECT_TRUE(progress.Report(0.1));
+    ASSERT_NE(progress.Dialog(), nullptr);
+    EXPECT_EQ(progress.Dialog()->labelText(), "Training\nepoch: 0\nerror: 0.250000");
+    progress.SetStatus("epoch: 1\nerror: 0.125000");
+    EXPECT_EQ(progress.Dialog()->labelText(), "Training\nepoch: 1\nerror: 0.125000");
+    progress.End();
+    progress.Begin("Testing");
+    EXPECT_EQ(progress.LabelText(), "Testing");
+    progress.End();
+}
+
+}  // namespace vistrel

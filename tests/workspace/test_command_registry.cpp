@@ -180,6 +180,7 @@ TEST(CommandTable, EveryCommandIsListedOnceWithItsMenuText) {
         {CommandId::SaveRegionFeatures, "&Save Region Features..."},
         {CommandId::BinaryImagesOfShapes, "Binary &Images of Object Shapes"},
         {CommandId::FeatureSelection, "Feature Selection..."},
+        {CommandId::NeuralNetwork, "&Neural network..."},
         {CommandId::CoocurrenceParams, "Cooccurence &Matrix Params..."},
         {CommandId::RulerGrayLevels, "Ruler Gray-Levels"},
         {CommandId::Measure, "Measure"},
@@ -417,16 +418,27 @@ TEST(RulerText, EmptyBelowAThousandthOfAMillimetre) {
     EXPECT_EQ(RulerText(250.5), " Ruler: 250.50 mm");
 }
 
-TEST_F(CommandRegistryTest, PendingCommandsAreNeverEnabled) {
+// The letters need regions on screen and a network to give them.
+TEST_F(CommandRegistryTest, NetworkDiagnosesNeedShownRegionsAndANetwork) {
     CVistrelDoc* doc = AddImage();
     ASSERT_NE(doc, nullptr);
-    doc->regions.Add(Square(2, 2, 6, 6));
     const CCommandContext context = Context(doc, ViewWith({0, 0, 20, 20}, 5.0));
-    EXPECT_TRUE(Enabled(context, CommandId::CropRoi));  // the selection itself counts
-    for (CommandId id : {CommandId::NnDiagnoses}) {
-        EXPECT_FALSE(Enabled(context, id)) << Id(id);
-        EXPECT_FALSE(Enabled(Context(nullptr), id)) << Id(id);
-    }
+    const uint8_t mask[] = {0, 1};
+    app.network = std::make_unique<BPNN>(1, 2, 1, false, mask, 2, 7u);
+    ASSERT_TRUE(app.network->IsValid());
+    EXPECT_FALSE(Enabled(context, CommandId::NnDiagnoses));  // no regions
+    doc->regions.Add(Square(2, 2, 6, 6));
+    EXPECT_TRUE(Enabled(context, CommandId::NnDiagnoses));
+    EXPECT_FALSE(Enabled(Context(nullptr), CommandId::NnDiagnoses));
+    EXPECT_FALSE(Checked(context, CommandId::NnDiagnoses));
+    doc->showNnDiagnoses = true;
+    EXPECT_TRUE(Checked(context, CommandId::NnDiagnoses));
+    app.showRegions = false;
+    EXPECT_FALSE(Enabled(context, CommandId::NnDiagnoses));
+    EXPECT_FALSE(Checked(context, CommandId::NnDiagnoses));
+    app.showRegions = true;
+    app.network.reset();
+    EXPECT_FALSE(Enabled(context, CommandId::NnDiagnoses));
 }
 
 TEST_F(CommandRegistryTest, ShowRosIsDisabledWhileDrawingRos) {

@@ -22,6 +22,7 @@
 #include "workspace/workspace_ui.h"
 #include "workspace/breast_segment_model.h"
 #include "workspace/feature_models.h"
+#include "workspace/nn_model.h"
 #include "workspace/two_params_model.h"
 
 namespace vistrel::testing {
@@ -93,6 +94,13 @@ class CFakeUi : public IWorkspaceUi {
         return !(cancelAt && fraction >= *cancelAt);
     }
     void EndProgress() override { ++progressEnds; }
+    void SetProgressText(const std::string& text) override { progressStatus.push_back(text); }
+    // The network tool: nnEdit plays the user's clicks, then OK when nnOk.
+    bool AskNeuralNetwork(CNNModel& model) override {
+        ++nnShown;
+        if (nnEdit) nnEdit(model);
+        return nnOk;
+    }
     void ActivateDocumentWindow(CVistrelDoc& doc) override { activated.push_back(&doc); }
     void OpenSegmentFromSeeds(CVistrelDoc& doc, bool currentSeeds) override {
         segmentToolOpened.push_back({&doc, currentSeeds});
@@ -158,6 +166,10 @@ class CFakeUi : public IWorkspaceUi {
     std::optional<CRegionTypeModel> regionTypeAnswer;  // the fields as the user leaves them
     bool regionTypeOk = true;
     std::vector<CCoocurrenceParamsModel> coocurrenceShown;
+    std::vector<std::string> progressStatus;
+    int nnShown = 0;
+    std::function<void(CNNModel&)> nnEdit;
+    bool nnOk = true;
     std::optional<CCoocurrenceParamsModel> coocurrenceAnswer;
     bool coocurrenceOk = true;
     std::vector<std::pair<std::string, std::string>> textWindows;  // title, text
