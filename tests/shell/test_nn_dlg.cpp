@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <cstdlib>
+
 #include "classification/network_features.h"
 #include "regions/region.h"
 #include "shell/diagnoses_legend_bar.h"
@@ -92,6 +94,30 @@ TEST_F(MainFrameTest, NetworkLettersAreDrawnInTheirColoursWithTheNetLegend) {
     EXPECT_FALSE(doc->showNnDiagnoses);
     EXPECT_FALSE(frame->Legend()->Network());
     EXPECT_TRUE(view->OverlayLetters()[0].first.isEmpty());
+}
+
+
+// A look at the letters on a real run: VISTREL_NN_SHOT_DIR holds a film
+// "test.pgx", its grown regions "test.OVERLAY" and a trained "phantom.nn"
+// (tests/tools/nn_phantom_experiment.sh makes them); the frame is saved
+// there as "nn_letters.png".
+TEST_F(MainFrameTest, DISABLED_NetworkLettersScreenshot) {
+    const char* folder = std::getenv("VISTREL_NN_SHOT_DIR");
+    if (!folder) GTEST_SKIP() << "VISTREL_NN_SHOT_DIR not set";
+    const std::string dir = folder;
+    CVistrelDoc* doc = app.OpenDocumentFile(dir + "/test.pgx");
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(doc->ReadOverlay(EOverlayRead::CompanionOfImage));
+    ASSERT_FALSE(doc->regions.IsEmpty());
+    std::string error;
+    app.network = BPNN::Load(dir + "/phantom.nn", &error);
+    ASSERT_NE(app.network, nullptr) << error;
+    frame->OnCommand(static_cast<int>(CommandId::NnDiagnoses));
+    ASSERT_TRUE(doc->showNnDiagnoses);
+    frame->resize(1400, 1000);
+    QApplication::processEvents();
+    const QImage shot = frame->grab().toImage();
+    EXPECT_TRUE(shot.save(QString::fromStdString(dir + "/nn_letters.png")));
 }
 
 }  // namespace
