@@ -77,14 +77,7 @@ struct CFixture {
             for (int col = 0; col < 50; ++col) {
                 const int cx = 40 + col * 65 + int(rng() % 9), cy = 50 + row * 100 + int(rng() % 9);
                 const int r = 2 + int(rng() % 4);
-                std::vector<CPoint> pixels;
-                for (int dy = -r; dy <= r; ++dy)
-                    for (int dx = -r; dx <= r; ++dx)
-                        if (dx * dx + dy * dy <= r * r) {
-                            pixels.push_back({cx + dx, cy + dy});
-                            uint16_t& v = doc.image.Row16(cy + dy)[cx + dx];
-                            v = static_cast<uint16_t>(std::min(4095, v + 600));
-                        }
+                const std::vector<CPoint> pixels = bench::BrightenDisc(doc.image, cx, cy, r);
                 CRegion region(pixels, CRegion::PointsMode::PixelSet);
                 region.clusterNumber = (row * 50 + col) / 50 + 1;
                 region.diagnosis = static_cast<int16_t>(rng() % 3);

@@ -14,18 +14,13 @@
 
 #include "regions/feature_file.h"
 #include "regions/region_features.h"
+#include "support/disc_points.h"
 #include "support/speck_image.h"
 
 namespace vistrel {
 namespace {
 
-std::vector<CPoint> Disc(int cx, int cy, int r) {
-    std::vector<CPoint> p;
-    for (int y = cy - r; y <= cy + r; ++y)
-        for (int x = cx - r; x <= cx + r; ++x)
-            if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) p.push_back({x, y});
-    return p;
-}
+using testsupport::Disc;
 
 CRegion DiscRegion(int cx, int cy, int r) {
     return CRegion(Disc(cx, cy, r), CRegion::PointsMode::PixelSet);

@@ -13,6 +13,7 @@
 #include "point_sets.h"
 #include "regions/fourier_shape.h"
 #include "regions/texture.h"
+#include "support/disc_points.h"
 
 using namespace vistrel;
 
@@ -24,13 +25,7 @@ CRegion FromPixels(const std::vector<CPoint>& pixels) {
     return CRegion(pixels, CRegion::PointsMode::PixelSet);
 }
 
-std::vector<CPoint> Disc(int cx, int cy, int r) {
-    std::vector<CPoint> p;
-    for (int y = cy - r; y <= cy + r; ++y)
-        for (int x = cx - r; x <= cx + r; ++x)
-            if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) p.push_back({x, y});
-    return p;
-}
+using testsupport::Disc;
 
 // A 3 x 3 block with a three-pixel tail to the right of its bottom row.
 std::vector<CPoint> BlockWithTail(int x0, int y0) {
