@@ -14,6 +14,7 @@
 
 #include "regions/region_features.h"
 #include "regions/texture.h"
+#include "bright_disc.h"
 #include "synthetic_mammogram.h"
 #include "workspace/feature_models.h"
 #include "workspace/vistrel_app.h"

@@ -12,6 +12,7 @@
 
 #include "classification/network_features.h"
 #include "regions/region_features.h"
+#include "bright_disc.h"
 #include "synthetic_mammogram.h"
 
 namespace {
